@@ -1,0 +1,109 @@
+// The Modbus RTU master of the tool: owns the serial port and a reader
+// thread, and runs one synchronous request/response transaction at a time.
+//
+// Every transaction returns a ModbusResult and leaves the caller's buffers
+// and out-parameters untouched unless it succeeds. The last request and the
+// bytes received since it was sent can be copied at any time for the traffic
+// display.
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "link/FrameCodec.h"
+#include "link/SerialPort.h"
+
+class ModbusMaster {
+ public:
+  ModbusMaster();
+  ModbusMaster(const ModbusMaster&) = delete;
+  ModbusMaster& operator=(const ModbusMaster&) = delete;
+  virtual ~ModbusMaster();
+
+  // Opens COM `portNumber` at `baudRate`; parity index 0 = none with two
+  // stop bits, 1 = odd with one, 2 or more = even with one. Nonzero on
+  // success, 0 on failure (already open, number outside 1..1024, device
+  // missing or busy, settings refused).
+  int OpenPort(unsigned portNumber, int baudRate, int parityIndex);
+  // As OpenPort with a ready mode string such as "9600,n,8,2". 1 or 0.
+  int OpenWithMode(unsigned portNumber, const char* mode);
+  // Stops the reader and closes the port; a transaction that is waiting ends
+  // with ResultTimeout. Does nothing on a closed port.
+  void ClosePort();
+  bool IsOpen() const;
+  // The device that the open port resolved to; empty while closed.
+  std::string DevicePath() const;
+
+  ModbusResult ReadHoldingRegisters(uint8_t slave, uint16_t start, uint16_t count, void* dest = nullptr,
+                                    uint16_t* capacity = nullptr);
+  ModbusResult WriteSingleRegister(uint8_t slave, uint16_t address, uint16_t value,
+                                   uint16_t* echoedAddress = nullptr, uint16_t* echoedValue = nullptr);
+  ModbusResult WriteMultipleRegisters(uint8_t slave, uint16_t start, const uint16_t* source, uint16_t count,
+                                      uint16_t* echoedStart = nullptr, uint16_t* echoedCount = nullptr);
+  // On success `dest` receives the response from its more-follows byte on:
+  // more-follows, next object id, object count and the object list.
+  ModbusResult ReadDeviceIdentification(uint8_t slave, uint8_t readCode, uint8_t objectId, void* dest = nullptr,
+                                        uint16_t* capacity = nullptr);
+  // All basic identification objects as "name:value" lines joined by CRLF.
+  // `text` is changed only on success.
+  ModbusResult ReadDeviceIdentificationText(uint8_t slave, std::string& text);
+
+  // Consistent copies, taken without waiting for a transaction to end.
+  std::vector<uint8_t> LastSentFrame() const;
+  std::vector<uint8_t> LastReceivedFrame() const;
+
+  static constexpr std::chrono::milliseconds ResponseTimeout{500};
+  // An identification that keeps saying "more follows" stops after this
+  // many requests.
+  static constexpr int MaxIdentificationRequests = 64;
+
+ private:
+  // Auto-reset event raised by the reader when a complete, valid response is
+  // in; Abort() wakes a waiting transaction when the port closes.
+  class FrameEvent {
+   public:
+    void Reset();
+    void Signal();
+    void Abort();
+    // True when signalled before the deadline (and not aborted).
+    bool WaitUntil(std::chrono::steady_clock::time_point deadline);
+
+   private:
+    std::mutex mutex_;
+    std::condition_variable cv_;
+    bool signalled_ = false;
+    bool aborted_ = false;
+  };
+
+  ModbusResult Transact(const Frame& request, Frame& response);
+  bool SendRequest(const Frame& request, std::chrono::steady_clock::time_point deadline);
+  void ReaderLoop();
+  // Reader side: take what the port holds, append it, judge the frame.
+  // Returns false when the port has gone away.
+  bool CHILD_TakeInput();
+  void CHILD_WaitForStop();
+
+  SerialPort port_;
+  mutable std::mutex portMutex_;  // guards open/close against writes
+  std::thread reader_;
+  int wakeFd_ = -1;  // eventfd that ClosePort signals to end the reader
+  std::atomic<bool> stopReader_{false};
+
+  std::mutex transactionLock_;
+  FrameEvent frameEvent_;
+
+  // Traffic buffers, written by the reader and by the transaction start,
+  // copied by the display; all under bufferMutex_.
+  mutable std::mutex bufferMutex_;
+  uint8_t receive_[MaxFrameLength] = {};
+  std::atomic<uint32_t> receiveCount_{0};
+  uint8_t lastRequest_[MaxFrameLength] = {};
+  uint32_t lastRequestLength_ = 0;
+  std::atomic<uint32_t> expectedSlave_{0};
+};

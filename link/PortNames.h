@@ -1,0 +1,18 @@
+// How a COM number of the connection panel names a serial device on Linux.
+#pragma once
+
+#include <string>
+#include <vector>
+
+// The folder of user-made port links: $KORVELT_PORTS, else ~/.korvelt/ports.
+std::string PortsDirectory();
+
+// Serial devices present on this machine in COM order: USB adapters first
+// (ttyUSB*, then ttyACM*, each in numeric order), then on-board UARTs that
+// have a real device behind them.
+std::vector<std::string> EnumerateSerialDevices();
+
+// The device path of COM `portNumber`: the link PortsDirectory()/COMn when it
+// exists, else the n-th entry of EnumerateSerialDevices(); empty when
+// neither names a device.
+std::string ResolveComPort(unsigned portNumber);

@@ -1,0 +1,75 @@
+// One serial line on a POSIX terminal device: exclusive open by COM number,
+// raw 8-bit line settings from a mode string, RTS, purges, queue and
+// line-error counts, non-blocking reads and writes.
+//
+// The class takes no lock of its own: the link that owns it stops its reader
+// before Close() and serialises writes with Close() itself.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <sys/types.h>
+
+struct LineSettings {
+  int baudRate = 9600;
+  char parity = 'n';  // 'n', 'o' or 'e'
+  int dataBits = 8;
+  int stopBits = 2;
+};
+
+// Parses a mode string such as "9600,n,8,2" or "115200,e,8,1". Returns false
+// for anything else (unknown parity, data bits other than 5..8, stop bits
+// other than 1 or 2, a rate that is not a positive number).
+bool ParseModeString(const char* mode, LineSettings& settings);
+
+class SerialPort {
+ public:
+  SerialPort() = default;
+  SerialPort(const SerialPort&) = delete;
+  SerialPort& operator=(const SerialPort&) = delete;
+  virtual ~SerialPort();
+
+  // Opens COM `portNumber` (resolved by ResolveComPort) for exclusive use.
+  // Closes a port that is already open first.
+  bool Open(unsigned portNumber);
+  // Opens a device by its path; Open() ends here.
+  bool OpenDevice(const std::string& path);
+  void Close();
+  bool IsOpen() const { return fd_ >= 0; }
+
+  // Raw line, 8N2/8O1/8E1 and so on, no flow control, receiver on. Rates
+  // without a termios constant (14400) are set as arbitrary rates.
+  bool Configure(const LineSettings& settings);
+  // Raises RTS. Devices without modem lines refuse it; that is no error.
+  bool RaiseRts();
+  // Asks USB adapters that buffer input for low latency; refusal is no error.
+  bool RequestLowLatency();
+
+  void PurgeInput();
+  void PurgeOutput();
+  // Bytes waiting in the input queue; -1 when the device cannot tell.
+  int QueuedInput() const;
+  // Frame, parity, overrun and break errors counted by the driver since the
+  // previous call; 0 where the device keeps no such counters.
+  unsigned TakeLineErrors();
+
+  // Non-blocking; return what read(2)/write(2) return.
+  ssize_t Read(uint8_t* buffer, size_t size);
+  ssize_t Write(const uint8_t* data, size_t size);
+
+  int Descriptor() const { return fd_; }
+  unsigned PortNumber() const { return portNumber_; }
+  const std::string& DevicePath() const { return devicePath_; }
+
+ private:
+  struct LineErrorCounts {
+    int frame = 0, parity = 0, overrun = 0, brk = 0, bufferOverrun = 0;
+  };
+  bool ReadErrorCounts(LineErrorCounts& counts) const;
+
+  int fd_ = -1;
+  unsigned portNumber_ = 0;
+  std::string devicePath_;
+  LineErrorCounts lastErrors_;
+};
