@@ -18,6 +18,7 @@
 
 #include "link/FrameCodec.h"
 #include "link/SerialPort.h"
+#include "link/UniqueFd.h"
 
 class ModbusMaster {
  public:
@@ -81,19 +82,30 @@ class ModbusMaster {
     bool aborted_ = false;
   };
 
+  // One exchange: records the request, sends it, waits for the reader to
+  // report a complete frame and checks it against the request. On success
+  // `response` holds the frame as received.
   ModbusResult Transact(const Frame& request, Frame& response);
   bool SendRequest(const Frame& request, std::chrono::steady_clock::time_point deadline);
-  void ReaderLoop();
-  // Reader side: take what the port holds, append it, judge the frame.
-  // Returns false when the port has gone away.
+
+  // Reader thread. CHILD_ functions run only on it.
+  void CHILD_ReaderLoop();
+  // Takes what the port holds, appends it and judges the frame. False when
+  // the port has gone away.
   bool CHILD_TakeInput();
+  // After the port went away: sleep in poll() on the wake-up descriptor
+  // until ClosePort asks the reader to end.
   void CHILD_WaitForStop();
 
   SerialPort port_;
-  mutable std::mutex portMutex_;  // guards open/close against writes
+  mutable std::mutex portMutex_;  // open, close and writes of the port
+  std::atomic<bool> open_{false};
   std::thread reader_;
-  int wakeFd_ = -1;  // eventfd that ClosePort signals to end the reader
+  UniqueFd wakeFd_;  // eventfd that ClosePort signals to end the reader
   std::atomic<bool> stopReader_{false};
+  // Set by the reader when the line reported errors, taken by the next
+  // transaction, which then discards the transmit side.
+  std::atomic<bool> lineErrorsSeen_{false};
 
   std::mutex transactionLock_;
   FrameEvent frameEvent_;
@@ -102,7 +114,7 @@ class ModbusMaster {
   // copied by the display; all under bufferMutex_.
   mutable std::mutex bufferMutex_;
   uint8_t receive_[MaxFrameLength] = {};
-  std::atomic<uint32_t> receiveCount_{0};
+  uint32_t receiveCount_ = 0;
   uint8_t lastRequest_[MaxFrameLength] = {};
   uint32_t lastRequestLength_ = 0;
   std::atomic<uint32_t> expectedSlave_{0};

@@ -1,0 +1,8 @@
+// Rates that termios has no constant for (14400 among them) are set through
+// the kernel's termios2 interface. Kept apart because its header clashes with
+// <termios.h>.
+#pragma once
+
+// Sets input and output rate of the open terminal `fd` to `baudRate` bit/s,
+// keeping every other setting. False when the device refuses.
+bool SetArbitraryBaud(int fd, int baudRate);

@@ -1,0 +1,194 @@
+#include "link/SerialPort.h"
+
+#include <fcntl.h>
+#include <linux/serial.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "link/ArbitraryBaud.h"
+#include "link/PortNames.h"
+
+namespace {
+
+struct RateConstant {
+  int rate;
+  speed_t constant;
+};
+
+constexpr RateConstant kRates[] = {
+    {1200, B1200},     {2400, B2400},     {4800, B4800},     {9600, B9600},       {19200, B19200},
+    {38400, B38400},   {57600, B57600},   {115200, B115200}, {230400, B230400},   {460800, B460800},
+    {921600, B921600},
+};
+
+bool RateConstantFor(int rate, speed_t& constant) {
+  for (const RateConstant& entry : kRates) {
+    if (entry.rate == rate) {
+      constant = entry.constant;
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
+bool ParseModeString(const char* mode, LineSettings& settings) {
+  if (mode == nullptr) return false;
+  int rate = 0, dataBits = 0, consumed = 0;
+  char parity = 0, stop = 0;
+  if (std::sscanf(mode, " %d , %c , %d , %c %n", &rate, &parity, &dataBits, &stop, &consumed) != 4) return false;
+  if (mode[consumed] != '\0') return false;
+  parity = static_cast<char>(parity | 0x20);  // accept upper case as Windows mode strings do
+  if (rate <= 0 || (parity != 'n' && parity != 'o' && parity != 'e')) return false;
+  if (dataBits < 5 || dataBits > 8 || (stop != '1' && stop != '2')) return false;
+  settings = LineSettings{rate, parity, dataBits, stop - '0'};
+  return true;
+}
+
+SerialPort::~SerialPort() { Close(); }
+
+bool SerialPort::Open(unsigned portNumber) {
+  Close();
+  portNumber_ = portNumber;
+  const std::string path = ResolveComPort(portNumber);
+  if (path.empty()) return false;
+  return OpenDevice(path);
+}
+
+bool SerialPort::OpenDevice(const std::string& path) {
+  Close();
+  const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return false;
+  // TIOCEXCL keeps other programs out (root excepted); the lock also keeps
+  // out a second opener that runs as root, this program included.
+  if (!isatty(fd) || ioctl(fd, TIOCEXCL) != 0 || flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    ::close(fd);
+    return false;
+  }
+  fd_ = fd;
+  devicePath_ = path;
+  ReadErrorCounts(lastErrors_);
+  return true;
+}
+
+void SerialPort::Close() {
+  if (fd_ < 0) return;
+  tcflush(fd_, TCOFLUSH);
+  ioctl(fd_, TIOCNXCL);
+  ::close(fd_);
+  fd_ = -1;
+  devicePath_.clear();
+  lastErrors_ = {};
+}
+
+bool SerialPort::Configure(const LineSettings& settings) {
+  if (fd_ < 0) return false;
+  termios tio{};
+  if (tcgetattr(fd_, &tio) != 0) return false;
+  cfmakeraw(&tio);
+  tio.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY | INPCK | PARMRK);
+  tio.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | PARODD | CSTOPB | CRTSCTS);
+  tio.c_cflag |= CLOCAL | CREAD;
+  switch (settings.dataBits) {
+    case 5: tio.c_cflag |= CS5; break;
+    case 6: tio.c_cflag |= CS6; break;
+    case 7: tio.c_cflag |= CS7; break;
+    default: tio.c_cflag |= CS8; break;
+  }
+  if (settings.parity != 'n') {
+    tio.c_cflag |= PARENB;
+    tio.c_iflag |= INPCK;  // let the driver count parity errors
+    if (settings.parity == 'o') tio.c_cflag |= PARODD;
+  }
+  if (settings.stopBits == 2) tio.c_cflag |= CSTOPB;
+  tio.c_cc[VMIN] = 0;
+  tio.c_cc[VTIME] = 0;
+
+  speed_t constant = B9600;
+  const bool standardRate = RateConstantFor(settings.baudRate, constant);
+  cfsetispeed(&tio, constant);
+  cfsetospeed(&tio, constant);
+  if (tcsetattr(fd_, TCSANOW, &tio) != 0) return false;
+  if (!standardRate && !SetArbitraryBaud(fd_, settings.baudRate)) return false;
+  return true;
+}
+
+bool SerialPort::RaiseRts() {
+  if (fd_ < 0) return false;
+  int bits = TIOCM_RTS;
+  return ioctl(fd_, TIOCMBIS, &bits) == 0;
+}
+
+bool SerialPort::RequestLowLatency() {
+  if (fd_ < 0) return false;
+  serial_struct serial{};
+  if (ioctl(fd_, TIOCGSERIAL, &serial) != 0) return false;
+  if (serial.flags & ASYNC_LOW_LATENCY) return true;
+  serial.flags |= ASYNC_LOW_LATENCY;
+  return ioctl(fd_, TIOCSSERIAL, &serial) == 0;
+}
+
+void SerialPort::PurgeInput() {
+  if (fd_ >= 0) tcflush(fd_, TCIFLUSH);
+}
+
+void SerialPort::PurgeOutput() {
+  if (fd_ >= 0) tcflush(fd_, TCOFLUSH);
+}
+
+int SerialPort::QueuedInput() const {
+  if (fd_ < 0) return -1;
+  int queued = 0;
+  if (ioctl(fd_, TIOCINQ, &queued) != 0) return -1;
+  return queued;
+}
+
+bool SerialPort::ReadErrorCounts(LineErrorCounts& counts) const {
+  serial_icounter_struct icount{};
+  if (fd_ < 0 || ioctl(fd_, TIOCGICOUNT, &icount) != 0) return false;
+  counts = LineErrorCounts{icount.frame, icount.parity, icount.overrun, icount.brk, icount.buf_overrun};
+  return true;
+}
+
+unsigned SerialPort::TakeLineErrors() {
+  LineErrorCounts now;
+  if (!ReadErrorCounts(now)) return 0;
+  const auto grown = [](int after, int before) { return after > before ? static_cast<unsigned>(after - before) : 0u; };
+  const unsigned errors = grown(now.frame, lastErrors_.frame) + grown(now.parity, lastErrors_.parity) +
+                          grown(now.overrun, lastErrors_.overrun) + grown(now.brk, lastErrors_.brk) +
+                          grown(now.bufferOverrun, lastErrors_.bufferOverrun);
+  lastErrors_ = now;
+  return errors;
+}
+
+ssize_t SerialPort::Read(uint8_t* buffer, size_t size) {
+  if (fd_ < 0) {
+    errno = EBADF;
+    return -1;
+  }
+  ssize_t n;
+  do {
+    n = ::read(fd_, buffer, size);
+  } while (n < 0 && errno == EINTR);
+  return n;
+}
+
+ssize_t SerialPort::Write(const uint8_t* data, size_t size) {
+  if (fd_ < 0) {
+    errno = EBADF;
+    return -1;
+  }
+  ssize_t n;
+  do {
+    n = ::write(fd_, data, size);
+  } while (n < 0 && errno == EINTR);
+  return n;
+}
