@@ -1,0 +1,55 @@
+// The main window and the about box as data: every control with its kind,
+// id, text and rectangle in dialog units. The Qt side walks these tables to
+// build the windows; nothing else places a control of these two windows.
+#pragma once
+
+#include <span>
+
+#include "ui/forms/DialogUnits.h"
+
+namespace forms {
+
+enum class ControlKind {
+  GroupBox,
+  Label,         // fixed text beside a control; width 0 = as wide as its text
+  ValueText,     // static text that the program rewrites; starts as "-"
+  DropList,      // drop-down list; the height is the dropped list's
+  CheckBox,      // automatic check box
+  PushButton,
+  ReadOnlyEdit,  // single line, bordered, scrolls horizontally
+  TabControl,
+  Icon,          // the application icon
+};
+
+struct ControlSpec {
+  ControlKind kind;
+  int id;  // 0 for controls the program never addresses
+  const char* text;
+  UnitRect rect;
+};
+
+struct DialogSpec {
+  const char* title;
+  int width;   // client area, dialog units
+  int height;
+  std::span<const ControlSpec> controls;
+};
+
+const DialogSpec& MainDialog();
+const DialogSpec& AboutDialog();
+
+// The initial item list of a drop-down list of the main window; empty for
+// other ids.
+std::span<const char* const> ComboItems(int controlId);
+
+// Texts of the main window that are not a control's initial caption.
+namespace texts {
+constexpr const char* AppName = "KORVELT_Demo";
+constexpr const char* OpenPort = "打开串口";
+constexpr const char* ClosePort = "关闭串口";
+constexpr const char* OpenFailed = "打开串口失败";
+constexpr const char* AboutItem = "关于 KORVELT_Demo(&A)...";
+constexpr const char* NoValue = "-";
+}  // namespace texts
+
+}  // namespace forms
