@@ -14,3 +14,9 @@ bool SetArbitraryBaud(int fd, int baudRate) {
   settings.c_ospeed = static_cast<speed_t>(baudRate);
   return ioctl(fd, TCSETS2, &settings) == 0;
 }
+
+int CurrentBaudRate(int fd) {
+  struct termios2 settings {};
+  if (ioctl(fd, TCGETS2, &settings) != 0) return 0;
+  return static_cast<int>(settings.c_ospeed);
+}

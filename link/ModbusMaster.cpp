@@ -83,17 +83,7 @@ ModbusMaster::ModbusMaster() = default;
 ModbusMaster::~ModbusMaster() { ClosePort(); }
 
 int ModbusMaster::OpenPort(unsigned portNumber, int baudRate, int parityIndex) {
-  char parity = 'e';
-  char stop = '1';
-  if (parityIndex <= 0) {
-    parity = 'n';
-    stop = '2';
-  } else if (parityIndex == 1) {
-    parity = 'o';
-  }
-  char mode[32];
-  std::snprintf(mode, sizeof mode, "%d,%c,%d,%c", baudRate, parity, 8, stop);
-  return OpenWithMode(portNumber, mode);
+  return OpenWithMode(portNumber, ModeStringFor(baudRate, parityIndex).c_str());
 }
 
 int ModbusMaster::OpenWithMode(unsigned portNumber, const char* mode) {

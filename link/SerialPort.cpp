@@ -7,6 +7,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -53,6 +54,43 @@ bool ParseModeString(const char* mode, LineSettings& settings) {
   return true;
 }
 
+std::string ModeStringFor(int baudRate, int parityIndex) {
+  char parity = 'e';
+  char stop = '1';
+  if (parityIndex <= 0) {
+    parity = 'n';
+    stop = '2';
+  } else if (parityIndex == 1) {
+    parity = 'o';
+  }
+  char mode[32];
+  std::snprintf(mode, sizeof mode, "%d,%c,%d,%c", baudRate, parity, 8, stop);
+  return mode;
+}
+
+bool ApplyLineSettings(termios& tio, const LineSettings& settings) {
+  cfmakeraw(&tio);
+  tio.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY | INPCK | PARMRK);
+  tio.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | PARODD | CSTOPB | CRTSCTS);
+  tio.c_cflag |= CLOCAL | CREAD;
+  static constexpr tcflag_t kSizes[] = {CS5, CS6, CS7, CS8};
+  tio.c_cflag |= kSizes[std::clamp(settings.dataBits, 5, 8) - 5];
+  if (settings.parity != 'n') {
+    tio.c_cflag |= PARENB;
+    tio.c_iflag |= INPCK;  // let the driver count parity errors
+    if (settings.parity == 'o') tio.c_cflag |= PARODD;
+  }
+  if (settings.stopBits == 2) tio.c_cflag |= CSTOPB;
+  tio.c_cc[VMIN] = 0;
+  tio.c_cc[VTIME] = 0;
+
+  speed_t constant = B9600;
+  const bool standardRate = RateConstantFor(settings.baudRate, constant);
+  cfsetispeed(&tio, constant);
+  cfsetospeed(&tio, constant);
+  return standardRate;
+}
+
 SerialPort::~SerialPort() { Close(); }
 
 bool SerialPort::Open(unsigned portNumber) {
@@ -93,33 +131,13 @@ bool SerialPort::Configure(const LineSettings& settings) {
   if (fd_ < 0) return false;
   termios tio{};
   if (tcgetattr(fd_, &tio) != 0) return false;
-  cfmakeraw(&tio);
-  tio.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY | INPCK | PARMRK);
-  tio.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | PARODD | CSTOPB | CRTSCTS);
-  tio.c_cflag |= CLOCAL | CREAD;
-  switch (settings.dataBits) {
-    case 5: tio.c_cflag |= CS5; break;
-    case 6: tio.c_cflag |= CS6; break;
-    case 7: tio.c_cflag |= CS7; break;
-    default: tio.c_cflag |= CS8; break;
-  }
-  if (settings.parity != 'n') {
-    tio.c_cflag |= PARENB;
-    tio.c_iflag |= INPCK;  // let the driver count parity errors
-    if (settings.parity == 'o') tio.c_cflag |= PARODD;
-  }
-  if (settings.stopBits == 2) tio.c_cflag |= CSTOPB;
-  tio.c_cc[VMIN] = 0;
-  tio.c_cc[VTIME] = 0;
-
-  speed_t constant = B9600;
-  const bool standardRate = RateConstantFor(settings.baudRate, constant);
-  cfsetispeed(&tio, constant);
-  cfsetospeed(&tio, constant);
+  const bool standardRate = ApplyLineSettings(tio, settings);
   if (tcsetattr(fd_, TCSANOW, &tio) != 0) return false;
   if (!standardRate && !SetArbitraryBaud(fd_, settings.baudRate)) return false;
   return true;
 }
+
+int SerialPort::BaudRate() const { return fd_ >= 0 ? CurrentBaudRate(fd_) : 0; }
 
 bool SerialPort::RaiseRts() {
   if (fd_ < 0) return false;

@@ -23,6 +23,15 @@ struct LineSettings {
 // other than 1 or 2, a rate that is not a positive number).
 bool ParseModeString(const char* mode, LineSettings& settings);
 
+// The mode string for a rate and a parity choice of the connection panel:
+// 0 none with two stop bits, 1 odd with one, 2 or more even with one.
+std::string ModeStringFor(int baudRate, int parityIndex);
+
+struct termios;
+// Makes `tio` a raw line with `settings`. Returns false when the rate has no
+// termios constant (the rate is then left at 9600 for the caller to set).
+bool ApplyLineSettings(termios& tio, const LineSettings& settings);
+
 class SerialPort {
  public:
   SerialPort() = default;
@@ -57,6 +66,9 @@ class SerialPort {
   // Non-blocking; return what read(2)/write(2) return.
   ssize_t Read(uint8_t* buffer, size_t size);
   ssize_t Write(const uint8_t* data, size_t size);
+
+  // The rate the device is really set to; 0 while closed.
+  int BaudRate() const;
 
   int Descriptor() const { return fd_; }
   unsigned PortNumber() const { return portNumber_; }

@@ -19,6 +19,8 @@ class PtyPair {
   PtyPair& operator=(const PtyPair&) = delete;
 
   int Master() const { return master_; }
+  // The pair's own descriptor on the slave tty (its settings are the port's).
+  int Slave() const { return slave_; }
   const std::string& SlavePath() const { return slavePath_; }
   // Closes both of the pair's own descriptors: the port under test sees the
   // line disappear, as when a USB adapter is pulled.
