@@ -1,0 +1,196 @@
+#include "sim/CommandLine.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+#include <string_view>
+
+namespace sim {
+
+namespace {
+
+bool ParseInteger(std::string_view text, long min, long max, long& value) {
+  const std::string copy(text);
+  char* end = nullptr;
+  errno = 0;
+  value = std::strtol(copy.c_str(), &end, 0);
+  return !copy.empty() && *end == '\0' && errno == 0 && value >= min && value <= max;
+}
+
+bool ParseSeconds(std::string_view text, std::chrono::milliseconds& value) {
+  const std::string copy(text);
+  char* end = nullptr;
+  const double seconds = std::strtod(copy.c_str(), &end);
+  if (copy.empty() || *end != '\0' || !(seconds >= 0) || seconds > 86400) return false;
+  value = std::chrono::milliseconds(std::llround(seconds * 1000.0));
+  return true;
+}
+
+bool ParseOutcome(std::string_view text, LearningOutcome& outcome) {
+  if (text == "success") outcome = LearningOutcome::Success;
+  else if (text == "failure") outcome = LearningOutcome::Failure;
+  else if (text == "abort") outcome = LearningOutcome::AbnormalStop;
+  else return false;
+  return true;
+}
+
+// KIND or KIND=VALUE; the value is the exception code, the delay or gap in
+// ms, or the byte count error.
+bool ParseFault(std::string_view text, Fault& fault) {
+  const size_t equals = text.find('=');
+  const std::string_view name = text.substr(0, equals);
+  const std::optional<FaultKind> kind = FaultFromName(name);
+  if (!kind) return false;
+  const auto requests = fault.requests;
+  fault = Fault::Of(*kind, requests);
+  if (equals == std::string_view::npos) return *kind != FaultKind::Exception;
+  long value = 0;
+  const std::string_view argument = text.substr(equals + 1);
+  switch (*kind) {
+    case FaultKind::Exception:
+      if (!ParseInteger(argument, 1, 255, value)) return false;
+      fault.exceptionCode = static_cast<uint8_t>(value);
+      return true;
+    case FaultKind::Delay:
+      if (!ParseInteger(argument, 0, 60000, value)) return false;
+      fault.delay = std::chrono::milliseconds(value);
+      return true;
+    case FaultKind::Pieces:
+      if (!ParseInteger(argument, 0, 1000, value)) return false;
+      fault.gap = std::chrono::milliseconds(value);
+      return true;
+    case FaultKind::LyingByteCount:
+      if (!ParseInteger(argument, -255, 255, value) || value == 0) return false;
+      fault.byteCountError = static_cast<int>(value);
+      return true;
+    default:
+      return false;
+  }
+}
+
+}  // namespace
+
+std::string DefaultPortsFolder() {
+  if (const char* folder = std::getenv("KORVELT_PORTS"); folder != nullptr && *folder != '\0') return folder;
+  const char* home = std::getenv("HOME");
+  return std::string(home != nullptr ? home : ".") + "/.korvelt/ports";
+}
+
+bool ParseCommandLine(int argc, const char* const* argv, CommandLine& line, std::string& error) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view option = argv[i];
+    if (option == "--help" || option == "-h") {
+      line.help = true;
+      continue;
+    }
+    if (option == "--learned") {
+      line.driver.learned = true;
+      continue;
+    }
+    if (option == "--verbose") {
+      line.verbose = true;
+      continue;
+    }
+    if (option == "--stall") {
+      line.motorFault = MotorFault::Stall;
+      continue;
+    }
+    if (option == "--hall-error") {
+      line.motorFault = MotorFault::HallError;
+      continue;
+    }
+    if (i + 1 >= argc) {
+      error = std::string(option) + " needs a value";
+      return false;
+    }
+    const std::string_view value = argv[++i];
+    long number = 0;
+    bool ok = true;
+    if (option == "--com") {
+      ok = ParseInteger(value, 1, 255, number);
+      line.com = static_cast<unsigned>(number);
+    } else if (option == "--ports") {
+      line.portsFolder = value;
+      ok = !value.empty();
+    } else if (option == "--address") {
+      ok = ParseInteger(value, 1, 128, number);
+      line.driver.address = static_cast<uint8_t>(number);
+    } else if (option == "--learning-time") {
+      ok = ParseSeconds(value, line.driver.learningDuration);
+    } else if (option == "--learning-outcome") {
+      ok = ParseOutcome(value, line.driver.learningOutcome);
+    } else if (option == "--stroke-time") {
+      ok = ParseSeconds(value, line.driver.strokeDuration);
+    } else if (option == "--stroke") {
+      ok = ParseInteger(value, 1, 2000000000, number);
+      line.driver.sq2Position = line.driver.sq1Position + static_cast<int32_t>(number);
+    } else if (option == "--load") {
+      char* end = nullptr;
+      const std::string copy(value);
+      line.driver.load = std::strtod(copy.c_str(), &end);
+      ok = *end == '\0' && line.driver.load >= 0 && line.driver.load <= 1;
+    } else if (option == "--fault") {
+      ok = ParseFault(value, line.fault);
+    } else if (option == "--fault-count") {
+      ok = ParseInteger(value, 1, 1000000000, number);
+      line.fault.requests = static_cast<uint32_t>(number);
+    } else {
+      error = "unknown option " + std::string(option);
+      return false;
+    }
+    if (!ok) {
+      error = "bad value for " + std::string(option) + ": " + std::string(value);
+      return false;
+    }
+  }
+  return true;
+}
+
+std::string HelpText() {
+  return R"(Usage: korvelt-driver-sim [options]
+
+Simulates the motor driver as a Modbus RTU slave on a pseudo-terminal, linked
+as COMn in the ports folder, so that KORVELT_Demo can open it as that port.
+Prints "korvelt-driver-sim: COMn -> DEVICE" when ready; serves until SIGINT
+or SIGTERM, then removes the link.
+
+Port:
+  --com N                 COM number of the link (default 1)
+  --ports DIR             ports folder (default $KORVELT_PORTS, else
+                          ~/.korvelt/ports; created if missing)
+  --address N             slave address 1..128 (default 1)
+
+Motor and procedures:
+  --learned               start with the motor learned (default: not learned,
+                          motion commands answer exception 0x60)
+  --learning-time S       length of a learning run in seconds (default 3)
+  --learning-outcome R    success, failure or abort (default success)
+  --stroke-time S         length of a stroke measurement in seconds (default 3)
+  --stroke PULSES         travel between SQ1 and SQ2 (default 50000)
+  --load F                shaft load 0..1 (default 0.2)
+  --stall                 the rotor is blocked: a started motor stops with
+                          "stall" after the stall stop time
+  --hall-error            the Hall signals are invalid: motion stops at once
+
+Faults on the answers:
+  --fault KIND            one of
+                            no-answer        requests are lost
+                            bad-crc          answers carry a wrong CRC
+                            wrong-address    answers come from another address
+                            exception=CODE   requests are refused with CODE
+                            pieces[=MS]      answers go out byte by byte, MS
+                                             apart (default 3)
+                            delay=MS         answers go out after MS (default 600)
+                            garbage          noise bytes precede each answer
+                            overlong         answers are padded past 256 bytes
+                            lying-count[=N]  read answers claim N more data
+                                             bytes than they carry (default 2)
+  --fault-count N         apply the fault to the next N requests only
+                          (default: to every request)
+
+  --verbose               print every request and answer on stderr
+  --help                  this text
+)";
+}
+
+}  // namespace sim

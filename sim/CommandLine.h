@@ -1,0 +1,31 @@
+// The options of korvelt-driver-sim.
+#pragma once
+
+#include <string>
+
+#include "sim/DriverOptions.h"
+#include "sim/Fault.h"
+#include "sim/MotorModel.h"
+
+namespace sim {
+
+struct CommandLine {
+  unsigned com = 1;
+  std::string portsFolder;  // empty: DefaultPortsFolder()
+  DriverOptions driver;
+  Fault fault;
+  MotorFault motorFault = MotorFault::None;
+  bool verbose = false;
+  bool help = false;
+};
+
+// Fills `line` from the arguments; false, with the reason in `error`, on an
+// option it does not know or a value out of range.
+bool ParseCommandLine(int argc, const char* const* argv, CommandLine& line, std::string& error);
+
+std::string HelpText();
+
+// $KORVELT_PORTS, else ~/.korvelt/ports.
+std::string DefaultPortsFolder();
+
+}  // namespace sim

@@ -1,0 +1,34 @@
+// How a simulated driver is set up: its address, where its motor starts,
+// how its timed procedures end, and the clock that drives its motor model.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+
+namespace sim {
+
+using Clock = std::chrono::steady_clock;
+
+enum class LearningOutcome { Success, Failure, AbnormalStop };
+
+struct DriverOptions {
+  uint8_t address = 1;
+  // A new motor is not learned; the driver then refuses motion commands.
+  bool learned = false;
+  std::chrono::milliseconds learningDuration{3000};
+  LearningOutcome learningOutcome = LearningOutcome::Success;
+  std::chrono::milliseconds strokeDuration{3000};
+  // Limit switches at the two ends of the travel, in pulses. The motor
+  // starts at position 0, between them.
+  int32_t sq1Position = -20000;
+  int32_t sq2Position = 30000;
+  // Mechanical load on the shaft, 0 (none) .. 1 (full): raises the phase
+  // current and lowers the speed the motor reaches at a given duty.
+  double load = 0.2;
+  // Time source of the motor model and the procedures; tests put a manual
+  // clock here.
+  std::function<Clock::time_point()> now = [] { return Clock::now(); };
+};
+
+}  // namespace sim

@@ -1,0 +1,117 @@
+#include "sim/Fault.h"
+
+#include "link/FrameCodec.h"
+#include "sim/RtuFrames.h"
+
+namespace sim {
+
+namespace {
+
+struct FaultNameEntry {
+  FaultKind kind;
+  std::string_view name;
+};
+
+constexpr FaultNameEntry kFaultNames[] = {
+    {FaultKind::None, "none"},
+    {FaultKind::NoAnswer, "no-answer"},
+    {FaultKind::BadCrc, "bad-crc"},
+    {FaultKind::WrongAddress, "wrong-address"},
+    {FaultKind::Exception, "exception"},
+    {FaultKind::Pieces, "pieces"},
+    {FaultKind::Delay, "delay"},
+    {FaultKind::Garbage, "garbage"},
+    {FaultKind::OverLong, "overlong"},
+    {FaultKind::LyingByteCount, "lying-count"},
+};
+
+void PadPastLimit(std::vector<uint8_t>& frame) {
+  // Filler goes between the answer and its CRC, so the frame is whole and
+  // correct except for its size.
+  frame.insert(frame.end() - 2, OverLongLength - frame.size(), 0x00);
+  Reseal(frame);
+}
+
+}  // namespace
+
+Fault Fault::Of(FaultKind kind, std::optional<uint32_t> requests) {
+  Fault fault;
+  fault.kind = kind;
+  fault.requests = requests;
+  return fault;
+}
+
+Fault Fault::ExceptionCode(uint8_t code, std::optional<uint32_t> requests) {
+  Fault fault = Of(FaultKind::Exception, requests);
+  fault.exceptionCode = code;
+  return fault;
+}
+
+Fault Fault::Delayed(std::chrono::milliseconds delay, std::optional<uint32_t> requests) {
+  Fault fault = Of(FaultKind::Delay, requests);
+  fault.delay = delay;
+  return fault;
+}
+
+Fault Fault::InPieces(std::chrono::milliseconds gap, std::optional<uint32_t> requests) {
+  Fault fault = Of(FaultKind::Pieces, requests);
+  fault.gap = gap;
+  return fault;
+}
+
+Reply ShapeReply(const Fault& fault, std::vector<uint8_t> frame) {
+  Reply reply;
+  if (frame.size() < 4) {
+    reply.bytes = std::move(frame);
+    return reply;
+  }
+  switch (fault.kind) {
+    case FaultKind::BadCrc:
+      frame.back() ^= 0xFF;
+      break;
+    case FaultKind::WrongAddress:
+      frame[0] = static_cast<uint8_t>(frame[0] + 1);
+      Reseal(frame);
+      break;
+    case FaultKind::Pieces:
+      reply.pieceGap = fault.gap;
+      break;
+    case FaultKind::Delay:
+      reply.delay = fault.delay;
+      break;
+    case FaultKind::Garbage:
+      frame.insert(frame.begin(), std::begin(GarbageBytes), std::end(GarbageBytes));
+      break;
+    case FaultKind::OverLong:
+      if (frame.size() < OverLongLength) PadPastLimit(frame);
+      break;
+    case FaultKind::LyingByteCount:
+      if (frame[1] == FunctionReadHolding) {
+        frame[2] = static_cast<uint8_t>(frame[2] + fault.byteCountError);
+        Reseal(frame);
+      }
+      break;
+    case FaultKind::None:
+    case FaultKind::NoAnswer:
+    case FaultKind::Exception:
+      break;
+  }
+  reply.bytes = std::move(frame);
+  return reply;
+}
+
+std::string_view FaultName(FaultKind kind) {
+  for (const FaultNameEntry& entry : kFaultNames) {
+    if (entry.kind == kind) return entry.name;
+  }
+  return "none";
+}
+
+std::optional<FaultKind> FaultFromName(std::string_view name) {
+  for (const FaultNameEntry& entry : kFaultNames) {
+    if (entry.name == name) return entry.kind;
+  }
+  return std::nullopt;
+}
+
+}  // namespace sim

@@ -1,0 +1,94 @@
+#include "sim/SimulatedDriver.h"
+
+#include "sim/RtuFrames.h"
+
+namespace sim {
+
+SimulatedDriver::SimulatedDriver(DriverOptions options)
+    : now_(options.now ? options.now : [] { return Clock::now(); }),
+      address_(options.address),
+      device_(options, now_()) {}
+
+Reply SimulatedDriver::Answer(const uint8_t* frame, size_t length) {
+  std::lock_guard lock(mutex_);
+  if (frame == nullptr || !CrcMatches(frame, length) || frame[0] != address_) return {};
+  ++requests_;
+  const Fault fault = TakeFault();
+  if (fault.kind == FaultKind::NoAnswer) return {};
+
+  device_.AdvanceTo(now_());
+  const uint8_t* pdu = frame + 1;
+  const size_t pduLength = length - 3;
+  const std::vector<uint8_t> answer = fault.kind == FaultKind::Exception
+                                          ? ExceptionPdu(pdu[0], fault.exceptionCode)
+                                          : device_.Handle(pdu, pduLength);
+  return ShapeReply(fault, SealFrame(address_, answer));
+}
+
+std::vector<uint8_t> SimulatedDriver::Respond(const uint8_t* frame, size_t length) {
+  return Answer(frame, length).bytes;
+}
+
+std::vector<uint8_t> SimulatedDriver::Respond(const std::vector<uint8_t>& frame) {
+  return Respond(frame.data(), frame.size());
+}
+
+uint16_t SimulatedDriver::Register(uint16_t address) const {
+  std::lock_guard lock(mutex_);
+  device_.AdvanceTo(now_());
+  return device_.Get(address);
+}
+
+void SimulatedDriver::SetRegister(uint16_t address, uint16_t value) {
+  std::lock_guard lock(mutex_);
+  device_.Set(address, value);
+}
+
+uint8_t SimulatedDriver::Address() const {
+  std::lock_guard lock(mutex_);
+  return address_;
+}
+
+void SimulatedDriver::SetAddress(uint8_t address) {
+  std::lock_guard lock(mutex_);
+  address_ = address;
+}
+
+void SimulatedDriver::SetFault(const Fault& fault) {
+  std::lock_guard lock(mutex_);
+  fault_ = fault;
+  if (fault_.requests && *fault_.requests == 0) fault_ = Fault{};
+}
+
+void SimulatedDriver::ClearFault() {
+  std::lock_guard lock(mutex_);
+  fault_ = Fault{};
+}
+
+Fault SimulatedDriver::CurrentFault() const {
+  std::lock_guard lock(mutex_);
+  return fault_;
+}
+
+uint64_t SimulatedDriver::RequestCount() const {
+  std::lock_guard lock(mutex_);
+  return requests_;
+}
+
+void SimulatedDriver::SetLoad(double load) {
+  std::lock_guard lock(mutex_);
+  device_.SetLoad(load);
+}
+
+void SimulatedDriver::SetMotorFault(MotorFault fault) {
+  std::lock_guard lock(mutex_);
+  device_.SetMotorFault(fault);
+}
+
+Fault SimulatedDriver::TakeFault() {
+  const Fault fault = fault_;
+  if (fault_.kind != FaultKind::None && fault_.requests && --*fault_.requests == 0) fault_ = Fault{};
+  return fault;
+}
+
+}  // namespace sim

@@ -1,0 +1,130 @@
+// korvelt-driver-sim as scripts use it: started in the background, waited
+// for by its one line, talked to through the COM link, stopped by a signal.
+// Also its options.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <regex>
+
+#include "ChildProcess.h"
+#include "PtyPair.h"
+#include "SimTestSupport.h"
+#include "link/UniqueFd.h"
+#include "sim/CommandLine.h"
+
+using namespace simtest;
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+
+namespace {
+
+// The device named by the start-up line, or empty.
+std::string StartedDevice(ChildProcess& sim, unsigned com) {
+  const std::optional<std::string> line = sim.ReadLine(10s);
+  if (!line) return {};
+  std::smatch match;
+  const std::regex expected("korvelt-driver-sim: COM" + std::to_string(com) + R"( -> (/dev/\S+))");
+  return std::regex_match(*line, match, expected) ? match[1].str() : std::string();
+}
+
+UniqueFd OpenRaw(const std::string& path) {
+  UniqueFd fd(open(path.c_str(), O_RDWR | O_NOCTTY));
+  termios settings{};
+  if (fd.Valid() && tcgetattr(fd.Get(), &settings) == 0) {
+    cfmakeraw(&settings);
+    tcsetattr(fd.Get(), TCSANOW, &settings);
+  }
+  return fd;
+}
+
+Bytes Exchange(int fd, const Bytes& request, size_t answerLength) {
+  if (write(fd, request.data(), request.size()) != static_cast<ssize_t>(request.size())) return {};
+  const std::string answer = ReadExactly(fd, answerLength, 3000ms);
+  return Bytes(answer.begin(), answer.end());
+}
+
+}  // namespace
+
+TEST(DriverSimProgram, LinksItsPortServesAndCleansUpOnSigterm) {
+  PortsFolder ports;
+  ChildProcess sim({KORVELT_SIM_EXECUTABLE, "--ports", ports.Path(), "--com", "3", "--address", "5", "--learned",
+                    "--fault", "exception=0x40", "--fault-count", "1"});
+  const std::string device = StartedDevice(sim, 3);
+  ASSERT_FALSE(device.empty());
+  const fs::path link = fs::path(ports.Path()) / "COM3";
+  EXPECT_EQ(fs::read_symlink(link), device);
+
+  UniqueFd port = OpenRaw(link);
+  ASSERT_TRUE(port.Valid());
+  EXPECT_EQ(ExceptionOf(Exchange(port.Get(), Read(5, 0x0075, 1), 5)), 0x40) << "the injected fault, once";
+  EXPECT_EQ(Words(Exchange(port.Get(), Read(5, 0x0075, 1), 7)), std::vector<uint16_t>{1}) << "started learned";
+  port.Reset();
+
+  sim.Signal(SIGTERM);
+  EXPECT_EQ(sim.Wait(5s), 0);
+  EXPECT_FALSE(fs::exists(fs::symlink_status(link)));
+}
+
+TEST(DriverSimProgram, UsesThePortsFolderFromTheEnvironmentAndStopsOnSigint) {
+  PortsFolder ports;  // sets $KORVELT_PORTS, which the child inherits
+  ChildProcess sim({KORVELT_SIM_EXECUTABLE});
+  ASSERT_FALSE(StartedDevice(sim, 1).empty());
+  EXPECT_TRUE(fs::is_symlink(fs::path(ports.Path()) / "COM1"));
+  sim.Signal(SIGINT);
+  EXPECT_EQ(sim.Wait(5s), 0);
+  EXPECT_FALSE(fs::exists(fs::symlink_status(fs::path(ports.Path()) / "COM1")));
+}
+
+TEST(DriverSimProgram, HelpNamesEveryOptionAndBadOptionsAreRefused) {
+  const ProgramResult help = RunProgram({KORVELT_SIM_EXECUTABLE, "--help"}, 5s);
+  EXPECT_EQ(help.exitStatus, 0);
+  for (const char* option : {"--com", "--ports", "--address", "--learned", "--learning-time", "--learning-outcome",
+                             "--stroke-time", "--fault", "--fault-count", "no-answer", "bad-crc", "wrong-address",
+                             "exception=", "pieces", "delay=", "garbage", "overlong", "lying-count"}) {
+    EXPECT_NE(help.output.find(option), std::string::npos) << option;
+  }
+  const ProgramResult bad = RunProgram({KORVELT_SIM_EXECUTABLE, "--address", "0"}, 5s);
+  EXPECT_EQ(bad.exitStatus, 2);
+  EXPECT_NE(bad.output.find("--address"), std::string::npos) << bad.output;
+}
+
+TEST(DriverSimCommandLine, ParsesFaultsProceduresAndRanges) {
+  const auto parse = [](std::vector<const char*> args, sim::CommandLine& line) {
+    args.insert(args.begin(), "korvelt-driver-sim");
+    std::string error;
+    return sim::ParseCommandLine(static_cast<int>(args.size()), args.data(), line, error);
+  };
+  sim::CommandLine line;
+  ASSERT_TRUE(parse({"--fault-count", "3", "--fault", "delay=700", "--learning-time", "1.5", "--learning-outcome",
+                     "abort", "--stroke", "1000"},
+                    line));
+  EXPECT_EQ(line.fault.kind, sim::FaultKind::Delay);
+  EXPECT_EQ(line.fault.delay, 700ms);
+  EXPECT_EQ(line.fault.requests, 3u) << "the count survives a later --fault";
+  EXPECT_EQ(line.driver.learningDuration, 1500ms);
+  EXPECT_EQ(line.driver.learningOutcome, sim::LearningOutcome::AbnormalStop);
+  EXPECT_EQ(line.driver.sq2Position - line.driver.sq1Position, 1000);
+
+  sim::CommandLine pieces;
+  ASSERT_TRUE(parse({"--fault", "pieces"}, pieces));
+  EXPECT_EQ(pieces.fault.kind, sim::FaultKind::Pieces);
+  EXPECT_FALSE(pieces.fault.requests.has_value()) << "until stopped";
+
+  for (std::vector<const char*> bad : {std::vector<const char*>{"--fault", "exception"},
+                                       {"--fault", "exception=0"},
+                                       {"--fault", "sometimes"},
+                                       {"--address", "129"},
+                                       {"--com", "x"},
+                                       {"--learning-outcome", "maybe"},
+                                       {"--learning-time", "-1"},
+                                       {"--load", "2"},
+                                       {"--com"}}) {
+    sim::CommandLine ignored;
+    EXPECT_FALSE(parse(bad, ignored)) << bad[0] << " " << (bad.size() > 1 ? bad[1] : "");
+  }
+}

@@ -1,0 +1,99 @@
+// Injected faults: what each does to the answer, whether the request is
+// still carried out, and how long a fault lasts.
+#include <gtest/gtest.h>
+
+#include "SimTestSupport.h"
+
+using namespace simtest;
+using sim::Fault;
+using sim::FaultKind;
+
+namespace {
+
+const Bytes kReadRamp = Read(1, 0x0050, 4);
+
+Bytes CleanAnswer() {
+  sim::SimulatedDriver clean;
+  return clean.Respond(kReadRamp);
+}
+
+}  // namespace
+
+TEST(Fault, CorruptedAnswersFailTheFrameCheckInTheirOwnWay) {
+  const Bytes clean = CleanAnswer();
+  sim::SimulatedDriver driver;
+
+  driver.SetFault(Fault::Of(FaultKind::BadCrc));
+  Bytes answer = driver.Respond(kReadRamp);
+  ASSERT_EQ(answer.size(), clean.size());
+  EXPECT_FALSE(FrameCheck(answer.data(), answer.size(), 1));
+  EXPECT_TRUE(std::equal(answer.begin(), answer.end() - 2, clean.begin()));
+
+  driver.SetFault(Fault::Of(FaultKind::WrongAddress));
+  answer = driver.Respond(kReadRamp);
+  EXPECT_FALSE(FrameCheck(answer.data(), answer.size(), 1));
+  EXPECT_TRUE(FrameCheck(answer.data(), answer.size(), answer[0])) << "only the address is wrong";
+
+  driver.SetFault(Fault::Of(FaultKind::Garbage));
+  answer = driver.Respond(kReadRamp);
+  ASSERT_EQ(answer.size(), clean.size() + std::size(sim::GarbageBytes));
+  EXPECT_TRUE(std::equal(clean.begin(), clean.end(), answer.begin() + std::size(sim::GarbageBytes)));
+
+  driver.SetFault(Fault::Of(FaultKind::OverLong));
+  answer = driver.Respond(kReadRamp);
+  EXPECT_GT(answer.size(), 256u);
+  EXPECT_TRUE(std::equal(clean.begin(), clean.end() - 2, answer.begin()));
+  const uint16_t crc = Crc16Modbus(answer.data(), answer.size() - 2);
+  EXPECT_EQ(answer[answer.size() - 2], crc & 0xFF) << "whole and correct but for its size";
+
+  driver.SetFault(Fault::Of(FaultKind::LyingByteCount));
+  answer = driver.Respond(kReadRamp);
+  ASSERT_EQ(answer.size(), clean.size());
+  EXPECT_EQ(answer[2], clean[2] + 2);
+  EXPECT_TRUE(FrameCheck(answer.data(), answer.size(), 1));
+}
+
+TEST(Fault, TimingFaultsKeepTheBytesAndSayHowToSendThem) {
+  const Bytes clean = CleanAnswer();
+  sim::SimulatedDriver driver;
+  driver.SetFault(Fault::Delayed(std::chrono::milliseconds(700)));
+  sim::Reply reply = driver.Answer(kReadRamp.data(), kReadRamp.size());
+  EXPECT_EQ(reply.bytes, clean);
+  EXPECT_EQ(reply.delay, std::chrono::milliseconds(700));
+  EXPECT_EQ(reply.pieceGap.count(), 0);
+
+  driver.SetFault(Fault::InPieces(std::chrono::milliseconds(5)));
+  reply = driver.Answer(kReadRamp.data(), kReadRamp.size());
+  EXPECT_EQ(reply.bytes, clean);
+  EXPECT_EQ(reply.pieceGap, std::chrono::milliseconds(5));
+  EXPECT_EQ(reply.delay.count(), 0);
+}
+
+TEST(Fault, ALostOrRefusedRequestIsNotCarriedOut) {
+  sim::SimulatedDriver driver;
+  driver.SetFault(Fault::Of(FaultKind::NoAnswer));
+  EXPECT_TRUE(driver.Respond(WriteOne(1, 0x0050, 9)).empty());
+  EXPECT_EQ(driver.RequestCount(), 1u) << "counted though not answered";
+
+  driver.SetFault(Fault::ExceptionCode(0x40));
+  const Bytes answer = driver.Respond(WriteOne(1, 0x0050, 9));
+  EXPECT_EQ(ExceptionOf(answer), 0x40);
+  EXPECT_EQ(answer[1], 0x86);
+  EXPECT_EQ(driver.Register(0x0050), 5);
+}
+
+TEST(Fault, LastsForItsCountOfRequestsOrUntilCleared) {
+  sim::SimulatedDriver driver;
+  driver.SetFault(Fault::Of(FaultKind::NoAnswer, 2));
+  EXPECT_TRUE(driver.Respond(kReadRamp).empty());
+  // Another slave's frame does not use up the fault.
+  EXPECT_TRUE(driver.Respond(Read(9, 0x0050, 4)).empty());
+  EXPECT_TRUE(driver.Respond(kReadRamp).empty());
+  EXPECT_FALSE(driver.Respond(kReadRamp).empty());
+  EXPECT_EQ(driver.CurrentFault().kind, FaultKind::None);
+
+  driver.SetFault(Fault::Of(FaultKind::NoAnswer));
+  for (int i = 0; i < 5; ++i) EXPECT_TRUE(driver.Respond(kReadRamp).empty());
+  driver.ClearFault();
+  EXPECT_FALSE(driver.Respond(kReadRamp).empty());
+}

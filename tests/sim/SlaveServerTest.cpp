@@ -1,0 +1,158 @@
+// The serving thread on a real pseudo-terminal: how it finds the end of a
+// request, how it sends delayed and piecewise answers, and how it behaves
+// when idle, when the line hangs up and when it is stopped mid-answer.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <pty.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <thread>
+
+#include "PtyPair.h"
+#include "SimTestSupport.h"
+#include "link/UniqueFd.h"
+#include "sim/SlaveServer.h"
+
+using namespace simtest;
+using namespace std::chrono_literals;
+
+namespace {
+
+UniqueFd OpenPort(const std::string& path) { return UniqueFd(open(path.c_str(), O_RDWR | O_NOCTTY)); }
+
+void Send(int fd, const Bytes& bytes) { ASSERT_EQ(write(fd, bytes.data(), bytes.size()), ssize_t(bytes.size())); }
+
+Bytes Receive(int fd, size_t count, std::chrono::milliseconds timeout) {
+  const std::string text = ReadExactly(fd, count, timeout);
+  return Bytes(text.begin(), text.end());
+}
+
+std::chrono::milliseconds ProcessCpuTime() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  const auto micros = [](const timeval& t) { return std::chrono::microseconds(t.tv_sec * 1000000LL + t.tv_usec); };
+  return std::chrono::duration_cast<std::chrono::milliseconds>(micros(usage.ru_utime) + micros(usage.ru_stime));
+}
+
+const Bytes kReadRamp = Read(1, 0x0050, 4);
+const Bytes kRampAnswer = sim::SimulatedDriver().Respond(kReadRamp);
+
+}  // namespace
+
+TEST(SlaveServer, AnswersRequestsFoundByTheirLength) {
+  PtyPair pty;
+  sim::SimulatedDriver driver;
+  sim::SlaveServer server(driver, pty.Master());
+  UniqueFd port = OpenPort(pty.SlavePath());
+  ASSERT_TRUE(port.Valid());
+
+  Send(port.Get(), kReadRamp);
+  EXPECT_EQ(Receive(port.Get(), kRampAnswer.size(), 2000ms), kRampAnswer);
+
+  // Two requests in one burst are told apart by their lengths.
+  Bytes burst = WriteOne(1, 0x0050, 8);
+  const Bytes second = WriteMany(1, 0x0051, {9, 10});
+  burst.insert(burst.end(), second.begin(), second.end());
+  Send(port.Get(), burst);
+  const Bytes answers = Receive(port.Get(), 16, 2000ms);
+  ASSERT_EQ(answers.size(), 16u);
+  EXPECT_TRUE(std::equal(answers.begin(), answers.begin() + 8, burst.begin()));
+  EXPECT_EQ(driver.Register(0x0052), 10);
+}
+
+TEST(SlaveServer, JudgesARequestOfUnknownLengthWhenTheLineFallsSilent) {
+  PtyPair pty;
+  sim::SimulatedDriver driver;
+  sim::SlaveServer server(driver, pty.Master());
+  UniqueFd port = OpenPort(pty.SlavePath());
+  Send(port.Get(), Sealed({1, 0x41, 0x12, 0x34}));
+  EXPECT_EQ(Receive(port.Get(), 5, 2000ms), Sealed({1, 0xC1, 0x01}));
+}
+
+TEST(SlaveServer, DropsABrokenFrameAndWhatFollowsUntilTheLineFallsSilent) {
+  PtyPair pty;
+  sim::SimulatedDriver driver;
+  sim::SlaveServer server(driver, pty.Master());
+  UniqueFd port = OpenPort(pty.SlavePath());
+  Bytes noisy = {0x01, 0x03, 0x00, 0x50, 0x00, 0x04, 0x00, 0x00};
+  noisy.insert(noisy.end(), kReadRamp.begin(), kReadRamp.end());
+  Send(port.Get(), noisy);
+  EXPECT_TRUE(Receive(port.Get(), 1, 200ms).empty());
+  EXPECT_EQ(driver.RequestCount(), 0u);
+
+  Send(port.Get(), kReadRamp);
+  EXPECT_EQ(Receive(port.Get(), kRampAnswer.size(), 2000ms), kRampAnswer);
+}
+
+TEST(SlaveServer, SendsAPiecewiseAnswerOneByteAtATime) {
+  PtyPair pty;
+  sim::SimulatedDriver driver;
+  driver.SetFault(sim::Fault::InPieces(10ms));
+  sim::SlaveServer server(driver, pty.Master());
+  UniqueFd port = OpenPort(pty.SlavePath());
+  Send(port.Get(), kReadRamp);
+
+  Bytes received;
+  int chunks = 0;
+  std::chrono::steady_clock::time_point first;
+  while (received.size() < kRampAnswer.size()) {
+    const Bytes piece = Receive(port.Get(), 1, 2000ms);
+    ASSERT_EQ(piece.size(), 1u) << "answer incomplete";
+    if (chunks++ == 0) first = std::chrono::steady_clock::now();
+    received.insert(received.end(), piece.begin(), piece.end());
+  }
+  const auto spread = std::chrono::steady_clock::now() - first;
+  EXPECT_EQ(received, kRampAnswer);
+  EXPECT_GE(spread, 10ms * (kRampAnswer.size() - 1) * 9 / 10);
+}
+
+TEST(SlaveServer, DelaysAnAnswerAndStopsPromptlyInTheMiddleOfOne) {
+  PtyPair pty;
+  sim::SimulatedDriver driver;
+  driver.SetFault(sim::Fault::Delayed(300ms, 1));
+  auto server = std::make_unique<sim::SlaveServer>(driver, pty.Master());
+  UniqueFd port = OpenPort(pty.SlavePath());
+  const auto sent = std::chrono::steady_clock::now();
+  Send(port.Get(), kReadRamp);
+  EXPECT_TRUE(Receive(port.Get(), 1, 150ms).empty()) << "not before its delay";
+  EXPECT_EQ(Receive(port.Get(), kRampAnswer.size(), 3000ms), kRampAnswer);
+  EXPECT_GE(std::chrono::steady_clock::now() - sent, 300ms);
+
+  driver.SetFault(sim::Fault::Delayed(30s));
+  Send(port.Get(), kReadRamp);
+  ASSERT_TRUE(WaitUntil([&] { return driver.RequestCount() == 2; }));
+  const auto stopping = std::chrono::steady_clock::now();
+  server.reset();
+  EXPECT_LT(std::chrono::steady_clock::now() - stopping, 1s);
+  EXPECT_TRUE(Receive(port.Get(), 1, 100ms).empty()) << "the stopped answer is not sent";
+}
+
+TEST(SlaveServer, IdlesWithoutCpuAndOutlivesAHungUpLine) {
+  int master = -1;
+  int slave = -1;
+  char name[256] = {};
+  ASSERT_EQ(openpty(&master, &slave, name, nullptr, nullptr), 0);
+  UniqueFd masterFd(master);
+  close(slave);  // nobody on the other side: the master reports a hang-up
+
+  sim::SimulatedDriver driver;
+  sim::SlaveServer server(driver, masterFd.Get());
+  const auto cpuBefore = ProcessCpuTime();
+  std::this_thread::sleep_for(500ms);  // the window in which CPU use is measured
+  EXPECT_LT(ProcessCpuTime() - cpuBefore, 100ms) << "serving a hung-up line must not spin";
+
+  UniqueFd port = OpenPort(name);
+  ASSERT_TRUE(port.Valid());
+  termios settings{};
+  tcgetattr(port.Get(), &settings);
+  cfmakeraw(&settings);
+  tcsetattr(port.Get(), TCSANOW, &settings);
+  Send(port.Get(), kReadRamp);
+  EXPECT_EQ(Receive(port.Get(), kRampAnswer.size(), 3000ms), kRampAnswer) << "serves again once a port opens";
+
+  const auto idleBefore = ProcessCpuTime();
+  std::this_thread::sleep_for(300ms);
+  EXPECT_LT(ProcessCpuTime() - idleBefore, 60ms) << "an idle line costs nothing";
+}
