@@ -1,0 +1,56 @@
+#include "GuiSupport.h"
+
+#include <QApplication>
+#include <gtest/gtest.h>
+#include <cstdlib>
+
+#include "ui/DemoApp.h"
+
+QApplication& TestApp() {
+  static QApplication* app = [] {
+    if (std::getenv("QT_QPA_PLATFORM") == nullptr) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    static int argc = 1;
+    static char name[] = "ui_test";
+    static char* argv[] = {name, nullptr};
+    // Lives to the end of the process: tests share it.
+    auto* created = new QApplication(argc, argv);
+    UseCNumericConventions();
+    return created;
+  }();
+  return *app;
+}
+
+namespace {
+
+// Makes the application before any test's widgets are constructed.
+class ApplicationEnvironment : public ::testing::Environment {
+ public:
+  void SetUp() override { TestApp(); }
+};
+
+[[maybe_unused]] ::testing::Environment* const kApplication =
+    ::testing::AddGlobalTestEnvironment(new ApplicationEnvironment);
+
+}  // namespace
+
+MessageRecorder::MessageRecorder() {
+  previous_ = ui::SetMessageBoxHandler([this](QWidget*, const QString& title, const QString& text) {
+    boxes_.push_back({title, text, QThread::currentThread()});
+    return 0x00000400;  // QMessageBox::Ok
+  });
+}
+
+MessageRecorder::~MessageRecorder() { ui::SetMessageBoxHandler(std::move(previous_)); }
+
+std::vector<QString> MessageRecorder::Texts() const {
+  std::vector<QString> texts;
+  for (const Shown& box : boxes_) texts.push_back(box.text);
+  return texts;
+}
+
+SimulatedLine::SimulatedLine(unsigned comNumber, sim::DriverOptions options) : driver_(std::move(options)) {
+  ports_.Map(comNumber, pty_.SlavePath());
+  server_ = std::make_unique<sim::SlaveServer>(driver_, pty_.Master());
+}
+
+SimulatedLine::~SimulatedLine() { server_.reset(); }

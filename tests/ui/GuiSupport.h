@@ -1,0 +1,59 @@
+// What the window tests share: the application object, a recorder that
+// stands in for message boxes, and a simulated driver served on a
+// pseudo-terminal that is mapped as a COM number.
+#pragma once
+
+#include <QString>
+#include <QThread>
+#include <memory>
+#include <vector>
+
+#include "PtyPair.h"
+#include "sim/SimulatedDriver.h"
+#include "sim/SlaveServer.h"
+#include "ui/MessageBox.h"
+
+class QApplication;
+
+// Created on first use, offscreen unless QT_QPA_PLATFORM says otherwise,
+// with the C numeric conventions the program itself uses.
+QApplication& TestApp();
+
+// Records every message box instead of showing it, answering OK.
+class MessageRecorder {
+ public:
+  struct Shown {
+    QString title;
+    QString text;
+    QThread* thread;
+  };
+
+  MessageRecorder();
+  ~MessageRecorder();
+  MessageRecorder(const MessageRecorder&) = delete;
+  MessageRecorder& operator=(const MessageRecorder&) = delete;
+
+  const std::vector<Shown>& Boxes() const { return boxes_; }
+  std::vector<QString> Texts() const;
+
+ private:
+  std::vector<Shown> boxes_;
+  ui::MessageBoxHandler previous_;
+};
+
+// A simulated driver on COM `comNumber` of a private ports folder.
+class SimulatedLine {
+ public:
+  explicit SimulatedLine(unsigned comNumber = 1, sim::DriverOptions options = {});
+  ~SimulatedLine();
+
+  sim::SimulatedDriver& Driver() { return driver_; }
+  PtyPair& Pty() { return pty_; }
+  PortsFolder& Ports() { return ports_; }
+
+ private:
+  PtyPair pty_;
+  PortsFolder ports_;
+  sim::SimulatedDriver driver_;
+  std::unique_ptr<sim::SlaveServer> server_;
+};

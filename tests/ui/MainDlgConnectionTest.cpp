@@ -1,0 +1,123 @@
+// The connection panel and the device-information box.
+#include <cstring>
+
+#include "MainDlgFixture.h"
+#include "sim/Identification.h"
+
+namespace {
+
+TEST_F(MainDlgTest, ButtonOpensAndClosesThePort) {
+  EXPECT_EQ(Text(ids::OpenPortButton), "打开串口");
+  EXPECT_EQ(dlg->m_address, 0);
+  EXPECT_FALSE(dlg->m_link.IsOpen());
+
+  Click(ids::OpenPortButton);
+  EXPECT_TRUE(dlg->m_link.IsOpen());
+  EXPECT_EQ(Text(ids::OpenPortButton), "关闭串口");
+  EXPECT_EQ(dlg->m_address, 1);
+
+  // Settings changed while open wait for the next open; the button closes.
+  Select(ids::BaudCombo, 5);
+  Select(ids::PortCombo, 14);
+  EXPECT_TRUE(dlg->m_link.IsOpen());
+  Click(ids::OpenPortButton);
+  EXPECT_FALSE(dlg->m_link.IsOpen());
+  EXPECT_EQ(Text(ids::OpenPortButton), "打开串口");
+  EXPECT_TRUE(boxes.Boxes().empty());
+}
+
+TEST_F(MainDlgTest, FailedOpenSaysSoAndStaysClosed) {
+  Select(ids::PortCombo, 14);  // COM15: nothing behind it
+  Click(ids::OpenPortButton);
+  EXPECT_FALSE(dlg->m_link.IsOpen());
+  EXPECT_EQ(Text(ids::OpenPortButton), "打开串口");
+  ASSERT_EQ(boxes.Boxes().size(), 1u);
+  EXPECT_EQ(boxes.Boxes()[0].text, "打开串口失败");
+  EXPECT_EQ(boxes.Boxes()[0].title, "KORVELT_Demo");
+}
+
+TEST_F(MainDlgTest, ItemComTenOpensPortTen) {
+  PtyPair silent;  // COM10: a line with nobody on it
+  line.Ports().Map(10, silent.SlavePath());
+  Select(ids::PortCombo, 9);
+  Select(ids::BaudCombo, 2);
+  Select(ids::ParityCombo, 2);
+  Click(ids::OpenPortButton);
+  ASSERT_TRUE(dlg->m_link.IsOpen());
+  Click(ids::ReadInfoButton);
+  EXPECT_EQ(boxes.Texts(), std::vector<QString>{"通讯超时"});
+  EXPECT_EQ(line.Driver().RequestCount(), 0u);
+
+  Click(ids::OpenPortButton);
+  Select(ids::PortCombo, 0);
+  Click(ids::OpenPortButton);
+  Click(ids::ReadInfoButton);
+  EXPECT_EQ(boxes.Boxes().size(), 1u);
+  EXPECT_EQ(line.Driver().RequestCount(), 1u);
+}
+
+TEST_F(MainDlgTest, AddressSwitchesSetTheAddressAtOnce) {
+  Click(ids::FirstAddressSwitch + 2);  // "3": weight 4
+  EXPECT_EQ(dlg->m_address, 5);
+  Click(ids::FirstAddressSwitch + 6);  // "7": weight 64
+  EXPECT_EQ(dlg->m_address, 69);
+  Click(ids::FirstAddressSwitch + 2);
+  EXPECT_EQ(dlg->m_address, 65);
+}
+
+void PutModel(sim::SimulatedDriver& driver, const char (&model)[17]) {
+  for (int i = 0; i < 8; ++i) {
+    driver.SetRegister(static_cast<uint16_t>(2 + i),
+                       static_cast<uint16_t>((static_cast<uint8_t>(model[2 * i]) << 8) | static_cast<uint8_t>(model[2 * i + 1])));
+  }
+}
+
+TEST_F(MainDlgTest, ReadsDeviceInformationAndIdentification) {
+  sim::SimulatedDriver& driver = line.Driver();
+  driver.SetRegister(0x0000, 0x00AB);
+  driver.SetRegister(0x0001, 0x020A);
+  PutModel(driver, "KV-48V-TESTMODEL");
+  driver.SetRegister(0x000A, 1000);
+  driver.SetRegister(0x000B, 20000);
+  driver.SetRegister(0x000C, 1234);
+  driver.SetRegister(0x000D, 10);
+
+  Click(ids::OpenPortButton);
+  Click(ids::ReadInfoButton);
+  EXPECT_TRUE(boxes.Boxes().empty());
+  EXPECT_EQ(Text(ids::DeviceId), "0x00AB");
+  EXPECT_EQ(Text(ids::Version), "2.10");
+  EXPECT_EQ(Text(ids::Model), "KV-48V-TESTMODE");
+  EXPECT_EQ(Text(ids::PwmResolution), "1/1000");
+  EXPECT_EQ(Text(ids::PwmFrequency), "20.0kHz");
+  EXPECT_EQ(Text(ids::MaxCurrent), "12.3A");
+  EXPECT_EQ(Text(ids::CurrentResolution), "10mA");
+
+  Click(ids::OemInfoButton);
+  ASSERT_EQ(boxes.Boxes().size(), 1u);
+  const QString identification = boxes.Boxes()[0].text;
+  int basicObjects = 0;
+  for (const sim::IdentificationObject& object : sim::IdentificationObjects()) {
+    if (object.id > 2) continue;  // the basic objects: vendor, product code, revision
+    ++basicObjects;
+    EXPECT_TRUE(identification.contains(QString::fromUtf8(object.value.data(), object.value.size())))
+        << identification.toStdString();
+  }
+  EXPECT_EQ(basicObjects, 3);
+
+  // A failed read leaves the fields as they were.
+  driver.SetFault(sim::Fault::ExceptionCode(0x04));
+  Click(ids::ReadInfoButton);
+  EXPECT_EQ(boxes.Texts().back(), "操作失败");
+  EXPECT_EQ(Text(ids::DeviceId), "0x00AB");
+}
+
+TEST_F(MainDlgTest, DeviceButtonsOnAClosedPortSayThePortIsNotOpen) {
+  Click(ids::ReadInfoButton);
+  Click(ids::OemInfoButton);
+  EXPECT_EQ(boxes.Texts(), (std::vector<QString>{"串口未打开", "串口未打开"}));
+  for (int id = ids::DeviceId; id <= ids::CurrentResolution; ++id) EXPECT_EQ(Text(id), "-");
+  EXPECT_EQ(line.Driver().RequestCount(), 0u);
+}
+
+}  // namespace

@@ -1,0 +1,139 @@
+// The status poll and the traffic display.
+#include <QSignalSpy>
+#include <cstring>
+#include <QTimer>
+#include <map>
+
+#include "MainDlgFixture.h"
+#include "driver/RegisterMap.h"
+#include "ui/forms/StatusTexts.h"
+
+namespace {
+
+const std::vector<int> kEightLiveFields = {ids::OutputPwm,  ids::PhaseCurrent, ids::CommutationFrequency,
+                                           ids::In1Voltage, ids::In2Voltage,  ids::DifferentialVoltage,
+                                           ids::Sq1Level,   ids::Sq2Level};
+const std::vector<int> kNineKeptFields = {ids::Position,     ids::CompletionTime, ids::In3Voltage,
+                                          ids::InputPwm,     ids::InputFrequency, ids::InputPulses,
+                                          ids::CompletionState, ids::MotorSpeed,  ids::ErrorState};
+
+// The status block as the simulated driver holds it now.
+StatusBlock StatusOf(const sim::SimulatedDriver& driver) {
+  uint16_t words[sizeof(StatusBlock) / 2];
+  for (uint16_t k = 0; k < std::size(words); ++k) words[k] = driver.Register(static_cast<uint16_t>(0x0020 + k));
+  StatusBlock status;
+  std::memcpy(&status, words, sizeof status);
+  return status;
+}
+
+class MonitorTest : public MainDlgTest {
+ protected:
+  std::map<int, QString> Fields() const {
+    std::map<int, QString> texts;
+    for (int id = ids::OutputPwm; id <= ids::ErrorState; ++id) texts[id] = Text(id);
+    return texts;
+  }
+
+  // Waits until the fields show what the driver's status block says.
+  bool WaitForFieldsOfDriver() {
+    return WaitFor([&] {
+      for (const forms::FieldText& field : forms::StatusTexts(StatusOf(line.Driver()))) {
+        if (Text(field.controlId) != QString::fromStdString(field.text)) return false;
+      }
+      return true;
+    });
+  }
+
+  QTimer* Ticker() const { return dlg->findChild<QTimer*>(QStringLiteral("statusTimer")); }
+
+  // Waits for `ticks` more ticks of the window's 100 ms timer.
+  bool WaitForTicks(int ticks) {
+    QSignalSpy spy(Ticker(), &QTimer::timeout);
+    return WaitFor([&] { return spy.count() >= ticks; });
+  }
+};
+
+TEST_F(MonitorTest, PollFillsTheSeventeenFieldsFromTheDriver) {
+  for (const auto& [id, text] : Fields()) EXPECT_EQ(text, "-") << id;
+  OpenAndPoll();
+  ASSERT_TRUE(WaitForFieldsOfDriver());
+  for (const auto& [id, text] : Fields()) EXPECT_NE(text, "-") << id;
+  // A new motor is idle and not learned.
+  EXPECT_EQ(Text(ids::OutputPwm), "0.0%");
+  EXPECT_EQ(Text(ids::ErrorState), "未学习");
+  EXPECT_TRUE(boxes.Boxes().empty());
+}
+
+TEST_F(MonitorTest, SilentDriverTurnsTheEightLiveFieldsToTimeout) {
+  OpenAndPoll();
+  ASSERT_TRUE(WaitForFieldsOfDriver());
+  const std::map<int, QString> before = Fields();
+
+  line.Driver().SetFault(sim::Fault::Of(sim::FaultKind::NoAnswer));
+  ASSERT_TRUE(WaitFor([&] { return Text(ids::OutputPwm) == "通讯超时"; }));
+  ASSERT_TRUE(WaitForTicks(2));
+  for (int id : kEightLiveFields) EXPECT_EQ(Text(id), "通讯超时") << id;
+  for (int id : kNineKeptFields) EXPECT_EQ(Text(id), before.at(id)) << id;
+  EXPECT_TRUE(boxes.Boxes().empty());
+
+  line.Driver().ClearFault();
+  EXPECT_TRUE(WaitForFieldsOfDriver());
+}
+
+TEST_F(MonitorTest, TrafficShowsThePollsRequestAndReplyAndRewritesOnlyChanges) {
+  EXPECT_EQ(Text(ids::SentFrame), "");
+  OpenAndPoll();
+  ASSERT_TRUE(WaitFor([&] { return Text(ids::SentFrame) == "01 03 00 20 00 16 C5 CE "; }))
+      << Text(ids::SentFrame).toStdString();
+  ASSERT_TRUE(WaitFor([&] { return Text(ids::ReceivedFrame).size() == 3 * (3 + 44 + 2); }));
+  EXPECT_TRUE(Text(ids::ReceivedFrame).startsWith("01 03 2C ")) << Text(ids::ReceivedFrame).toStdString();
+
+  // The same request every tick: the edit is not rewritten, so a selection
+  // the operator made stays.
+  auto* sent = Get<QLineEdit>(ids::SentFrame);
+  sent->setSelection(0, 5);
+  QSignalSpy rewrites(sent, &QLineEdit::textChanged);
+  const uint64_t polls = line.Driver().RequestCount();
+  ASSERT_TRUE(WaitFor([&] { return line.Driver().RequestCount() >= polls + 3; }));
+  EXPECT_EQ(rewrites.count(), 0);
+  EXPECT_EQ(sent->selectedText(), "01 03");
+}
+
+TEST_F(MonitorTest, NoPollWhileThePortIsClosedOrAutoUpdateIsOff) {
+  Click(ids::AutoUpdate);  // ticked, port closed
+  ASSERT_TRUE(WaitForTicks(3));
+  EXPECT_EQ(line.Driver().RequestCount(), 0u);
+  EXPECT_EQ(Text(ids::OutputPwm), "-");
+
+  Click(ids::AutoUpdate);  // off again, port open
+  Click(ids::OpenPortButton);
+  ASSERT_TRUE(WaitForTicks(3));
+  EXPECT_EQ(line.Driver().RequestCount(), 0u);
+
+  Click(ids::AutoUpdate);
+  ASSERT_TRUE(WaitFor([&] { return line.Driver().RequestCount() > 0; }));
+  ASSERT_TRUE(WaitForFieldsOfDriver());
+  // Closing the port stops the poll; the fields keep their texts.
+  const std::map<int, QString> before = Fields();
+  Click(ids::OpenPortButton);
+  const uint64_t polls = line.Driver().RequestCount();
+  ASSERT_TRUE(WaitForTicks(3));
+  EXPECT_EQ(line.Driver().RequestCount(), polls);
+  EXPECT_EQ(Fields(), before);
+}
+
+TEST_F(MonitorTest, AddressSwitchRedirectsTheNextPoll) {
+  line.Driver().SetAddress(3);
+  OpenAndPoll();  // address 1: nobody answers
+  ASSERT_TRUE(WaitFor([&] { return Text(ids::OutputPwm) == "通讯超时"; }));
+  // The display shows a poll on the tick after it.
+  EXPECT_TRUE(WaitFor([&] { return Text(ids::SentFrame).startsWith("01 03 00 20 00 16 "); }));
+
+  Click(ids::FirstAddressSwitch + 1);  // "2": weight 2, address 3
+  EXPECT_EQ(dlg->m_address, 3);
+  ASSERT_TRUE(WaitFor([&] { return Text(ids::SentFrame).startsWith("03 03 00 20 00 16 "); }));
+  EXPECT_TRUE(WaitForFieldsOfDriver());
+  EXPECT_TRUE(boxes.Boxes().empty());
+}
+
+}  // namespace

@@ -1,0 +1,3 @@
+#include "ui/AppIcon.h"
+
+QIcon AppIcon() { return QIcon(QStringLiteral(":/korvelt/korvelt.png")); }

@@ -1,0 +1,174 @@
+#include "ui/MainDlg.h"
+
+#include <QAbstractButton>
+#include <algorithm>
+#include <QComboBox>
+#include <QContextMenuEvent>
+#include <QLabel>
+#include <QMenu>
+
+#include "ui/AboutDlg.h"
+#include "ui/AppIcon.h"
+#include "ui/DialogBuilder.h"
+#include "ui/DialogFont.h"
+#include "ui/TabCtrl.h"
+#include "ui/Text.h"
+#include "ui/forms/ControlIds.h"
+#include "ui/forms/DialogLayout.h"
+
+CMainDlg* g_pMainDlg = nullptr;
+
+namespace {
+
+constexpr int TimerPeriodMs = 100;
+
+// Window-menu commands.
+constexpr unsigned AboutCommand = 0x0010;
+constexpr unsigned AboutCommandLast = 0x001F;
+constexpr unsigned CloseCommand = 0xF060;
+constexpr unsigned MinimizeCommand = 0xF020;
+constexpr unsigned RestoreCommand = 0xF120;
+
+// Room that a page leaves to the tab control's edges, in pixels: the tabs
+// above it and a margin on the other sides. The tabs of a larger font are
+// taller than 20 pixels; the page then starts below them.
+constexpr int PageInsetSide = 2;
+constexpr int PageInsetTop = 20;
+constexpr int PageInsetBottom = 20;
+
+}  // namespace
+
+CMainDlg::CMainDlg() : m_icon(AppIcon()) {
+  setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                 Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+  m_timer.setParent(this);
+  m_timer.setObjectName(QStringLiteral("statusTimer"));
+  g_pMainDlg = this;
+}
+
+CMainDlg::~CMainDlg() = default;
+
+int CMainDlg::DoModal() { return exec(); }
+
+void CMainDlg::setVisible(bool visible) {
+  if (visible && !m_initialized) {
+    m_initialized = true;
+    OnInitDialog();
+  }
+  QDialog::setVisible(visible);
+}
+
+bool CMainDlg::OnInitDialog() {
+  setFont(DialogFont());
+  BuildDialog(this, forms::MainDialog(), m_icon, m_controls);
+  m_tab = m_controls.As<CTabCtrl>(forms::ids::PageTab);
+  m_baudCombo = m_controls.As<QComboBox>(forms::ids::BaudCombo);
+  DoDataExchange();
+  UpdateData(false);
+  RefreshPortTooltips();
+
+  setWindowIcon(m_icon);
+
+  AddPage(&m_motorControlPage, CMotorControlPage::IDD, "电机控制");
+  AddPage(&m_motorParamPage, CMotorParamPage::IDD, "电机参数");
+  AddPage(&m_systemParamPage, CSystemParamPage::IDD, "系统参数");
+  AddPage(&m_pidPage, CPidParamPage::IDD, "PID参数");
+  AddPage(&m_reciprocatePage, CReciprocatePage::IDD, "往复运动");
+  ShowPage(0);
+
+  ConnectHandlers();
+  m_timer.start(TimerPeriodMs);
+  return true;
+}
+
+void CMainDlg::DoDataExchange() {
+  m_exchange.BindCheck(forms::ids::AutoUpdate, m_autoUpdate);
+  for (int i = 0; i < forms::ids::AddressSwitchCount; ++i) {
+    m_exchange.BindCheck(forms::ids::FirstAddressSwitch + i, m_addressBits[i]);
+  }
+  m_exchange.BindCombo(forms::ids::BaudCombo, m_baudIndex);
+  m_exchange.BindCombo(forms::ids::PortCombo, m_portIndex);
+  m_exchange.BindCombo(forms::ids::ParityCombo, m_parityIndex);
+}
+
+bool CMainDlg::UpdateData(bool saveAndValidate) {
+  m_exchange.UpdateData(saveAndValidate);
+  return true;
+}
+
+void CMainDlg::ConnectHandlers() {
+  const auto onClick = [this](int id, void (CMainDlg::*handler)()) {
+    if (auto* button = m_controls.As<QAbstractButton>(id)) connect(button, &QAbstractButton::clicked, this, handler);
+  };
+  onClick(forms::ids::OpenPortButton, &CMainDlg::OnOpenPort);
+  onClick(forms::ids::ReadInfoButton, &CMainDlg::OnReadInfo);
+  onClick(forms::ids::OemInfoButton, &CMainDlg::OnOemInfo);
+  onClick(forms::ids::AutoUpdate, &CMainDlg::OnAutoUpdate);
+  for (int i = 0; i < forms::ids::AddressSwitchCount; ++i) {
+    onClick(forms::ids::FirstAddressSwitch + i, &CMainDlg::OnAddressSwitch);
+  }
+  if (m_tab != nullptr) connect(m_tab, &CTabCtrl::SelChange, this, &CMainDlg::OnSelchangeTab);
+  connect(&m_timer, &QTimer::timeout, this, &CMainDlg::OnTimer);
+  if (QWidget* ports = m_controls.Get(forms::ids::PortCombo)) ports->installEventFilter(this);
+}
+
+void CMainDlg::SetControlText(int controlId, const std::string& text) {
+  QWidget* control = m_controls.Get(controlId);
+  if (auto* label = qobject_cast<QLabel*>(control)) label->setText(ToQString(text));
+}
+
+void CMainDlg::AddPage(CTabPage* page, int templateId, const char* caption) {
+  if (m_tab == nullptr) return;
+  const QRect client = m_tab->GetClientRect();
+  const int top = std::max(PageInsetTop, m_tab->TabHeight());
+  const QRect area(client.left() + PageInsetSide, client.top() + top, client.width() - 2 * PageInsetSide,
+                   client.height() - top - PageInsetBottom);
+  if (page == nullptr || caption == nullptr) return;
+  if (!page->Create(templateId, m_tab)) return;
+  page->setGeometry(area);
+  page->update();
+  m_tab->InsertItem(static_cast<int>(m_pages.size()), QString::fromUtf8(caption));
+  m_pages.push_back(page);
+}
+
+void CMainDlg::ShowPage(int index) {
+  for (size_t i = 0; i < m_pages.size(); ++i) m_pages[i]->setVisible(static_cast<int>(i) == index);
+}
+
+void CMainDlg::OnSelchangeTab() { ShowPage(m_tab->GetCurSel()); }
+
+void CMainDlg::accept() {}
+
+std::unique_ptr<QMenu> CMainDlg::CreateSystemMenu() {
+  auto menu = std::make_unique<QMenu>(this);
+  QAction* about = menu->addAction(QString::fromUtf8(forms::texts::AboutItem));
+  connect(about, &QAction::triggered, this, [this] { OnSysCommand(AboutCommand, 0); });
+  return menu;
+}
+
+void CMainDlg::contextMenuEvent(QContextMenuEvent* event) {
+  const std::unique_ptr<QMenu> menu = CreateSystemMenu();
+  menu->exec(event->globalPos());
+}
+
+void CMainDlg::OnSysCommand(unsigned commandId, long) {
+  const unsigned command = commandId & 0xFFFF;
+  if (command >= AboutCommand && command <= AboutCommandLast) {
+    CAboutDlg about(this);
+    about.exec();
+    return;
+  }
+  switch (command & 0xFFF0) {
+    case CloseCommand:
+      reject();
+      break;
+    case MinimizeCommand:
+      showMinimized();
+      break;
+    case RestoreCommand:
+      showNormal();
+      break;
+    default:
+      break;
+  }
+}

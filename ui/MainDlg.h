@@ -1,0 +1,115 @@
+// The main window: connection panel, device information, real-time status,
+// traffic display and the tab control with the five pages. It owns the one
+// link to the driver and the slave address that every page uses.
+#pragma once
+
+#include <QDialog>
+#include <QIcon>
+#include <QTimer>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "driver/DriverLink.h"
+#include "ui/ControlMap.h"
+#include "ui/DataExchange.h"
+#include "ui/MotorControlPage.h"
+#include "ui/MotorParamPage.h"
+#include "ui/PidParamPage.h"
+#include "ui/ReciprocatePage.h"
+#include "ui/SystemParamPage.h"
+
+class CTabCtrl;
+class QComboBox;
+class QMenu;
+
+class CMainDlg : public QDialog {
+ public:
+  // Members are constructed in this order and destroyed in reverse: the link
+  // goes before the pages, so the port is closed before anything a page
+  // runs on the link can be torn down.
+ private:
+  CMotorControlPage m_motorControlPage;
+  CMotorParamPage m_motorParamPage;
+  CPidParamPage m_pidPage;
+  CReciprocatePage m_reciprocatePage;
+  CSystemParamPage m_systemParamPage;
+
+ public:
+  // Slave address of every transaction; 0 until the first click on the open
+  // button or an address switch, then 1..128. Set only by UpdateAddress.
+  uint8_t m_address = 0;
+  // The one link of the run; the port is opened only by the operator.
+  DriverLink m_link;
+
+ private:
+  std::vector<CTabPage*> m_pages;  // entry i is the page of tab i
+  CTabCtrl* m_tab = nullptr;
+  QComboBox* m_baudCombo = nullptr;
+  int m_autoUpdate = 0;
+  int m_addressBits[7] = {};
+  int m_baudIndex = 0;
+  int m_portIndex = 0;
+  int m_parityIndex = 0;
+  QIcon m_icon;
+
+ public:
+  CMainDlg();
+  ~CMainDlg() override;
+
+  // Runs the window modally; returns how it ended.
+  int DoModal();
+
+  // Sets m_address from the seven address switches.
+  void UpdateAddress();
+  // Creates `page` on the tab control and gives it the next tab. A page that
+  // cannot be created gets no tab.
+  void AddPage(CTabPage* page, int templateId, const char* caption);
+  // Shows the page of tab `index` and hides the others; no page for -1.
+  void ShowPage(int index);
+  // The window-menu commands: 0x0010..0x001F open the about box; close,
+  // minimize and restore do what they say.
+  void OnSysCommand(unsigned commandId, long parameter);
+  // The window's context menu, which carries the about item.
+  std::unique_ptr<QMenu> CreateSystemMenu();
+
+  // The control with this id, for the pages' tests and the demo.
+  QWidget* Control(int controlId) const { return m_controls.Get(controlId); }
+  CTabCtrl* TabControl() const { return m_tab; }
+  const std::vector<CTabPage*>& Pages() const { return m_pages; }
+
+  // Enter (and any other OK) leaves the window open.
+  void accept() override;
+  void setVisible(bool visible) override;
+
+ protected:
+  void contextMenuEvent(QContextMenuEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  // Builds the controls, binds the exchange, adds the pages and starts the
+  // timer; runs once, when the window is first shown.
+  bool OnInitDialog();
+  void DoDataExchange();
+  void ConnectHandlers();
+  bool UpdateData(bool saveAndValidate);
+  void SetControlText(int controlId, const std::string& text);
+  void RefreshPortTooltips();
+
+  void OnOpenPort();
+  void OnAddressSwitch();
+  void OnReadInfo();
+  void OnOemInfo();
+  void OnAutoUpdate();
+  void OnTimer();
+  void OnSelchangeTab();
+
+  ControlMap m_controls;
+  DataExchange m_exchange{m_controls};
+  QTimer m_timer;
+  bool m_initialized = false;
+};
+
+// The main window of the run; set at the end of its constructor, never reset.
+extern CMainDlg* g_pMainDlg;

@@ -1,0 +1,68 @@
+// The connection panel: port, baud rate and parity, the address switches and
+// the open/close button.
+#include <QComboBox>
+#include <QEvent>
+#include <QFileInfo>
+#include <QPushButton>
+
+#include "link/PortNames.h"
+#include "ui/MainDlg.h"
+#include "ui/MessageBox.h"
+#include "ui/Text.h"
+#include "ui/forms/ConnectionPanel.h"
+#include "ui/forms/ControlIds.h"
+#include "ui/forms/DialogLayout.h"
+
+void CMainDlg::UpdateAddress() {
+  UpdateData(true);
+  forms::AddressSwitches checked{};
+  std::copy(std::begin(m_addressBits), std::end(m_addressBits), checked.begin());
+  m_address = forms::AddressFromSwitches(checked);
+}
+
+void CMainDlg::OnAddressSwitch() { UpdateAddress(); }
+
+void CMainDlg::OnOpenPort() {
+  UpdateData(true);
+  UpdateAddress();
+  auto* button = m_controls.As<QPushButton>(forms::ids::OpenPortButton);
+  if (m_link.IsOpen()) {
+    m_link.ClosePort();
+    if (button != nullptr) button->setText(QString::fromUtf8(forms::texts::OpenPort));
+    return;
+  }
+  const int baudRate = forms::BaudRateFromText(ToStdString(m_baudCombo->itemText(m_baudIndex)));
+  const unsigned portNumber = static_cast<unsigned>(m_portIndex + 1);
+  if (m_link.OpenPort(portNumber, baudRate, m_parityIndex) != 0) {
+    if (button != nullptr) button->setText(QString::fromUtf8(forms::texts::ClosePort));
+  } else {
+    ui::ShowMessage(this, std::string(forms::texts::OpenFailed));
+  }
+}
+
+// The item texts stay "COM1".."COM15"; the tooltips tell which device each
+// number reaches on this machine, looked up again whenever the operator
+// reaches for the list, since adapters come and go.
+void CMainDlg::RefreshPortTooltips() {
+  auto* ports = m_controls.As<QComboBox>(forms::ids::PortCombo);
+  if (ports == nullptr) return;
+  for (int i = 0; i < ports->count(); ++i) {
+    const QString path = QString::fromStdString(ResolveComPort(static_cast<unsigned>(i + 1)));
+    QString tip;
+    if (!path.isEmpty()) {
+      const QFileInfo info(path);
+      tip = info.isSymLink() ? path + QStringLiteral(" \u2192 ") + info.symLinkTarget() : path;
+    }
+    ports->setItemData(i, tip, Qt::ToolTipRole);
+  }
+  ports->setToolTip(ports->itemData(ports->currentIndex(), Qt::ToolTipRole).toString());
+}
+
+bool CMainDlg::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == m_controls.Get(forms::ids::PortCombo) &&
+      (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::ToolTip ||
+       event->type() == QEvent::KeyPress)) {
+    RefreshPortTooltips();
+  }
+  return QDialog::eventFilter(watched, event);
+}

@@ -1,0 +1,21 @@
+// Device information and identification, read on demand.
+#include "ui/MainDlg.h"
+#include "ui/MessageBox.h"
+#include "ui/forms/DeviceInfoTexts.h"
+
+void CMainDlg::OnReadInfo() {
+  DeviceInfoBlock info{};
+  UpdateData(true);
+  const ModbusResult result = m_link.ReadDeviceInfo(m_address, info);
+  if (result != ResultSuccess) {
+    ui::ShowMessage(this, ResultText(result));
+    return;
+  }
+  for (const forms::FieldText& field : forms::DeviceInfoTexts(info)) SetControlText(field.controlId, field.text);
+}
+
+void CMainDlg::OnOemInfo() {
+  std::string text;
+  const ModbusResult result = m_link.ReadDeviceIdentificationText(m_address, text);
+  ui::ShowMessage(this, result == ResultSuccess ? text : ResultText(result));
+}

@@ -1,0 +1,29 @@
+// The one message box of the main window and the pages: the text, the
+// application's name as title, no icon and one OK button. Tests replace how
+// it is shown to record the texts and answer without a modal loop.
+#pragma once
+
+#include <QString>
+#include <functional>
+#include <string>
+
+class QWidget;
+
+namespace ui {
+
+// Returns the button that closed the box (QMessageBox::Ok for the real box).
+using MessageBoxHandler = std::function<int(QWidget* parent, const QString& title, const QString& text)>;
+
+// On the user-interface thread only. Returns the button that closed it.
+int ShowMessage(QWidget* parent, const QString& text);
+int ShowMessage(QWidget* parent, const std::string& utf8Text);
+
+// From any thread: the box is shown on the user-interface thread once it is
+// back in its event loop; the caller does not wait for it.
+void PostMessage(const QString& text);
+
+// Replaces the way boxes are shown; an empty handler brings back the real
+// box. Returns the handler that was in place.
+MessageBoxHandler SetMessageBoxHandler(MessageBoxHandler handler);
+
+}  // namespace ui

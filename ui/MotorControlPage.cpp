@@ -1,0 +1,3 @@
+#include "ui/MotorControlPage.h"
+
+CMotorControlPage::CMotorControlPage() : CTabPage(IDD) {}

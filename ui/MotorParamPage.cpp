@@ -1,0 +1,3 @@
+#include "ui/MotorParamPage.h"
+
+CMotorParamPage::CMotorParamPage() : CTabPage(IDD) {}

@@ -1,0 +1,3 @@
+#include "ui/PidParamPage.h"
+
+CPidParamPage::CPidParamPage() : CTabPage(IDD) {}

@@ -1,0 +1,3 @@
+#include "ui/ReciprocatePage.h"
+
+CReciprocatePage::CReciprocatePage() : CTabPage(IDD) {}

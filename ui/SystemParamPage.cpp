@@ -1,0 +1,3 @@
+#include "ui/SystemParamPage.h"
+
+CSystemParamPage::CSystemParamPage() : CTabPage(IDD) {}
