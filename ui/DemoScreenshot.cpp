@@ -41,6 +41,8 @@ void DemoScreenshot::Start() {
     Finish(false);
     return;
   }
+  // The identity too, so the picture shows both boxes filled.
+  if (auto* readInfo = qobject_cast<QAbstractButton*>(dlg_.Control(forms::ids::ReadInfoButton))) readInfo->click();
   if (auto* autoUpdate = qobject_cast<QAbstractButton*>(dlg_.Control(forms::ids::AutoUpdate))) autoUpdate->click();
   watch_.start();
 }

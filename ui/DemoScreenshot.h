@@ -1,6 +1,7 @@
 // For the demo on a machine without a display: once the main window is up,
-// opens the port, ticks "自动更新", waits until a poll has filled the status
-// fields, saves a picture of the window and closes it. Message boxes are
+// opens the port, reads the device information, ticks "自动更新", waits until
+// a poll has filled the status fields, saves a picture of the window and
+// closes it. Message boxes are
 // written to standard error instead of waiting for a click.
 #pragma once
 

@@ -11,11 +11,13 @@
 namespace {
 
 // Rewriting an unchanged text would reset the operator's selection and
-// scroll position in the edit.
+// scroll position in the edit. A new text is shown from its first byte.
 void SetIfChanged(QLineEdit* edit, const std::string& text) {
   if (edit == nullptr) return;
   const QString newText = ToQString(text);
-  if (edit->text() != newText) edit->setText(newText);
+  if (edit->text() == newText) return;
+  edit->setText(newText);
+  edit->setCursorPosition(0);
 }
 
 }  // namespace

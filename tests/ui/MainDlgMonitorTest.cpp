@@ -87,6 +87,7 @@ TEST_F(MonitorTest, TrafficShowsThePollsRequestAndReplyAndRewritesOnlyChanges) {
       << Text(ids::SentFrame).toStdString();
   ASSERT_TRUE(WaitFor([&] { return Text(ids::ReceivedFrame).size() == 3 * (3 + 44 + 2); }));
   EXPECT_TRUE(Text(ids::ReceivedFrame).startsWith("01 03 2C ")) << Text(ids::ReceivedFrame).toStdString();
+  EXPECT_EQ(Get<QLineEdit>(ids::ReceivedFrame)->cursorPosition(), 0);  // shown from its first byte
 
   // The same request every tick: the edit is not rewritten, so a selection
   // the operator made stays.
