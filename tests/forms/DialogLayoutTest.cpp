@@ -65,20 +65,6 @@ TEST(DialogLayout, ControlsSitInTheirGroupBoxes) {
   EXPECT_EQ(checked, 11 + 2 + 7 + 17 + 1 + 2);
 }
 
-TEST(DialogLayout, StatusValueFieldsDoNotOverlap) {
-  std::vector<UnitRect> values;
-  for (const ControlSpec& control : MainDialog().controls) {
-    if (control.kind == ControlKind::ValueText) values.push_back(control.rect);
-  }
-  ASSERT_EQ(values.size(), 7u + 17u);
-  for (size_t i = 0; i < values.size(); ++i) {
-    for (size_t j = i + 1; j < values.size(); ++j) {
-      const bool apart = values[i].y + values[i].height <= values[j].y || values[j].y + values[j].height <= values[i].y;
-      EXPECT_TRUE(apart || values[i].x + values[i].width <= values[j].x) << values[i].y << " vs " << values[j].y;
-    }
-  }
-}
-
 TEST(DialogUnits, ConvertWithTheFontsAverageWidthAndHeight) {
   EXPECT_EQ(AverageCharWidth(312), 6);  // 6.0
   EXPECT_EQ(AverageCharWidth(337), 6);  // 6.48

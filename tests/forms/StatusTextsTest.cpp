@@ -111,12 +111,7 @@ TEST(StatusTexts, LevelsCompletionAndErrorTexts) {
   EXPECT_EQ(TextOf(status, ids::ErrorState), "达不到目标速度");
   status.errorState = 7;
   EXPECT_EQ(TextOf(status, ids::ErrorState), "未知错误");
-
-  EXPECT_STREQ(ErrorStateText(1), "未学习");
-  EXPECT_STREQ(ErrorStateText(2), "堵转停止");
-  EXPECT_STREQ(ErrorStateText(3), "霍尔错误");
   EXPECT_STREQ(ErrorStateText(5), "未知错误");
-  EXPECT_STREQ(ErrorStateText(0xFFFF), "未知错误");
 }
 
 TEST(StatusTexts, FailureTouchesExactlyTheEightLiveMeasurements) {

@@ -137,15 +137,4 @@ TEST_F(DataExchangeTest, CharacterLimitStopsTypingButNotTheProgram) {
   EXPECT_EQ(edit->text(), "9876");
 }
 
-TEST_F(DataExchangeTest, BindingAMissingOrUnsuitableControlFails) {
-  std::string text;
-  int number = 0;
-  EXPECT_FALSE(exchange.BindText(9999, text));
-  EXPECT_FALSE(exchange.BindCombo(RatedEdit, number));
-  EXPECT_FALSE(exchange.BindCheck(LearnCombo, number));
-  const int group[] = {StopNormal, 9999};
-  EXPECT_FALSE(exchange.BindRadio(group, number));
-  EXPECT_FALSE(exchange.BindText(DisableCheck, text));
-}
-
 }  // namespace
