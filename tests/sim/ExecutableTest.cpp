@@ -9,7 +9,6 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <regex>
 
 #include "ChildProcess.h"
 #include "PtyPair.h"
@@ -27,9 +26,9 @@ namespace {
 std::string StartedDevice(ChildProcess& sim, unsigned com) {
   const std::optional<std::string> line = sim.ReadLine(10s);
   if (!line) return {};
-  std::smatch match;
-  const std::regex expected("korvelt-driver-sim: COM" + std::to_string(com) + R"( -> (/dev/\S+))");
-  return std::regex_match(*line, match, expected) ? match[1].str() : std::string();
+  const std::string expected = "korvelt-driver-sim: COM" + std::to_string(com) + " -> /dev/";
+  if (line->rfind(expected, 0) != 0 || line->find(' ', expected.size()) != std::string::npos) return {};
+  return line->substr(expected.size() - 5);
 }
 
 UniqueFd OpenRaw(const std::string& path) {

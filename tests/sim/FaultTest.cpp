@@ -53,22 +53,6 @@ TEST(Fault, CorruptedAnswersFailTheFrameCheckInTheirOwnWay) {
   EXPECT_TRUE(FrameCheck(answer.data(), answer.size(), 1));
 }
 
-TEST(Fault, TimingFaultsKeepTheBytesAndSayHowToSendThem) {
-  const Bytes clean = CleanAnswer();
-  sim::SimulatedDriver driver;
-  driver.SetFault(Fault::Delayed(std::chrono::milliseconds(700)));
-  sim::Reply reply = driver.Answer(kReadRamp.data(), kReadRamp.size());
-  EXPECT_EQ(reply.bytes, clean);
-  EXPECT_EQ(reply.delay, std::chrono::milliseconds(700));
-  EXPECT_EQ(reply.pieceGap.count(), 0);
-
-  driver.SetFault(Fault::InPieces(std::chrono::milliseconds(5)));
-  reply = driver.Answer(kReadRamp.data(), kReadRamp.size());
-  EXPECT_EQ(reply.bytes, clean);
-  EXPECT_EQ(reply.pieceGap, std::chrono::milliseconds(5));
-  EXPECT_EQ(reply.delay.count(), 0);
-}
-
 TEST(Fault, ALostOrRefusedRequestIsNotCarriedOut) {
   sim::SimulatedDriver driver;
   driver.SetFault(Fault::Of(FaultKind::NoAnswer));

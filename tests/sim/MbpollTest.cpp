@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <map>
-#include <regex>
 #include <sstream>
 
 #include "ChildProcess.h"
@@ -18,12 +17,13 @@ namespace {
 // "[ref]: value" lines of mbpoll's output.
 std::map<int, std::string> Values(const std::string& output) {
   std::map<int, std::string> values;
-  static const std::regex line(R"(\[(\d+)\]:\s+(\S+))");
   std::istringstream lines(output);
   std::string text;
-  std::smatch match;
   while (std::getline(lines, text)) {
-    if (std::regex_search(text, match, line)) values[std::stoi(match[1])] = match[2];
+    const size_t close = text.find("]:");
+    if (text.empty() || text[0] != '[' || close == std::string::npos) continue;
+    std::istringstream value(text.substr(close + 2));
+    value >> values[std::stoi(text.substr(1, close - 1))];
   }
   return values;
 }
