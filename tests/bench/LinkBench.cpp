@@ -1,0 +1,77 @@
+// Benchmark of the link against a driver on COM n (the simulated driver in
+// scripts/bench): transactions per second, median and 99th-percentile
+// round trip of a status read (22 registers) and a PID write (18 registers),
+// and the CPU that an open, idle port costs. Not a test: it prints figures.
+#include <time.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <thread>
+#include <vector>
+
+#include "driver/DriverLink.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double CpuSeconds() {
+  timespec t{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
+}
+
+bool Measure(const char* name, int rounds, const std::function<ModbusResult()>& transaction) {
+  std::vector<double> micros;
+  micros.reserve(static_cast<size_t>(rounds));
+  const auto start = Clock::now();
+  for (int i = 0; i < rounds; ++i) {
+    const auto t0 = Clock::now();
+    const ModbusResult result = transaction();
+    const auto t1 = Clock::now();
+    if (result != ResultSuccess) {
+      std::printf("%s: round %d failed: %s\n", name, i, ResultText(result).c_str());
+      return false;
+    }
+    micros.push_back(std::chrono::duration<double, std::micro>(t1 - t0).count());
+  }
+  const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+  std::sort(micros.begin(), micros.end());
+  const auto at = [&](double q) { return micros[std::min(micros.size() - 1, static_cast<size_t>(q * micros.size()))]; };
+  std::printf("%-28s %7d rounds  %9.0f transactions/s  median %7.1f us  p99 %7.1f us  max %8.1f us\n", name, rounds,
+              rounds / seconds, at(0.5), at(0.99), micros.back());
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const unsigned port = argc > 1 ? static_cast<unsigned>(std::atoi(argv[1])) : 1;
+  const int rounds = argc > 2 ? std::atoi(argv[2]) : 2000;
+  const int idleSeconds = argc > 3 ? std::atoi(argv[3]) : 10;
+
+  DriverLink link;
+  if (link.OpenPort(port, 115200, 0) == 0) {
+    std::printf("cannot open COM%u\n", port);
+    return 1;
+  }
+  std::printf("COM%u -> %s\n", port, link.DevicePath().c_str());
+
+  StatusBlock status{};
+  PidBlock pid{1.0f, 0.5f, 0.0f, 2.0f, 0.1f, 0.0f, 3.0f, 0.2f, 0.0f};
+  bool ok = Measure("ReadStatus (22 registers)", rounds, [&] { return link.ReadStatus(1, status); });
+  ok = ok && Measure("WritePid (18 registers)", rounds, [&] { return link.WritePid(1, pid); });
+
+  const double cpu0 = CpuSeconds();
+  const auto wall0 = Clock::now();
+  std::this_thread::sleep_for(std::chrono::seconds(idleSeconds));
+  const double cpu = CpuSeconds() - cpu0;
+  const double wall = std::chrono::duration<double>(Clock::now() - wall0).count();
+  std::printf("%-28s %.1f s wall  %.4f s CPU  %.3f %% of one core\n", "idle open port", wall, cpu,
+              100.0 * cpu / wall);
+  link.ClosePort();
+  return ok ? 0 : 1;
+}
