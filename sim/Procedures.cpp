@@ -6,8 +6,7 @@ namespace sim {
 
 namespace {
 
-// The motor creeps while its phase order is being found, and runs the
-// stroke measurement at a quarter of full duty.
+// The stroke measurement runs the motor at a quarter of full duty.
 constexpr double kMeasureDutyPermille = 250;
 
 }  // namespace
