@@ -24,11 +24,10 @@ class CTabCtrl;
 class QComboBox;
 class QMenu;
 
+// Members are constructed in declaration order and destroyed in reverse: the
+// link goes before the pages, so the port is closed before anything a page
+// runs on the link is torn down.
 class CMainDlg : public QDialog {
- public:
-  // Members are constructed in this order and destroyed in reverse: the link
-  // goes before the pages, so the port is closed before anything a page
-  // runs on the link can be torn down.
  private:
   CMotorControlPage m_motorControlPage;
   CMotorParamPage m_motorParamPage;
