@@ -15,7 +15,7 @@
 namespace {
 
 using forms::ControlKind;
-using forms::ControlSpec;
+using forms::ControlTemplate;
 
 // Closed height of a drop-down list in dialog units, and the height of one
 // of its items: what is left of the list's rectangle shows that many items.
@@ -24,9 +24,9 @@ constexpr int ListItemUnits = 8;
 // An icon control shows the icon at its natural size.
 constexpr int IconPixels = 32;
 
-QWidget* CreateControl(const ControlSpec& spec, const QIcon& icon, QWidget* dialog) {
-  const QString text = QString::fromUtf8(spec.text);
-  switch (spec.kind) {
+QWidget* CreateControl(const ControlTemplate& entry, const QIcon& icon, QWidget* dialog) {
+  const QString text = QString::fromUtf8(entry.text);
+  switch (entry.kind) {
     case ControlKind::GroupBox:
       return new CGroupBox(text, dialog);
     case ControlKind::Label:
@@ -38,8 +38,8 @@ QWidget* CreateControl(const ControlSpec& spec, const QIcon& icon, QWidget* dial
     }
     case ControlKind::DropList: {
       auto* combo = new QComboBox(dialog);
-      for (const char* item : forms::ComboItems(spec.id)) combo->addItem(QString::fromUtf8(item));
-      combo->setMaxVisibleItems(std::max(1, (spec.rect.height - ClosedListUnits) / ListItemUnits));
+      for (const char* item : forms::ComboItems(entry.id)) combo->addItem(QString::fromUtf8(item));
+      combo->setMaxVisibleItems(std::max(1, (entry.rect.height - ClosedListUnits) / ListItemUnits));
       return combo;
     }
     case ControlKind::CheckBox:
@@ -67,13 +67,13 @@ QWidget* CreateControl(const ControlSpec& spec, const QIcon& icon, QWidget* dial
   return nullptr;
 }
 
-void Place(QWidget* control, const ControlSpec& spec, const forms::DialogUnits& units) {
-  const forms::PixelRect r = units.Map(spec.rect);
+void Place(QWidget* control, const ControlTemplate& entry, const forms::DialogUnits& units) {
+  const forms::PixelRect r = units.Map(entry.rect);
   int width = r.width;
   int height = r.height;
-  switch (spec.kind) {
+  switch (entry.kind) {
     case ControlKind::Label:
-      if (spec.rect.width == 0) width = control->sizeHint().width();
+      if (entry.rect.width == 0) width = control->sizeHint().width();
       break;
     case ControlKind::DropList:
       height = control->sizeHint().height();
@@ -89,11 +89,11 @@ void Place(QWidget* control, const ControlSpec& spec, const forms::DialogUnits& 
 
 }  // namespace
 
-void BuildDialog(QWidget* dialog, const forms::DialogSpec& spec, const QIcon& icon, ControlMap& controls) {
+void BuildDialog(QWidget* dialog, const forms::DialogTemplate& layout, const QIcon& icon, ControlMap& controls) {
   const forms::DialogUnits units = DialogUnitsOf(dialog->font());
-  dialog->setWindowTitle(QString::fromUtf8(spec.title));
-  dialog->setFixedSize(units.X(spec.width), units.Y(spec.height));
-  for (const ControlSpec& control : spec.controls) {
+  dialog->setWindowTitle(QString::fromUtf8(layout.title));
+  dialog->setFixedSize(units.X(layout.width), units.Y(layout.height));
+  for (const ControlTemplate& control : layout.controls) {
     QWidget* widget = CreateControl(control, icon, dialog);
     if (widget == nullptr) continue;
     Place(widget, control, units);

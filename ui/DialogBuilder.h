@@ -9,8 +9,8 @@
 
 class QWidget;
 
-// Creates every control of `spec` as a child of `dialog`, fills the drop-down
+// Creates every control of `layout` as a child of `dialog`, fills the drop-down
 // lists with their items, registers the controls that have an id in
 // `controls`, and fixes the dialog's size. `dialog` must already carry its
 // font.
-void BuildDialog(QWidget* dialog, const forms::DialogSpec& spec, const QIcon& icon, ControlMap& controls);
+void BuildDialog(QWidget* dialog, const forms::DialogTemplate& layout, const QIcon& icon, ControlMap& controls);

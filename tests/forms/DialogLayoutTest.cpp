@@ -11,8 +11,8 @@ namespace {
 
 using namespace forms;
 
-const ControlSpec* Find(const DialogSpec& dialog, const std::string& text) {
-  for (const ControlSpec& control : dialog.controls) {
+const ControlTemplate* Find(const DialogTemplate& dialog, const std::string& text) {
+  for (const ControlTemplate& control : dialog.controls) {
     if (text == control.text) return &control;
   }
   return nullptr;
@@ -20,16 +20,16 @@ const ControlSpec* Find(const DialogSpec& dialog, const std::string& text) {
 
 // A drop-down list's height is that of its open list; only its closed top
 // part has to fit.
-bool Inside(const ControlSpec& control, const UnitRect& box) {
+bool Inside(const ControlTemplate& control, const UnitRect& box) {
   const int height = control.kind == ControlKind::DropList ? 12 : control.rect.height;
   return control.rect.x >= box.x && control.rect.y >= box.y && control.rect.x + control.rect.width <= box.x + box.width &&
          control.rect.y + height <= box.y + box.height;
 }
 
 TEST(DialogLayout, ControlIdsAreUniqueAndEveryControlFitsTheWindow) {
-  for (const DialogSpec* dialog : {&MainDialog(), &AboutDialog()}) {
+  for (const DialogTemplate* dialog : {&MainDialog(), &AboutDialog()}) {
     std::set<int> seen;
-    for (const ControlSpec& control : dialog->controls) {
+    for (const ControlTemplate& control : dialog->controls) {
       if (control.id != 0) {
         EXPECT_TRUE(seen.insert(control.id).second) << "duplicate id " << control.id;
       }
@@ -39,7 +39,7 @@ TEST(DialogLayout, ControlIdsAreUniqueAndEveryControlFitsTheWindow) {
 }
 
 TEST(DialogLayout, ControlsSitInTheirGroupBoxes) {
-  const DialogSpec& main = MainDialog();
+  const DialogTemplate& main = MainDialog();
   struct Region {
     const char* box;
     int firstId, lastId;
@@ -54,9 +54,9 @@ TEST(DialogLayout, ControlsSitInTheirGroupBoxes) {
   };
   int checked = 0;
   for (const Region& region : regions) {
-    const ControlSpec* box = Find(main, region.box);
+    const ControlTemplate* box = Find(main, region.box);
     ASSERT_NE(box, nullptr) << region.box;
-    for (const ControlSpec& control : main.controls) {
+    for (const ControlTemplate& control : main.controls) {
       if (control.id < region.firstId || control.id > region.lastId) continue;
       EXPECT_TRUE(Inside(control, box->rect)) << control.id << " outside " << region.box;
       ++checked;

@@ -12,7 +12,7 @@ constexpr UnitRect LabelAt(int x, int y) { return {x, y, 0, 8}; }
 // Value fields of the two right-hand boxes.
 constexpr UnitRect ValueAt(int y, int width = 54) { return {333, y, width, 8}; }
 
-constexpr ControlSpec kMainControls[] = {
+constexpr ControlTemplate kMainControls[] = {
     // Regions
     {K::GroupBox, 0, "通讯设置", {7, 7, 271, 49}},
     {K::TabControl, ids::PageTab, "", {7, 59, 271, 215}},
@@ -99,7 +99,7 @@ constexpr ControlSpec kMainControls[] = {
     {K::ReadOnlyEdit, ids::ReceivedFrame, "", {40, 305, 207, 12}},
 };
 
-constexpr ControlSpec kAboutControls[] = {
+constexpr ControlTemplate kAboutControls[] = {
     {K::Icon, 0, "", {11, 17, 20, 20}},
     {K::Label, 0, "KORVELT_Demo 1.0 版", LabelAt(40, 10)},
     {K::PushButton, ids::AboutOk, "确定", {178, 7, 50, 14}},
@@ -110,14 +110,14 @@ constexpr const char* kPortItems[] = {"COM1", "COM2",  "COM3",  "COM4",  "COM5",
 constexpr const char* kBaudItems[] = {"9600", "14400", "19200", "38400", "57600", "115200"};
 constexpr const char* kParityItems[] = {"无+2停止位", "奇+1停止位", "偶+1停止位"};
 
-const DialogSpec kMainDialog{texts::AppName, 403, 335, kMainControls};
-const DialogSpec kAboutDialog{"关于 KORVELT_Demo", 235, 55, kAboutControls};
+const DialogTemplate kMainDialog{texts::AppName, 403, 335, kMainControls};
+const DialogTemplate kAboutDialog{"关于 KORVELT_Demo", 235, 55, kAboutControls};
 
 }  // namespace
 
-const DialogSpec& MainDialog() { return kMainDialog; }
+const DialogTemplate& MainDialog() { return kMainDialog; }
 
-const DialogSpec& AboutDialog() { return kAboutDialog; }
+const DialogTemplate& AboutDialog() { return kAboutDialog; }
 
 std::span<const char* const> ComboItems(int controlId) {
   switch (controlId) {

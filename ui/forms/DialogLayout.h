@@ -21,22 +21,22 @@ enum class ControlKind {
   Icon,          // the application icon
 };
 
-struct ControlSpec {
+struct ControlTemplate {
   ControlKind kind;
   int id;  // 0 for controls the program never addresses
   const char* text;
   UnitRect rect;
 };
 
-struct DialogSpec {
+struct DialogTemplate {
   const char* title;
   int width;   // client area, dialog units
   int height;
-  std::span<const ControlSpec> controls;
+  std::span<const ControlTemplate> controls;
 };
 
-const DialogSpec& MainDialog();
-const DialogSpec& AboutDialog();
+const DialogTemplate& MainDialog();
+const DialogTemplate& AboutDialog();
 
 // The initial item list of a drop-down list of the main window; empty for
 // other ids.
