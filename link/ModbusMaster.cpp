@@ -42,6 +42,15 @@ void AppendIdentificationObjects(const uint8_t* data, size_t length, std::string
   }
 }
 
+// Hands `carried` bytes of an answer to a caller's buffer of `*capacity`
+// bytes and says how many went; nothing when either is absent.
+void CopyOut(const uint8_t* data, size_t carried, void* dest, uint16_t* capacity) {
+  if (dest == nullptr || capacity == nullptr) return;
+  const size_t copied = std::min<size_t>(*capacity, carried);
+  std::memcpy(dest, data, copied);
+  *capacity = static_cast<uint16_t>(copied);
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------- FrameEvent
@@ -253,13 +262,8 @@ ModbusResult ModbusMaster::ReadHoldingRegisters(uint8_t slave, uint16_t start, u
   Frame response;
   const ModbusResult result = Transact(BuildReadRequest(slave, start, count), response);
   if (result != ResultSuccess) return result;
-  if (dest != nullptr && capacity != nullptr) {
-    // The byte count is trusted only as far as the frame really carries data.
-    const size_t carried = std::min<size_t>(response.bytes[2], response.length - 5);
-    const size_t copied = std::min<size_t>(*capacity, carried);
-    std::memcpy(dest, response.bytes.data() + 3, copied);
-    *capacity = static_cast<uint16_t>(copied);
-  }
+  // The byte count is trusted only as far as the frame really carries data.
+  CopyOut(response.bytes.data() + 3, std::min<size_t>(response.bytes[2], response.length - 5), dest, capacity);
   return ResultSuccess;
 }
 
@@ -293,12 +297,7 @@ ModbusResult ModbusMaster::ReadDeviceIdentification(uint8_t slave, uint8_t readC
   Frame response;
   const ModbusResult result = Transact(BuildDeviceIdRequest(slave, readCode, objectId), response);
   if (result != ResultSuccess) return result;
-  if (dest != nullptr && capacity != nullptr) {
-    const size_t carried = response.length >= 8 ? response.length - 7 : 0;
-    const size_t copied = std::min<size_t>(*capacity, carried);
-    std::memcpy(dest, response.bytes.data() + 5, copied);
-    *capacity = static_cast<uint16_t>(copied);
-  }
+  CopyOut(response.bytes.data() + 5, response.length >= 8 ? response.length - 7 : 0, dest, capacity);
   return ResultSuccess;
 }
 
