@@ -51,6 +51,13 @@ void CopyOut(const uint8_t* data, size_t carried, void* dest, uint16_t* capacity
   *capacity = static_cast<uint16_t>(copied);
 }
 
+// A write's answer echoes two words (address and value, or start and
+// count) at bytes 2..5; either out-parameter may be absent.
+void CopyEcho(const Frame& response, uint16_t* first, uint16_t* second) {
+  if (first != nullptr) *first = Word(&response.bytes[2]);
+  if (second != nullptr) *second = Word(&response.bytes[4]);
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------- FrameEvent
@@ -273,8 +280,7 @@ ModbusResult ModbusMaster::WriteSingleRegister(uint8_t slave, uint16_t address, 
   Frame response;
   const ModbusResult result = Transact(BuildWriteSingleRequest(slave, address, value), response);
   if (result != ResultSuccess) return result;
-  if (echoedAddress != nullptr) *echoedAddress = Word(&response.bytes[2]);
-  if (echoedValue != nullptr) *echoedValue = Word(&response.bytes[4]);
+  CopyEcho(response, echoedAddress, echoedValue);
   return ResultSuccess;
 }
 
@@ -286,8 +292,7 @@ ModbusResult ModbusMaster::WriteMultipleRegisters(uint8_t slave, uint16_t start,
   Frame response;
   const ModbusResult result = Transact(request, response);
   if (result != ResultSuccess) return result;
-  if (echoedStart != nullptr) *echoedStart = Word(&response.bytes[2]);
-  if (echoedCount != nullptr) *echoedCount = Word(&response.bytes[4]);
+  CopyEcho(response, echoedStart, echoedCount);
   return ResultSuccess;
 }
 
