@@ -8,6 +8,7 @@
 #include <cstdio>
 
 #include "ui/MainDlg.h"
+#include "ui/TabCtrl.h"
 #include "ui/forms/ControlIds.h"
 #include "ui/forms/DialogLayout.h"
 
@@ -64,16 +65,44 @@ void DemoScreenshot::Check() {
   }
 }
 
+bool DemoScreenshot::Save(const QString& path, const char* what) {
+  if (!dlg_.grab().save(path, "PNG")) {
+    std::fprintf(stderr, "KORVELT_Demo: could not save %s\n", path.toUtf8().constData());
+    return false;
+  }
+  std::printf("KORVELT_Demo: screenshot of %s saved to %s\n", what,
+              QFileInfo(path).absoluteFilePath().toUtf8().constData());
+  std::fflush(stdout);
+  return true;
+}
+
+// Every further page that has controls, after its "读取" buttons have filled
+// it: FILE-2.png for the second tab and so on.
+bool DemoScreenshot::SavePages() {
+  bool all = true;
+  const auto& pages = dlg_.Pages();
+  const QFileInfo file(path_);
+  for (size_t i = 1; i < pages.size(); ++i) {
+    if (pages[i]->findChildren<QWidget*>().isEmpty()) continue;
+    dlg_.TabControl()->SetCurSel(static_cast<int>(i));
+    dlg_.ShowPage(static_cast<int>(i));
+    for (QAbstractButton* button : pages[i]->findChildren<QAbstractButton*>()) {
+      if (button->text() == QStringLiteral("读取")) button->click();
+    }
+    const QString path = file.path() + "/" + file.completeBaseName() + "-" + QString::number(i + 1) + "." +
+                         (file.suffix().isEmpty() ? QStringLiteral("png") : file.suffix());
+    const QString what = QStringLiteral("tab ") + QString::number(i + 1);
+    all &= Save(path, what.toUtf8().constData());
+  }
+  dlg_.TabControl()->SetCurSel(0);
+  dlg_.ShowPage(0);
+  return all;
+}
+
 void DemoScreenshot::Finish(bool polled) {
   watch_.stop();
-  const bool saved = dlg_.grab().save(path_, "PNG");
-  if (saved) {
-    std::printf("KORVELT_Demo: screenshot of the window saved to %s\n",
-                QFileInfo(path_).absoluteFilePath().toUtf8().constData());
-    std::fflush(stdout);
-  } else {
-    std::fprintf(stderr, "KORVELT_Demo: could not save %s\n", path_.toUtf8().constData());
-  }
+  bool saved = Save(path_, "the window");
+  if (polled) saved &= SavePages();
   succeeded_ = polled && saved;
   dlg_.done(succeeded_ ? 0 : 1);
 }

@@ -1,7 +1,7 @@
 // For the demo on a machine without a display: once the main window is up,
 // opens the port, reads the device information, ticks "自动更新", waits until
-// a poll has filled the status fields, saves a picture of the window and
-// closes it. Message boxes are
+// a poll has filled the status fields, saves a picture of the window, then
+// one of each further page that has controls, and closes it. Message boxes are
 // written to standard error instead of waiting for a click.
 #pragma once
 
@@ -26,6 +26,8 @@ class DemoScreenshot : public QObject {
   void Start();
   void Check();
   void Finish(bool polled);
+  bool Save(const QString& path, const char* what);
+  bool SavePages();
 
   CMainDlg& dlg_;
   QString path_;

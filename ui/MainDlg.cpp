@@ -46,7 +46,14 @@ CMainDlg::CMainDlg() : m_icon(AppIcon()) {
   g_pMainDlg = this;
 }
 
-CMainDlg::~CMainDlg() = default;
+// The pages end their background work first, while the link is still open;
+// the members then go, the link before the pages.
+CMainDlg::~CMainDlg() {
+  for (CTabPage* page : std::initializer_list<CTabPage*>{&m_motorControlPage, &m_motorParamPage, &m_systemParamPage,
+                                                          &m_pidPage, &m_reciprocatePage}) {
+    page->OnDestroy();
+  }
+}
 
 int CMainDlg::DoModal() { return exec(); }
 
@@ -124,6 +131,7 @@ void CMainDlg::AddPage(CTabPage* page, int templateId, const char* caption) {
   const QRect area(client.left() + PageInsetSide, client.top() + top, client.width() - 2 * PageInsetSide,
                    client.height() - top - PageInsetBottom);
   if (page == nullptr || caption == nullptr) return;
+  page->SetContext({&m_link, &m_address});
   if (!page->Create(templateId, m_tab)) return;
   page->setGeometry(area);
   page->update();

@@ -1,12 +1,22 @@
-// The "PID参数" page of the main window (hold, speed and position gains).
-// The page has no controls of its own yet; it is an empty child dialog.
+// The "PID参数" page: reads and configures the nine gains of the speed,
+// position and holding loops.
 #pragma once
 
-#include "ui/TabPage.h"
+#include "driver/RegisterMap.h"
+#include "ui/FieldPage.h"
 
-class CPidParamPage : public CTabPage {
+class CPidParamPage : public CFieldPage {
  public:
   static constexpr int IDD = 138;
 
   CPidParamPage();
+
+  void OnReadPid();
+  void OnConfigurePid();
+
+ protected:
+  bool OnInitDialog() override;
+
+ private:
+  BlockForm<PidBlock> m_gains;
 };

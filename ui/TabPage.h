@@ -5,10 +5,23 @@
 #pragma once
 
 #include <QDialog>
+#include <cstdint>
+
+class DriverLink;
+
+// What a page works on: the main window's one link and its current slave
+// address, read at the moment of each action.
+struct PageContext {
+  DriverLink* link = nullptr;
+  const uint8_t* address = nullptr;
+};
 
 class CTabPage : public QDialog {
  public:
   explicit CTabPage(int templateId);
+
+  // Given by the main window before it creates the page.
+  void SetContext(const PageContext& context) { context_ = context; }
 
   // Creates the page as a hidden child of `parent` and builds its controls.
   // Fails, creating nothing, when `templateId` is not this page's template
@@ -17,13 +30,20 @@ class CTabPage : public QDialog {
   bool IsCreated() const { return created_; }
   int TemplateId() const { return templateId_; }
 
+  // The main window is going away and its link is still open: a page ends
+  // whatever it runs in the background here, before the link goes.
+  virtual void OnDestroy() {}
+
  protected:
   // Builds the page's controls once it is a child of the tab control.
   virtual bool OnInitDialog() { return true; }
   // Enter and Esc belong to the main window, not to a page.
   void keyPressEvent(QKeyEvent* event) override;
 
+  const PageContext& Context() const { return context_; }
+
  private:
   const int templateId_;
   bool created_ = false;
+  PageContext context_;
 };

@@ -1,0 +1,116 @@
+// A page made of field tables: builds its controls from the tables, binds
+// each register block's controls on their own, and reads a block into its
+// controls or configures a block from them, with the page's message box for
+// results and refusals.
+#pragma once
+
+#include <QAbstractButton>
+#include <initializer_list>
+#include <span>
+#include <string>
+
+#include "driver/DriverLink.h"
+#include "ui/ControlMap.h"
+#include "ui/FieldForm.h"
+#include "ui/TabPage.h"
+#include "ui/forms/FieldCodec.h"
+
+class CFieldPage : public CTabPage {
+ public:
+  using CTabPage::CTabPage;
+
+  // Every control built, every table bound and every handler connected;
+  // a page that is not has a fault in its tables.
+  bool IsBound() const { return bound_; }
+  QWidget* Control(int controlId) const { return m_controls.Get(controlId); }
+
+ protected:
+  // The controls of one register block, the record last read (what the
+  // registers the page does not change are written back with), and the id
+  // of the block's "配置" button, enabled by the first read that succeeds.
+  template <class Block>
+  struct BlockForm {
+    BlockForm(std::span<const forms::FieldSpec> fields, int configureButton)
+        : form(fields), configureId(configureButton) {}
+    FieldForm form;
+    Block lastRead{};
+    int configureId;
+  };
+
+  void Build(std::span<const forms::GroupSpec> groups,
+             std::initializer_list<std::span<const forms::FieldSpec>> tables);
+  template <class Block>
+  void Bind(BlockForm<Block>& block) {
+    BindTable(block.form, sizeof(Block));
+  }
+  // Binds a form of controls that belong to no block.
+  void BindTable(FieldForm& form, size_t recordSize);
+  template <class Page>
+  void OnClicked(int controlId, void (Page::*handler)()) {
+    auto* button = m_controls.As<QAbstractButton>(controlId);
+    Note(button != nullptr, "no button " + std::to_string(controlId));
+    if (button != nullptr) connect(button, &QAbstractButton::clicked, static_cast<Page*>(this), handler);
+  }
+
+  // Reads the block; on success shows it in the block's controls only and
+  // enables its "配置" button, on failure shows the result and changes
+  // nothing.
+  template <class Block>
+  bool ReadBlock(BlockForm<Block>& block, ModbusResult (DriverLink::*read)(uint8_t, Block&)) {
+    Block record{};
+    const ModbusResult result = Link() != nullptr ? (Link()->*read)(Address(), record) : ResultPortNotOpen;
+    if (result != ResultSuccess) {
+      ShowResult(result);
+      return false;
+    }
+    ShowRecord(block, record);
+    return true;
+  }
+  template <class Block>
+  void ShowRecord(BlockForm<Block>& block, const Block& record) {
+    block.lastRead = record;
+    block.form.SetValues(forms::ToTexts(block.form.Fields(), record));
+    block.form.Show();
+    EnableControl(block.configureId, true);
+  }
+
+  // Takes the block's controls on top of the record last read; an entry that
+  // cannot be sent is refused with its message and nothing is sent.
+  // Otherwise writes the block and shows the result, success included.
+  // `fields` converts instead of the form's own table when given (a scale
+  // that depends on another control).
+  template <class Block>
+  void ConfigureBlock(BlockForm<Block>& block, ModbusResult (DriverLink::*write)(uint8_t, Block),
+                      std::span<const forms::FieldSpec> fields = {}) {
+    block.form.Take();
+    const forms::FormResult<Block> taken =
+        forms::FromTexts(fields.empty() ? block.form.Fields() : fields, block.form.Values(), block.lastRead);
+    if (taken.error) {
+      Refuse(block.form, *taken.error);
+      return;
+    }
+    const ModbusResult result = Link() != nullptr ? (Link()->*write)(Address(), taken.record) : ResultPortNotOpen;
+    if (result == ResultSuccess) block.lastRead = taken.record;
+    ShowResult(result);
+  }
+
+  // Enables or disables a control of the page; a missing one is a fault.
+  void EnableControl(int controlId, bool enabled);
+
+  // The page's message box with the result's text.
+  void ShowResult(ModbusResult result);
+  void ShowText(const std::string& text);
+  // The refusal's message; the focus goes to the field's control.
+  void Refuse(const FieldForm& form, const forms::FieldError& error);
+
+  DriverLink* Link() const { return Context().link; }
+  uint8_t Address() const { return Context().address != nullptr ? *Context().address : 0; }
+
+  ControlMap m_controls;
+
+ private:
+  // Records a binding fault: tests see it through IsBound, a run on stderr.
+  void Note(bool ok, const std::string& what);
+
+  bool bound_ = true;
+};

@@ -1,0 +1,17 @@
+// Builds a page's controls from its tables: the group boxes with a grid each,
+// and per entry its label (the buddy of its control), the control and its
+// unit text. Every control with an id goes into the page's control map.
+#pragma once
+
+#include <initializer_list>
+#include <span>
+
+#include "ui/ControlMap.h"
+#include "ui/forms/Fields.h"
+
+class QWidget;
+
+// False, with what was built so far left in place, when an entry names a
+// group the page does not have or an id that is already taken.
+bool BuildPage(QWidget* page, std::span<const forms::GroupSpec> groups,
+               std::initializer_list<std::span<const forms::FieldSpec>> tables, ControlMap& controls);
