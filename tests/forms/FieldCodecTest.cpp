@@ -1,0 +1,208 @@
+// The conversions every page shares: a record shown as texts and taken back
+// gives the same words; entries are read exactly, rounded, and refused with
+// the field's message when they do not fit.
+#include "ui/forms/FieldCodec.h"
+
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cmath>
+#include <cstring>
+#include <random>
+
+#include "ui/forms/NumberText.h"
+
+namespace {
+
+using namespace forms;
+
+struct Record {
+  uint16_t plain;
+  int16_t offset;
+  uint32_t stroke;
+  uint16_t baudHigh;
+  uint16_t baudLow;
+  float gain;
+  uint16_t flags;
+  uint16_t mode;
+  uint16_t hidden;
+};
+
+constexpr ListItem kModes[] = {{"A", 0}, {"B", 1}, {"C", 2}};
+constexpr ListItem kBauds[] = {{"9600", 9600}, {"115200", 115200}};
+constexpr ListItem kButtons[] = {{"off", 0, 501}, {"on", 1, 502}};
+
+constexpr FieldSpec Plain(uint8_t decimals) {
+  return Field::Edit(101, "额定电流:", KV_RECORD(Record, plain)).Decimals(decimals);
+}
+constexpr FieldSpec kOffset = Field::Edit(102, "模拟信号调整:", KV_RECORD(Record, offset)).Decimals(3);
+constexpr FieldSpec kStroke = Field::Edit(103, "总行程:", KV_RECORD(Record, stroke));
+constexpr FieldSpec kBaud = Field::List(104, "串口波特率:", kBauds, KV_RECORD_SPLIT(Record, baudHigh)).UnknownAsItem();
+constexpr FieldSpec kGain = Field::Edit(105, "Kp:", KV_RECORD(Record, gain)).Named("速度PID参数 Kp");
+constexpr FieldSpec kFlag = Field::Check(106, "禁用报警", KV_RECORD(Record, flags));
+constexpr FieldSpec kMode = Field::List(107, "复位方式:", kModes, KV_RECORD(Record, mode));
+constexpr FieldSpec kBitRadio = Field::Radio("稳速控制算法:", kButtons, KV_RECORD(Record, flags)).Bit0();
+constexpr FieldSpec kRamp = Field::Edit(108, "加速加速度:", KV_RECORD(Record, plain)).Decimals(1).ClampHigh();
+
+FieldValue Typed(const char* text) {
+  FieldValue value;
+  value.text = text;
+  return value;
+}
+
+const uint8_t* Bytes(const Record& record) { return reinterpret_cast<const uint8_t*>(&record); }
+
+// The slot's bits after showing `raw` and taking the value back. An edit's
+// text is taken on a record that held something else, so the text alone
+// must carry the value; a choice may keep what was read.
+uint32_t RoundTrip(const FieldSpec& field, uint32_t raw) {
+  Record shown{};
+  StoreSlot(field, raw, reinterpret_cast<uint8_t*>(&shown));
+  const FieldValue value = FormatField(field, Bytes(shown));
+  Record base = shown;
+  if (field.kind == FieldKind::Edit) StoreSlot(field, ~raw, reinterpret_cast<uint8_t*>(&base));
+  const std::string refusal = ParseField(field, value, reinterpret_cast<uint8_t*>(&base));
+  EXPECT_EQ(refusal, "") << "raw " << raw << " text " << value.text;
+  return LoadSlot(field, Bytes(base));
+}
+
+TEST(FieldCodec, EverySixteenBitValueSurvivesDisplayAndEntry) {
+  const FieldSpec fields[] = {Plain(0), Plain(1), Plain(2), Plain(3), kOffset, kFlag, kMode, kBitRadio};
+  for (const FieldSpec& field : fields) {
+    for (uint32_t raw = 0; raw <= 0xFFFF; ++raw) {
+      ASSERT_EQ(RoundTrip(field, raw), raw) << field.label << " decimals " << int{field.decimals};
+    }
+  }
+}
+
+TEST(FieldCodec, ThirtyTwoBitValuesSurvive) {
+  std::mt19937 random(7);
+  std::vector<uint32_t> samples = {0, 1, 9600, 14400, 100000, 0x7FFFFFFF, 0x80000000, 0xFFFFFFFE, 0xFFFFFFFF};
+  for (int i = 0; i < 20000; ++i) samples.push_back(random());
+  for (uint32_t raw : samples) {
+    ASSERT_EQ(RoundTrip(kStroke, raw), raw);
+    ASSERT_EQ(RoundTrip(kBaud, raw), raw);
+  }
+}
+
+TEST(FieldCodec, FloatBitPatternsSurviveBothFormats) {
+  std::vector<uint32_t> samples = {
+      0x00000000, 0x80000000,  // both zeros
+      0x00000001, 0x007FFFFF, 0x80000001,  // subnormals
+      0x00800000, 0x7F7FFFFF, 0xFF7FFFFF,  // smallest normal, largest finite
+      0x3DCCCCCD, 0x3F800000, 0x4996B438,  // 0.1, 1.0, 1234567
+      0x33D6BF95,                          // 1e-7
+  };
+  std::mt19937 random(11);
+  while (samples.size() < 30000) {
+    const uint32_t bits = random();
+    if (std::isfinite(std::bit_cast<float>(bits))) samples.push_back(bits);
+  }
+  for (FloatText text : {FloatText::Fixed, FloatText::General}) {
+    const FieldSpec gain = kGain.Float(text);
+    for (uint32_t bits : samples) ASSERT_EQ(RoundTrip(gain, bits), bits) << std::hex << bits;
+  }
+}
+
+TEST(FieldCodec, FloatsKeepTheirFormatWhereItReadsBack) {
+  struct Case {
+    float value;
+    FloatText format;
+    const char* text;
+  } cases[] = {
+      {1.0f, FloatText::Fixed, "1.000000"}, {0.1f, FloatText::General, "0.1"},
+      {1.0f, FloatText::General, "1"},      {1234567.0f, FloatText::General, "1234567"},
+      {1e-7f, FloatText::Fixed, "1e-07"},   {100000.0f, FloatText::General, "100000"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(FormatFloat(c.value, c.format), c.text) << c.text;
+}
+
+// What an entry writes, or that it is refused with the field's message.
+TEST(FieldCodec, EntriesAreReadExactlyOrRefused) {
+  constexpr uint32_t Refused = 0xDEADBEEF;
+  struct Case {
+    FieldSpec field;
+    const char* text;
+    uint32_t raw;
+  } cases[] = {
+      {Plain(2), "0.29", 29},          {Plain(2), " 1.5 ", 150},        {Plain(3), "1.001", 1001},
+      {Plain(1), "6553.5", 65535},     {Plain(1), "6553.6", Refused},   {Plain(1), "6553.54", 65535},
+      {Plain(1), "0.05", 1},           {Plain(1), "0.04", 0},           {Plain(0), "1e3", 1000},
+      {Plain(0), "+7", 7},             {Plain(1), ".5", 5},             {Plain(0), "-1", Refused},
+      {Plain(0), "", Refused},         {Plain(0), "abc", Refused},      {Plain(0), "12abc", Refused},
+      {Plain(0), "0x10", Refused},     {Plain(1), "1,5", Refused},      {Plain(0), "1e30", Refused},
+      {kOffset, "-0.001", 0xFFFF},     {kOffset, "-32.768", 0x8000},    {kOffset, "32.768", Refused},
+      {kStroke, "4294967295", 0xFFFFFFFF}, {kStroke, "4294967296", Refused}, {kStroke, "-1", Refused},
+      {kRamp, "7000", 65535},          {kRamp, "1e30", 65535},          {kRamp, "-0.1", Refused},
+      {kGain, "0.1", 0x3DCCCCCD},      {kGain, "1e39", Refused},        {kGain, "nan", Refused},
+      {kGain, "inf", Refused},         {kGain, "", Refused},
+  };
+  for (const Case& c : cases) {
+    Record record{};
+    record.plain = 0x1234;
+    const std::string refusal = ParseField(c.field, Typed(c.text), reinterpret_cast<uint8_t*>(&record));
+    if (c.raw == Refused) {
+      EXPECT_FALSE(refusal.empty()) << c.field.label << " \"" << c.text << "\"";
+    } else {
+      EXPECT_EQ(refusal, "") << c.text;
+      EXPECT_EQ(LoadSlot(c.field, Bytes(record)), c.raw) << c.field.label << " \"" << c.text << "\"";
+    }
+  }
+}
+
+TEST(FieldCodec, RefusalsNameTheFieldAndItsRange) {
+  EXPECT_EQ(RangeMessage(Plain(2)), "额定电流: 请输入 0.00 到 655.35 之间的数值");
+  EXPECT_EQ(RangeMessage(kOffset), "模拟信号调整: 请输入 -32.768 到 32.767 之间的数值");
+  EXPECT_EQ(RangeMessage(kStroke), "总行程: 请输入 0 到 4294967295 之间的数值");
+  EXPECT_EQ(RangeMessage(kGain), "速度PID参数 Kp: 请输入 -3.4028235e+38 到 3.4028235e+38 之间的数值");
+}
+
+TEST(FieldCodec, ChoicesKeepWhatTheyDoNotShow) {
+  Record read{};
+  read.mode = 5;       // no item has it
+  read.baudHigh = 0;   // 14400: not in the list
+  read.baudLow = 14400;
+  read.flags = 0xFFFE;  // bit 0 clear, others set
+  const FieldSpec fields[] = {kMode, kBaud, kFlag};
+  FormValues values = ToTexts(fields, read);
+  EXPECT_EQ(values[0].index, -1);
+  EXPECT_EQ(values[1].index, 2);
+  EXPECT_EQ(values[1].extraItem, "14400");
+  EXPECT_EQ(values[2].index, 0);
+
+  FormResult<Record> unchanged = FromTexts(fields, values, read);
+  ASSERT_FALSE(unchanged.error);
+  EXPECT_EQ(std::memcmp(&unchanged.record, &read, sizeof read), 0);
+
+  values[0].index = 2;  // "C"
+  values[1].index = 1;  // "115200"
+  values[2].index = 1;  // ticked
+  const FormResult<Record> chosen = FromTexts(fields, values, read);
+  EXPECT_EQ(chosen.record.mode, 2);
+  EXPECT_EQ(chosen.record.baudHigh, 0x0001);
+  EXPECT_EQ(chosen.record.baudLow, 0xC200);
+  EXPECT_EQ(chosen.record.flags, 0xFFFF);
+}
+
+TEST(FieldCodec, FirstBadFieldStopsTheForm) {
+  const FieldSpec fields[] = {Plain(2), kOffset, kStroke};
+  const FormValues values = {Typed("1.00"), Typed("99"), Typed("x")};
+  const FormResult<Record> result = FromTexts(fields, values, Record{});
+  ASSERT_TRUE(result.error);
+  EXPECT_EQ(result.error->field, 1u);
+  EXPECT_EQ(result.error->message, RangeMessage(kOffset));
+}
+
+TEST(FieldCodec, BrokenTablesAreFound) {
+  struct Small {
+    uint16_t only;
+  };
+  EXPECT_EQ(CheckFields(std::span<const FieldSpec>(&kMode, 1), sizeof(Record)), "");
+  EXPECT_NE(CheckFields(std::span<const FieldSpec>(&kStroke, 1), sizeof(Small)), "");
+  const FieldSpec noItems = Field::List(109, "x:", {}, KV_RECORD(Record, mode));
+  EXPECT_NE(CheckFields(std::span<const FieldSpec>(&noItems, 1), sizeof(Record)), "");
+  const FieldSpec noId = Field::Edit(0, "x:", KV_RECORD(Record, mode));
+  EXPECT_NE(CheckFields(std::span<const FieldSpec>(&noId, 1), sizeof(Record)), "");
+}
+
+}  // namespace
