@@ -104,14 +104,15 @@ int ModbusMaster::OpenPort(unsigned portNumber, int baudRate, int parityIndex) {
 
 int ModbusMaster::OpenWithMode(unsigned portNumber, const char* mode) {
   std::lock_guard lock(portMutex_);
-  if (port_.IsOpen()) return 0;
-  if (portNumber == 0 || portNumber > 1024) return 0;
+  if (port_.IsOpen()) return RefuseOpen({OpenFailureKind::AlreadyOpen, port_.DevicePath(), portNumber});
+  if (portNumber == 0 || portNumber > 1024) return RefuseOpen({OpenFailureKind::InvalidNumber, {}, portNumber});
   LineSettings settings;
-  if (!ParseModeString(mode, settings)) return 0;
-  if (!port_.Open(portNumber)) return 0;
+  if (!ParseModeString(mode, settings)) return RefuseOpen({OpenFailureKind::InvalidMode, {}, portNumber});
+  if (!port_.Open(portNumber)) return RefuseOpen(port_.LastOpenFailure());
   if (!port_.Configure(settings)) {
+    const OpenFailure failure = port_.LastOpenFailure();
     port_.Close();
-    return 0;
+    return RefuseOpen(failure);
   }
   // Neither is available on every device (a pseudo-terminal has no modem
   // lines and no latency timer), and neither is needed to talk.
@@ -121,20 +122,28 @@ int ModbusMaster::OpenWithMode(unsigned portNumber, const char* mode) {
 
   wakeFd_.Reset(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
   if (!wakeFd_.Valid()) {
+    const OpenFailure failure{OpenFailureKind::SystemError, port_.DevicePath(), portNumber, 0, errno};
     port_.Close();
-    return 0;
+    return RefuseOpen(failure);
   }
   stopReader_ = false;
   lineErrorsSeen_ = false;
   try {
     reader_ = std::thread(&ModbusMaster::CHILD_ReaderLoop, this);
-  } catch (const std::system_error&) {
+  } catch (const std::system_error& error) {
     wakeFd_.Reset();
+    const OpenFailure failure{OpenFailureKind::SystemError, port_.DevicePath(), portNumber, 0, error.code().value()};
     port_.Close();
-    return 0;
+    return RefuseOpen(failure);
   }
+  lastOpenFailure_ = {};
   open_ = true;
   return 1;
+}
+
+int ModbusMaster::RefuseOpen(const OpenFailure& failure) {
+  lastOpenFailure_ = failure;
+  return 0;
 }
 
 void ModbusMaster::ClosePort() {
@@ -156,6 +165,11 @@ bool ModbusMaster::IsOpen() const { return open_; }
 std::string ModbusMaster::DevicePath() const {
   std::lock_guard lock(portMutex_);
   return port_.DevicePath();
+}
+
+OpenFailure ModbusMaster::LastOpenFailure() const {
+  std::lock_guard lock(portMutex_);
+  return lastOpenFailure_;
 }
 
 // ------------------------------------------------------------- reader thread

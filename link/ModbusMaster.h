@@ -40,6 +40,9 @@ class ModbusMaster {
   bool IsOpen() const;
   // The device that the open port resolved to; empty while closed.
   std::string DevicePath() const;
+  // Why the last OpenPort or OpenWithMode gave 0; kind None after one that
+  // succeeded.
+  OpenFailure LastOpenFailure() const;
 
   ModbusResult ReadHoldingRegisters(uint8_t slave, uint16_t start, uint16_t count, void* dest = nullptr,
                                     uint16_t* capacity = nullptr);
@@ -87,6 +90,8 @@ class ModbusMaster {
   // `response` holds the frame as received.
   ModbusResult Transact(const Frame& request, Frame& response);
   bool SendRequest(const Frame& request, std::chrono::steady_clock::time_point deadline);
+  // Records why an open failed; gives OpenWithMode's 0.
+  int RefuseOpen(const OpenFailure& failure);
 
   // Reader thread. CHILD_ functions run only on it.
   void CHILD_ReaderLoop();
@@ -100,6 +105,7 @@ class ModbusMaster {
   SerialPort port_;
   mutable std::mutex portMutex_;  // open, close and writes of the port
   std::atomic<bool> open_{false};
+  OpenFailure lastOpenFailure_;  // under portMutex_
   std::thread reader_;
   UniqueFd wakeFd_;  // eventfd that ClosePort signals to end the reader
   std::atomic<bool> stopReader_{false};

@@ -66,3 +66,22 @@ std::string ResolveComPort(unsigned portNumber) {
   if (portNumber <= devices.size()) return devices[portNumber - 1];
   return {};
 }
+
+std::string ComLinkPath(unsigned portNumber) {
+  return (fs::path(PortsDirectory()) / ("COM" + std::to_string(portNumber))).string();
+}
+
+std::string StableDeviceName(const std::string& device, const std::string& folder) {
+  std::error_code error;
+  const fs::path target = fs::canonical(device, error);
+  if (error) return {};
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(folder, error)) {
+    std::error_code entryError;
+    if (fs::canonical(entry.path(), entryError) == target && !entryError) names.push_back(entry.path().string());
+  }
+  // Should two names reach one device, the answer does not depend on the
+  // order of the folder.
+  std::sort(names.begin(), names.end());
+  return names.empty() ? std::string() : names.front();
+}

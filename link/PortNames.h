@@ -16,3 +16,13 @@ std::vector<std::string> EnumerateSerialDevices();
 // exists, else the n-th entry of EnumerateSerialDevices(); empty when
 // neither names a device.
 std::string ResolveComPort(unsigned portNumber);
+
+// The link PortsDirectory()/COMn, whether it exists or not.
+std::string ComLinkPath(unsigned portNumber);
+
+// Where udev keeps the names of USB serial adapters that survive replugging.
+constexpr const char* kStableNamesFolder = "/dev/serial/by-id";
+
+// The stable name under `folder` of the device that `device` reaches (after
+// following links), or empty when it has none.
+std::string StableDeviceName(const std::string& device, const std::string& folder = kStableNamesFolder);

@@ -4,6 +4,7 @@
 #include <linux/serial.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -28,6 +29,33 @@ constexpr RateConstant kRates[] = {
     {38400, B38400},   {57600, B57600},   {115200, B115200}, {230400, B230400},   {460800, B460800},
     {921600, B921600},
 };
+
+// What an errno of open(2) says about the device.
+struct OpenErrorKind {
+  int error;
+  OpenFailureKind kind;
+};
+
+constexpr OpenErrorKind kOpenErrors[] = {
+    {EACCES, OpenFailureKind::PermissionDenied},
+    {EPERM, OpenFailureKind::PermissionDenied},
+    {EBUSY, OpenFailureKind::Busy},  // another opener set TIOCEXCL
+};
+
+OpenFailureKind KindOfOpenError(const std::string& path, int error) {
+  for (const OpenErrorKind& entry : kOpenErrors) {
+    if (entry.error == error) return entry.kind;
+  }
+  struct stat link {};
+  if (error == ENOENT && lstat(path.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
+    return OpenFailureKind::DanglingLink;
+  }
+  return OpenFailureKind::SystemError;
+}
+
+// A device may round a rate to one it can make; beyond 2 % the far end
+// cannot read it.
+bool RateKept(int asked, int actual) { return actual <= 0 || std::abs(actual - asked) * 50 <= asked; }
 
 bool RateConstantFor(int rate, speed_t& constant) {
   for (const RateConstant& entry : kRates) {
@@ -97,24 +125,38 @@ bool SerialPort::Open(unsigned portNumber) {
   Close();
   portNumber_ = portNumber;
   const std::string path = ResolveComPort(portNumber);
-  if (path.empty()) return false;
+  if (path.empty()) return Refuse(OpenFailureKind::NoDevice, ComLinkPath(portNumber), 0);
   return OpenDevice(path);
 }
 
 bool SerialPort::OpenDevice(const std::string& path) {
   Close();
   const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return false;
+  if (fd < 0) {
+    const int error = errno;
+    return Refuse(KindOfOpenError(path, error), path, error);
+  }
+  if (!isatty(fd)) {
+    ::close(fd);
+    return Refuse(OpenFailureKind::NotATerminal, path, ENOTTY);
+  }
   // TIOCEXCL keeps other programs out (root excepted); the lock also keeps
   // out a second opener that runs as root, this program included.
-  if (!isatty(fd) || ioctl(fd, TIOCEXCL) != 0 || flock(fd, LOCK_EX | LOCK_NB) != 0) {
+  if (ioctl(fd, TIOCEXCL) != 0 || flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    const int error = errno;
     ::close(fd);
-    return false;
+    return Refuse(error == EWOULDBLOCK ? OpenFailureKind::Busy : OpenFailureKind::SystemError, path, error);
   }
   fd_ = fd;
   devicePath_ = path;
+  lastFailure_ = {};
   ReadErrorCounts(lastErrors_);
   return true;
+}
+
+bool SerialPort::Refuse(OpenFailureKind kind, const std::string& path, int error) {
+  lastFailure_ = OpenFailure{kind, path, portNumber_, 0, error};
+  return false;
 }
 
 void SerialPort::Close() {
@@ -128,12 +170,18 @@ void SerialPort::Close() {
 }
 
 bool SerialPort::Configure(const LineSettings& settings) {
-  if (fd_ < 0) return false;
+  if (fd_ < 0) return Refuse(OpenFailureKind::SystemError, devicePath_, EBADF);
   termios tio{};
-  if (tcgetattr(fd_, &tio) != 0) return false;
+  if (tcgetattr(fd_, &tio) != 0) return Refuse(OpenFailureKind::SystemError, devicePath_, errno);
   const bool standardRate = ApplyLineSettings(tio, settings);
-  if (tcsetattr(fd_, TCSANOW, &tio) != 0) return false;
-  if (!standardRate && !SetArbitraryBaud(fd_, settings.baudRate)) return false;
+  const bool set = tcsetattr(fd_, TCSANOW, &tio) == 0 && (standardRate || SetArbitraryBaud(fd_, settings.baudRate));
+  const int error = set ? 0 : errno;
+  if (error != 0 && error != EINVAL) return Refuse(OpenFailureKind::SystemError, devicePath_, error);
+  if (!set || !RateKept(settings.baudRate, CurrentBaudRate(fd_))) {
+    Refuse(OpenFailureKind::RateRefused, devicePath_, error);
+    lastFailure_.baudRate = settings.baudRate;
+    return false;
+  }
   return true;
 }
 

@@ -11,6 +11,8 @@
 #include <string>
 #include <sys/types.h>
 
+#include "link/OpenFailure.h"
+
 struct LineSettings {
   int baudRate = 9600;
   char parity = 'n';  // 'n', 'o' or 'e'
@@ -48,8 +50,13 @@ class SerialPort {
   bool IsOpen() const { return fd_ >= 0; }
 
   // Raw line, 8N2/8O1/8E1 and so on, no flow control, receiver on. Rates
-  // without a termios constant (14400) are set as arbitrary rates.
+  // without a termios constant (14400) are set as arbitrary rates. A device
+  // that keeps a rate more than 2 % away from the one asked for has refused
+  // it: the line would carry nothing but garbage.
   bool Configure(const LineSettings& settings);
+  // Why the last Open, OpenDevice or Configure failed; kind None after one
+  // that succeeded.
+  const OpenFailure& LastOpenFailure() const { return lastFailure_; }
   // Raises RTS. Devices without modem lines refuse it; that is no error.
   bool RaiseRts();
   // Asks USB adapters that buffer input for low latency; refusal is no error.
@@ -79,9 +86,11 @@ class SerialPort {
     int frame = 0, parity = 0, overrun = 0, brk = 0, bufferOverrun = 0;
   };
   bool ReadErrorCounts(LineErrorCounts& counts) const;
+  bool Refuse(OpenFailureKind kind, const std::string& path, int error);
 
   int fd_ = -1;
   unsigned portNumber_ = 0;
   std::string devicePath_;
   LineErrorCounts lastErrors_;
+  OpenFailure lastFailure_;
 };

@@ -1,13 +1,17 @@
 #!/usr/bin/env python3
-"""Draws the application icon, res/korvelt.png: a motor seen end-on, a
-stator ring with three phase coils around a rotor, on a blue tile.
-Standard library only; run it again after changing the drawing."""
+"""Draws the application icon: a motor seen end-on, a stator ring with three
+phase coils around a rotor, on a blue tile. The drawing is made on a 64-unit
+grid and rendered at any size: res/korvelt.png (64 px, the window's icon and
+the menu's) and res/korvelt-128.png (128 px, the menu's larger one).
+Standard library only; run it again after changing the drawing:
+    res/make-icon.py                 both files
+    res/make-icon.py SIZE FILE       one size into FILE"""
 import math
 import struct
 import sys
 import zlib
 
-SIZE = 64
+SIZE = 64  # the drawing's grid
 SAMPLES = 4  # per axis, for smooth edges
 
 BACKGROUND = (31, 78, 121)
@@ -46,15 +50,16 @@ def colour_at(x, y):
     return BACKGROUND
 
 
-def pixels():
+def pixels(size):
+    scale = SIZE / size
     rows = []
-    for j in range(SIZE):
+    for j in range(size):
         row = bytearray([0])  # filter type: none
-        for i in range(SIZE):
+        for i in range(size):
             total = [0, 0, 0, 0]
             for sj in range(SAMPLES):
                 for si in range(SAMPLES):
-                    col = colour_at(i + (si + 0.5) / SAMPLES, j + (sj + 0.5) / SAMPLES)
+                    col = colour_at((i + (si + 0.5) / SAMPLES) * scale, (j + (sj + 0.5) / SAMPLES) * scale)
                     if col is not None:
                         total[0] += col[0]
                         total[1] += col[1]
@@ -76,12 +81,17 @@ def chunk(kind, data):
     return struct.pack(">I", len(data)) + body + struct.pack(">I", zlib.crc32(body) & 0xFFFFFFFF)
 
 
-def main(path):
-    header = struct.pack(">IIBBBBB", SIZE, SIZE, 8, 6, 0, 0, 0)  # 8-bit RGBA
-    png = b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) + chunk(b"IDAT", zlib.compress(pixels(), 9)) + chunk(b"IEND", b"")
+def write_png(size, path):
+    header = struct.pack(">IIBBBBB", size, size, 8, 6, 0, 0, 0)  # 8-bit RGBA
+    png = b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) + chunk(b"IDAT", zlib.compress(pixels(size), 9)) + chunk(b"IEND", b"")
     with open(path, "wb") as out:
         out.write(png)
 
 
 if __name__ == "__main__":
-    main(sys.argv[1] if len(sys.argv) > 1 else __file__.rsplit("/", 1)[0] + "/korvelt.png")
+    if len(sys.argv) == 3:
+        write_png(int(sys.argv[1]), sys.argv[2])
+    else:
+        folder = __file__.rsplit("/", 1)[0]
+        write_png(64, folder + "/korvelt.png")
+        write_png(128, folder + "/korvelt-128.png")

@@ -83,6 +83,10 @@ bool ParseCommandLine(int argc, const char* const* argv, CommandLine& line, std:
       line.help = true;
       continue;
     }
+    if (option == "--version") {
+      line.version = true;
+      continue;
+    }
     if (option == "--learned") {
       line.driver.learned = true;
       continue;
@@ -190,6 +194,7 @@ Faults on the answers:
 
   --verbose               print every request and answer on stderr
   --help                  this text
+  --version               print the version and exit
 )";
 }
 

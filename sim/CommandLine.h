@@ -17,6 +17,7 @@ struct CommandLine {
   MotorFault motorFault = MotorFault::None;
   bool verbose = false;
   bool help = false;
+  bool version = false;
 };
 
 // Fills `line` from the arguments; false, with the reason in `error`, on an

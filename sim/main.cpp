@@ -102,6 +102,10 @@ int main(int argc, char** argv) {
     std::fputs(sim::HelpText().c_str(), stdout);
     return 0;
   }
+  if (line.version) {
+    std::printf("korvelt-driver-sim %s\n", KORVELT_VERSION);
+    return 0;
+  }
 
   // Blocked before the serving thread starts, so that only sigwait below
   // receives them.

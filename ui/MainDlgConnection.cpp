@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QPushButton>
 
+#include "link/PortDiagnosis.h"
 #include "link/PortNames.h"
 #include "ui/MainDlg.h"
 #include "ui/MessageBox.h"
@@ -12,6 +13,7 @@
 #include "ui/forms/ConnectionPanel.h"
 #include "ui/forms/ControlIds.h"
 #include "ui/forms/DialogLayout.h"
+#include "ui/forms/OpenFailureText.h"
 
 void CMainDlg::UpdateAddress() {
   UpdateData(true);
@@ -36,12 +38,14 @@ void CMainDlg::OnOpenPort() {
   if (m_link.OpenPort(portNumber, baudRate, m_parityIndex) != 0) {
     if (button != nullptr) button->setText(QString::fromUtf8(forms::texts::ClosePort));
   } else {
-    ui::ShowMessage(this, std::string(forms::texts::OpenFailed));
+    // Looked up now, while the cause (a holder, a missing adapter) is still there.
+    ui::ShowMessage(this, forms::OpenFailureMessage(DiagnoseOpenFailure(m_link.LastOpenFailure())));
   }
 }
 
 // The item texts stay "COM1".."COM15"; the tooltips tell which device each
-// number reaches on this machine, looked up again whenever the operator
+// number reaches on this machine, and the adapter's name that survives
+// replugging where it has one, looked up again whenever the operator
 // reaches for the list, since adapters come and go.
 void CMainDlg::RefreshPortTooltips() {
   auto* ports = m_controls.As<QComboBox>(forms::ids::PortCombo);
@@ -52,6 +56,8 @@ void CMainDlg::RefreshPortTooltips() {
     if (!path.isEmpty()) {
       const QFileInfo info(path);
       tip = info.isSymLink() ? path + QStringLiteral(" \u2192 ") + info.symLinkTarget() : path;
+      const QString stable = QString::fromStdString(StableDeviceName(path.toStdString()));
+      if (!stable.isEmpty() && !tip.contains(stable)) tip += QLatin1Char('\n') + stable;
     }
     ports->setItemData(i, tip, Qt::ToolTipRole);
   }

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <termios.h>
 
+#include <filesystem>
 #include <fstream>
 
 #include "PtyPair.h"
@@ -39,6 +40,20 @@ TEST(PortNames, ComNumbersResolveThroughThePortsFolderFirst) {
 
   const auto devices = EnumerateSerialDevices();
   for (const auto& device : devices) EXPECT_EQ(device.rfind("/dev/tty", 0), 0u) << device;
+}
+
+TEST(PortNames, StableNameIsFoundThroughAnyLinkToTheDevice) {
+  PortsFolder ports;
+  PtyPair adapter, other;
+  const std::string byId = ports.Path() + "/by-id";
+  std::filesystem::create_directory(byId);
+  std::filesystem::create_symlink(adapter.SlavePath(), byId + "/usb-KORVELT_Bench_Adapter_A1-if00-port0");
+  ports.Map(1, adapter.SlavePath());
+
+  EXPECT_EQ(StableDeviceName(adapter.SlavePath(), byId), byId + "/usb-KORVELT_Bench_Adapter_A1-if00-port0");
+  EXPECT_EQ(StableDeviceName(ports.Path() + "/COM1", byId), byId + "/usb-KORVELT_Bench_Adapter_A1-if00-port0");
+  EXPECT_EQ(StableDeviceName(other.SlavePath(), byId), "");
+  EXPECT_EQ(StableDeviceName(adapter.SlavePath(), ports.Path() + "/no-such-folder"), "");
 }
 
 class SerialLine : public ::testing::Test {

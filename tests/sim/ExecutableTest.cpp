@@ -87,6 +87,9 @@ TEST(DriverSimProgram, HelpNamesEveryOptionAndBadOptionsAreRefused) {
                              "exception=", "pieces", "delay=", "garbage", "overlong", "lying-count"}) {
     EXPECT_NE(help.output.find(option), std::string::npos) << option;
   }
+  const ProgramResult version = RunProgram({KORVELT_SIM_EXECUTABLE, "--version"}, 5s);
+  EXPECT_EQ(version.exitStatus, 0);
+  EXPECT_EQ(version.output, "korvelt-driver-sim " KORVELT_VERSION "\n");
   const ProgramResult bad = RunProgram({KORVELT_SIM_EXECUTABLE, "--address", "0"}, 5s);
   EXPECT_EQ(bad.exitStatus, 2);
   EXPECT_NE(bad.output.find("--address"), std::string::npos) << bad.output;

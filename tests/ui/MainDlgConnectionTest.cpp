@@ -32,8 +32,19 @@ TEST_F(MainDlgTest, FailedOpenSaysSoAndStaysClosed) {
   EXPECT_FALSE(dlg->m_link.IsOpen());
   EXPECT_EQ(Text(ids::OpenPortButton), "打开串口");
   ASSERT_EQ(boxes.Boxes().size(), 1u);
-  EXPECT_EQ(boxes.Boxes()[0].text, "打开串口失败");
+  const QStringList lines = boxes.Boxes()[0].text.split('\n');
+  ASSERT_EQ(lines.size(), 2) << boxes.Boxes()[0].text.toStdString();
+  EXPECT_EQ(lines[0], "打开串口失败");
+  EXPECT_TRUE(lines[1].startsWith("COM15 没有对应的设备：没有链接 " + QString::fromStdString(line.Ports().Path())))
+      << lines[1].toStdString();
   EXPECT_EQ(boxes.Boxes()[0].title, "KORVELT_Demo");
+
+  // The same box names a link whose adapter has gone.
+  line.Ports().Map(15, "/dev/serial/by-id/usb-KORVELT_unplugged-if00-port0");
+  Click(ids::OpenPortButton);
+  ASSERT_EQ(boxes.Boxes().size(), 2u);
+  EXPECT_TRUE(boxes.Boxes()[1].text.startsWith("打开串口失败\n链接 ")) << boxes.Boxes()[1].text.toStdString();
+  EXPECT_TRUE(boxes.Boxes()[1].text.contains("usb-KORVELT_unplugged-if00-port0"));
 }
 
 TEST_F(MainDlgTest, ItemComTenOpensPortTen) {

@@ -1,0 +1,29 @@
+// Why a port did not open, as the serial layer saw it: a kind and the path
+// it tried. The window turns this into words; nothing here is text.
+#pragma once
+
+#include <string>
+
+enum class OpenFailureKind {
+  None,              // the last open succeeded (or none was tried)
+  AlreadyOpen,       // the link already holds a port
+  InvalidNumber,     // COM number outside 1..1024
+  InvalidMode,       // a mode string that is not understood
+  NoDevice,          // no COMn link and fewer serial devices than n
+  DanglingLink,      // the COMn link points at nothing
+  PermissionDenied,  // the user may not open the device
+  Busy,              // another program holds the device
+  NotATerminal,      // the path names something that is no tty
+  RateRefused,       // the device does not take the baud rate
+  SystemError,       // anything else; `error` says what
+};
+
+struct OpenFailure {
+  OpenFailureKind kind = OpenFailureKind::None;
+  // The path opened: the COMn link or the device. For NoDevice the link that
+  // was looked for.
+  std::string device;
+  unsigned portNumber = 0;
+  int baudRate = 0;  // RateRefused: the rate asked for
+  int error = 0;     // errno of the call that failed, 0 where none did
+};

@@ -1,0 +1,17 @@
+// The message box of a port that did not open: "打开串口失败" and, on a
+// second line, what was found.
+#pragma once
+
+#include <string>
+
+#include "link/PortDiagnosis.h"
+
+namespace forms {
+
+// The second line alone; empty when nothing is known (kind None).
+std::string OpenFailureCause(const PortDiagnosis& diagnosis);
+
+// The whole text of the box.
+std::string OpenFailureMessage(const PortDiagnosis& diagnosis);
+
+}  // namespace forms
