@@ -1,4 +1,5 @@
 // The connection panel and the device-information box.
+#include <QAccessible>
 #include <cstring>
 
 #include "MainDlgFixture.h"
@@ -27,13 +28,24 @@ TEST_F(MainDlgTest, ButtonOpensAndClosesThePort) {
 }
 
 TEST_F(MainDlgTest, FailedOpenSaysSoAndStaysClosed) {
-  Select(ids::PortCombo, 14);  // COM15: nothing behind it
-  Click(ids::OpenPortButton);
-  EXPECT_FALSE(dlg->m_link.IsOpen());
-  EXPECT_EQ(Text(ids::OpenPortButton), "打开串口");
-  ASSERT_EQ(boxes.Boxes().size(), 1u);
-  EXPECT_EQ(boxes.Boxes()[0].text, "打开串口失败");
-  EXPECT_EQ(boxes.Boxes()[0].title, "KORVELT_Demo");
+  struct Case {
+    int combo;
+    int index;
+  };
+  // COM15 has nothing behind it; no baud rate selected is no rate at all.
+  for (const Case& c : {Case{ids::PortCombo, 14}, Case{ids::BaudCombo, -1}}) {
+    SCOPED_TRACE(c.combo);
+    Select(ids::PortCombo, 0);
+    Select(ids::BaudCombo, 0);
+    Select(c.combo, c.index);
+    const size_t shown = boxes.Boxes().size();
+    Click(ids::OpenPortButton);
+    EXPECT_FALSE(dlg->m_link.IsOpen());
+    EXPECT_EQ(Text(ids::OpenPortButton), "打开串口");
+    ASSERT_EQ(boxes.Boxes().size(), shown + 1);
+    EXPECT_EQ(boxes.Boxes().back().text, "打开串口失败");
+    EXPECT_EQ(boxes.Boxes().back().title, "KORVELT_Demo");
+  }
 }
 
 TEST_F(MainDlgTest, ItemComTenOpensPortTen) {
@@ -63,6 +75,13 @@ TEST_F(MainDlgTest, AddressSwitchesSetTheAddressAtOnce) {
   EXPECT_EQ(dlg->m_address, 69);
   Click(ids::FirstAddressSwitch + 2);
   EXPECT_EQ(dlg->m_address, 65);
+
+  // A screen reader's toggle, not a click, counts the same.
+  QAccessibleInterface* one = QAccessible::queryAccessibleInterface(Get<QAbstractButton>(ids::FirstAddressSwitch));
+  ASSERT_NE(one, nullptr);
+  ASSERT_NE(one->actionInterface(), nullptr);
+  one->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+  EXPECT_EQ(dlg->m_address, 66);
 }
 
 void PutModel(sim::SimulatedDriver& driver, const char (&model)[17]) {
