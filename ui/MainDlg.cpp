@@ -46,13 +46,17 @@ CMainDlg::CMainDlg() : m_icon(AppIcon()) {
   g_pMainDlg = this;
 }
 
-// The pages end their background work first, while the link is still open;
-// the members then go, the link before the pages.
+// No tick starts another poll; the pages end their background work while the
+// link is still open; a status poll still out is cut short and its worker
+// joined. Only then do the members go, the link before the pages.
 CMainDlg::~CMainDlg() {
+  m_timer.stop();
   for (CTabPage* page : std::initializer_list<CTabPage*>{&m_motorControlPage, &m_motorParamPage, &m_systemParamPage,
                                                           &m_pidPage, &m_reciprocatePage}) {
     page->OnDestroy();
   }
+  StopStatusPoll();
+  if (g_pMainDlg == this) g_pMainDlg = nullptr;
 }
 
 int CMainDlg::DoModal() { return exec(); }
@@ -99,7 +103,11 @@ void CMainDlg::DoDataExchange() {
 }
 
 bool CMainDlg::UpdateData(bool saveAndValidate) {
+  // A handler run by a check box that is being set would take the controls
+  // not yet set back into their members.
+  m_loadingControls = !saveAndValidate;
   m_exchange.UpdateData(saveAndValidate);
+  m_loadingControls = false;
   return true;
 }
 
@@ -110,9 +118,18 @@ void CMainDlg::ConnectHandlers() {
   onClick(forms::ids::OpenPortButton, &CMainDlg::OnOpenPort);
   onClick(forms::ids::ReadInfoButton, &CMainDlg::OnReadInfo);
   onClick(forms::ids::OemInfoButton, &CMainDlg::OnOemInfo);
-  onClick(forms::ids::AutoUpdate, &CMainDlg::OnAutoUpdate);
+  // Check boxes act on their state, whoever changes it: a click, the
+  // keyboard, or a screen reader's toggle action.
+  const auto onToggle = [this](int id, void (CMainDlg::*handler)()) {
+    if (auto* button = m_controls.As<QAbstractButton>(id)) {
+      connect(button, &QAbstractButton::toggled, this, [this, handler] {
+        if (!m_loadingControls) (this->*handler)();
+      });
+    }
+  };
+  onToggle(forms::ids::AutoUpdate, &CMainDlg::OnAutoUpdate);
   for (int i = 0; i < forms::ids::AddressSwitchCount; ++i) {
-    onClick(forms::ids::FirstAddressSwitch + i, &CMainDlg::OnAddressSwitch);
+    onToggle(forms::ids::FirstAddressSwitch + i, &CMainDlg::OnAddressSwitch);
   }
   if (m_tab != nullptr) connect(m_tab, &CTabCtrl::SelChange, this, &CMainDlg::OnSelchangeTab);
   connect(&m_timer, &QTimer::timeout, this, &CMainDlg::OnTimer);

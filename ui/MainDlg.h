@@ -19,6 +19,7 @@
 #include "ui/PidParamPage.h"
 #include "ui/ReciprocatePage.h"
 #include "ui/SystemParamPage.h"
+#include "ui/worker/PollWorker.h"
 
 class CTabCtrl;
 class QComboBox;
@@ -76,6 +77,8 @@ class CMainDlg : public QDialog {
   // The control with this id, for the pages' tests and the demo.
   QWidget* Control(int controlId) const { return m_controls.Get(controlId); }
   CTabCtrl* TabControl() const { return m_tab; }
+  // A status poll is out on the worker (for tests that wait for it to end).
+  bool StatusPollRunning() const { return m_pollWorker.Busy(); }
   const std::vector<CTabPage*>& Pages() const { return m_pages; }
 
   // Enter (and any other OK) leaves the window open.
@@ -104,11 +107,29 @@ class CMainDlg : public QDialog {
   void OnTimer();
   void OnSelchangeTab();
 
+  // The status poll runs on m_pollWorker; its result comes back to the
+  // user-interface thread, which alone touches the fields.
+  void StartStatusPoll();
+  void OnStatusPolled(unsigned generation, ModbusResult result, const StatusBlock& status);
+  // A poll still out when the port closes, "自动更新" is unticked or the
+  // address changes shows nothing when it ends.
+  void DiscardStatusPoll() { ++m_pollGeneration; }
+  // Teardown: ends a poll that waits on the driver and joins the worker.
+  void StopStatusPoll();
+
   ControlMap m_controls;
   DataExchange m_exchange{m_controls};
   QTimer m_timer;
   bool m_initialized = false;
+  // Set while members are put into the controls, whose changes then start
+  // no handler.
+  bool m_loadingControls = false;
+  unsigned m_pollGeneration = 0;
+  // Declared after m_link, so even without the destructor's explicit stop
+  // it is joined before the link goes.
+  PollWorker m_pollWorker;
 };
 
-// The main window of the run; set at the end of its constructor, never reset.
+// The main window of the run; set at the end of its constructor, cleared by
+// its destructor.
 extern CMainDlg* g_pMainDlg;

@@ -19,23 +19,29 @@ void CMainDlg::UpdateAddress() {
   UpdateData(true);
   forms::AddressSwitches checked{};
   std::copy(std::begin(m_addressBits), std::end(m_addressBits), checked.begin());
-  m_address = forms::AddressFromSwitches(checked);
+  const uint8_t address = forms::AddressFromSwitches(checked);
+  if (address != m_address) DiscardStatusPoll();
+  m_address = address;
 }
 
 void CMainDlg::OnAddressSwitch() { UpdateAddress(); }
 
 void CMainDlg::OnOpenPort() {
-  UpdateData(true);
-  UpdateAddress();
+  UpdateAddress();  // takes all controls into their members first
   auto* button = m_controls.As<QPushButton>(forms::ids::OpenPortButton);
   if (m_link.IsOpen()) {
+    DiscardStatusPoll();
     m_link.ClosePort();
     if (button != nullptr) button->setText(QString::fromUtf8(forms::texts::OpenPort));
     return;
   }
-  const int baudRate = forms::BaudRateFromText(ToStdString(m_baudCombo->itemText(m_baudIndex)));
+  // No rate selected (or no list) is a failed open, not a rate of 0.
+  const bool rateChosen = m_baudCombo != nullptr && m_baudIndex >= 0 && m_baudIndex < m_baudCombo->count();
+  const int baudRate = rateChosen ? forms::BaudRateFromText(ToStdString(m_baudCombo->itemText(m_baudIndex))) : 0;
   const unsigned portNumber = static_cast<unsigned>(m_portIndex + 1);
-  if (m_link.OpenPort(portNumber, baudRate, m_parityIndex) != 0) {
+  if (!rateChosen) {
+    ui::ShowMessage(this, std::string(forms::texts::OpenFailed));
+  } else if (m_link.OpenPort(portNumber, baudRate, m_parityIndex) != 0) {
     if (button != nullptr) button->setText(QString::fromUtf8(forms::texts::ClosePort));
   } else {
     // Looked up now, while the cause (a holder, a missing adapter) is still there.

@@ -1,5 +1,6 @@
 // The 100 ms tick: the traffic display and, while "自动更新" is ticked and the
-// port is open, the status poll.
+// port is open, the status poll, which waits for the driver on a worker of
+// its own.
 #include <QLineEdit>
 
 #include "ui/MainDlg.h"
@@ -22,16 +23,39 @@ void SetIfChanged(QLineEdit* edit, const std::string& text) {
 
 }  // namespace
 
-void CMainDlg::OnAutoUpdate() { UpdateData(true); }
+void CMainDlg::OnAutoUpdate() {
+  UpdateData(true);
+  DiscardStatusPoll();
+}
 
 void CMainDlg::OnTimer() {
   SetIfChanged(m_controls.As<QLineEdit>(forms::ids::SentFrame), forms::FormatHexBytes(m_link.LastSentFrame()));
   SetIfChanged(m_controls.As<QLineEdit>(forms::ids::ReceivedFrame),
                forms::FormatHexBytes(m_link.LastReceivedFrame()));
   if (m_autoUpdate == 0 || !m_link.IsOpen()) return;
+  StartStatusPoll();
+}
 
-  StatusBlock status{};
-  const ModbusResult result = m_link.ReadStatus(m_address, status);
+// The read waits for the driver on the worker, so a slow or silent driver
+// never holds up the window. A tick that finds the last poll still out
+// starts none: polls never pile up behind a slow line.
+void CMainDlg::StartStatusPoll() {
+  const uint8_t address = m_address;
+  const unsigned generation = m_pollGeneration;
+  m_pollWorker.Post([this, address, generation] {
+    StatusBlock status{};
+    const ModbusResult result = m_link.ReadStatus(address, status);
+    // Queued to the window: the fields are set on its thread. The window
+    // joins this worker before it goes, so it is there to receive.
+    QMetaObject::invokeMethod(
+        this, [this, generation, result, status] { OnStatusPolled(generation, result, status); },
+        Qt::QueuedConnection);
+  });
+}
+
+void CMainDlg::OnStatusPolled(unsigned generation, ModbusResult result, const StatusBlock& status) {
+  // Closed, unticked or readdressed since the poll began: it shows nothing.
+  if (generation != m_pollGeneration || m_autoUpdate == 0 || !m_link.IsOpen()) return;
   if (result == ResultSuccess) {
     for (const forms::FieldText& field : forms::StatusTexts(status)) SetControlText(field.controlId, field.text);
     return;
@@ -40,4 +64,12 @@ void CMainDlg::OnTimer() {
   // the next tick; no box, so polling never stops the operator.
   const std::string text = ResultText(result);
   for (int controlId : forms::StatusFailureFields()) SetControlText(controlId, text);
+}
+
+void CMainDlg::StopStatusPoll() {
+  DiscardStatusPoll();
+  // Closing the port ends a read that waits for an answer at once; the
+  // link's own end would close it a moment later anyway.
+  m_link.ClosePort();
+  m_pollWorker.Stop();
 }

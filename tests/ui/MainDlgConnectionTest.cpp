@@ -1,4 +1,5 @@
 // The connection panel and the device-information box.
+#include <QAccessible>
 #include <cstring>
 
 #include "MainDlgFixture.h"
@@ -47,6 +48,14 @@ TEST_F(MainDlgTest, FailedOpenSaysSoAndStaysClosed) {
   EXPECT_TRUE(boxes.Boxes()[1].text.contains("usb-KORVELT_unplugged-if00-port0"));
 }
 
+TEST_F(MainDlgTest, OpenWithoutABaudRateFails) {
+  Select(ids::BaudCombo, -1);
+  Click(ids::OpenPortButton);
+  EXPECT_FALSE(dlg->m_link.IsOpen());
+  EXPECT_EQ(Text(ids::OpenPortButton), "打开串口");
+  EXPECT_EQ(boxes.Texts(), std::vector<QString>{"打开串口失败"});
+}
+
 TEST_F(MainDlgTest, ItemComTenOpensPortTen) {
   PtyPair silent;  // COM10: a line with nobody on it
   line.Ports().Map(10, silent.SlavePath());
@@ -74,6 +83,13 @@ TEST_F(MainDlgTest, AddressSwitchesSetTheAddressAtOnce) {
   EXPECT_EQ(dlg->m_address, 69);
   Click(ids::FirstAddressSwitch + 2);
   EXPECT_EQ(dlg->m_address, 65);
+
+  // A screen reader's toggle, not a click, counts the same.
+  QAccessibleInterface* one = QAccessible::queryAccessibleInterface(Get<QAbstractButton>(ids::FirstAddressSwitch));
+  ASSERT_NE(one, nullptr);
+  ASSERT_NE(one->actionInterface(), nullptr);
+  one->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+  EXPECT_EQ(dlg->m_address, 66);
 }
 
 void PutModel(sim::SimulatedDriver& driver, const char (&model)[17]) {

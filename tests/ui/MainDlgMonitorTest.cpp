@@ -1,4 +1,5 @@
 // The status poll and the traffic display.
+#include <QAccessible>
 #include <QSignalSpy>
 #include <cstring>
 #include <QTimer>
@@ -42,6 +43,14 @@ class MonitorTest : public MainDlgTest {
       }
       return true;
     });
+  }
+
+  // Makes the next request the driver gets go unanswered and waits until a
+  // poll has sent one: the worker now waits on a silent driver.
+  void WaitForPollOnSilentDriver() {
+    line.Driver().SetFault(sim::Fault::Of(sim::FaultKind::NoAnswer));
+    const uint64_t sent = line.Driver().RequestCount();
+    ASSERT_TRUE(WaitFor([&] { return line.Driver().RequestCount() > sent; }));
   }
 
   QTimer* Ticker() const { return dlg->findChild<QTimer*>(QStringLiteral("statusTimer")); }
@@ -135,6 +144,83 @@ TEST_F(MonitorTest, AddressSwitchRedirectsTheNextPoll) {
   ASSERT_TRUE(WaitFor([&] { return Text(ids::SentFrame).startsWith("03 03 00 20 00 16 "); }));
   EXPECT_TRUE(WaitForFieldsOfDriver());
   EXPECT_TRUE(boxes.Boxes().empty());
+}
+
+// The read waits on the worker: ticks that come meanwhile send no request
+// (no backlog) and the window goes on handling its events.
+TEST_F(MonitorTest, WindowTicksOnWhileAPollWaitsOnASilentDriver) {
+  line.Driver().SetFault(sim::Fault::Of(sim::FaultKind::NoAnswer));
+  OpenAndPoll();
+  int quietTicks = 0;
+  uint64_t seen = 0;
+  QObject context;
+  QObject::connect(Ticker(), &QTimer::timeout, &context, [&] {
+    const uint64_t now = line.Driver().RequestCount();
+    if (now > 0 && now == seen) ++quietTicks;
+    seen = now;
+  });
+  EXPECT_TRUE(WaitFor([&] { return quietTicks >= 3; }));
+  EXPECT_TRUE(WaitFor([&] { return Text(ids::OutputPwm) == "通讯超时"; }));
+}
+
+// A poll still waiting when the port closes or "自动更新" is unticked
+// changes no field when it ends.
+TEST_F(MonitorTest, PollThatEndsAfterCloseOrUntickShowsNothing) {
+  for (const int control : {ids::OpenPortButton, ids::AutoUpdate}) {
+    SCOPED_TRACE(control);
+    line.Driver().ClearFault();
+    if (!dlg->m_link.IsOpen()) Click(ids::OpenPortButton);
+    if (!Get<QAbstractButton>(ids::AutoUpdate)->isChecked()) Click(ids::AutoUpdate);
+    ASSERT_TRUE(WaitForFieldsOfDriver());
+    WaitForPollOnSilentDriver();
+    const std::map<int, QString> before = Fields();
+
+    Click(control);
+    ASSERT_TRUE(WaitFor([&] { return !dlg->StatusPollRunning(); }));
+    ASSERT_TRUE(WaitForTicks(2));  // what the poll posted has been handled
+    EXPECT_EQ(Fields(), before);
+  }
+}
+
+// A button's transaction stays on the window's thread and waits for the link
+// while a poll is out; it gets its own answer, as without polling.
+TEST_F(MonitorTest, ButtonReadWhileAPollIsOutGetsItsOwnAnswer) {
+  line.Driver().SetRegister(0x0000, 0x00AB);
+  line.Driver().SetFault(sim::Fault::Delayed(std::chrono::milliseconds(200)));
+  OpenAndPoll();
+  for (int round = 0; round < 3; ++round) {
+    ASSERT_TRUE(WaitFor([&] { return dlg->StatusPollRunning(); }));
+    Click(ids::ReadInfoButton);
+  }
+  EXPECT_TRUE(boxes.Boxes().empty()) << boxes.Texts().front().toStdString();
+  EXPECT_EQ(Text(ids::DeviceId), "0x00AB");
+  EXPECT_TRUE(WaitFor([&] { return Text(ids::ErrorState) == "未学习"; }));
+}
+
+TEST_F(MonitorTest, ClosingTheWindowWhileAPollWaitsEndsIt) {
+  OpenAndPoll();
+  WaitForPollOnSilentDriver();
+  dlg.reset();
+  EXPECT_EQ(g_pMainDlg, nullptr);
+  DriverLink next;  // the line is free again
+  EXPECT_NE(next.OpenPort(1, 9600, 0), 0);
+}
+
+// A screen reader toggles "自动更新" without a click; polling starts all the
+// same.
+TEST_F(MonitorTest, AccessibilityToggleStartsAndStopsThePoll) {
+  Click(ids::OpenPortButton);
+  QAccessibleInterface* box = QAccessible::queryAccessibleInterface(Get<QAbstractButton>(ids::AutoUpdate));
+  ASSERT_NE(box, nullptr);
+  ASSERT_NE(box->actionInterface(), nullptr);
+  box->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+  ASSERT_TRUE(WaitForFieldsOfDriver());
+
+  box->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+  ASSERT_TRUE(WaitFor([&] { return !dlg->StatusPollRunning(); }));
+  const uint64_t polls = line.Driver().RequestCount();
+  ASSERT_TRUE(WaitForTicks(3));
+  EXPECT_EQ(line.Driver().RequestCount(), polls);
 }
 
 }  // namespace

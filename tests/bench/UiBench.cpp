@@ -1,0 +1,133 @@
+// Benchmark of the window's responsiveness: the main window offscreen against
+// the simulated driver on a pseudo-terminal, port open and "自动更新"
+// ticked, for three behaviours of the driver (answering at once, after 70 ms,
+// never). For each it prints how late a 10 ms probe timer on the
+// user-interface thread fires (median, 99th percentile, maximum), the real
+// poll rate, and how long the window then takes to close. Not a test: it
+// prints figures.
+#include <QAbstractButton>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <vector>
+
+#include "PtyPair.h"
+#include "sim/SimulatedDriver.h"
+#include "sim/SlaveServer.h"
+#include "ui/DemoApp.h"
+#include "ui/MainDlg.h"
+#include "ui/forms/ControlIds.h"
+
+namespace {
+
+constexpr int ProbePeriodMs = 10;
+constexpr int WarmUpMs = 500;
+
+struct Behaviour {
+  const char* name;
+  sim::Fault fault;
+};
+
+// Runs the event loop for `ms` milliseconds.
+void Run(int ms) {
+  QEventLoop loop;
+  QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+  loop.exec();
+}
+
+bool Click(CMainDlg& dlg, int controlId) {
+  auto* button = qobject_cast<QAbstractButton*>(dlg.Control(controlId));
+  if (button == nullptr) return false;
+  button->click();
+  return true;
+}
+
+double At(const std::vector<double>& sorted, double q) {
+  if (sorted.empty()) return 0;
+  return sorted[std::min(sorted.size() - 1, static_cast<size_t>(q * static_cast<double>(sorted.size())))];
+}
+
+bool Measure(const Behaviour& behaviour, sim::SimulatedDriver& driver, int seconds) {
+  driver.SetFault(behaviour.fault);
+  auto dlg = std::make_unique<CMainDlg>();
+  dlg->show();
+  if (!Click(*dlg, forms::ids::OpenPortButton) || !dlg->m_link.IsOpen()) {
+    std::printf("%s: the port did not open\n", behaviour.name);
+    return false;
+  }
+  Click(*dlg, forms::ids::AutoUpdate);
+  Run(WarmUpMs);
+
+  // Lateness of each firing: its distance from the one before, less the period.
+  std::vector<double> lateMs;
+  QElapsedTimer clock;
+  qint64 previous = -1;
+  QTimer probe;
+  probe.setTimerType(Qt::PreciseTimer);
+  probe.setInterval(ProbePeriodMs);
+  QObject::connect(&probe, &QTimer::timeout, [&] {
+    const qint64 now = clock.nsecsElapsed();
+    if (previous >= 0) lateMs.push_back(std::max(0.0, (now - previous) / 1e6 - ProbePeriodMs));
+    previous = now;
+  });
+  const uint64_t requests0 = driver.RequestCount();
+  clock.start();
+  probe.start();
+  Run(seconds * 1000);
+  probe.stop();
+  const double elapsed = clock.nsecsElapsed() / 1e9;
+  const uint64_t polls = driver.RequestCount() - requests0;
+
+  // Close while a poll is on its way: wait for the next request to reach the driver.
+  const uint64_t before = driver.RequestCount();
+  QElapsedTimer waited;
+  waited.start();
+  while (driver.RequestCount() == before && waited.elapsed() < 2000) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+  }
+  QElapsedTimer closing;
+  closing.start();
+  dlg.reset();
+  const double closeMs = closing.nsecsElapsed() / 1e6;
+
+  std::sort(lateMs.begin(), lateMs.end());
+  std::printf("%-22s probe late: median %6.2f ms  p99 %7.2f ms  max %7.2f ms  (%zu firings)   "
+              "polls %5.2f /s   close %6.2f ms\n",
+              behaviour.name, At(lateMs, 0.5), At(lateMs, 0.99), lateMs.empty() ? 0.0 : lateMs.back(), lateMs.size(),
+              static_cast<double>(polls) / elapsed, closeMs);
+  std::fflush(stdout);
+  driver.ClearFault();
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const int seconds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 10;
+  if (std::getenv("QT_QPA_PLATFORM") == nullptr) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  QApplication app(argc, argv);
+  UseCNumericConventions();
+
+  PtyPair pty;
+  PortsFolder ports;
+  ports.Map(1, pty.SlavePath());
+  sim::SimulatedDriver driver;
+  sim::SlaveServer server(driver, pty.Master());
+
+  const Behaviour behaviours[] = {
+      {"answers at once", {}},
+      {"answers after 70 ms", sim::Fault::Delayed(std::chrono::milliseconds(70))},
+      {"never answers", sim::Fault::Of(sim::FaultKind::NoAnswer)},
+  };
+  std::printf("window offscreen, simulated driver on COM1 (%s), \"自动更新\" ticked, %d s each\n",
+              pty.SlavePath().c_str(), seconds);
+  bool ok = true;
+  for (const Behaviour& behaviour : behaviours) ok &= Measure(behaviour, driver, seconds);
+  return ok ? 0 : 1;
+}
