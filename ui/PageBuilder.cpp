@@ -69,8 +69,13 @@ QWidget* MakeControl(const FieldSpec& field, std::vector<std::pair<int, QWidget*
       return new QSlider(Qt::Horizontal);
     case FieldKind::Static:
       return new QLabel(Q(field.label));
-    case FieldKind::Button:
-      return new QPushButton(Q(field.label));
+    case FieldKind::Button: {
+      // Enter belongs to the main window, where it does nothing; a page's
+      // button is pressed only by a click or the space bar.
+      auto* button = new QPushButton(Q(field.label));
+      button->setAutoDefault(false);
+      return button;
+    }
   }
   return nullptr;
 }
