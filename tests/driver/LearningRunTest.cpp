@@ -9,6 +9,7 @@
 #include <mutex>
 #include <optional>
 
+#include "LearningDriver.h"
 #include "PtyPair.h"
 #include "sim/SimulatedDriver.h"
 #include "sim/SlaveServer.h"
@@ -27,14 +28,6 @@ std::vector<uint8_t> HeadWrite(const uint16_t* words) {
   ::Frame frame;
   BuildWriteMultipleRequest(1, 0x00E0, words, 4, frame);
   return FrameBytes(frame);
-}
-
-sim::DriverOptions Learning(sim::LearningOutcome outcome, std::chrono::milliseconds duration = 600ms) {
-  sim::DriverOptions options;
-  options.learningOutcome = outcome;
-  options.learningDuration = duration;
-  options.learnedPhaseOrder = {0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC};
-  return options;
 }
 
 // The simulated driver on COM1 and an open link to it.
@@ -88,12 +81,12 @@ TEST(LearningRun, EndsAsTheDriverReportsAndWritesBackTheLastPoll) {
     ModbusResult result;
   };
   const Case cases[] = {
-      {"success", Learning(sim::LearningOutcome::Success), std::nullopt, false, End::Succeeded, ResultSuccess},
-      {"failure", Learning(sim::LearningOutcome::Failure), std::nullopt, false, End::Failed, ResultSuccess},
-      {"abnormal stop", Learning(sim::LearningOutcome::AbnormalStop), std::nullopt, false, End::AbnormalStop,
+      {"success", LearningDriver(sim::LearningOutcome::Success), std::nullopt, false, End::Succeeded, ResultSuccess},
+      {"failure", LearningDriver(sim::LearningOutcome::Failure), std::nullopt, false, End::Failed, ResultSuccess},
+      {"abnormal stop", LearningDriver(sim::LearningOutcome::AbnormalStop), std::nullopt, false, End::AbnormalStop,
        ResultSuccess},
-      {"busy", Learning(sim::LearningOutcome::Success), std::nullopt, true, End::Succeeded, ResultSuccess},
-      {"refused", Learning(sim::LearningOutcome::Success), sim::Fault::ExceptionCode(0x02, 1), false,
+      {"busy", LearningDriver(sim::LearningOutcome::Success), std::nullopt, true, End::Succeeded, ResultSuccess},
+      {"refused", LearningDriver(sim::LearningOutcome::Success), sim::Fault::ExceptionCode(0x02, 1), false,
        End::StartRefused, 0x02},
   };
   const uint16_t start[4] = {0, 1, 0, 0};
@@ -133,7 +126,7 @@ TEST(LearningRun, PollsElevenRegistersUntilStoppedThenWritesBackQuietly) {
   const uint16_t start[4] = {0, 1, 0, 0};
   for (const bool afterPolls : {false, true}) {
     SCOPED_TRACE(afterPolls ? "stopped after polls" : "stopped at once");
-    Line line(Learning(sim::LearningOutcome::Success, std::chrono::hours(24)));
+    Line line(LearningDriver(sim::LearningOutcome::Success, std::chrono::hours(24)));
     ASSERT_TRUE(line.opened);
     LearningRun run;
     Reports reports;
@@ -159,7 +152,7 @@ TEST(LearningRun, PollsElevenRegistersUntilStoppedThenWritesBackQuietly) {
 }
 
 TEST(LearningRun, PortClosedDuringTheRunEndsItWithTheLinkResult) {
-  Line line(Learning(sim::LearningOutcome::Success, std::chrono::hours(24)));
+  Line line(LearningDriver(sim::LearningOutcome::Success, std::chrono::hours(24)));
   ASSERT_TRUE(line.opened);
   LearningRun run;
   Reports reports;

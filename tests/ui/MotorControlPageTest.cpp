@@ -13,34 +13,22 @@ namespace {
 
 namespace id = forms::motorcontrol::id;
 
-class MotorControlPageTest : public MainDlgTest {
+class MotorControlPageTest : public PageTest<CMotorControlPage> {
  protected:
-  MotorControlPageTest() : MainDlgTest(sim::DriverOptions{.learned = true}) {}
+  MotorControlPageTest() : PageTest(sim::DriverOptions{.learned = true}) {}
 
   void SetUp() override {
-    MainDlgTest::SetUp();
-    page = dynamic_cast<CMotorControlPage*>(dlg->Pages().at(0));
-    ASSERT_NE(page, nullptr);
-    ASSERT_TRUE(page->IsBound());
+    PageTest::SetUp();
     Click(ids::OpenPortButton);
     ASSERT_TRUE(dlg->m_link.IsOpen());
   }
 
-  template <class T>
-  T* On(int controlId) const {
-    auto* control = qobject_cast<T*>(page->Control(controlId));
-    EXPECT_NE(control, nullptr) << "page control " << controlId;
-    return control;
-  }
-  void Press(int controlId) { QTest::mouseClick(On<QAbstractButton>(controlId), Qt::LeftButton); }
   void Type(int controlId, const QString& text) { On<QLineEdit>(controlId)->setText(text); }
   QString TextOf(int controlId) const {
     if (auto* label = qobject_cast<QLabel*>(page->Control(controlId))) return label->text();
     return On<QLineEdit>(controlId)->text();
   }
   uint16_t Reg(uint16_t address) { return line.Driver().Register(address); }
-
-  CMotorControlPage* page = nullptr;
 };
 
 TEST_F(MotorControlPageTest, EachCommandReachesItsRegisters) {

@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 
+#include "LearningDriver.h"
 #include "MainDlgFixture.h"
 #include "WireBytes.h"
 #include "ui/forms/MotorParamForm.h"
@@ -18,14 +19,6 @@ namespace id = forms::motorparam::id;
 
 constexpr uint16_t ParamStart = 0x0060;
 constexpr uint16_t ParamCount = 23;
-
-sim::DriverOptions Learning(sim::LearningOutcome outcome, std::chrono::milliseconds duration = 600ms) {
-  sim::DriverOptions options;
-  options.learningOutcome = outcome;
-  options.learningDuration = duration;
-  options.learnedPhaseOrder = {0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC};
-  return options;
-}
 
 // What a learning case sets up and what the page shows at its end.
 struct LearningCase {
@@ -40,24 +33,10 @@ struct LearningCase {
 
 void PrintTo(const LearningCase& c, std::ostream* os) { *os << c.name; }
 
-class MotorParamPage : public MainDlgTest {
+class MotorParamPage : public PageTest<CMotorParamPage> {
  protected:
-  explicit MotorParamPage(sim::DriverOptions options = {}) : MainDlgTest(std::move(options)) {}
+  explicit MotorParamPage(sim::DriverOptions options = {}) : PageTest(std::move(options)) {}
 
-  void SetUp() override {
-    MainDlgTest::SetUp();
-    page = dynamic_cast<CMotorParamPage*>(dlg->Pages().at(1));
-    ASSERT_NE(page, nullptr);
-    ASSERT_TRUE(page->IsBound());
-  }
-
-  template <class T>
-  T* On(int controlId) const {
-    auto* control = qobject_cast<T*>(page->Control(controlId));
-    EXPECT_NE(control, nullptr) << "page control " << controlId;
-    return control;
-  }
-  void Press(int controlId) { QTest::mouseClick(On<QAbstractButton>(controlId), Qt::LeftButton); }
   std::vector<uint16_t> Params() {
     std::vector<uint16_t> words;
     for (uint16_t i = 0; i < ParamCount; ++i) words.push_back(line.Driver().Register(ParamStart + i));
@@ -66,8 +45,6 @@ class MotorParamPage : public MainDlgTest {
   void SetParams(const std::vector<uint16_t>& words) {
     for (uint16_t i = 0; i < ParamCount; ++i) line.Driver().SetRegister(ParamStart + i, words[i]);
   }
-
-  CMotorParamPage* page = nullptr;
 };
 
 TEST_F(MotorParamPage, ReadThenConfigureWritesBackEveryWordRead) {
@@ -165,21 +142,21 @@ constexpr const char* Unchanged = "1A 2B 3C 4D 5E 6F";
 INSTANTIATE_TEST_SUITE_P(
     Outcomes, LearningRunTest,
     ::testing::Values(
-        LearningCase{"success", Learning(sim::LearningOutcome::Success), std::nullopt, false, "学习成功",
+        LearningCase{"success", LearningDriver(sim::LearningOutcome::Success), std::nullopt, false, "学习成功",
                      "12 34 56 78 9A BC", 1},
-        LearningCase{"failure", Learning(sim::LearningOutcome::Failure), std::nullopt, false, "学习失败", Unchanged,
+        LearningCase{"failure", LearningDriver(sim::LearningOutcome::Failure), std::nullopt, false, "学习失败", Unchanged,
                      0},
-        LearningCase{"abnormal", Learning(sim::LearningOutcome::AbnormalStop), std::nullopt, false, "学习异常终止",
+        LearningCase{"abnormal", LearningDriver(sim::LearningOutcome::AbnormalStop), std::nullopt, false, "学习异常终止",
                      Unchanged, 1},
-        LearningCase{"busy", Learning(sim::LearningOutcome::Success), std::nullopt, true, "学习成功",
+        LearningCase{"busy", LearningDriver(sim::LearningOutcome::Success), std::nullopt, true, "学习成功",
                      "12 34 56 78 9A BC", 1},
-        LearningCase{"refused", Learning(sim::LearningOutcome::Success), sim::Fault::ExceptionCode(0x02, 1), false,
+        LearningCase{"refused", LearningDriver(sim::LearningOutcome::Success), sim::Fault::ExceptionCode(0x02, 1), false,
                      "非法寄存器地址", Unchanged, 1}),
     [](const ::testing::TestParamInfo<LearningCase>& info) { return std::string(info.param.name); });
 
 class EndlessLearning : public MotorParamPage {
  protected:
-  EndlessLearning() : MotorParamPage(Learning(sim::LearningOutcome::Success, std::chrono::hours(24))) {}
+  EndlessLearning() : MotorParamPage(LearningDriver(sim::LearningOutcome::Success, std::chrono::hours(24))) {}
 };
 
 TEST_F(EndlessLearning, PortClosedDuringTheRunIsReportedAfterTheFinalWrite) {
@@ -202,7 +179,7 @@ TEST_F(EndlessLearning, ClosingTheWindowDuringARunEndsItQuietly) {
     if (dlg == nullptr) {
       dlg = std::make_unique<CMainDlg>();
       dlg->show();
-      page = dynamic_cast<CMotorParamPage*>(dlg->Pages().at(1));
+      FindPage();
     }
     Click(ids::OpenPortButton);
     const uint64_t before = line.Driver().RequestCount();
