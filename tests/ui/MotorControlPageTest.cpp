@@ -6,19 +6,19 @@
 #include <QRadioButton>
 #include <QSlider>
 
-#include "MainDlgFixture.h"
+#include "WindowPageTest.h"
 #include "ui/forms/MotorControlForm.h"
 
 namespace {
 
 namespace id = forms::motorcontrol::id;
 
-class MotorControlPageTest : public PageTest<CMotorControlPage> {
+class MotorControlPageTest : public WindowPageTest<CMotorControlPage> {
  protected:
-  MotorControlPageTest() : PageTest(sim::DriverOptions{.learned = true}) {}
+  MotorControlPageTest() : WindowPageTest(sim::DriverOptions{.learned = true}) {}
 
   void SetUp() override {
-    PageTest::SetUp();
+    WindowPageTest::SetUp();
     Click(ids::OpenPortButton);
     ASSERT_TRUE(dlg->m_link.IsOpen());
   }

@@ -8,7 +8,7 @@
 #include <QRadioButton>
 
 #include "LearningDriver.h"
-#include "MainDlgFixture.h"
+#include "WindowPageTest.h"
 #include "WireBytes.h"
 #include "ui/forms/MotorParamForm.h"
 
@@ -33,9 +33,9 @@ struct LearningCase {
 
 void PrintTo(const LearningCase& c, std::ostream* os) { *os << c.name; }
 
-class MotorParamPage : public PageTest<CMotorParamPage> {
+class MotorParamPage : public WindowPageTest<CMotorParamPage> {
  protected:
-  explicit MotorParamPage(sim::DriverOptions options = {}) : PageTest(std::move(options)) {}
+  explicit MotorParamPage(sim::DriverOptions options = {}) : WindowPageTest(std::move(options)) {}
 
   std::vector<uint16_t> Params() {
     std::vector<uint16_t> words;
