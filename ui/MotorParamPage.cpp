@@ -16,6 +16,8 @@ CMotorParamPage::~CMotorParamPage() { OnDestroy(); }
 bool CMotorParamPage::OnInitDialog() {
   Build(mp::Groups(), {mp::Params(), mp::Controls()});
   Bind(m_params);
+  m_params.form.SetValues(mp::InitialParams());
+  m_params.form.Show();
   OnClicked(mp::id::Read, &CMotorParamPage::OnReadParams);
   OnClicked(mp::id::Configure, &CMotorParamPage::OnConfigureParams);
   OnClicked(mp::id::StartLearning, &CMotorParamPage::OnStartLearning);

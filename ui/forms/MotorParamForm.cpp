@@ -104,6 +104,14 @@ std::span<const GroupSpec> Groups() { return kGroups; }
 std::span<const FieldSpec> Params() { return kParams; }
 std::span<const FieldSpec> Controls() { return kControls; }
 
+FormValues InitialParams() {
+  FormValues values(std::size(kParams));
+  for (size_t i = 0; i < values.size(); ++i) {
+    if (kParams[i].kind == FieldKind::Radio || kParams[i].kind == FieldKind::Check) values[i].index = 0;
+  }
+  return values;
+}
+
 std::string PhaseOrderText(const uint16_t words[3]) {
   uint8_t bytes[PhaseOrderBytes];
   for (int i = 0; i < PhaseOrderWords; ++i) {

@@ -32,6 +32,9 @@ constexpr const char* NoWorkerText = "无法启动电机学习";
 std::span<const GroupSpec> Groups();
 // Every register of MotorParamBlock that the page shows.
 std::span<const FieldSpec> Params();
+// Before the first read: empty edits, the first algorithm, the check boxes
+// clear and no learning state.
+FormValues InitialParams();
 // The buttons.
 std::span<const FieldSpec> Controls();
 
