@@ -57,43 +57,30 @@ TEST(MotorForms, EveryRegisterValueShownComesBackUnchanged) {
   ExpectEveryWordSurvives<MotorParamBlock>(mp::Params());
 }
 
-// Sets one entry of a table by its control id and takes the texts into a
-// record of zeros.
+// One entry typed into a page's table, the others as a record of zeros
+// shows them: the word it gives, or the refusal that names it.
 template <class Block>
-FormResult<Block> Entry(std::span<const FieldSpec> fields, int id, const char* text) {
-  const Block zero{};
-  FormValues values = ToTexts(fields, zero);
-  for (size_t i = 0; i < fields.size(); ++i) {
-    if (fields[i].id == id) values[i].text = text;
-  }
-  return FromTexts(fields, values, zero);
-}
+struct EntryCase {
+  int id;
+  const char* text;
+  uint16_t Block::*member;  // nullptr: refused with `message`
+  uint16_t word;
+  const char* message;
+};
 
-TEST(MotorForms, EntriesRoundOrAreRefusedByName) {
-  struct Case {
-    int id;
-    const char* text;
-    uint16_t MotorParamBlock::*member;  // nullptr: refused
-    uint16_t word;
-    const char* message;
-  };
-  const Case cases[] = {
-      {1043, "0.29", &MotorParamBlock::ratedCurrent, 29, ""},
-      {1043, " 1.5 ", &MotorParamBlock::ratedCurrent, 150, ""},
-      {1094, "6553.5", &MotorParamBlock::gearRatio, 65535, ""},
-      {1093, "8", &MotorParamBlock::poleCount, 8, ""},
-      {1043, "-1", nullptr, 0, "额定电流: 请输入 0.00 到 655.35 之间的数值"},
-      {1094, "6553.6", nullptr, 0, "减速器减速比: 请输入 0.0 到 6553.5 之间的数值"},
-      {1093, "", nullptr, 0, "电机极个数: 请输入 0 到 65535 之间的数值"},
-      {1061, "70000", nullptr, 0, "位置控制允许误差: 请输入 0 到 65535 之间的数值"},
-      {1049, "abc", nullptr, 0, "PWM调速启动缓冲: 请输入 0.0 到 6553.5 之间的数值"},
-  };
-  for (const Case& c : cases) {
-    const FormResult<MotorParamBlock> result = Entry<MotorParamBlock>(mp::Params(), c.id, c.text);
+template <class Block>
+void ExpectEntries(std::span<const FieldSpec> fields, std::initializer_list<EntryCase<Block>> cases) {
+  for (const EntryCase<Block>& c : cases) {
+    const Block zero{};
+    FormValues values = ToTexts(fields, zero);
+    for (size_t i = 0; i < fields.size(); ++i) {
+      if (fields[i].id == c.id) values[i].text = c.text;
+    }
+    const FormResult<Block> result = FromTexts(fields, values, zero);
     if (c.member == nullptr) {
       ASSERT_TRUE(result.error) << c.text;
       EXPECT_EQ(result.error->message, c.message);
-      EXPECT_EQ(mp::Params()[result.error->field].id, c.id);
+      EXPECT_EQ(fields[result.error->field].id, c.id);
     } else {
       ASSERT_FALSE(result.error) << c.text;
       EXPECT_EQ(result.record.*c.member, c.word) << c.text;
@@ -101,30 +88,29 @@ TEST(MotorForms, EntriesRoundOrAreRefusedByName) {
   }
 }
 
-TEST(MotorForms, RampsAboveTheRegisterAreClampedAndNegativeOrNonNumericOnesRefused) {
-  struct Case {
-    int id;
-    const char* text;
-    int word;  // -1: refused
-  };
-  const Case cases[] = {
-      {1054, "0.3", 3},          {1055, "0.7", 7},  {1057, "6553.5", 65535}, {1058, "7000", 65535},
-      {1057, "1e9", 65535},      {1054, "-1", -1},  {1058, "abc", -1},       {1057, "", -1},
-  };
-  for (const Case& c : cases) {
-    const FormResult<RampBlock> result = Entry<RampBlock>(mc::Ramps(), c.id, c.text);
-    if (c.word < 0) {
-      ASSERT_TRUE(result.error) << c.text;
-      EXPECT_EQ(mc::Ramps()[result.error->field].id, c.id);
-      EXPECT_NE(result.error->message.find(": 请输入 0.0 到 6553.5 之间的数值"), std::string::npos);
-      continue;
-    }
-    ASSERT_FALSE(result.error) << c.text;
-    const uint16_t words[4] = {result.record.pwmRise, result.record.pwmFall, result.record.acceleration,
-                               result.record.deceleration};
-    const size_t slot = static_cast<size_t>(c.id == 1054 ? 0 : c.id == 1055 ? 1 : c.id == 1057 ? 2 : 3);
-    EXPECT_EQ(words[slot], c.word) << c.text;
-  }
+TEST(MotorForms, EntriesRoundClampOrAreRefusedByName) {
+  using M = MotorParamBlock;
+  ExpectEntries<M>(mp::Params(), {
+                                     {1043, "0.29", &M::ratedCurrent, 29, ""},
+                                     {1043, " 1.5 ", &M::ratedCurrent, 150, ""},
+                                     {1094, "6553.5", &M::gearRatio, 65535, ""},
+                                     {1043, "-1", nullptr, 0, "额定电流: 请输入 0.00 到 655.35 之间的数值"},
+                                     {1094, "6553.6", nullptr, 0, "减速器减速比: 请输入 0.0 到 6553.5 之间的数值"},
+                                     {1093, "", nullptr, 0, "电机极个数: 请输入 0 到 65535 之间的数值"},
+                                     {1061, "70000", nullptr, 0, "位置控制允许误差: 请输入 0 到 65535 之间的数值"},
+                                     {1049, "abc", nullptr, 0, "PWM调速启动缓冲: 请输入 0.0 到 6553.5 之间的数值"},
+                                 });
+  // Ramps above what the register holds are taken as its largest value.
+  using R = RampBlock;
+  ExpectEntries<R>(mc::Ramps(), {
+                                    {1054, "0.3", &R::pwmRise, 3, ""},
+                                    {1057, "6553.5", &R::acceleration, 65535, ""},
+                                    {1058, "7000", &R::deceleration, 65535, ""},
+                                    {1055, "1e9", &R::pwmFall, 65535, ""},
+                                    {1054, "-1", nullptr, 0, "PWM上升缓冲: 请输入 0.0 到 6553.5 之间的数值"},
+                                    {1058, "abc", nullptr, 0, "减速加速度: 请输入 0.0 到 6553.5 之间的数值"},
+                                    {1057, "", nullptr, 0, "加速加速度: 请输入 0.0 到 6553.5 之间的数值"},
+                                });
 }
 
 TEST(MotorForms, PhaseOrderIsSixBytesOrNothing) {
