@@ -199,7 +199,9 @@ uint8_t Device::Check(const Command& command) const {
       return command.value == ReciprocateCancel ? 0 : CheckMotion();
     case CommandKind::Learning: {
       const bool start = command.value == 1 && command.extra == LearningIdle;
-      if (!start || learning_.Running()) return 0;
+      if (!start) return 0;
+      // Busy with the run already going, which goes on.
+      if (learning_.Running()) return ExceptionBusy;
       if (image_.Get(reg::LearningDisabled) & 1) return ExceptionNotAllowed;
       if (motor_.Running() || reciprocation_.Active()) return ExceptionBusy;
       return 0;
@@ -339,7 +341,7 @@ void Device::RefreshLearning() {
 void Device::ApplyLearningOutcome(LearningOutcome outcome) {
   switch (outcome) {
     case LearningOutcome::Success:
-      phaseOrder_ = LearnedPhaseOrder;
+      phaseOrder_ = options_.learnedPhaseOrder;
       for (size_t i = 0; i < 3; ++i) {
         image_.Set(static_cast<uint16_t>(reg::PhaseOrder + i),
                    static_cast<uint16_t>((phaseOrder_[2 * i] << 8) | phaseOrder_[2 * i + 1]));

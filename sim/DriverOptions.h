@@ -2,6 +2,7 @@
 // how its timed procedures end, and the clock that drives its motor model.
 #pragma once
 
+#include <array>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -12,12 +13,18 @@ using Clock = std::chrono::steady_clock;
 
 enum class LearningOutcome { Success, Failure, AbnormalStop };
 
+// The Hall states the simulated motor shows in commutation order: what a
+// successful run reports as the phase order unless told otherwise.
+constexpr std::array<uint16_t, 6> LearnedPhaseOrder = {0x01, 0x05, 0x04, 0x06, 0x02, 0x03};
+
 struct DriverOptions {
   uint8_t address = 1;
   // A new motor is not learned; the driver then refuses motion commands.
   bool learned = false;
   std::chrono::milliseconds learningDuration{3000};
   LearningOutcome learningOutcome = LearningOutcome::Success;
+  // The six result registers of a successful run.
+  std::array<uint16_t, 6> learnedPhaseOrder = LearnedPhaseOrder;
   std::chrono::milliseconds strokeDuration{3000};
   // Limit switches at the two ends of the travel, in pulses. The motor
   // starts at position 0, between them.

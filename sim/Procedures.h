@@ -19,10 +19,6 @@ constexpr uint16_t LearningMeasuring = 2;
 constexpr uint16_t LearningSucceeded = 3;
 constexpr uint16_t LearningFailed = 4;
 
-// The Hall states the simulated motor shows in commutation order: what a
-// successful run reports as the phase order.
-constexpr std::array<uint16_t, 6> LearnedPhaseOrder = {0x01, 0x05, 0x04, 0x06, 0x02, 0x03};
-
 class LearningRun {
  public:
   LearningRun(std::chrono::milliseconds duration, LearningOutcome outcome);

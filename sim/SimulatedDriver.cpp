@@ -13,6 +13,7 @@ Reply SimulatedDriver::Answer(const uint8_t* frame, size_t length) {
   std::lock_guard lock(mutex_);
   if (frame == nullptr || !CrcMatches(frame, length) || frame[0] != address_) return {};
   ++requests_;
+  lastRequest_.assign(frame, frame + length);
   const Fault fault = TakeFault();
   if (fault.kind == FaultKind::NoAnswer) return {};
 
@@ -73,6 +74,11 @@ Fault SimulatedDriver::CurrentFault() const {
 uint64_t SimulatedDriver::RequestCount() const {
   std::lock_guard lock(mutex_);
   return requests_;
+}
+
+std::vector<uint8_t> SimulatedDriver::LastRequest() const {
+  std::lock_guard lock(mutex_);
+  return lastRequest_;
 }
 
 void SimulatedDriver::SetLoad(double load) {

@@ -46,6 +46,8 @@ class SimulatedDriver {
 
   // Requests addressed to this driver with a good CRC, answered or not.
   uint64_t RequestCount() const;
+  // The last of them, address to CRC; empty before the first.
+  std::vector<uint8_t> LastRequest() const;
 
   void SetLoad(double load);
   void SetMotorFault(MotorFault fault);
@@ -58,6 +60,7 @@ class SimulatedDriver {
   uint8_t address_;
   Fault fault_;
   uint64_t requests_ = 0;
+  std::vector<uint8_t> lastRequest_;
   // Reading a register advances the model, hence mutable.
   mutable Device device_;
 };

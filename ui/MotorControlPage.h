@@ -1,12 +1,49 @@
-// The "电机控制" page of the main window (open-loop, closed-loop and position runs, stops and ramps).
-// The page has no controls of its own yet; it is an empty child dialog.
+// The "电机控制" page: runs the motor by PWM duty, by commutation frequency
+// and to a position, stops it three ways, and reads and sets the ramps.
 #pragma once
 
-#include "ui/TabPage.h"
+#include <QTimer>
+#include <string>
 
-class CMotorControlPage : public CTabPage {
+#include "driver/RegisterMap.h"
+#include "ui/FieldPage.h"
+
+class QSlider;
+
+class CMotorControlPage : public CFieldPage {
  public:
   static constexpr int IDD = 130;
 
   CMotorControlPage();
+
+  void OnRunPwm();
+  void OnRunFrequency();
+  void OnRunPosition();
+  void OnStop();
+  void OnReadRamp();
+  void OnSetRamp();
+  // The frequency maximum is clamped when its edit loses the focus; the
+  // position maximum at every change of its text.
+  void OnKillFocusMaxFrequency();
+  void OnChangeMaxPosition();
+  // The value labels follow the sliders on every tick of the page's timer.
+  void RefreshSliderLabels();
+
+  void OnDestroy() override;
+
+ protected:
+  bool OnInitDialog() override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  QSlider* Slider(int controlId) const;
+  // Rewrites an edit or a label only when its text changes.
+  void SetText(int controlId, const std::string& text);
+  // Runs one command on the link; only a failure is shown.
+  template <class Call>
+  void RunCommand(Call call);
+
+  BlockForm<RampBlock> m_ramps;
+  FieldForm m_entries;
+  QTimer m_timer;
 };

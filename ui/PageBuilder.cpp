@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "ui/Text.h"
+#include "ui/forms/FieldCodec.h"
 
 namespace {
 
@@ -21,16 +22,18 @@ using forms::FieldKind;
 using forms::FieldSpec;
 
 constexpr int GroupSpacing = 3;
+constexpr int ColumnSpacing = 4;
 constexpr int PageMargin = 6;
 
 QString Q(const char* text) { return QString::fromUtf8(text); }
 
-// An edit wide enough for its character limit, and not narrower than a few
-// digits.
+// An edit wide enough for its character limit, or without one for the
+// longest text its register gives, and not narrower than a few digits.
 QLineEdit* MakeEdit(const FieldSpec& field) {
   auto* edit = new QLineEdit;
   edit->setReadOnly(field.kind == FieldKind::ReadOnlyEdit);
-  const int chars = field.maxChars > 0 ? std::max(field.maxChars, 6) : 10;
+  const int widest = static_cast<int>(forms::WidestText(field));
+  const int chars = std::max(field.maxChars > 0 ? field.maxChars : widest > 0 ? widest : 10, 6);
   edit->setMinimumWidth(edit->fontMetrics().horizontalAdvance(QLatin1Char('0')) * (chars + 1));
   return edit;
 }
@@ -66,8 +69,13 @@ QWidget* MakeControl(const FieldSpec& field, std::vector<std::pair<int, QWidget*
       return new QSlider(Qt::Horizontal);
     case FieldKind::Static:
       return new QLabel(Q(field.label));
-    case FieldKind::Button:
-      return new QPushButton(Q(field.label));
+    case FieldKind::Button: {
+      // Enter belongs to the main window, where it does nothing; a page's
+      // button is pressed only by a click or the space bar.
+      auto* button = new QPushButton(Q(field.label));
+      button->setAutoDefault(false);
+      return button;
+    }
   }
   return nullptr;
 }
@@ -98,6 +106,7 @@ bool BuildPage(QWidget* page, std::span<const forms::GroupSpec> groups,
     QWidget* area = group.title != nullptr ? new QGroupBox(Q(group.title)) : new QWidget;
     auto* grid = new QGridLayout(area);
     grid->setVerticalSpacing(GroupSpacing);
+    grid->setHorizontalSpacing(ColumnSpacing);
     if (group.title == nullptr) grid->setContentsMargins(0, 0, 0, 0);
     pageGrid->addWidget(area, group.row, group.column, group.rowSpan, group.columnSpan);
     grids.push_back(grid);
@@ -116,17 +125,20 @@ bool BuildPage(QWidget* page, std::span<const forms::GroupSpec> groups,
       const int column = field.place.column;
       std::vector<std::pair<int, QWidget*>> radios;
       QWidget* control = MakeControl(field, radios);
+      const int span = std::max(field.place.span, 1);
+      int next = column + span;
       if (OwnText(field.kind)) {
-        grid->addWidget(control, row, column);
+        grid->addWidget(control, row, column, 1, span);
       } else {
         if (*field.label != '\0') {
           auto* label = new QLabel(Q(field.label));
           label->setBuddy(radios.empty() ? control : radios.front().second);
           grid->addWidget(label, row, column);
         }
-        grid->addWidget(control, row, column + 1);
+        grid->addWidget(control, row, column + 1, 1, span);
+        ++next;
       }
-      if (field.unit != nullptr) grid->addWidget(new QLabel(Q(field.unit)), row, column + 2);
+      if (field.unit != nullptr) grid->addWidget(new QLabel(Q(field.unit)), row, next);
       all &= Register(controls, field.id, control);
       for (const auto& [id, button] : radios) all &= Register(controls, id, button);
     }

@@ -134,13 +134,18 @@ TEST(LearningRun, StartIsRefusedWhileTheMotorRunsOrWhenLearningIsDisabledAndBloc
     EXPECT_EQ(d.Send(WriteOne(1, 0x00AA, 4)), 0x06);
   }
   {
-    // A second start during a run is taken as the same run.
-    ClockedDriver d(Learning(sim::LearningOutcome::Success));
+    // A second start during a run: busy with that run, which goes on to the
+    // phase order the driver was set up with.
+    sim::DriverOptions options = Learning(sim::LearningOutcome::Success);
+    options.learnedPhaseOrder = {0x12, 0x34, 0x56, 0x78, 0x9A, 0x1BC};
+    ClockedDriver d(options);
     ASSERT_EQ(d.Send(kStartLearning), 0);
     d.clock.Advance(milliseconds(1500));
-    ASSERT_EQ(d.Send(kStartLearning), 0);
+    ASSERT_EQ(d.Send(kStartLearning), 0x06);
     d.clock.Advance(milliseconds(600));
-    EXPECT_EQ(Poll(d).state, 3);
+    const LearningBlock block = Poll(d);
+    EXPECT_EQ(block.state, 3);
+    EXPECT_EQ(block.results, (std::vector<uint16_t>{0x12, 0x34, 0x56, 0x78, 0x9A, 0x1BC}));
   }
 }
 

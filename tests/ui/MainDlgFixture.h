@@ -20,6 +20,10 @@ namespace ids = forms::ids;
 
 class MainDlgTest : public ::testing::Test {
  protected:
+  MainDlgTest() = default;
+  // A simulated driver set up otherwise than by default.
+  explicit MainDlgTest(sim::DriverOptions options) : line(1, std::move(options)) {}
+
   void SetUp() override {
     TestApp();
     dlg = std::make_unique<CMainDlg>();

@@ -1,5 +1,6 @@
 #include "ui/forms/FieldCodec.h"
 
+#include <algorithm>
 #include <bit>
 #include <cfloat>
 #include <cstring>
@@ -113,18 +114,38 @@ std::string FieldName(const FieldSpec& field) {
   return name;
 }
 
-std::string RangeMessage(const FieldSpec& field) {
-  std::string low;
-  std::string high;
-  if (field.slot.storage == Storage::F32) {
-    low = FormatFloat(-FLT_MAX, FloatText::General);
-    high = FormatFloat(FLT_MAX, FloatText::General);
-  } else {
-    const Range range = RangeOf(field.slot.storage);
-    low = FormatScaled(range.min, field.decimals);
-    high = FormatScaled(range.max, field.decimals);
-  }
+namespace {
+
+std::string RangeText(const FieldSpec& field, const std::string& low, const std::string& high) {
   return FieldName(field) + ": 请输入 " + low + " 到 " + high + " 之间的数值";
+}
+
+}  // namespace
+
+std::string RangeMessage(const FieldSpec& field) {
+  if (field.slot.storage == Storage::F32) {
+    return RangeText(field, FormatFloat(-FLT_MAX, FloatText::General), FormatFloat(FLT_MAX, FloatText::General));
+  }
+  const Range range = RangeOf(field.slot.storage);
+  return RangeMessage(field, range.min, range.max);
+}
+
+std::string RangeMessage(const FieldSpec& field, int64_t min, int64_t max) {
+  return RangeText(field, FormatScaled(min, field.decimals), FormatScaled(max, field.decimals));
+}
+
+size_t WidestText(const FieldSpec& field) {
+  switch (field.slot.storage) {
+    case Storage::None:
+    case Storage::Custom:
+      return 0;
+    case Storage::F32:
+      return FormatFloat(-FLT_MAX, FloatText::General).size();
+    default: {
+      const Range range = RangeOf(field.slot.storage);
+      return std::max(FormatScaled(range.min, field.decimals).size(), FormatScaled(range.max, field.decimals).size());
+    }
+  }
 }
 
 FieldValue FormatField(const FieldSpec& field, const uint8_t* record) {

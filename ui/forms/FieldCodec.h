@@ -32,6 +32,14 @@ void StoreSlot(const FieldSpec& field, uint32_t raw, uint8_t* record);
 std::string FieldName(const FieldSpec& field);
 // "<name>: 请输入 <min> 到 <max> 之间的数值" for a numeric edit.
 std::string RangeMessage(const FieldSpec& field);
+// The same for a range of its own, in register counts shown with the
+// field's decimals (an entry the page clamps: "0.1 到 6553.5").
+std::string RangeMessage(const FieldSpec& field, int64_t min, int64_t max);
+
+// Characters of the longest text a record can put into the field's edit
+// (a 16-bit count with one decimal: "6553.5", 6); 0 when a record does not
+// decide it (no register, a custom codec).
+size_t WidestText(const FieldSpec& field);
 
 // The control's value for the slot's raw bits.
 FieldValue FormatField(const FieldSpec& field, const uint8_t* record);

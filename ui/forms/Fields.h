@@ -48,10 +48,12 @@ enum class FloatText : uint8_t {
 
 // Where a control goes on its page: a group box of the page, a row of the
 // group's grid and a column pair (column 0 is the first label and control).
+// The control itself may span several grid columns.
 struct Place {
   int group = 0;
   int row = 0;
   int column = 0;
+  int span = 1;
 };
 
 // One item of a list or one button of a radio group, with the register value
@@ -179,7 +181,13 @@ struct FieldSpec {
   // a button or a static text takes the label's column.
   constexpr FieldSpec At(int group, int row, int column = 0) const {
     FieldSpec field = *this;
-    field.place = {group, row, column};
+    field.place = {group, row, column, field.place.span};
+    return field;
+  }
+  // The control takes `columns` grid columns (a radio group, a long text).
+  constexpr FieldSpec Span(int columns) const {
+    FieldSpec field = *this;
+    field.place.span = columns;
     return field;
   }
   constexpr FieldSpec Decimals(uint8_t count) const {

@@ -1,0 +1,73 @@
+// The motor learning run as the tool drives it, on a worker thread of its
+// own: the start command to the learning block, a poll of the block every
+// 250 ms until the driver reports success, failure or a stop, and a last
+// write of the block's first four words as the final poll left them. The
+// run knows nothing of windows: it reports its end through a callback that
+// must not wait on anyone, and a stop asked for from outside ends it quietly.
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <thread>
+
+#include "driver/DriverLink.h"
+
+struct LearningReport {
+  enum class End {
+    StartRefused,  // the start command was answered with `result`; nothing else was sent
+    PollFailed,    // a poll failed with `result`
+    Succeeded,     // words 5..10 of `last` are the phase order
+    Failed,        // the driver could not learn the motor
+    AbnormalStop,  // the driver ended the run without a result
+  };
+  End end = End::AbnormalStop;
+  ModbusResult result = ResultSuccess;
+  // The block as the last successful poll left it.
+  LearningBlock last{};
+};
+
+class LearningRun {
+ public:
+  using Finished = std::function<void(const LearningReport&)>;
+
+  static constexpr std::chrono::milliseconds PollPeriod{250};
+  // Result registers read after the five head registers: the phase order.
+  static constexpr uint16_t ResultRegisters = 6;
+  // The driver's "device busy" answer to the start: it is learning already,
+  // and the run is followed like one that was accepted.
+  static constexpr ModbusResult Busy = 0x06;
+
+  LearningRun() = default;
+  // Stops a run that is still going.
+  ~LearningRun();
+  LearningRun(const LearningRun&) = delete;
+  LearningRun& operator=(const LearningRun&) = delete;
+
+  // Starts a run on `link` for the driver at `slave`. `finished` is called
+  // once, on the worker thread, when the run ends by itself; it must return
+  // without waiting for the thread that calls Stop. False, with nothing
+  // started, while a worker exists or when no thread can be started.
+  bool Start(DriverLink& link, uint8_t slave, Finished finished);
+  // Asks the worker to end and waits until it has: a run still polling makes
+  // its final write and ends without calling `finished`; once Stop returns,
+  // `finished` is not running and will not be called. Also clears away a
+  // worker that has ended by itself. Does nothing without a worker.
+  void Stop();
+  // A worker exists: running, or ended and not yet cleared away by Stop.
+  bool Active() const { return worker_.joinable(); }
+
+ private:
+  // CHILD_ functions run on the worker thread only.
+  void CHILD_Run(DriverLink& link, uint8_t slave, const Finished& finished);
+  // Waits for the next poll; true when a stop was asked for.
+  bool CHILD_WaitForStop();
+  bool StopAsked();
+
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  bool stop_ = false;
+  std::thread worker_;
+};
