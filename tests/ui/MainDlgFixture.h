@@ -20,6 +20,10 @@ namespace ids = forms::ids;
 
 class MainDlgTest : public ::testing::Test {
  protected:
+  MainDlgTest() = default;
+  // A driver set up otherwise than a new one.
+  explicit MainDlgTest(sim::DriverOptions options) : line(1, std::move(options)) {}
+
   void SetUp() override {
     TestApp();
     dlg = std::make_unique<CMainDlg>();
