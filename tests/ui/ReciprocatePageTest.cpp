@@ -1,7 +1,7 @@
 // The "往复运动" page through the real window against the simulated driver:
 // the two groups on their own, the speeds' scale, the test commands and
 // the stroke watch.
-#include "PageFixture.h"
+#include "EdgePageFixture.h"
 #include "ui/forms/ReciprocateForm.h"
 
 namespace {
@@ -16,7 +16,7 @@ constexpr int Stroke = 1098;
 constexpr int ForwardSpeed = 1121;
 constexpr int SpeedMode = 1123;
 
-using ReciprocatePage = PageTest<CReciprocatePage>;
+using ReciprocatePage = EdgePageTest<CReciprocatePage>;
 
 TEST_F(ReciprocatePage, EachGroupIsReadAndConfiguredOnItsOwn) {
   OpenPort();

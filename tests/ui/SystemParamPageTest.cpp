@@ -1,5 +1,5 @@
 // The "系统参数" page through the real window against the simulated driver.
-#include "PageFixture.h"
+#include "EdgePageFixture.h"
 #include "ui/forms/SystemParamForm.h"
 
 namespace {
@@ -9,7 +9,7 @@ namespace sys = forms::sysparam;
 constexpr uint16_t Block = 0x0080;
 constexpr uint16_t Count = 26;
 
-using SystemParamPage = PageTest<CSystemParamPage>;
+using SystemParamPage = EdgePageTest<CSystemParamPage>;
 
 TEST_F(SystemParamPage, ReadShowsTheDriverAsItIsAndConfigureWritesBackTheWordsRead) {
   EXPECT_FALSE(Enabled(sys::ConfigureButton));

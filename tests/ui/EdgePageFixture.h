@@ -18,9 +18,9 @@ struct DriverClock {
 };
 
 template <class Page>
-class PageTest : private DriverClock, public MainDlgTest {
+class EdgePageTest : private DriverClock, public MainDlgTest {
  protected:
-  PageTest() : MainDlgTest(Options(ms)) {}
+  EdgePageTest() : MainDlgTest(Options(ms)) {}
 
   void SetUp() override {
     MainDlgTest::SetUp();
