@@ -37,18 +37,6 @@ const Table kTables[] = {
     {"pid", pid::Gains(), sizeof(PidBlock), {}},
 };
 
-size_t SlotBytes(Storage storage) {
-  switch (storage) {
-    case Storage::None:
-      return 0;
-    case Storage::U16:
-    case Storage::S16:
-      return 2;
-    default:
-      return 4;
-  }
-}
-
 TEST(PageTables, EveryRegisterHasOneFieldButTheReservedOnes) {
   for (const Table& table : kTables) {
     EXPECT_EQ(CheckFields(table.fields, table.bytes), "") << table.name;
