@@ -39,8 +39,8 @@ constexpr ListItem kParity[] = {{"无校验+2停止位", 0}, {"奇校验+1停止
 constexpr FieldSpec Millis(int id, const char* label, RecordSlot slot, int row, int column = Lower) {
   return Field::Edit(id, label, slot).Decimals(3).Chars(6).At(Edits, row, column);
 }
-constexpr FieldSpec Tenths(int id, const char* label, RecordSlot slot, int row) {
-  return Field::Edit(id, label, slot).Decimals(1).Chars(4).Unit("秒").At(Edits, row);
+constexpr FieldSpec Tenths(int id, const char* label, RecordSlot slot, int group, int row) {
+  return Field::Edit(id, label, slot).Decimals(1).Chars(4).Unit("秒").At(group, row);
 }
 
 #define SYS(member) KV_RECORD(SystemParamBlock, member)
@@ -59,13 +59,13 @@ constexpr FieldSpec kFields[] = {
     Millis(1108, "逻辑电平阈值:", SYS(logicThreshold), 2).Unit("V"),
     Millis(1114, "电压比较死区:", SYS(compareDeadband), 3).Unit("V"),
     Field::Edit(1109, "脉冲信号倍率:", SYS(pulseRatio)).Float(FloatText::Fixed).Chars(10).At(MoreEdits, 0),
-    Tenths(1048, "堵转停机时间:", SYS(stallStopTime), 4),
+    Tenths(1048, "堵转停机时间:", SYS(stallStopTime), MoreEdits, 4),
     Field::List(1002, "串口波特率:", kBaud, KV_RECORD_SPLIT(SystemParamBlock, serialBaudHigh))
         .UnknownAsItem()
         .At(MoreLists, 2),
     Field::List(1071, "校验方式:", kParity, SYS(serialParity)).At(MoreLists, 3),
     Field::Check(1058, "485通讯控制时禁止参数配置", SYS(lockConfigOver485)).At(Bottom, 0, 0),
-    Tenths(1057, "通讯中断制动时间:", SYS(commLossBrakeTime), 5),
+    Tenths(1057, "通讯中断制动时间:", SYS(commLossBrakeTime), Edits, 4),
     Field::Edit(1110, "y=", SYS(analogGain)).Float(FloatText::Fixed).Chars(10).Named("模拟信号调整 y").At(MoreEdits, 2),
     Field::Edit(1111, "x+", SYS(analogOffset)).Decimals(3).Chars(10).Named("模拟信号调整 x+").At(MoreEdits, 3),
     Field::Check(1120, "禁用报警", SYS(alarmDisabled)).At(Bottom, 0, 1),
