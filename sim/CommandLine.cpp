@@ -91,6 +91,10 @@ bool ParseCommandLine(int argc, const char* const* argv, CommandLine& line, std:
       line.driver.learned = true;
       continue;
     }
+    if (option == "--edge-values") {
+      line.driver.edgeValues = true;
+      continue;
+    }
     if (option == "--verbose") {
       line.verbose = true;
       continue;
@@ -163,6 +167,14 @@ Port:
   --ports DIR             ports folder (default $KORVELT_PORTS, else
                           ~/.korvelt/ports; created if missing)
   --address N             slave address 1..128 (default 1)
+
+Registers:
+  --edge-values           parameter blocks start from values that are hard to
+                          show and write back (14400 bit/s, a list value
+                          beyond its items, floats that "%f" or "%g" cannot
+                          carry, other bits beside check-box bits, reserved
+                          registers set, torque-scaled preset speeds) instead
+                          of factory defaults
 
 Motor and procedures:
   --learned               start with the motor learned (default: not learned,

@@ -57,6 +57,7 @@ Device::Device(const DriverOptions& options, Clock::time_point now)
       reciprocation_(options.strokeDuration, options.sq1Position, options.sq2Position),
       start_(now),
       now_(now) {
+  if (options.edgeValues) image_.LoadEdgeValues();
   if (options.learned) ApplyLearningOutcome(LearningOutcome::Success);
   Refresh();
 }

@@ -21,6 +21,9 @@ struct DriverOptions {
   uint8_t address = 1;
   // A new motor is not learned; the driver then refuses motion commands.
   bool learned = false;
+  // The parameter blocks start from values at the edges of what the tool
+  // shows (see RegisterImage::LoadEdgeValues) instead of factory defaults.
+  bool edgeValues = false;
   std::chrono::milliseconds learningDuration{3000};
   LearningOutcome learningOutcome = LearningOutcome::Success;
   // The six result registers of a successful run.

@@ -123,6 +123,80 @@ constexpr Default kDefaults[] = {
     {reg::Pid + 17, Low(0.5f)},
 };
 
+// Values of LoadEdgeValues, register by register of each block.
+constexpr Default kEdgeValues[] = {
+    // System: limit polarity 5 (no such item), the other lists apart, the
+    // analog type "差分信号" with a range that is not its default, 65.535 as
+    // the lower range, pulse ratio 1e-7 ("%f" shows 0.000000), stall stop
+    // 123.4 s, reserved 0x5A5A / 0xA5A5, 14400 bit/s, the lock's other bit
+    // set (unlocked), analog gain 0.0012345678 ("%f" shows 0.001235),
+    // offset -0.500, the alarm switch ticked with another bit.
+    {0x0080, 5},
+    {0x0081, 3},
+    {0x0082, 2},
+    {0x0083, 1},
+    {0x0084, 1},
+    {0x0085, 2},
+    {0x0086, 250},
+    {0x0087, 4750},
+    {0x0088, 0xFFFF},
+    {0x0089, 10000},
+    {0x008A, 2500},
+    {0x008B, 75},
+    {reg::PulseRatio, High(1e-7f)},
+    {reg::PulseRatio + 1, Low(1e-7f)},
+    {reg::StallStopTime, 1234},
+    {0x008F, 0x5A5A},
+    {reg::BaudRate, 0},
+    {reg::BaudRate + 1, 14400},
+    {0x0092, 2},
+    {0x0093, 0xA5A5},
+    {reg::ParameterLock, 0x0002},
+    {0x0095, 35},
+    {reg::AnalogGain, High(0.0012345678f)},
+    {reg::AnalogGain + 1, Low(0.0012345678f)},
+    {0x0098, 0xFE0C},
+    {0x0099, 0x0003},
+    // Reciprocation: reset to SQ1, fine reset on, stroke 100000, coarse
+    // 1234.5 Hz (longer than its edit), fine 100.0, 500.0 after completion,
+    // 1.5 % dead band, reset after a limit with another bit, 1.50 A.
+    {0x00A0, 2},
+    {0x00A1, 1},
+    {reg::Stroke, 0x0001},
+    {reg::Stroke + 1, 0x86A0},
+    {reg::CoarseResetSpeed, 12345},
+    {0x00A5, 1000},
+    {0x00A6, 5000},
+    {0x00A7, 15},
+    {0x00A8, 0x0002},
+    {0x00A9, 150},
+    // Preset speeds in torque mode (0.01), single contact: 12.34 / 5.67.
+    {reg::PresetSpeed, 1},
+    {0x00B1, 1},
+    {0x00B2, 1234},
+    {0x00B3, 567},
+    // PID: holding 0.8 / 1e-40 (subnormal) / -2.5, speed 1234567 ("%g"
+    // shows 1.23457e+06) / 0.1 / 1e-7, position 3e38 / 0 / 0.5.
+    {reg::Pid + 0, High(0.8f)},
+    {reg::Pid + 1, Low(0.8f)},
+    {reg::Pid + 2, High(1e-40f)},
+    {reg::Pid + 3, Low(1e-40f)},
+    {reg::Pid + 4, High(-2.5f)},
+    {reg::Pid + 5, Low(-2.5f)},
+    {reg::Pid + 6, High(1234567.0f)},
+    {reg::Pid + 7, Low(1234567.0f)},
+    {reg::Pid + 8, High(0.1f)},
+    {reg::Pid + 9, Low(0.1f)},
+    {reg::Pid + 10, High(1e-7f)},
+    {reg::Pid + 11, Low(1e-7f)},
+    {reg::Pid + 12, High(3e38f)},
+    {reg::Pid + 13, Low(3e38f)},
+    {reg::Pid + 14, 0},
+    {reg::Pid + 15, 0},
+    {reg::Pid + 16, High(0.5f)},
+    {reg::Pid + 17, Low(0.5f)},
+};
+
 template <typename Accept>
 uint8_t CheckRange(uint16_t start, uint16_t count, Accept accept) {
   const uint32_t end = static_cast<uint32_t>(start) + count;
@@ -144,6 +218,10 @@ const Block* FindBlock(uint16_t address) {
 
 RegisterImage::RegisterImage() {
   for (const Default& entry : kDefaults) words_[entry.address] = entry.value;
+}
+
+void RegisterImage::LoadEdgeValues() {
+  for (const Default& entry : kEdgeValues) words_[entry.address] = entry.value;
 }
 
 uint32_t RegisterImage::Get32(uint16_t address) const {

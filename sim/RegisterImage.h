@@ -141,6 +141,14 @@ class RegisterImage {
   // Factory defaults.
   RegisterImage();
 
+  // Every register of the system, reciprocation, preset-speed and PID
+  // blocks set apart from its neighbours, with what a tool finds hard to
+  // show and write back: a baud rate of 14400, a list value beyond its
+  // items, floats that "%f" or "%g" cannot carry (a subnormal among them),
+  // bits beside a check box's bit 0, reserved registers that are not 0, a
+  // negative signed value, texts longer than their edits, the torque scale.
+  void LoadEdgeValues();
+
   uint16_t Get(uint16_t address) const { return address < Size ? words_[address] : 0; }
   void Set(uint16_t address, uint16_t value) {
     if (address < Size) words_[address] = value;

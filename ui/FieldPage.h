@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QAbstractButton>
+#include <QComboBox>
 #include <initializer_list>
 #include <span>
 #include <string>
@@ -51,6 +52,14 @@ class CFieldPage : public CTabPage {
     Note(button != nullptr, "no button " + std::to_string(controlId));
     if (button != nullptr) connect(button, &QAbstractButton::clicked, static_cast<Page*>(this), handler);
   }
+  // A list's handler for an item the operator picks; an item that the
+  // program selects (a read filling the list) does not run it.
+  template <class Page>
+  void OnActivated(int listId, void (Page::*handler)()) {
+    auto* list = m_controls.As<QComboBox>(listId);
+    Note(list != nullptr, "no list " + std::to_string(listId));
+    if (list != nullptr) connect(list, &QComboBox::activated, static_cast<Page*>(this), handler);
+  }
 
   // Reads the block; on success shows it in the block's controls only and
   // enables its "配置" button, on failure shows the result and changes
@@ -58,18 +67,25 @@ class CFieldPage : public CTabPage {
   template <class Block>
   bool ReadBlock(BlockForm<Block>& block, ModbusResult (DriverLink::*read)(uint8_t, Block&)) {
     Block record{};
-    const ModbusResult result = Link() != nullptr ? (Link()->*read)(Address(), record) : ResultPortNotOpen;
-    if (result != ResultSuccess) {
-      ShowResult(result);
-      return false;
-    }
+    if (!ReadRecord(read, record)) return false;
     ShowRecord(block, record);
     return true;
   }
+  // The read alone: on failure shows the result and gives false, `record`
+  // unchanged.
   template <class Block>
-  void ShowRecord(BlockForm<Block>& block, const Block& record) {
+  bool ReadRecord(ModbusResult (DriverLink::*read)(uint8_t, Block&), Block& record) {
+    const ModbusResult result = Link() != nullptr ? (Link()->*read)(Address(), record) : ResultPortNotOpen;
+    if (result != ResultSuccess) ShowResult(result);
+    return result == ResultSuccess;
+  }
+  // Shows a record read in the block's controls and enables its "配置".
+  // `fields` converts instead of the form's own table when given (a scale
+  // that the record itself chooses).
+  template <class Block>
+  void ShowRecord(BlockForm<Block>& block, const Block& record, std::span<const forms::FieldSpec> fields = {}) {
     block.lastRead = record;
-    block.form.SetValues(forms::ToTexts(block.form.Fields(), record));
+    block.form.SetValues(forms::ToTexts(fields.empty() ? block.form.Fields() : fields, record));
     block.form.Show();
     EnableControl(block.configureId, true);
   }

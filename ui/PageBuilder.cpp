@@ -11,6 +11,7 @@
 #include <QRadioButton>
 #include <QSlider>
 #include <algorithm>
+#include <tuple>
 #include <vector>
 
 #include "ui/Text.h"
@@ -27,14 +28,29 @@ constexpr int PageMargin = 6;
 
 QString Q(const char* text) { return QString::fromUtf8(text); }
 
-// An edit wide enough for its character limit, or without one for the
-// longest text its register gives, and not narrower than a few digits.
+// Room a push button needs around its caption.
+constexpr int ButtonPadding = 20;
+
+// Widths that follow the text, measured in the page's font, so the control
+// must already sit on the page: an edit is wide enough for its character
+// limit, or without one for the longest text its register gives, and not
+// narrower than a few digits; a button may be narrower than the style's
+// usual width where the page is short of room, never narrower than its
+// caption.
+void SizeToText(const FieldSpec& field, QWidget* control) {
+  const QFontMetrics metrics = control->fontMetrics();
+  if (field.kind == FieldKind::Edit || field.kind == FieldKind::ReadOnlyEdit) {
+    const int widest = static_cast<int>(forms::WidestText(field));
+    const int chars = std::max(field.maxChars > 0 ? field.maxChars : widest > 0 ? widest : 10, 6);
+    control->setMinimumWidth(metrics.horizontalAdvance(QLatin1Char('0')) * (chars + 1));
+  } else if (field.kind == FieldKind::Button) {
+    control->setMinimumWidth(metrics.horizontalAdvance(Q(field.label)) + ButtonPadding);
+  }
+}
+
 QLineEdit* MakeEdit(const FieldSpec& field) {
   auto* edit = new QLineEdit;
   edit->setReadOnly(field.kind == FieldKind::ReadOnlyEdit);
-  const int widest = static_cast<int>(forms::WidestText(field));
-  const int chars = std::max(field.maxChars > 0 ? field.maxChars : widest > 0 ? widest : 10, 6);
-  edit->setMinimumWidth(edit->fontMetrics().horizontalAdvance(QLatin1Char('0')) * (chars + 1));
   return edit;
 }
 
@@ -93,6 +109,26 @@ bool OwnText(FieldKind kind) {
   return kind == FieldKind::Check || kind == FieldKind::Button || kind == FieldKind::Static;
 }
 
+// A control that the keyboard reaches, with where its entry sits.
+struct Stop {
+  forms::Place place;
+  QWidget* control;
+};
+
+// Tab order in the order the page shows its controls, not the order of the
+// tables (which follow the register records).
+void OrderFocus(std::vector<Stop>& stops) {
+  std::stable_sort(stops.begin(), stops.end(), [](const Stop& a, const Stop& b) {
+    return std::tie(a.place.group, a.place.row, a.place.column) < std::tie(b.place.group, b.place.row, b.place.column);
+  });
+  QWidget* previous = nullptr;
+  for (const Stop& stop : stops) {
+    if ((stop.control->focusPolicy() & Qt::TabFocus) == 0) continue;
+    if (previous != nullptr) QWidget::setTabOrder(previous, stop.control);
+    previous = stop.control;
+  }
+}
+
 }  // namespace
 
 bool BuildPage(QWidget* page, std::span<const forms::GroupSpec> groups,
@@ -101,19 +137,23 @@ bool BuildPage(QWidget* page, std::span<const forms::GroupSpec> groups,
   pageGrid->setContentsMargins(PageMargin, PageMargin, PageMargin, PageMargin);
   std::vector<QGridLayout*> grids;
   int rows = 0;
+  bool all = true;
   for (const forms::GroupSpec& group : groups) {
-    rows = std::max(rows, group.row + group.rowSpan);
+    const bool nested = group.parent >= 0 && static_cast<size_t>(group.parent) < grids.size();
+    all &= nested || group.parent == -1;
     QWidget* area = group.title != nullptr ? new QGroupBox(Q(group.title)) : new QWidget;
     auto* grid = new QGridLayout(area);
     grid->setVerticalSpacing(GroupSpacing);
     grid->setHorizontalSpacing(ColumnSpacing);
     if (group.title == nullptr) grid->setContentsMargins(0, 0, 0, 0);
-    pageGrid->addWidget(area, group.row, group.column, group.rowSpan, group.columnSpan);
+    QGridLayout* host = nested ? grids[static_cast<size_t>(group.parent)] : pageGrid;
+    if (!nested) rows = std::max(rows, group.row + group.rowSpan);
+    host->addWidget(area, group.row, group.column, group.rowSpan, group.columnSpan);
     grids.push_back(grid);
   }
   // Spare height goes below the groups, which keep their natural height.
   pageGrid->setRowStretch(rows, 1);
-  bool all = true;
+  std::vector<Stop> stops;
   for (std::span<const FieldSpec> table : tables) {
     for (const FieldSpec& field : table) {
       if (field.place.group < 0 || static_cast<size_t>(field.place.group) >= grids.size()) {
@@ -139,9 +179,15 @@ bool BuildPage(QWidget* page, std::span<const forms::GroupSpec> groups,
         ++next;
       }
       if (field.unit != nullptr) grid->addWidget(new QLabel(Q(field.unit)), row, next);
+      SizeToText(field, control);
       all &= Register(controls, field.id, control);
-      for (const auto& [id, button] : radios) all &= Register(controls, id, button);
+      for (const auto& [id, button] : radios) {
+        all &= Register(controls, id, button);
+        stops.push_back({field.place, button});
+      }
+      if (radios.empty()) stops.push_back({field.place, control});
     }
   }
+  OrderFocus(stops);
   return all;
 }

@@ -5,6 +5,8 @@
 #include <cstring>
 #include <functional>
 #include <future>
+#include <string>
+#include <tuple>
 
 #include "PtyPair.h"
 #include "WireBytes.h"
@@ -141,14 +143,15 @@ TEST_F(DriverOnLine, StatusArrivesAsHostWordsWithPairsLeftSplit) {
   EXPECT_EQ(status.in2Voltage, -200);
 }
 
-TEST_F(DriverOnLine, ShortAnswersReplaceOnlyWhatTheyCarry) {
-  RampBlock ramp{};
-  ASSERT_EQ(Exchange([&] { return link.ReadRamp(1, ramp); }, "01 03 00 50 00 04", ReadAnswer(1, "00 05 00 00")),
-            ResultSuccess);
-  EXPECT_EQ(ramp.pwmRise, 5);
-  EXPECT_EQ(ramp.pwmFall, 0);
-  EXPECT_EQ(ramp.acceleration, 0);
-  EXPECT_EQ(ramp.deceleration, 0);
+TEST_F(DriverOnLine, AnswersWithAnotherRegisterCountAreBadAndChangeNothing) {
+  for (const char* data : {"00 05 00 00", "00 05 00 06 00 07 00 08 00 09"}) {
+    RampBlock ramp{1, 2, 3, 4};
+    EXPECT_EQ(Exchange([&] { return link.ReadRamp(1, ramp); }, "01 03 00 50 00 04", ReadAnswer(1, data)),
+              ResultBadResponse)
+        << data;
+    EXPECT_EQ(ramp.pwmRise, 1);
+    EXPECT_EQ(ramp.deceleration, 4);
+  }
 }
 
 TEST_F(DriverOnLine, FailedReadsLeaveTheRecordUntouched) {
@@ -160,18 +163,23 @@ TEST_F(DriverOnLine, FailedReadsLeaveTheRecordUntouched) {
 }
 
 TEST_F(DriverOnLine, LearningReadCountFollowsWordFour) {
-  const std::pair<uint16_t, const char*> cases[] = {
-      {0, "00 05"}, {6, "00 0B"}, {11, "00 10"}, {12, "00 10"}, {0xFFFF, "00 10"}};
-  for (const auto& [wanted, count] : cases) {
+  const std::tuple<uint16_t, const char*, int> cases[] = {
+      {0, "00 05", 5}, {6, "00 0B", 11}, {11, "00 10", 16}, {12, "00 10", 16}, {0xFFFF, "00 10", 16}};
+  for (const auto& [wanted, count, registers] : cases) {
     LearningBlock block{};
     block.words[4] = wanted;
+    block.words[15] = 0x7777;  // beyond a short read: stays
+    const std::string head = "00 00 00 01 00 03 00 00 00 06";
+    const std::string results = registers > 5 ? " 00 12 00 34" + Zeros(2 * (registers - 7)) : "";
     ASSERT_EQ(Exchange([&] { return link.ReadLearningBlock(1, block); }, std::string("01 03 00 E0 ") + count,
-                       ReadAnswer(1, "00 00 00 01 00 03 00 00 00 06 00 12 00 34")),
-              ResultSuccess);
+                       ReadAnswer(1, head + results)),
+              ResultSuccess)
+        << wanted;
     EXPECT_EQ(block.words[1], 1);
     EXPECT_EQ(block.words[2], 3);
-    EXPECT_EQ(block.words[5], 0x12);
-    EXPECT_EQ(block.words[6], 0x34);
+    EXPECT_EQ(block.words[5], registers > 5 ? 0x12 : 0);
+    EXPECT_EQ(block.words[6], registers > 5 ? 0x34 : 0);
+    EXPECT_EQ(block.words[15], registers == 16 ? 0 : 0x7777);
   }
 
   LearningBlock start{};

@@ -82,7 +82,7 @@ TEST(DriverSimProgram, UsesThePortsFolderFromTheEnvironmentAndStopsOnSigint) {
 TEST(DriverSimProgram, HelpNamesEveryOptionAndBadOptionsAreRefused) {
   const ProgramResult help = RunProgram({KORVELT_SIM_EXECUTABLE, "--help"}, 5s);
   EXPECT_EQ(help.exitStatus, 0);
-  for (const char* option : {"--com", "--ports", "--address", "--learned", "--learning-time", "--learning-outcome",
+  for (const char* option : {"--com", "--ports", "--address", "--learned", "--edge-values", "--learning-time", "--learning-outcome",
                              "--stroke-time", "--fault", "--fault-count", "no-answer", "bad-crc", "wrong-address",
                              "exception=", "pieces", "delay=", "garbage", "overlong", "lying-count"}) {
     EXPECT_NE(help.output.find(option), std::string::npos) << option;
@@ -103,8 +103,9 @@ TEST(DriverSimCommandLine, ParsesFaultsProceduresAndRanges) {
   };
   sim::CommandLine line;
   ASSERT_TRUE(parse({"--fault-count", "3", "--fault", "delay=700", "--learning-time", "1.5", "--learning-outcome",
-                     "abort", "--stroke", "1000"},
+                     "abort", "--stroke", "1000", "--edge-values"},
                     line));
+  EXPECT_TRUE(line.driver.edgeValues);
   EXPECT_EQ(line.fault.kind, sim::FaultKind::Delay);
   EXPECT_EQ(line.fault.delay, 700ms);
   EXPECT_EQ(line.fault.requests, 3u) << "the count survives a later --fault";

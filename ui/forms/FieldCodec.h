@@ -27,6 +27,9 @@ struct FieldError {
 // complement), the 32-bit value, or the float's bit pattern.
 uint32_t LoadSlot(const FieldSpec& field, const uint8_t* record);
 void StoreSlot(const FieldSpec& field, uint32_t raw, uint8_t* record);
+// Bytes of the record a slot of this storage takes (a custom field: its
+// first four).
+size_t SlotBytes(Storage storage);
 
 // The name of a field in messages: its own, or its label without the colon.
 std::string FieldName(const FieldSpec& field);

@@ -105,14 +105,16 @@ constexpr RecordSlot SlotOf(size_t offset) {
 #define KV_RECORD_CUSTOM(Block, member) \
   ::forms::RecordSlot{::forms::Storage::Custom, static_cast<uint16_t>(offsetof(Block, member))}
 
-// A group box of a page and where it sits in the page's grid. A group without
-// a title is a plain area with no frame.
+// A group box of a page and where it sits in the page's grid, or in the grid
+// of an earlier group (`parent`), so a group can hold columns of its own. A
+// group without a title is a plain area with no frame.
 struct GroupSpec {
   const char* title = nullptr;
   int row = 0;
   int column = 0;
   int rowSpan = 1;
   int columnSpan = 1;
+  int parent = -1;  // index of the group it sits in; -1: the page
 };
 
 struct FieldSpec {
