@@ -1,8 +1,9 @@
 // The driver's register operations on top of the Modbus master: each is one
 // transaction with a fixed start and count plus the byte-order treatment
 // that turns wire data into host records and back. Reads change the record
-// only on success; writes take the record by value, so the caller's copy is
-// never word-swapped.
+// only on success, and an answer that carries another number of registers
+// than asked for is ResultBadResponse; writes take the record by value, so
+// the caller's copy is never word-swapped.
 #pragma once
 
 #include <cstdint>

@@ -141,16 +141,6 @@ TEST_F(DriverOnLine, StatusArrivesAsHostWordsWithPairsLeftSplit) {
   EXPECT_EQ(status.in2Voltage, -200);
 }
 
-TEST_F(DriverOnLine, ShortAnswersReplaceOnlyWhatTheyCarry) {
-  RampBlock ramp{};
-  ASSERT_EQ(Exchange([&] { return link.ReadRamp(1, ramp); }, "01 03 00 50 00 04", ReadAnswer(1, "00 05 00 00")),
-            ResultSuccess);
-  EXPECT_EQ(ramp.pwmRise, 5);
-  EXPECT_EQ(ramp.pwmFall, 0);
-  EXPECT_EQ(ramp.acceleration, 0);
-  EXPECT_EQ(ramp.deceleration, 0);
-}
-
 TEST_F(DriverOnLine, FailedReadsLeaveTheRecordUntouched) {
   MotorParamBlock params;
   std::memset(&params, 0x5A, sizeof params);
@@ -159,19 +149,145 @@ TEST_F(DriverOnLine, FailedReadsLeaveTheRecordUntouched) {
   EXPECT_EQ(std::memcmp(&params, &before, sizeof params), 0);
 }
 
+// An operation as a caller runs it: its request length, and how it runs
+// with the caller's record or out-parameters filled with A5 beforehand,
+// handing back what the caller holds afterwards.
+struct Operation {
+  size_t requestLength;
+  std::function<ModbusResult(DriverLink&, std::vector<uint8_t>& seen)> run;
+};
+
+template <class T>
+std::vector<uint8_t> Sentinel() {
+  return std::vector<uint8_t>(sizeof(T), 0xA5);
+}
+
+const Operation kReadRamp{8, [](DriverLink& link, std::vector<uint8_t>& seen) {
+  RampBlock ramp;
+  seen = Sentinel<RampBlock>();
+  std::memcpy(&ramp, seen.data(), sizeof ramp);
+  const ModbusResult result = link.ReadRamp(1, ramp);
+  std::memcpy(seen.data(), &ramp, sizeof ramp);
+  return result;
+}};
+const Operation kReadLearning{8, [](DriverLink& link, std::vector<uint8_t>& seen) {
+  LearningBlock learning;
+  seen = Sentinel<LearningBlock>();
+  std::memcpy(&learning, seen.data(), sizeof learning);
+  learning.words[4] = 6;  // eleven registers
+  const ModbusResult result = link.ReadLearningBlock(1, learning);
+  seen.assign(reinterpret_cast<const uint8_t*>(learning.words), reinterpret_cast<const uint8_t*>(learning.words + 4));
+  return result;
+}};
+const Operation kWriteStop{8, [](DriverLink& link, std::vector<uint8_t>& seen) {
+  uint16_t echo[2] = {0xA5A5, 0xA5A5};
+  const ModbusResult result = link.WriteSingleRegister(1, 0x0040, 2, &echo[0], &echo[1]);
+  seen.assign(reinterpret_cast<const uint8_t*>(echo), reinterpret_cast<const uint8_t*>(echo + 2));
+  return result;
+}};
+const Operation kWriteRamp{17, [](DriverLink& link, std::vector<uint8_t>& seen) {
+  const uint16_t words[4] = {1, 2, 3, 4};
+  uint16_t echo[2] = {0xA5A5, 0xA5A5};
+  const ModbusResult result = link.WriteMultipleRegisters(1, 0x0050, words, 4, &echo[0], &echo[1]);
+  seen.assign(reinterpret_cast<const uint8_t*>(echo), reinterpret_cast<const uint8_t*>(echo + 2));
+  return result;
+}};
+const Operation kIdentify{7, [](DriverLink& link, std::vector<uint8_t>& seen) {
+  seen.assign(8, 0xA5);
+  uint16_t capacity = 8;
+  return link.ReadDeviceIdentification(1, 1, 0, seen.data(), &capacity);
+}};
+
+std::vector<uint8_t> Then(std::vector<uint8_t> first, const std::vector<uint8_t>& second) {
+  first.insert(first.end(), second.begin(), second.end());
+  return first;
+}
+
+using Replier = std::function<std::vector<uint8_t>(const std::vector<uint8_t>& request)>;
+
+Replier Fixed(std::vector<uint8_t> bytes) {
+  return [bytes](const std::vector<uint8_t>&) { return bytes; };
+}
+
+// Answers checked against their request: each rule with its result and
+// what the caller's buffer holds afterwards.
+TEST_F(DriverOnLine, AnswersAreCheckedAgainstTheirRequest) {
+  const auto ramp = ReadAnswer(1, "00 01 00 02 00 03 00 04");
+  const char* const untouched = "A5 A5 A5 A5 A5 A5 A5 A5";
+  const char* const rampRead = "01 00 02 00 03 00 04 00";
+  const Replier echo = [](const std::vector<uint8_t>& request) { return request; };
+  struct Case {
+    const char* name;
+    const Operation& operation;
+    bool echoingLine;  // a read with its echo has shown the link that the line echoes
+    Replier reply;
+    ModbusResult result;
+    const char* seen;
+  };
+  const Case cases[] = {
+      {"short byte count", kReadRamp, false, Fixed(ReadAnswer(1, "00 01 00 02 00 03")), ResultBadResponse, untouched},
+      {"long byte count", kReadRamp, false, Fixed(ReadAnswer(1, "00 01 00 02 00 03 00 04 00 05")), ResultBadResponse,
+       untouched},
+      {"learning block, short", kReadLearning, false, Fixed(ReadAnswer(1, "00 01 00 02 00 03 00 04 00 05")),
+       ResultBadResponse, untouched},
+      {"echo of another value", kWriteStop, false, Fixed(WithCrc("01 06 00 40 00 03")), ResultBadResponse, "A5 A5 A5 A5"},
+      {"echo of another register", kWriteStop, false, Fixed(WithCrc("01 06 00 41 00 02")), ResultBadResponse,
+       "A5 A5 A5 A5"},
+      {"echo of another start", kWriteRamp, false, Fixed(WithCrc("01 10 00 51 00 04")), ResultBadResponse, "A5 A5 A5 A5"},
+      {"echo of another count", kWriteRamp, false, Fixed(WithCrc("01 10 00 50 00 03")), ResultBadResponse, "A5 A5 A5 A5"},
+      {"exception code 0", kReadRamp, false, Fixed(WithCrc("01 83 00")), ResultBadResponse, untouched},
+      {"six-byte exception", kReadRamp, false, Fixed(WithCrc("01 83 02 00")), ResultBadResponse, untouched},
+      {"another MEI type", kIdentify, false, Fixed(WithCrc("01 2B 0D 01 01 00 00 01 00 02 4B 56")), ResultBadResponse,
+       untouched},
+      {"another read code", kIdentify, false, Fixed(WithCrc("01 2B 0E 02 01 00 00 01 00 02 4B 56")), ResultBadResponse,
+       untouched},
+      {"identification as asked", kIdentify, false, Fixed(WithCrc("01 2B 0E 01 01 00 00 01 00 02 4B 56")),
+       ResultSuccess, "00 00 01 00 02 4B 56 A5"},
+      {"echo, then the answer", kReadRamp, false, [&](auto& request) { return Then(request, ramp); }, ResultSuccess,
+       rampRead},
+      {"echo alone", kReadRamp, false, echo, ResultTimeout, untouched},
+      {"write echo alone", kWriteStop, true, echo, ResultTimeout, "A5 A5 A5 A5"},
+      {"write echo, then the answer", kWriteStop, true, [](auto& request) { return Then(request, request); },
+       ResultSuccess, "40 00 02 00"},
+      {"noise byte before", kReadRamp, false, Fixed(Then({0x00}, ramp)), ResultSuccess, rampRead},
+      {"noise byte like the address", kReadRamp, false, Fixed(Then({0x01}, ramp)), ResultSuccess, rampRead},
+      {"stray byte after", kReadRamp, false, Fixed(Then(ramp, {0xFF})), ResultSuccess, rampRead},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    link.ClosePort();  // a fresh open knows nothing about the line
+    ASSERT_NE(link.OpenPort(1, 115200, 0), 0);
+    std::vector<uint8_t> seen;
+    if (c.echoingLine) {
+      auto learnt = std::async(std::launch::async, [&] { return kReadRamp.run(link, seen); });
+      const std::string request = ReadExactly(pty.Master(), 8, 2s);
+      WriteAll(pty.Master(), Then(std::vector<uint8_t>(request.begin(), request.end()), ramp));
+      ASSERT_EQ(learnt.get(), ResultSuccess);
+    }
+    auto done = std::async(std::launch::async, [&] { return c.operation.run(link, seen); });
+    const std::string request = ReadExactly(pty.Master(), c.operation.requestLength, 2s);
+    WriteAll(pty.Master(), c.reply(std::vector<uint8_t>(request.begin(), request.end())));
+    EXPECT_EQ(done.get(), c.result);
+    EXPECT_EQ(Hex(seen), c.seen);
+  }
+}
+
 TEST_F(DriverOnLine, LearningReadCountFollowsWordFour) {
   const std::pair<uint16_t, const char*> cases[] = {
       {0, "00 05"}, {6, "00 0B"}, {11, "00 10"}, {12, "00 10"}, {0xFFFF, "00 10"}};
   for (const auto& [wanted, count] : cases) {
     LearningBlock block{};
     block.words[4] = wanted;
+    block.words[6] = 0xEEEE;
+    const auto registers = std::stoul(std::string(count).substr(3), nullptr, 16);
+    const std::string data = "00 00 00 01 00 03 00 00 00 06" + (registers > 5 ? " 00 12 00 34" + Zeros(static_cast<int>(2 * (registers - 7))) : "");
     ASSERT_EQ(Exchange([&] { return link.ReadLearningBlock(1, block); }, std::string("01 03 00 E0 ") + count,
-                       ReadAnswer(1, "00 00 00 01 00 03 00 00 00 06 00 12 00 34")),
+                       ReadAnswer(1, data)),
               ResultSuccess);
     EXPECT_EQ(block.words[1], 1);
     EXPECT_EQ(block.words[2], 3);
-    EXPECT_EQ(block.words[5], 0x12);
-    EXPECT_EQ(block.words[6], 0x34);
+    EXPECT_EQ(block.words[5], registers > 5 ? 0x12 : 0);
+    EXPECT_EQ(block.words[6], registers > 5 ? 0x34 : 0xEEEE) << "words beyond the count stay as they were";
   }
 
   LearningBlock start{};
