@@ -72,12 +72,6 @@ bool ParseFault(std::string_view text, Fault& fault) {
 
 }  // namespace
 
-std::string DefaultPortsFolder() {
-  if (const char* folder = std::getenv("KORVELT_PORTS"); folder != nullptr && *folder != '\0') return folder;
-  const char* home = std::getenv("HOME");
-  return std::string(home != nullptr ? home : ".") + "/.korvelt/ports";
-}
-
 bool ParseCommandLine(int argc, const char* const* argv, CommandLine& line, std::string& error) {
   for (int i = 1; i < argc; ++i) {
     const std::string_view option = argv[i];
