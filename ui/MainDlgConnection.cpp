@@ -9,6 +9,7 @@
 #include "ui/MainDlg.h"
 #include "ui/MessageBox.h"
 #include "ui/Text.h"
+#include "ui/forms/CFormat.h"
 #include "ui/forms/ConnectionPanel.h"
 #include "ui/forms/ControlIds.h"
 #include "ui/forms/DialogLayout.h"
@@ -25,19 +26,34 @@ void CMainDlg::OnAddressSwitch() { UpdateAddress(); }
 void CMainDlg::OnOpenPort() {
   UpdateData(true);
   UpdateAddress();
-  auto* button = m_controls.As<QPushButton>(forms::ids::OpenPortButton);
   if (m_link.IsOpen()) {
-    m_link.ClosePort();
-    if (button != nullptr) button->setText(QString::fromUtf8(forms::texts::OpenPort));
+    ClosePortAndButton();
     return;
   }
   const int baudRate = forms::BaudRateFromText(ToStdString(m_baudCombo->itemText(m_baudIndex)));
   const unsigned portNumber = static_cast<unsigned>(m_portIndex + 1);
   if (m_link.OpenPort(portNumber, baudRate, m_parityIndex) != 0) {
-    if (button != nullptr) button->setText(QString::fromUtf8(forms::texts::ClosePort));
+    if (auto* button = m_controls.As<QPushButton>(forms::ids::OpenPortButton)) {
+      button->setText(QString::fromUtf8(forms::texts::ClosePort));
+    }
   } else {
     ui::ShowMessage(this, std::string(forms::texts::OpenFailed));
   }
+}
+
+void CMainDlg::ClosePortAndButton() {
+  m_link.ClosePort();
+  if (auto* button = m_controls.As<QPushButton>(forms::ids::OpenPortButton)) {
+    button->setText(QString::fromUtf8(forms::texts::OpenPort));
+  }
+}
+
+// Closing what is left of the port lets the operator open it again once the
+// adapter is back, and stops the status poll.
+void CMainDlg::OnPortLost() {
+  const std::string device = m_link.DevicePath();
+  ClosePortAndButton();
+  ui::ShowMessage(this, forms::CFormat(forms::texts::PortLost, device.c_str()));
 }
 
 // The item texts stay "COM1".."COM15"; the tooltips tell which device each

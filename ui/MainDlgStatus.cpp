@@ -1,5 +1,5 @@
-// The 100 ms tick: the traffic display and, while "自动更新" is ticked and the
-// port is open, the status poll.
+// The 100 ms tick: a port that went away, the traffic display and, while
+// "自动更新" is ticked and the port is open, the status poll.
 #include <QLineEdit>
 
 #include "ui/MainDlg.h"
@@ -25,6 +25,7 @@ void SetIfChanged(QLineEdit* edit, const std::string& text) {
 void CMainDlg::OnAutoUpdate() { UpdateData(true); }
 
 void CMainDlg::OnTimer() {
+  if (m_link.PortLost()) OnPortLost();
   SetIfChanged(m_controls.As<QLineEdit>(forms::ids::SentFrame), forms::FormatHexBytes(m_link.LastSentFrame()));
   SetIfChanged(m_controls.As<QLineEdit>(forms::ids::ReceivedFrame),
                forms::FormatHexBytes(m_link.LastReceivedFrame()));
