@@ -126,7 +126,9 @@ ModbusResult JudgeAnswer(const Frame& request, const uint8_t* answer, size_t len
   if (fit.kind != Kind::Complete || fit.length != length) return ResultBadResponse;
   const uint8_t function = request.bytes[1];
   if ((answer[1] & ~ExceptionBit) != function) return ResultBadResponse;
-  if (answer[1] & ExceptionBit) return answer[2] != 0 ? answer[2] : ResultBadResponse;
+  // An exception code outside 1..0x7F would read as one of the link's own
+  // results (port not open, time-out).
+  if (answer[1] & ExceptionBit) return answer[2] != 0 && answer[2] < 0x80 ? answer[2] : ResultBadResponse;
   switch (function) {
     case FunctionWriteSingle:
     case FunctionWriteMultiple:

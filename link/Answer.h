@@ -63,7 +63,8 @@ AnswerSearch FindAnswer(const Frame& request, const uint8_t* received, size_t co
 // The result of a found answer (`length` bytes with a good CRC): the
 // driver's exception code, success, or ResultBadResponse when the answer
 // does not answer this request (another function, a write echo that
-// differs, another MEI type or read code, an exception of code 0).
+// differs, another MEI type or read code, an exception code outside
+// 1..0x7F).
 ModbusResult JudgeAnswer(const Frame& request, const uint8_t* answer, size_t length);
 
 // The data a successful answer hands to the caller: a read's register bytes

@@ -236,6 +236,7 @@ TEST_F(DriverOnLine, AnswersAreCheckedAgainstTheirRequest) {
       {"echo of another start", kWriteRamp, false, Fixed(WithCrc("01 10 00 51 00 04")), ResultBadResponse, "A5 A5 A5 A5"},
       {"echo of another count", kWriteRamp, false, Fixed(WithCrc("01 10 00 50 00 03")), ResultBadResponse, "A5 A5 A5 A5"},
       {"exception code 0", kReadRamp, false, Fixed(WithCrc("01 83 00")), ResultBadResponse, untouched},
+      {"exception code of the link's own", kReadRamp, false, Fixed(WithCrc("01 83 82")), ResultBadResponse, untouched},
       {"six-byte exception", kReadRamp, false, Fixed(WithCrc("01 83 02 00")), ResultBadResponse, untouched},
       {"another MEI type", kIdentify, false, Fixed(WithCrc("01 2B 0D 01 01 00 00 01 00 02 4B 56")), ResultBadResponse,
        untouched},
