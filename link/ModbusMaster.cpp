@@ -272,11 +272,13 @@ ModbusResult ModbusMaster::Exchange(const Frame& request, Frame& answer) {
   const auto deadline = Clock::now() + ResponseTimeout;
   if (!SendRequest(request, deadline)) return ResultTimeout;
   for (;;) {
-    if (!frameEvent_.WaitUntil(deadline)) return ResultTimeout;
+    const bool signalled = frameEvent_.WaitUntil(deadline);
     std::lock_guard lock(bufferMutex_);
     const AnswerSearch search = FindAnswer(request, receive_, receiveCount_, lineEchoes_);
-    if (search.state == AnswerSearch::State::Incomplete) continue;
+    // An echo teaches as much when no driver answers it.
     if (search.echoSkipped) lineEchoes_ = true;
+    if (!signalled) return ResultTimeout;
+    if (search.state == AnswerSearch::State::Incomplete) continue;
     if (search.state == AnswerSearch::State::Malformed) return ResultBadResponse;
     answer.length = search.length;
     std::memcpy(answer.bytes.data(), receive_ + search.offset, search.length);

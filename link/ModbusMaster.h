@@ -126,8 +126,8 @@ class ModbusMaster {
   // transaction, which then discards the transmit side.
   std::atomic<bool> lineErrorsSeen_{false};
   std::atomic<bool> portLost_{false};
-  // Set once a copy of a request came back in front of its answer: the
-  // adapter echoes, and a copy of a write-single request is no answer.
+  // Set once a copy of a request came back (before its answer, or alone):
+  // the adapter echoes, and a copy of a write-single request is no answer.
   std::atomic<bool> lineEchoes_{false};
   // 3.5 character times at the line settings of the open port.
   std::atomic<int64_t> quietGapMicros_{0};
