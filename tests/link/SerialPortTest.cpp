@@ -43,18 +43,6 @@ TEST(PortNames, ComNumbersResolveThroughThePortsFolderFirst) {
   for (const auto& device : devices) EXPECT_EQ(device.rfind("/dev/tty", 0), 0u) << device;
 }
 
-// The tool and the simulated driver both take the folder from here; with
-// HOME unset it must still be a real place, the account's home.
-TEST(PortNames, WithoutHomeThePortsFolderIsStillTheAccountsOwn) {
-  PortsFolder restoresKorveltPorts;
-  const char* saved = std::getenv("HOME");
-  const std::string previous = saved != nullptr ? saved : "";
-  unsetenv("KORVELT_PORTS");
-  unsetenv("HOME");
-  EXPECT_EQ(PortsDirectory(), std::string(getpwuid(getuid())->pw_dir) + "/.korvelt/ports");
-  if (saved != nullptr) setenv("HOME", previous.c_str(), 1);
-}
-
 class SerialLine : public ::testing::Test {
  protected:
   PortsFolder ports;
@@ -186,3 +174,15 @@ TEST_F(SerialLine, SecondOpenFailsAndLeavesTheFirstConnectionAlone) {
 }
 
 }  // namespace
+
+// The tool and the simulated driver both take the folder from here; with
+// HOME unset it must still be a real place, the account's home.
+TEST(PortNames, WithoutHomeThePortsFolderIsStillTheAccountsOwn) {
+  PortsFolder restoresKorveltPorts;
+  const char* saved = std::getenv("HOME");
+  const std::string previous = saved != nullptr ? saved : "";
+  unsetenv("KORVELT_PORTS");
+  unsetenv("HOME");
+  EXPECT_EQ(PortsDirectory(), std::string(getpwuid(getuid())->pw_dir) + "/.korvelt/ports");
+  if (saved != nullptr) setenv("HOME", previous.c_str(), 1);
+}
