@@ -17,13 +17,12 @@ ModbusResult DriverLink::ReadBlock(uint8_t slave, const BlockSpec& spec, uint16_
   // Read into a copy so that a failed read leaves the caller's record as it was.
   uint8_t bytes[MaxFrameLength];
   std::memcpy(bytes, record, spec.recordBytes);
-  // Room for all an answer may carry, so that a wrong count shows.
-  uint16_t capacity = sizeof bytes;
-  const ModbusResult result = ReadHoldingRegisters(slave, spec.start, count, bytes, &capacity);
+  uint16_t received = sizeof bytes;
+  const ModbusResult result = ReadHoldingRegisters(slave, spec.start, count, bytes, &received);
   if (result != ResultSuccess) return result;
-  // An answer with more or fewer registers than asked for is not this
-  // block: taking it would show registers that were never read.
-  if (capacity != count * 2u) return ResultBadResponse;
+  // More or fewer registers than asked for: the answer to some other
+  // request, or a broken one; either way not this block.
+  if (received != 2u * count) return ResultBadResponse;
   SwapBytes16(bytes, spec.recordBytes);
   if (spec.wireOrderText.length != 0) SwapBytes16(bytes + spec.wireOrderText.offset, spec.wireOrderText.length);
   ConvertWordPairs(spec, bytes);

@@ -143,12 +143,3 @@ bool FrameCheck(const uint8_t* frame, size_t length, uint8_t slave) {
   const uint16_t crc = Crc16Modbus(frame, length - 2);
   return frame[length - 2] == (crc & 0xFF) && frame[length - 1] == (crc >> 8);
 }
-
-size_t ExpectedResponseLength(const uint8_t* frame, size_t count) {
-  if (count < 2) return 3;
-  const uint8_t function = frame[1];
-  if (function == FunctionReadHolding) return count >= 3 ? static_cast<size_t>(frame[2]) + 5 : 3;
-  if (function == FunctionWriteSingle || function == FunctionWriteMultiple) return 8;
-  if (function & ExceptionBit) return 5;
-  return 3;
-}

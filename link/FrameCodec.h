@@ -5,6 +5,7 @@
 #pragma once
 
 #include <array>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -34,6 +35,10 @@ constexpr size_t MaxRequestLength = 64;
 constexpr uint16_t MaxWriteRegisters = (MaxRequestLength - 9) / 2;
 
 uint16_t Crc16Modbus(const uint8_t* data, size_t length);
+
+// Register records are host values made from big-endian wire bytes by
+// swapping bytes; on a big-endian host the swaps would scramble them.
+static_assert(std::endian::native == std::endian::little, "register byte order assumes a little-endian host");
 
 // In place: exchanges the two bytes of each whole 16-bit word of the first
 // `length` bytes; a trailing odd byte is left alone.
@@ -68,9 +73,3 @@ bool AppendCrc(Frame& frame);
 // bytes, starts with `slave`, and its last two bytes are the CRC (low byte
 // first) of the bytes before them.
 bool FrameCheck(const uint8_t* frame, size_t length, uint8_t slave);
-
-// How many bytes the response in `frame` (of which `count` have arrived) is
-// expected to have, judged by its function code: 0x03 by its byte count,
-// 0x06 and 0x10 eight, an exception five, anything else at least three (the
-// identification response is judged by its CRC alone).
-size_t ExpectedResponseLength(const uint8_t* frame, size_t count);

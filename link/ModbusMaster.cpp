@@ -4,58 +4,31 @@
 #include <sys/eventfd.h>
 
 #include <algorithm>
-#include <bitset>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <system_error>
 
-namespace {
+#include "link/Answer.h"
 
-using Clock = std::chrono::steady_clock;
+namespace {
 
 uint16_t Word(const uint8_t* bytes) { return static_cast<uint16_t>((bytes[0] << 8) | bytes[1]); }
 
-// Identification object names by object id; ids 7 and above share the last.
-constexpr const char* kObjectNames[] = {
-    "公司名称", "产品代码", "主要修订版本", "供应商网址", "产品名称", "模式名称", "用户应用名称", "扩展描述",
-};
-
-const char* ObjectName(uint8_t id) { return kObjectNames[std::min<size_t>(id, std::size(kObjectNames) - 1)]; }
-
-// Appends the objects of one identification answer (`data` from its
-// more-follows byte on, `length` bytes) to `text` as name:value lines.
-void AppendIdentificationObjects(const uint8_t* data, size_t length, std::string& text) {
-  size_t offset = 3;
-  while (offset + 1 < length) {
-    const uint8_t id = data[offset];
-    const size_t declared = data[offset + 1];
-    const size_t present = std::min(declared, length - (offset + 2));
-    const uint8_t* value = data + offset + 2;
-    const size_t shown = std::find(value, value + present, 0) - value;
-    if (!text.empty()) text += "\r\n";
-    text += ObjectName(id);
-    text += ':';
-    text.append(reinterpret_cast<const char*>(value), shown);
-    if (present < declared) break;
-    offset += declared + 2;
-  }
-}
-
-// Hands `carried` bytes of an answer to a caller's buffer of `*capacity`
-// bytes and says how many went; nothing when either is absent.
-void CopyOut(const uint8_t* data, size_t carried, void* dest, uint16_t* capacity) {
+// Hands an answer's data to a caller's buffer of `*capacity` bytes and says
+// how many went; nothing when either is absent.
+void CopyOut(const AnswerData& data, void* dest, uint16_t* capacity) {
   if (dest == nullptr || capacity == nullptr) return;
-  const size_t copied = std::min<size_t>(*capacity, carried);
-  std::memcpy(dest, data, copied);
+  const size_t copied = std::min<size_t>(*capacity, data.length);
+  if (copied > 0) std::memcpy(dest, data.bytes, copied);
   *capacity = static_cast<uint16_t>(copied);
 }
 
 // A write's answer echoes two words (address and value, or start and
 // count) at bytes 2..5; either out-parameter may be absent.
-void CopyEcho(const Frame& response, uint16_t* first, uint16_t* second) {
-  if (first != nullptr) *first = Word(&response.bytes[2]);
-  if (second != nullptr) *second = Word(&response.bytes[4]);
+void CopyEcho(const Frame& answer, uint16_t* first, uint16_t* second) {
+  if (first != nullptr) *first = Word(&answer.bytes[2]);
+  if (second != nullptr) *second = Word(&answer.bytes[4]);
 }
 
 }  // namespace
@@ -65,7 +38,6 @@ void CopyEcho(const Frame& response, uint16_t* first, uint16_t* second) {
 void ModbusMaster::FrameEvent::Reset() {
   std::lock_guard lock(mutex_);
   signalled_ = false;
-  aborted_ = false;
 }
 
 void ModbusMaster::FrameEvent::Signal() {
@@ -76,18 +48,24 @@ void ModbusMaster::FrameEvent::Signal() {
   cv_.notify_all();
 }
 
-void ModbusMaster::FrameEvent::Abort() {
+void ModbusMaster::FrameEvent::End() {
   {
     std::lock_guard lock(mutex_);
-    aborted_ = true;
+    ended_ = true;
   }
   cv_.notify_all();
 }
 
+void ModbusMaster::FrameEvent::Rearm() {
+  std::lock_guard lock(mutex_);
+  signalled_ = false;
+  ended_ = false;
+}
+
 bool ModbusMaster::FrameEvent::WaitUntil(Clock::time_point deadline) {
   std::unique_lock lock(mutex_);
-  cv_.wait_until(lock, deadline, [this] { return signalled_ || aborted_; });
-  const bool got = signalled_ && !aborted_;
+  cv_.wait_until(lock, deadline, [this] { return signalled_ || ended_; });
+  const bool got = signalled_ && !ended_;
   signalled_ = false;  // auto-reset
   return got;
 }
@@ -128,6 +106,10 @@ int ModbusMaster::OpenWithMode(unsigned portNumber, const char* mode) {
   }
   stopReader_ = false;
   lineErrorsSeen_ = false;
+  portLost_ = false;
+  lineEchoes_ = false;
+  quietGapMicros_ = QuietGap(settings).count();
+  frameEvent_.Rearm();
   try {
     reader_ = std::thread(&ModbusMaster::CHILD_ReaderLoop, this);
   } catch (const std::system_error& error) {
@@ -156,11 +138,14 @@ void ModbusMaster::ClosePort() {
   if (reader_.joinable()) reader_.join();
   port_.Close();
   wakeFd_.Reset();
+  portLost_ = false;
   // A transaction still waiting for its answer gives up now.
-  frameEvent_.Abort();
+  frameEvent_.End();
 }
 
 bool ModbusMaster::IsOpen() const { return open_; }
+
+bool ModbusMaster::PortLost() const { return portLost_; }
 
 std::string ModbusMaster::DevicePath() const {
   std::lock_guard lock(portMutex_);
@@ -176,20 +161,27 @@ OpenFailure ModbusMaster::LastOpenFailure() const {
 
 void ModbusMaster::CHILD_ReaderLoop() {
   pollfd fds[2] = {{port_.Descriptor(), POLLIN, 0}, {wakeFd_.Get(), POLLIN, 0}};
-  while (!stopReader_) {
+  bool lost = false;
+  while (!stopReader_ && !lost) {
     const int ready = poll(fds, 2, -1);
     if (ready < 0) {
-      if (errno == EINTR) continue;
-      break;
+      lost = errno != EINTR;
+      continue;
     }
     if (fds[1].revents != 0) continue;  // ClosePort: the loop condition ends it
     if (fds[0].revents & POLLIN) {
-      if (!CHILD_TakeInput()) break;
-    } else if (fds[0].revents & (POLLHUP | POLLERR | POLLNVAL)) {
-      break;
+      lost = !CHILD_TakeInput();
+    } else {
+      lost = (fds[0].revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
     }
   }
+  if (lost) CHILD_ReportLost();
   CHILD_WaitForStop();
+}
+
+void ModbusMaster::CHILD_ReportLost() {
+  portLost_ = true;
+  frameEvent_.End();
 }
 
 void ModbusMaster::CHILD_WaitForStop() {
@@ -212,16 +204,15 @@ bool ModbusMaster::CHILD_TakeInput() {
   if (n == 0) return false;  // hung up
 
   std::lock_guard lock(bufferMutex_);
-  const size_t room = MaxFrameLength - receiveCount_;
-  const size_t taken = std::min(static_cast<size_t>(n), room);
-  std::memcpy(receive_ + receiveCount_, chunk, taken);
-  receiveCount_ += static_cast<uint32_t>(taken);
-
-  // Judge a frame only once the input has paused.
-  if (port_.QueuedInput() > 0) return true;
-  const size_t expected = ExpectedResponseLength(receive_, receiveCount_);
-  if (receiveCount_ >= expected &&
-      FrameCheck(receive_, receiveCount_, static_cast<uint8_t>(expectedSlave_.load()))) {
+  lastInput_ = Clock::now();
+  const size_t before = receiveCount_;
+  receiveCount_ = AppendReceived(receive_, receiveCount_, chunk, static_cast<size_t>(n));
+  unjudged_ = unjudged_ || receiveCount_ != before;
+  // Judge only once the input has paused, and only what is new: a full
+  // buffer that a babbling line keeps topping up costs nothing more.
+  if (!unjudged_ || port_.QueuedInput() > 0) return true;
+  unjudged_ = false;
+  if (FindAnswer(lastRequest_, receive_, receiveCount_, lineEchoes_).state != AnswerSearch::State::Incomplete) {
     frameEvent_.Signal();
   }
   return true;
@@ -250,51 +241,83 @@ bool ModbusMaster::SendRequest(const Frame& request, Clock::time_point deadline)
   return true;
 }
 
-ModbusResult ModbusMaster::Transact(const Frame& request, Frame& response) {
+ModbusResult ModbusMaster::Transact(const Frame& request, Frame& answer) {
   std::lock_guard transaction(transactionLock_);
-  frameEvent_.Reset();
+  const ModbusResult result = Exchange(request, answer);
+  lastFailed_ = result == ResultTimeout || result == ResultBadResponse;
+  if (lastFailed_) failedAt_ = Clock::now();
+  return result;
+}
+
+void ModbusMaster::SettleLine() {
+  const auto gap = std::chrono::microseconds(quietGapMicros_.load());
+  const auto limit = Clock::now() + MaxQuietWait;
+  for (;;) {
+    Clock::time_point quietAt;
+    {
+      std::lock_guard lock(bufferMutex_);
+      quietAt = std::max(lastInput_, failedAt_) + gap;
+    }
+    const auto wakeAt = std::min(quietAt, limit);
+    if (Clock::now() >= wakeAt) break;
+    // Only time makes a line quiet; bytes that come meanwhile move quietAt
+    // on, and the loop looks again.
+    std::this_thread::sleep_until(wakeAt);
+  }
   {
+    std::lock_guard lock(portMutex_);
+    port_.PurgeInput();
+  }
+  std::lock_guard lock(bufferMutex_);
+  receiveCount_ = 0;
+}
+
+ModbusResult ModbusMaster::Exchange(const Frame& request, Frame& answer) {
+  if (portLost_) return ResultTimeout;
+  if (lastFailed_) SettleLine();
+  {
+    // With the buffer, so that the reader cannot signal for bytes that
+    // belong to no request of this transaction.
     std::lock_guard lock(bufferMutex_);
+    frameEvent_.Reset();
     receiveCount_ = 0;
-    expectedSlave_ = request.bytes[0];
-    std::memcpy(lastRequest_, request.bytes.data(), request.length);
-    lastRequestLength_ = static_cast<uint32_t>(request.length);
+    lastRequest_ = request;
   }
   const auto deadline = Clock::now() + ResponseTimeout;
   if (!SendRequest(request, deadline)) return ResultTimeout;
-  if (!frameEvent_.WaitUntil(deadline)) return ResultTimeout;
-  {
+  for (;;) {
+    const bool signalled = frameEvent_.WaitUntil(deadline);
     std::lock_guard lock(bufferMutex_);
-    response.length = receiveCount_;
-    std::memcpy(response.bytes.data(), receive_, response.length);
+    const AnswerSearch search = FindAnswer(request, receive_, receiveCount_, lineEchoes_);
+    // An echo teaches as much when no driver answers it.
+    if (search.echoSkipped) lineEchoes_ = true;
+    if (!signalled) return ResultTimeout;
+    if (search.state == AnswerSearch::State::Incomplete) continue;
+    if (search.state == AnswerSearch::State::Malformed) return ResultBadResponse;
+    answer.length = search.length;
+    std::memcpy(answer.bytes.data(), receive_ + search.offset, search.length);
+    break;
   }
-  const uint8_t function = request.bytes[1];
-  if (!FrameCheck(response.bytes.data(), response.length, request.bytes[0]) ||
-      (response.bytes[1] & ~ExceptionBit) != function) {
-    return ResultBadResponse;
-  }
-  if (response.bytes[1] & ExceptionBit) return response.bytes[2];
-  return ResultSuccess;
+  return JudgeAnswer(request, answer.bytes.data(), answer.length);
 }
 
 ModbusResult ModbusMaster::ReadHoldingRegisters(uint8_t slave, uint16_t start, uint16_t count, void* dest,
                                                 uint16_t* capacity) {
   if (!IsOpen()) return ResultPortNotOpen;
-  Frame response;
-  const ModbusResult result = Transact(BuildReadRequest(slave, start, count), response);
+  Frame answer;
+  const ModbusResult result = Transact(BuildReadRequest(slave, start, count), answer);
   if (result != ResultSuccess) return result;
-  // The byte count is trusted only as far as the frame really carries data.
-  CopyOut(response.bytes.data() + 3, std::min<size_t>(response.bytes[2], response.length - 5), dest, capacity);
+  CopyOut(DataOf(answer.bytes.data(), answer.length), dest, capacity);
   return ResultSuccess;
 }
 
 ModbusResult ModbusMaster::WriteSingleRegister(uint8_t slave, uint16_t address, uint16_t value,
                                                uint16_t* echoedAddress, uint16_t* echoedValue) {
   if (!IsOpen()) return ResultPortNotOpen;
-  Frame response;
-  const ModbusResult result = Transact(BuildWriteSingleRequest(slave, address, value), response);
+  Frame answer;
+  const ModbusResult result = Transact(BuildWriteSingleRequest(slave, address, value), answer);
   if (result != ResultSuccess) return result;
-  CopyEcho(response, echoedAddress, echoedValue);
+  CopyEcho(answer, echoedAddress, echoedValue);
   return ResultSuccess;
 }
 
@@ -303,47 +326,40 @@ ModbusResult ModbusMaster::WriteMultipleRegisters(uint8_t slave, uint16_t start,
   if (!IsOpen()) return ResultPortNotOpen;
   Frame request;
   if (!BuildWriteMultipleRequest(slave, start, source, count, request)) return ResultDataTooLong;
-  Frame response;
-  const ModbusResult result = Transact(request, response);
+  Frame answer;
+  const ModbusResult result = Transact(request, answer);
   if (result != ResultSuccess) return result;
-  CopyEcho(response, echoedStart, echoedCount);
+  CopyEcho(answer, echoedStart, echoedCount);
   return ResultSuccess;
 }
 
 ModbusResult ModbusMaster::ReadDeviceIdentification(uint8_t slave, uint8_t readCode, uint8_t objectId, void* dest,
                                                     uint16_t* capacity) {
   if (!IsOpen()) return ResultPortNotOpen;
-  Frame response;
-  const ModbusResult result = Transact(BuildDeviceIdRequest(slave, readCode, objectId), response);
+  Frame answer;
+  const ModbusResult result = Transact(BuildDeviceIdRequest(slave, readCode, objectId), answer);
   if (result != ResultSuccess) return result;
-  CopyOut(response.bytes.data() + 5, response.length >= 8 ? response.length - 7 : 0, dest, capacity);
+  CopyOut(DataOf(answer.bytes.data(), answer.length), dest, capacity);
   return ResultSuccess;
 }
 
 ModbusResult ModbusMaster::ReadDeviceIdentificationText(uint8_t slave, std::string& text) {
-  std::string collected;
-  std::bitset<256> asked;
-  uint8_t objectId = 0;
-  for (int request = 0; request < MaxIdentificationRequests; ++request) {
-    asked.set(objectId);
+  IdentificationWalk walk;
+  for (;;) {
     uint8_t buffer[255];
     uint16_t length = sizeof buffer;
-    const ModbusResult result = ReadDeviceIdentification(slave, 1, objectId, buffer, &length);
+    const ModbusResult result = ReadDeviceIdentification(slave, 1, walk.NextObjectId(), buffer, &length);
     if (result != ResultSuccess) return result;
-    AppendIdentificationObjects(buffer, length, collected);
-    // Follow "more follows" only to an object not asked for yet, so a
-    // driver that keeps saying it cannot hold the tool in this loop.
-    if (length < 2 || buffer[0] != 0xFF || asked.test(buffer[1])) break;
-    objectId = buffer[1];
+    if (!walk.Take(buffer, length)) break;
     std::this_thread::sleep_for(std::chrono::milliseconds(10));  // the driver's pace between requests
   }
-  text = std::move(collected);
+  text = walk.Text();
   return ResultSuccess;
 }
 
 std::vector<uint8_t> ModbusMaster::LastSentFrame() const {
   std::lock_guard lock(bufferMutex_);
-  return std::vector<uint8_t>(lastRequest_, lastRequest_ + lastRequestLength_);
+  return std::vector<uint8_t>(lastRequest_.bytes.begin(), lastRequest_.bytes.begin() + lastRequest_.length);
 }
 
 std::vector<uint8_t> ModbusMaster::LastReceivedFrame() const {

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "link/FrameCodec.h"
+#include "link/IdentificationWalk.h"
 #include "link/SerialPort.h"
 #include "link/UniqueFd.h"
 
@@ -38,6 +39,10 @@ class ModbusMaster {
   // with ResultTimeout. Does nothing on a closed port.
   void ClosePort();
   bool IsOpen() const;
+  // True from the moment the reader finds the open port gone (adapter
+  // pulled, line hung up) until ClosePort. Meanwhile every transaction ends
+  // at once with ResultTimeout; the port stays open until closed.
+  bool PortLost() const;
   // The device that the open port resolved to; empty while closed.
   std::string DevicePath() const;
   // Why the last OpenPort or OpenWithMode gave 0; kind None after one that
@@ -55,7 +60,8 @@ class ModbusMaster {
   ModbusResult ReadDeviceIdentification(uint8_t slave, uint8_t readCode, uint8_t objectId, void* dest = nullptr,
                                         uint16_t* capacity = nullptr);
   // All basic identification objects as "name:value" lines joined by CRLF.
-  // `text` is changed only on success.
+  // `text` is changed only on success. The walk stops after
+  // MaxIdentificationRequests requests, or at an object already asked for.
   ModbusResult ReadDeviceIdentificationText(uint8_t slave, std::string& text);
 
   // Consistent copies, taken without waiting for a transaction to end.
@@ -63,33 +69,44 @@ class ModbusMaster {
   std::vector<uint8_t> LastReceivedFrame() const;
 
   static constexpr std::chrono::milliseconds ResponseTimeout{500};
-  // An identification that keeps saying "more follows" stops after this
-  // many requests.
-  static constexpr int MaxIdentificationRequests = 64;
+  static constexpr int MaxIdentificationRequests = IdentificationWalk::MaxRequests;
+  // After an exchange that failed, the next request waits for the line to
+  // fall quiet, but never longer than this.
+  static constexpr std::chrono::milliseconds MaxQuietWait{100};
 
  private:
-  // Auto-reset event raised by the reader when a complete, valid response is
-  // in; Abort() wakes a waiting transaction when the port closes.
+  using Clock = std::chrono::steady_clock;
+
+  // Auto-reset event raised by the reader when an answer is in. End() wakes
+  // a waiting transaction for good when the port closes or goes away; only
+  // Rearm() at the next open undoes it.
   class FrameEvent {
    public:
     void Reset();
     void Signal();
-    void Abort();
-    // True when signalled before the deadline (and not aborted).
-    bool WaitUntil(std::chrono::steady_clock::time_point deadline);
+    void End();
+    void Rearm();
+    // True when signalled before the deadline (and not ended).
+    bool WaitUntil(Clock::time_point deadline);
 
    private:
     std::mutex mutex_;
     std::condition_variable cv_;
     bool signalled_ = false;
-    bool aborted_ = false;
+    bool ended_ = false;
   };
 
-  // One exchange: records the request, sends it, waits for the reader to
-  // report a complete frame and checks it against the request. On success
-  // `response` holds the frame as received.
-  ModbusResult Transact(const Frame& request, Frame& response);
-  bool SendRequest(const Frame& request, std::chrono::steady_clock::time_point deadline);
+  // One transaction under the lock: on success `answer` holds the answer
+  // frame alone, without echo or noise around it.
+  ModbusResult Transact(const Frame& request, Frame& answer);
+  // Settles the line if need be, sends, waits for the reader's word and
+  // judges what came.
+  ModbusResult Exchange(const Frame& request, Frame& answer);
+  // After a failed exchange: waits until the line has been quiet for a
+  // quiet gap (at most MaxQuietWait) and drops what came meanwhile, so that
+  // a late answer is not taken for the next one.
+  void SettleLine();
+  bool SendRequest(const Frame& request, Clock::time_point deadline);
   // Records why an open failed; gives OpenWithMode's 0.
   int RefuseOpen(const OpenFailure& failure);
 
@@ -98,6 +115,8 @@ class ModbusMaster {
   // Takes what the port holds, appends it and judges the frame. False when
   // the port has gone away.
   bool CHILD_TakeInput();
+  // The port went away: wake a waiting transaction and say so.
+  void CHILD_ReportLost();
   // After the port went away: sleep in poll() on the wake-up descriptor
   // until ClosePort asks the reader to end.
   void CHILD_WaitForStop();
@@ -112,16 +131,27 @@ class ModbusMaster {
   // Set by the reader when the line reported errors, taken by the next
   // transaction, which then discards the transmit side.
   std::atomic<bool> lineErrorsSeen_{false};
+  std::atomic<bool> portLost_{false};
+  // Set once a copy of a request came back (before its answer, or alone):
+  // the adapter echoes, and a copy of a write-single request is no answer.
+  std::atomic<bool> lineEchoes_{false};
+  // 3.5 character times at the line settings of the open port.
+  std::atomic<int64_t> quietGapMicros_{0};
 
   std::mutex transactionLock_;
   FrameEvent frameEvent_;
+  // Under transactionLock_: the last exchange failed (time-out, bad answer)
+  // at failedAt_, so the line may still carry its answer.
+  bool lastFailed_ = false;
+  Clock::time_point failedAt_;
 
   // Traffic buffers, written by the reader and by the transaction start,
-  // copied by the display; all under bufferMutex_.
+  // copied by the display; all under bufferMutex_. The reader judges what it
+  // received against lastRequest_.
   mutable std::mutex bufferMutex_;
   uint8_t receive_[MaxFrameLength] = {};
-  uint32_t receiveCount_ = 0;
-  uint8_t lastRequest_[MaxFrameLength] = {};
-  uint32_t lastRequestLength_ = 0;
-  std::atomic<uint32_t> expectedSlave_{0};
+  size_t receiveCount_ = 0;
+  Frame lastRequest_;
+  Clock::time_point lastInput_;  // when the reader last took bytes
+  bool unjudged_ = false;        // bytes taken since the reader last judged
 };

@@ -1,5 +1,8 @@
 #include "link/PortNames.h"
 
+#include <pwd.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
@@ -43,7 +46,13 @@ bool OnBoardUartPresent(const std::string& name) {
 std::string PortsDirectory() {
   if (const char* folder = std::getenv("KORVELT_PORTS"); folder != nullptr && *folder != '\0') return folder;
   const char* home = std::getenv("HOME");
-  return std::string(home != nullptr ? home : "") + "/.korvelt/ports";
+  if (home == nullptr || *home == '\0') {
+    // Started without a login environment (a service, env -i): the home
+    // folder of the account still names the same place.
+    const passwd* account = getpwuid(getuid());
+    home = account != nullptr ? account->pw_dir : nullptr;
+  }
+  return std::string(home != nullptr ? home : ".") + "/.korvelt/ports";
 }
 
 std::vector<std::string> EnumerateSerialDevices() {

@@ -4,7 +4,9 @@
 #include <string>
 #include <vector>
 
-// The folder of user-made port links: $KORVELT_PORTS, else ~/.korvelt/ports.
+// The folder of user-made port links: $KORVELT_PORTS, else ~/.korvelt/ports
+// (the account's home folder when HOME is unset). The tool and the
+// simulated driver both take it from here.
 std::string PortsDirectory();
 
 // Serial devices present on this machine in COM order: USB adapters first

@@ -56,10 +56,12 @@ bool ParseFault(std::string_view text, Fault& fault) {
       fault.delay = std::chrono::milliseconds(value);
       return true;
     case FaultKind::Pieces:
+    case FaultKind::Split:
       if (!ParseInteger(argument, 0, 1000, value)) return false;
       fault.gap = std::chrono::milliseconds(value);
       return true;
     case FaultKind::LyingByteCount:
+    case FaultKind::WrongCount:
       if (!ParseInteger(argument, -255, 255, value) || value == 0) return false;
       fault.byteCountError = static_cast<int>(value);
       return true;
@@ -69,12 +71,6 @@ bool ParseFault(std::string_view text, Fault& fault) {
 }
 
 }  // namespace
-
-std::string DefaultPortsFolder() {
-  if (const char* folder = std::getenv("KORVELT_PORTS"); folder != nullptr && *folder != '\0') return folder;
-  const char* home = std::getenv("HOME");
-  return std::string(home != nullptr ? home : ".") + "/.korvelt/ports";
-}
 
 bool ParseCommandLine(int argc, const char* const* argv, CommandLine& line, std::string& error) {
   for (int i = 1; i < argc; ++i) {
@@ -201,6 +197,15 @@ Faults on the answers:
                             overlong         answers are padded past 256 bytes
                             lying-count[=N]  read answers claim N more data
                                              bytes than they carry (default 2)
+                            wrong-count[=N]  read answers carry N more data
+                                             bytes than asked for, N < 0
+                                             fewer (default 2)
+                            wrong-echo       write answers name the next
+                                             register
+                            any-address      requests to any slave address
+                                             are answered
+                            split[=MS]       answers stop halfway for MS
+                                             (default 20)
   --fault-count N         apply the fault to the next N requests only
                           (default: to every request)
 

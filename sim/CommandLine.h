@@ -11,7 +11,7 @@ namespace sim {
 
 struct CommandLine {
   unsigned com = 1;
-  std::string portsFolder;  // empty: DefaultPortsFolder()
+  std::string portsFolder;  // empty: PortsDirectory(), as the tool finds it
   DriverOptions driver;
   Fault fault;
   MotorFault motorFault = MotorFault::None;
@@ -25,8 +25,5 @@ struct CommandLine {
 bool ParseCommandLine(int argc, const char* const* argv, CommandLine& line, std::string& error);
 
 std::string HelpText();
-
-// $KORVELT_PORTS, else ~/.korvelt/ports.
-std::string DefaultPortsFolder();
 
 }  // namespace sim

@@ -1,5 +1,7 @@
 #include "sim/Fault.h"
 
+#include <algorithm>
+
 #include "link/FrameCodec.h"
 #include "sim/RtuFrames.h"
 
@@ -23,6 +25,10 @@ constexpr FaultNameEntry kFaultNames[] = {
     {FaultKind::Garbage, "garbage"},
     {FaultKind::OverLong, "overlong"},
     {FaultKind::LyingByteCount, "lying-count"},
+    {FaultKind::WrongCount, "wrong-count"},
+    {FaultKind::WrongEcho, "wrong-echo"},
+    {FaultKind::AnyAddress, "any-address"},
+    {FaultKind::Split, "split"},
 };
 
 void PadPastLimit(std::vector<uint8_t>& frame) {
@@ -32,12 +38,37 @@ void PadPastLimit(std::vector<uint8_t>& frame) {
   Reseal(frame);
 }
 
+// A read answer with `error` data bytes more (zeros) or fewer, its byte
+// count telling the truth about them.
+void ChangeRegisterCount(std::vector<uint8_t>& frame, int error) {
+  const int carried = frame[2];
+  const int wanted = std::clamp(carried + error, 0, 250);
+  const auto crc = frame.end() - 2;
+  if (wanted > carried) frame.insert(crc, static_cast<size_t>(wanted - carried), 0x00);
+  if (wanted < carried) frame.erase(crc - (carried - wanted), crc);
+  frame[2] = static_cast<uint8_t>(wanted);
+  Reseal(frame);
+}
+
 }  // namespace
 
 Fault Fault::Of(FaultKind kind, std::optional<uint32_t> requests) {
   Fault fault;
   fault.kind = kind;
   fault.requests = requests;
+  if (kind == FaultKind::Split) fault.gap = DefaultSplitGap;
+  return fault;
+}
+
+Fault Fault::SplitBy(std::chrono::milliseconds gap, std::optional<uint32_t> requests) {
+  Fault fault = Of(FaultKind::Split, requests);
+  fault.gap = gap;
+  return fault;
+}
+
+Fault Fault::CountOffBy(int bytes, std::optional<uint32_t> requests) {
+  Fault fault = Of(FaultKind::WrongCount, requests);
+  fault.byteCountError = bytes;
   return fault;
 }
 
@@ -91,9 +122,24 @@ Reply ShapeReply(const Fault& fault, std::vector<uint8_t> frame) {
         Reseal(frame);
       }
       break;
+    case FaultKind::WrongCount:
+      if (frame[1] == FunctionReadHolding) ChangeRegisterCount(frame, fault.byteCountError);
+      break;
+    case FaultKind::WrongEcho:
+      if (frame[1] == FunctionWriteSingle || frame[1] == FunctionWriteMultiple) {
+        frame[3] = static_cast<uint8_t>(frame[3] + 1);
+        if (frame[3] == 0) frame[2] = static_cast<uint8_t>(frame[2] + 1);
+        Reseal(frame);
+      }
+      break;
+    case FaultKind::Split:
+      reply.splitAt = frame.size() / 2;
+      reply.splitGap = fault.gap;
+      break;
     case FaultKind::None:
     case FaultKind::NoAnswer:
     case FaultKind::Exception:
+    case FaultKind::AnyAddress:
       break;
   }
   reply.bytes = std::move(frame);

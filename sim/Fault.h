@@ -23,6 +23,10 @@ enum class FaultKind {
   Garbage,         // noise bytes come before the answer
   OverLong,        // the answer is padded past 256 bytes (valid CRC)
   LyingByteCount,  // a read answer's byte count is off by `byteCountError` (valid CRC)
+  WrongCount,      // a read answer carries `byteCountError` data bytes more (or fewer), and says so (valid CRC)
+  WrongEcho,       // a write's echo names the register after the one written (valid CRC)
+  AnyAddress,      // requests to any slave address are answered, from the driver's own address
+  Split,           // the answer goes out in two halves, `gap` apart
 };
 
 struct Fault {
@@ -39,7 +43,13 @@ struct Fault {
   static Fault ExceptionCode(uint8_t code, std::optional<uint32_t> requests = std::nullopt);
   static Fault Delayed(std::chrono::milliseconds delay, std::optional<uint32_t> requests = std::nullopt);
   static Fault InPieces(std::chrono::milliseconds gap, std::optional<uint32_t> requests = std::nullopt);
+  static Fault SplitBy(std::chrono::milliseconds gap, std::optional<uint32_t> requests = std::nullopt);
+  static Fault CountOffBy(int bytes, std::optional<uint32_t> requests = std::nullopt);
 };
+
+// The pause in the middle of a split answer unless one is given: longer
+// than the gap that ends a frame at any rate.
+constexpr std::chrono::milliseconds DefaultSplitGap{20};
 
 // Bytes placed before the frame by FaultKind::Garbage.
 constexpr uint8_t GarbageBytes[] = {0x00, 0xFF, 0x5A};
@@ -50,6 +60,8 @@ struct Reply {
   std::vector<uint8_t> bytes;  // empty: no answer
   std::chrono::milliseconds delay{0};
   std::chrono::milliseconds pieceGap{0};  // 0: all bytes in one write
+  size_t splitAt = 0;                     // nonzero: a pause of splitGap before this byte
+  std::chrono::milliseconds splitGap{0};
 };
 
 // Turns a correct answer frame into what `fault` makes of it. NoAnswer and

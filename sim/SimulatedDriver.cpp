@@ -11,7 +11,8 @@ SimulatedDriver::SimulatedDriver(DriverOptions options)
 
 Reply SimulatedDriver::Answer(const uint8_t* frame, size_t length) {
   std::lock_guard lock(mutex_);
-  if (frame == nullptr || !CrcMatches(frame, length) || frame[0] != address_) return {};
+  if (frame == nullptr || !CrcMatches(frame, length)) return {};
+  if (frame[0] != address_ && fault_.kind != FaultKind::AnyAddress) return {};
   ++requests_;
   lastRequest_.assign(frame, frame + length);
   const Fault fault = TakeFault();

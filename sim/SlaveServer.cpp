@@ -5,6 +5,7 @@
 #include <sys/eventfd.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <stdexcept>
@@ -21,6 +22,10 @@ constexpr std::chrono::milliseconds kHangupRetry{100};
 // No request is longer; more bytes than this without a recognisable
 // request are noise.
 constexpr size_t kMaxPending = 512;
+// A babbling line is topped up this often.
+constexpr std::chrono::milliseconds kBabblePeriod{5};
+// Longer than any pause of a faulty answer the serving thread may be in.
+constexpr std::chrono::seconds kBabbleTakenWithin{2};
 
 }  // namespace
 
@@ -33,10 +38,27 @@ SlaveServer::SlaveServer(SimulatedDriver& driver, int fd, TrafficLog log)
 }
 
 SlaveServer::~SlaveServer() {
+  stop_ = true;
   const uint64_t one = 1;
   [[maybe_unused]] const ssize_t written = write(wake_.Get(), &one, sizeof one);
   thread_.join();
   if (savedFlags_ >= 0) fcntl(fd_, F_SETFL, savedFlags_);
+}
+
+void SlaveServer::Babble(unsigned bytesPerSecond) {
+  babbleRate_ = bytesPerSecond;
+  const uint64_t one = 1;
+  [[maybe_unused]] const ssize_t written = write(wake_.Get(), &one, sizeof one);
+  std::unique_lock lock(babbleMutex_);
+  babbleTaken_.wait_for(lock, kBabbleTakenWithin, [&] { return babbleServed_ == bytesPerSecond; });
+}
+
+bool SlaveServer::TakeWake() {
+  // A stop stays signalled, so every later wait sees it too.
+  if (stop_) return true;
+  uint64_t count = 0;
+  [[maybe_unused]] const ssize_t taken = read(wake_.Get(), &count, sizeof count);
+  return stop_;
 }
 
 SlaveServer::Event SlaveServer::Wait(int timeoutMs) {
@@ -45,7 +67,7 @@ SlaveServer::Event SlaveServer::Wait(int timeoutMs) {
     const int ready = poll(fds, 2, timeoutMs);
     if (ready < 0 && errno == EINTR) continue;
     if (ready <= 0) return ready == 0 ? Event::Silence : Event::Hangup;
-    if (fds[0].revents != 0) return Event::Stop;
+    if (fds[0].revents != 0) return TakeWake() ? Event::Stop : Event::Kick;
     if (fds[1].revents & POLLNVAL) return Event::Closed;
     if (fds[1].revents & POLLIN) return Event::Readable;
     return Event::Hangup;
@@ -59,25 +81,60 @@ bool SlaveServer::Pause(std::chrono::milliseconds duration) {
     const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
     if (left.count() <= 0) return true;
     const int ready = poll(&wake, 1, static_cast<int>(left.count()));
-    if (ready > 0) return false;
+    if (ready > 0 && TakeWake()) return false;
     if (ready < 0 && errno != EINTR) return false;
   }
 }
 
 void SlaveServer::WaitForStop() {
   pollfd wake{wake_.Get(), POLLIN, 0};
-  while (poll(&wake, 1, -1) < 0 && errno == EINTR) {
+  while (!stop_) {
+    if (poll(&wake, 1, -1) > 0) TakeWake();
   }
+}
+
+void SlaveServer::SendBabble(std::chrono::steady_clock::time_point& mark) {
+  const auto now = std::chrono::steady_clock::now();
+  const double seconds = std::chrono::duration<double>(now - mark).count();
+  uint8_t garbage[256];
+  const size_t owed = std::min(sizeof garbage, static_cast<size_t>(seconds * babbleRate_));
+  if (owed == 0) return;
+  for (size_t i = 0; i < owed; ++i) {
+    noise_ ^= noise_ << 13;
+    noise_ ^= noise_ >> 17;
+    noise_ ^= noise_ << 5;
+    garbage[i] = static_cast<uint8_t>(noise_);
+  }
+  mark = now;
+  WriteAll(garbage, owed);
 }
 
 void SlaveServer::Serve() {
   std::vector<uint8_t> pending;
   bool dropping = false;  // a broken frame: ignore the line until it falls silent
+  auto babbleMark = std::chrono::steady_clock::now();
   for (;;) {
+    const unsigned rate = babbleRate_;
+    if (rate != babbleServed_) {
+      {
+        std::lock_guard lock(babbleMutex_);
+        babbleServed_ = rate;
+      }
+      babbleTaken_.notify_all();
+    }
+    const bool babbling = rate > 0;
+    if (babbling) {
+      SendBabble(babbleMark);
+    } else {
+      babbleMark = std::chrono::steady_clock::now();
+    }
     const bool waitingForEnd = dropping || !pending.empty();
-    switch (Wait(waitingForEnd ? static_cast<int>(SilenceGap.count()) : -1)) {
+    const std::chrono::milliseconds timeout = babbling ? kBabblePeriod : SilenceGap;
+    switch (Wait(babbling || waitingForEnd ? static_cast<int>(timeout.count()) : -1)) {
       case Event::Stop:
         return;
+      case Event::Kick:
+        continue;
       case Event::Closed:
         // The descriptor was closed under us: nothing more to serve.
         WaitForStop();
@@ -106,7 +163,7 @@ void SlaveServer::Serve() {
       if (!Pause(kHangupRetry)) return;
       continue;
     }
-    if (dropping) continue;
+    if (dropping || babbling) continue;  // a babbling driver hears nothing
     pending.insert(pending.end(), chunk, chunk + n);
     dropping = !TakeRequests(pending);
     if (dropping || pending.size() > kMaxPending) {
@@ -136,6 +193,11 @@ void SlaveServer::Handle(const std::vector<uint8_t>& request) {
 void SlaveServer::Send(const Reply& reply) {
   if (reply.bytes.empty()) return;
   if (reply.delay.count() > 0 && !Pause(reply.delay)) return;
+  if (reply.splitAt > 0 && reply.splitAt < reply.bytes.size()) {
+    if (!WriteAll(reply.bytes.data(), reply.splitAt) || !Pause(reply.splitGap)) return;
+    WriteAll(reply.bytes.data() + reply.splitAt, reply.bytes.size() - reply.splitAt);
+    return;
+  }
   if (reply.pieceGap.count() <= 0) {
     WriteAll(reply.bytes.data(), reply.bytes.size());
     return;
@@ -159,7 +221,8 @@ bool SlaveServer::WriteAll(const uint8_t* bytes, size_t count) {
     // The line is full: wait for room, or for the stop.
     pollfd fds[2] = {{wake_.Get(), POLLIN, 0}, {fd_, POLLOUT, 0}};
     const int ready = poll(fds, 2, static_cast<int>(kHangupRetry.count()));
-    if (ready > 0 && (fds[0].revents != 0 || (fds[1].revents & (POLLHUP | POLLERR | POLLNVAL)))) return false;
+    if (ready > 0 && fds[0].revents != 0 && TakeWake()) return false;
+    if (ready > 0 && (fds[1].revents & (POLLHUP | POLLERR | POLLNVAL))) return false;
   }
   return true;
 }

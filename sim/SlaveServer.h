@@ -5,9 +5,12 @@
 // faults ask (delayed, in single bytes).
 #pragma once
 
+#include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -35,8 +38,14 @@ class SlaveServer {
   SlaveServer(const SlaveServer&) = delete;
   SlaveServer& operator=(const SlaveServer&) = delete;
 
+  // A babbling transmitter: from now on garbage goes out without a pause,
+  // `bytesPerSecond` of it (a line's speed), and requests drown in it
+  // unanswered. 0 ends it. Returns once the serving thread has taken the
+  // change (so no garbage follows a return from Babble(0)).
+  void Babble(unsigned bytesPerSecond);
+
  private:
-  enum class Event { Readable, Silence, Stop, Hangup, Closed };
+  enum class Event { Readable, Silence, Stop, Kick, Hangup, Closed };
 
   void Serve();
   Event Wait(int timeoutMs);
@@ -49,12 +58,22 @@ class SlaveServer {
   // Waits `duration` unless told to stop; false when told.
   bool Pause(std::chrono::milliseconds duration);
   void WaitForStop();
+  // Reads the wake-up descriptor; true when it says stop.
+  bool TakeWake();
+  // Sends the garbage owed since `mark` at the babble rate.
+  void SendBabble(std::chrono::steady_clock::time_point& mark);
 
   SimulatedDriver& driver_;
   int fd_;
   int savedFlags_;
   TrafficLog log_;
-  UniqueFd wake_;
+  UniqueFd wake_;  // stop, or a change of the babble rate
+  std::atomic<bool> stop_{false};
+  std::atomic<unsigned> babbleRate_{0};
+  std::mutex babbleMutex_;
+  std::condition_variable babbleTaken_;
+  unsigned babbleServed_ = 0;  // the rate the serving thread works at
+  uint32_t noise_ = 0x9E3779B9u;  // state of the garbage generator
   std::thread thread_;
 };
 

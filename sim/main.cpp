@@ -11,6 +11,7 @@
 #include <string>
 #include <system_error>
 
+#include "link/PortNames.h"
 #include "link/UniqueFd.h"
 #include "sim/CommandLine.h"
 #include "sim/SimulatedDriver.h"
@@ -120,7 +121,7 @@ int main(int argc, char** argv) {
     std::perror("korvelt-driver-sim: openpty");
     return 1;
   }
-  const std::string folder = line.portsFolder.empty() ? sim::DefaultPortsFolder() : line.portsFolder;
+  const std::string folder = line.portsFolder.empty() ? PortsDirectory() : line.portsFolder;
   PortLink link(fs::path(folder) / ("COM" + std::to_string(line.com)), terminal.device);
   if (!link.Create(error)) {
     std::fprintf(stderr, "korvelt-driver-sim: cannot link %s\n", error.c_str());

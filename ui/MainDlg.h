@@ -100,6 +100,10 @@ class CMainDlg : public QDialog {
   void RefreshPortTooltips();
 
   void OnOpenPort();
+  // The adapter went away under the open port: close it and say so once.
+  void OnPortLost();
+  // Closes the port and sets the button back to "打开串口".
+  void ClosePortAndButton();
   void OnAddressSwitch();
   void OnReadInfo();
   void OnOemInfo();

@@ -10,6 +10,7 @@
 #include "ui/MainDlg.h"
 #include "ui/MessageBox.h"
 #include "ui/Text.h"
+#include "ui/forms/CFormat.h"
 #include "ui/forms/ConnectionPanel.h"
 #include "ui/forms/ControlIds.h"
 #include "ui/forms/DialogLayout.h"
@@ -28,11 +29,8 @@ void CMainDlg::OnAddressSwitch() { UpdateAddress(); }
 
 void CMainDlg::OnOpenPort() {
   UpdateAddress();  // takes all controls into their members first
-  auto* button = m_controls.As<QPushButton>(forms::ids::OpenPortButton);
   if (m_link.IsOpen()) {
-    DiscardStatusPoll();
-    m_link.ClosePort();
-    if (button != nullptr) button->setText(QString::fromUtf8(forms::texts::OpenPort));
+    ClosePortAndButton();
     return;
   }
   // No rate selected (or no list) is a failed open, not a rate of 0.
@@ -42,11 +40,29 @@ void CMainDlg::OnOpenPort() {
   if (!rateChosen) {
     ui::ShowMessage(this, std::string(forms::texts::OpenFailed));
   } else if (m_link.OpenPort(portNumber, baudRate, m_parityIndex) != 0) {
-    if (button != nullptr) button->setText(QString::fromUtf8(forms::texts::ClosePort));
+    if (auto* button = m_controls.As<QPushButton>(forms::ids::OpenPortButton)) {
+      button->setText(QString::fromUtf8(forms::texts::ClosePort));
+    }
   } else {
     // Looked up now, while the cause (a holder, a missing adapter) is still there.
     ui::ShowMessage(this, forms::OpenFailureMessage(DiagnoseOpenFailure(m_link.LastOpenFailure())));
   }
+}
+
+void CMainDlg::ClosePortAndButton() {
+  DiscardStatusPoll();
+  m_link.ClosePort();
+  if (auto* button = m_controls.As<QPushButton>(forms::ids::OpenPortButton)) {
+    button->setText(QString::fromUtf8(forms::texts::OpenPort));
+  }
+}
+
+// Closing what is left of the port lets the operator open it again once the
+// adapter is back, and stops the status poll.
+void CMainDlg::OnPortLost() {
+  const std::string device = m_link.DevicePath();
+  ClosePortAndButton();
+  ui::ShowMessage(this, forms::CFormat(forms::texts::PortLost, device.c_str()));
 }
 
 // The item texts stay "COM1".."COM15"; the tooltips tell which device each

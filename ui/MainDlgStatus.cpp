@@ -1,6 +1,6 @@
-// The 100 ms tick: the traffic display and, while "自动更新" is ticked and the
-// port is open, the status poll, which waits for the driver on a worker of
-// its own.
+// The 100 ms tick: a port that went away, the traffic display and, while
+// "自动更新" is ticked and the port is open, the status poll, which waits for
+// the driver on a worker of its own.
 #include <QLineEdit>
 
 #include "ui/MainDlg.h"
@@ -29,6 +29,7 @@ void CMainDlg::OnAutoUpdate() {
 }
 
 void CMainDlg::OnTimer() {
+  if (m_link.PortLost()) OnPortLost();
   SetIfChanged(m_controls.As<QLineEdit>(forms::ids::SentFrame), forms::FormatHexBytes(m_link.LastSentFrame()));
   SetIfChanged(m_controls.As<QLineEdit>(forms::ids::ReceivedFrame),
                forms::FormatHexBytes(m_link.LastReceivedFrame()));

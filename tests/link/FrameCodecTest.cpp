@@ -60,18 +60,6 @@ TEST(FrameCheck, AcceptsOnlyWholeFramesOfTheRightSlave) {
   EXPECT_TRUE(FrameCheck(shortest.data(), shortest.size(), 1));
 }
 
-TEST(FrameCheck, ExpectedLengthFollowsTheFunctionCode) {
-  EXPECT_EQ(ExpectedResponseLength(Bytes("01").data(), 1), 3u);
-  EXPECT_EQ(ExpectedResponseLength(Bytes("01 03").data(), 2), 3u);
-  EXPECT_EQ(ExpectedResponseLength(Bytes("01 03 2C").data(), 3), 49u);
-  EXPECT_EQ(ExpectedResponseLength(Bytes("01 03 FF").data(), 3), 260u);
-  EXPECT_EQ(ExpectedResponseLength(Bytes("01 06").data(), 2), 8u);
-  EXPECT_EQ(ExpectedResponseLength(Bytes("01 10").data(), 2), 8u);
-  EXPECT_EQ(ExpectedResponseLength(Bytes("01 83").data(), 2), 5u);
-  EXPECT_EQ(ExpectedResponseLength(Bytes("01 AB").data(), 2), 5u);
-  EXPECT_EQ(ExpectedResponseLength(Bytes("01 2B 0E").data(), 3), 3u);
-}
-
 TEST(ByteOrder, SwapsWholeWordsAndGroupsOnly) {
   uint8_t seven[] = {1, 2, 3, 4, 5, 6, 7};
   SwapBytes16(seven, sizeof seven);

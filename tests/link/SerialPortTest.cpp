@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
+#include <pwd.h>
 #include <termios.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -187,3 +189,15 @@ TEST_F(SerialLine, SecondOpenFailsAndLeavesTheFirstConnectionAlone) {
 }
 
 }  // namespace
+
+// The tool and the simulated driver both take the folder from here; with
+// HOME unset it must still be a real place, the account's home.
+TEST(PortNames, WithoutHomeThePortsFolderIsStillTheAccountsOwn) {
+  PortsFolder restoresKorveltPorts;
+  const char* saved = std::getenv("HOME");
+  const std::string previous = saved != nullptr ? saved : "";
+  unsetenv("KORVELT_PORTS");
+  unsetenv("HOME");
+  EXPECT_EQ(PortsDirectory(), std::string(getpwuid(getuid())->pw_dir) + "/.korvelt/ports");
+  if (saved != nullptr) setenv("HOME", previous.c_str(), 1);
+}

@@ -84,7 +84,8 @@ TEST(DriverSimProgram, HelpNamesEveryOptionAndBadOptionsAreRefused) {
   EXPECT_EQ(help.exitStatus, 0);
   for (const char* option : {"--com", "--ports", "--address", "--learned", "--edge-values", "--learning-time", "--learning-outcome",
                              "--stroke-time", "--fault", "--fault-count", "no-answer", "bad-crc", "wrong-address",
-                             "exception=", "pieces", "delay=", "garbage", "overlong", "lying-count"}) {
+                             "exception=", "pieces", "delay=", "garbage", "overlong", "lying-count", "wrong-count",
+                             "wrong-echo", "any-address", "split"}) {
     EXPECT_NE(help.output.find(option), std::string::npos) << option;
   }
   const ProgramResult version = RunProgram({KORVELT_SIM_EXECUTABLE, "--version"}, 5s);
@@ -117,6 +118,12 @@ TEST(DriverSimCommandLine, ParsesFaultsProceduresAndRanges) {
   ASSERT_TRUE(parse({"--fault", "pieces"}, pieces));
   EXPECT_EQ(pieces.fault.kind, sim::FaultKind::Pieces);
   EXPECT_FALSE(pieces.fault.requests.has_value()) << "until stopped";
+
+  sim::CommandLine split, fewer;
+  ASSERT_TRUE(parse({"--fault", "split=30"}, split));
+  EXPECT_EQ(split.fault.gap, 30ms);
+  ASSERT_TRUE(parse({"--fault", "wrong-count=-4"}, fewer));
+  EXPECT_EQ(fewer.fault.byteCountError, -4);
 
   for (std::vector<const char*> bad : {std::vector<const char*>{"--fault", "exception"},
                                        {"--fault", "exception=0"},

@@ -53,6 +53,33 @@ TEST(Fault, CorruptedAnswersFailTheFrameCheckInTheirOwnWay) {
   EXPECT_TRUE(FrameCheck(answer.data(), answer.size(), 1));
 }
 
+TEST(Fault, HostileAnswersAreWholeFramesThatSayTheWrongThing) {
+  const Bytes clean = CleanAnswer();
+  sim::SimulatedDriver driver;
+  for (int error : {-2, 2}) {
+    driver.SetFault(Fault::CountOffBy(error));
+    const Bytes answer = driver.Respond(kReadRamp);
+    EXPECT_EQ(answer.size(), clean.size() + error);
+    EXPECT_EQ(answer[2], clean[2] + error) << "the byte count tells the truth";
+    EXPECT_TRUE(FrameCheck(answer.data(), answer.size(), 1));
+  }
+
+  driver.SetFault(Fault::Of(FaultKind::AnyAddress));
+  const Bytes stranger = driver.Respond(Read(9, 0x0050, 4));
+  EXPECT_EQ(stranger, clean) << "answered from its own address";
+
+  driver.SetFault(Fault::Of(FaultKind::Split));
+  const sim::Reply split = driver.Answer(kReadRamp.data(), kReadRamp.size());
+  EXPECT_EQ(split.bytes, clean);
+  EXPECT_EQ(split.splitAt, clean.size() / 2);
+  EXPECT_EQ(split.splitGap, sim::DefaultSplitGap);
+
+  driver.SetFault(Fault::Of(FaultKind::WrongEcho));
+  const Bytes echo = driver.Respond(WriteOne(1, 0x0050, 9));
+  EXPECT_EQ(echo, Sealed({0x01, 0x06, 0x00, 0x51, 0x00, 0x09}));
+  EXPECT_EQ(driver.Register(0x0050), 9) << "written where asked, echoed elsewhere";
+}
+
 TEST(Fault, ALostOrRefusedRequestIsNotCarriedOut) {
   sim::SimulatedDriver driver;
   driver.SetFault(Fault::Of(FaultKind::NoAnswer));

@@ -54,3 +54,8 @@ SimulatedLine::SimulatedLine(unsigned comNumber, sim::DriverOptions options) : d
 }
 
 SimulatedLine::~SimulatedLine() { server_.reset(); }
+
+void SimulatedLine::Unplug() {
+  server_.reset();
+  pty_.Hangup();
+}

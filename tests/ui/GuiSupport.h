@@ -50,6 +50,8 @@ class SimulatedLine {
   sim::SimulatedDriver& Driver() { return driver_; }
   PtyPair& Pty() { return pty_; }
   PortsFolder& Ports() { return ports_; }
+  // The adapter is pulled: the driver stops and the line hangs up.
+  void Unplug();
 
  private:
   PtyPair pty_;

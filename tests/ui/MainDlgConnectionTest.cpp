@@ -76,6 +76,16 @@ TEST_F(MainDlgTest, ItemComTenOpensPortTen) {
   EXPECT_EQ(line.Driver().RequestCount(), 1u);
 }
 
+TEST_F(MainDlgTest, APulledAdapterClosesThePortAndSaysSoOnce) {
+  OpenAndPoll();
+  const std::string device = dlg->m_link.DevicePath();
+  line.Unplug();
+  ASSERT_TRUE(WaitFor([&] { return Text(ids::OpenPortButton) == "打开串口"; }));
+  EXPECT_FALSE(dlg->m_link.IsOpen());
+  QTest::qWait(300);  // three more ticks of the timer bring no second box
+  EXPECT_EQ(boxes.Texts(), std::vector<QString>{QString::fromStdString("串口已断开: " + device)});
+}
+
 TEST_F(MainDlgTest, AddressSwitchesSetTheAddressAtOnce) {
   Click(ids::FirstAddressSwitch + 2);  // "3": weight 4
   EXPECT_EQ(dlg->m_address, 5);

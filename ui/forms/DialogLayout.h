@@ -48,6 +48,7 @@ constexpr const char* AppName = "KORVELT_Demo";
 constexpr const char* OpenPort = "打开串口";
 constexpr const char* ClosePort = "关闭串口";
 constexpr const char* OpenFailed = "打开串口失败";
+constexpr const char* PortLost = "串口已断开: %s";  // the device
 constexpr const char* AboutItem = "关于 KORVELT_Demo(&A)...";
 constexpr const char* NoValue = "-";
 }  // namespace texts

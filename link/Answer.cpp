@@ -1,0 +1,162 @@
+#include "link/Answer.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "link/SerialPort.h"
+
+namespace {
+
+using Kind = AnswerFit::Kind;
+
+constexpr size_t kExceptionLength = 5;
+constexpr size_t kWriteAnswerLength = 8;
+// An identification answer: address, 0x2B, MEI type, read code,
+// conformity, more-follows, next object, object count; then the objects.
+constexpr size_t kIdentificationHeader = 8;
+constexpr size_t kCrcLength = 2;
+
+bool CrcHolds(const uint8_t* bytes, size_t length) { return FrameCheck(bytes, length, bytes[0]); }
+
+AnswerFit FitAt(const uint8_t* bytes, size_t available, size_t length) {
+  if (length > MaxFrameLength) return {Kind::Impossible, 0};
+  if (length > available) return {Kind::NeedsMore, 0};
+  return {CrcHolds(bytes, length) ? Kind::Complete : Kind::BadCrc, length};
+}
+
+// An identification answer ends after one of its objects; the first end
+// at which the CRC holds is taken.
+AnswerFit FitIdentification(const uint8_t* bytes, size_t available) {
+  size_t end = kIdentificationHeader;
+  for (;;) {
+    if (end + kCrcLength > MaxFrameLength) return {Kind::Impossible, 0};
+    if (end + kCrcLength > available) return {Kind::NeedsMore, 0};
+    if (CrcHolds(bytes, end + kCrcLength)) return {Kind::Complete, end + kCrcLength};
+    end += 2 + bytes[end + 1];  // the next object: id, length, value
+  }
+}
+
+// A write-single request reads exactly like its answer, so a copy of it is
+// an echo only on a line known to echo.
+bool CopyWouldBeEcho(const Frame& request, bool lineEchoes) {
+  return request.bytes[1] != FunctionWriteSingle || lineEchoes;
+}
+
+}  // namespace
+
+AnswerFit FitAnswer(const uint8_t* bytes, size_t available) {
+  if (available < 2) return {Kind::NeedsMore, 0};
+  const uint8_t function = bytes[1];
+  if (function & ExceptionBit) return FitAt(bytes, available, kExceptionLength);
+  switch (function) {
+    case FunctionReadHolding:
+      if (available < 3) return {Kind::NeedsMore, 0};
+      return FitAt(bytes, available, bytes[2] + 3 + kCrcLength);
+    case FunctionWriteSingle:
+    case FunctionWriteMultiple:
+      return FitAt(bytes, available, kWriteAnswerLength);
+    case FunctionEncapsulated:
+      return FitIdentification(bytes, available);
+    default:
+      return {Kind::Unknown, 0};
+  }
+}
+
+size_t AppendReceived(uint8_t* buffer, size_t count, const uint8_t* chunk, size_t length) {
+  if (count >= MaxFrameLength) return MaxFrameLength;
+  const size_t taken = std::min(length, MaxFrameLength - count);
+  std::memcpy(buffer + count, chunk, taken);
+  return count + taken;
+}
+
+AnswerSearch FindAnswer(const Frame& request, const uint8_t* received, size_t count, bool lineEchoes) {
+  AnswerSearch search;
+  if (request.length < 4) return search;
+  const uint8_t slave = request.bytes[0];
+  count = std::min(count, MaxFrameLength);
+
+  size_t start = 0;
+  if (CopyWouldBeEcho(request, lineEchoes) &&
+      std::memcmp(received, request.bytes.data(), std::min(count, request.length)) == 0) {
+    // A write-multiple answer repeats the first six bytes of its request:
+    // a whole answer shorter than the request is no echo.
+    const AnswerFit fit = FitAnswer(received, count);
+    if (fit.kind != Kind::Complete || fit.length >= request.length) {
+      if (count < request.length) return search;  // the echo may still be arriving
+      start = request.length;
+      search.echoSkipped = true;
+    }
+  }
+
+  AnswerSearch malformed = search;
+  for (size_t offset = start; offset < count; ++offset) {
+    if (received[offset] != slave) continue;
+    const uint8_t* frame = received + offset;
+    const size_t available = count - offset;
+    const AnswerFit fit = FitAnswer(frame, available);
+    switch (fit.kind) {
+      case Kind::NeedsMore:
+        return search;  // wait for the rest before looking further
+      case Kind::Complete:
+        search.state = AnswerSearch::State::Found;
+        search.offset = offset;
+        search.length = fit.length;
+        return search;
+      case Kind::Impossible:
+        continue;
+      case Kind::BadCrc:
+      case Kind::Unknown:
+        break;
+    }
+    // A frame of this slave whose CRC holds over everything from here on,
+    // but not where its header says it ends: an answer, and a bad one.
+    if (malformed.state == AnswerSearch::State::Incomplete && CrcHolds(frame, available)) {
+      malformed.state = AnswerSearch::State::Malformed;
+      malformed.offset = offset;
+      malformed.length = available;
+    }
+  }
+  return malformed;
+}
+
+ModbusResult JudgeAnswer(const Frame& request, const uint8_t* answer, size_t length) {
+  if (request.length < 4 || length < 4) return ResultBadResponse;
+  const AnswerFit fit = FitAnswer(answer, length);
+  if (fit.kind != Kind::Complete || fit.length != length) return ResultBadResponse;
+  const uint8_t function = request.bytes[1];
+  if ((answer[1] & ~ExceptionBit) != function) return ResultBadResponse;
+  // An exception code outside 1..0x7F would read as one of the link's own
+  // results (port not open, time-out).
+  if (answer[1] & ExceptionBit) return answer[2] != 0 && answer[2] < 0x80 ? answer[2] : ResultBadResponse;
+  switch (function) {
+    case FunctionWriteSingle:
+    case FunctionWriteMultiple:
+      // The echo names the register(s) and the value or count written.
+      return std::memcmp(answer + 2, request.bytes.data() + 2, 4) == 0 ? ResultSuccess : ResultBadResponse;
+    case FunctionEncapsulated:
+      // MEI type and read code as asked.
+      return answer[2] == request.bytes[2] && answer[3] == request.bytes[3] ? ResultSuccess : ResultBadResponse;
+    default:
+      return ResultSuccess;
+  }
+}
+
+AnswerData DataOf(const uint8_t* answer, size_t length) {
+  if (length < 4 || (answer[1] & ExceptionBit)) return {};
+  if (answer[1] == FunctionReadHolding) {
+    return {answer + 3, std::min<size_t>(answer[2], length - 3 - kCrcLength)};
+  }
+  if (answer[1] == FunctionEncapsulated && length >= kIdentificationHeader) {
+    return {answer + 5, length - 5 - kCrcLength};
+  }
+  return {};
+}
+
+std::chrono::microseconds QuietGap(const LineSettings& settings) {
+  constexpr double kCharacters = 3.5;
+  constexpr std::chrono::microseconds kFloor{1750};
+  const int bits = 1 + settings.dataBits + (settings.parity != 'n' ? 1 : 0) + settings.stopBits;
+  const double micros = kCharacters * bits * 1e6 / std::max(settings.baudRate, 1);
+  return std::max(kFloor, std::chrono::microseconds(static_cast<int64_t>(std::ceil(micros))));
+}

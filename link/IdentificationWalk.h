@@ -1,0 +1,30 @@
+// The walk over a driver's identification objects: which object the next
+// request starts from, the "name:value" lines collected so far, and when
+// to stop. Pure, so that any answer a driver could give can be fed to it.
+#pragma once
+
+#include <bitset>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+class IdentificationWalk {
+ public:
+  // A driver that keeps saying "more follows" is asked no more often.
+  static constexpr int MaxRequests = 64;
+
+  // The object id that the next request starts from.
+  uint8_t NextObjectId() const { return next_; }
+  // Takes the data of one answer (from its more-follows byte on, `length`
+  // bytes). True when another request is due: the driver says more
+  // follows, from an object not asked for yet, and the bound is not met.
+  bool Take(const uint8_t* data, size_t length);
+  // The objects so far as "name:value" lines joined by CRLF.
+  const std::string& Text() const { return text_; }
+
+ private:
+  std::string text_;
+  std::bitset<256> asked_;
+  uint8_t next_ = 0;
+  int requests_ = 0;
+};

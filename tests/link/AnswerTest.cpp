@@ -1,0 +1,50 @@
+// The pure side of reading an answer: where an answer ends, and the quiet
+// gap of a line. Where it lies among the bytes received is checked on a
+// real line (DriverLinkTest) and fuzzed.
+#include <gtest/gtest.h>
+
+#include "WireBytes.h"
+#include "link/Answer.h"
+#include "link/SerialPort.h"
+
+namespace {
+
+using Kind = AnswerFit::Kind;
+
+TEST(FitAnswer, EndsWhereTheHeaderSays) {
+  struct Case {
+    std::vector<uint8_t> bytes;
+    Kind kind;
+    size_t length;
+  };
+  const Case cases[] = {
+      {Bytes("01"), Kind::NeedsMore, 0},
+      {Bytes("01 03"), Kind::NeedsMore, 0},
+      {WithCrc("01 03 02 00 07"), Kind::Complete, 7},
+      {Bytes("01 03 02 00 07 00 00"), Kind::BadCrc, 7},
+      {Bytes("01 03 04 00 07 00"), Kind::NeedsMore, 0},
+      {Bytes("01 03 FF"), Kind::Impossible, 0},  // 260 bytes: more than a frame holds
+      {WithCrc("01 06 00 40 00 02"), Kind::Complete, 8},
+      {WithCrc("01 10 00 50 00 04"), Kind::Complete, 8},
+      {WithCrc("01 83 02"), Kind::Complete, 5},
+      {WithCrc("01 AB 01"), Kind::Complete, 5},
+      {WithCrc("01 04 02 00 07"), Kind::Unknown, 0},
+      // Identification: at the first object end where the CRC holds,
+      // whatever the object count says.
+      {WithCrc("01 2B 0E 01 01 00 00 00 00 02 4B 56"), Kind::Complete, 14},
+      {Bytes("01 2B 0E 01 01 00 00 01 00 09 4B"), Kind::NeedsMore, 0},
+  };
+  for (const Case& c : cases) {
+    const AnswerFit fit = FitAnswer(c.bytes.data(), c.bytes.size());
+    EXPECT_EQ(fit.kind, c.kind) << Hex(c.bytes);
+    EXPECT_EQ(fit.length, c.length) << Hex(c.bytes);
+  }
+}
+
+TEST(QuietGap, IsThreeAndAHalfCharactersWithAFloor) {
+  EXPECT_EQ(QuietGap(LineSettings{9600, 'n', 8, 2}).count(), 4011);  // 11-bit characters
+  EXPECT_EQ(QuietGap(LineSettings{19200, 'e', 8, 1}).count(), 2006);
+  EXPECT_EQ(QuietGap(LineSettings{115200, 'n', 8, 2}).count(), 1750);
+}
+
+}  // namespace
