@@ -110,6 +110,11 @@ int ModbusMaster::OpenWithMode(unsigned portNumber, const char* mode) {
   lineEchoes_ = false;
   quietGapMicros_ = QuietGap(settings).count();
   frameEvent_.Rearm();
+  {
+    std::lock_guard lock(statisticsMutex_);
+    statistics_ = {};
+    ++statisticsSession_;
+  }
   try {
     reader_ = std::thread(&ModbusMaster::CHILD_ReaderLoop, this);
   } catch (const std::system_error& error) {
@@ -243,9 +248,15 @@ bool ModbusMaster::SendRequest(const Frame& request, Clock::time_point deadline)
 
 ModbusResult ModbusMaster::Transact(const Frame& request, Frame& answer) {
   std::lock_guard transaction(transactionLock_);
+  const uint64_t session = statisticsSession_;
   const ModbusResult result = Exchange(request, answer);
+  const auto endedAt = Clock::now();
   lastFailed_ = result == ResultTimeout || result == ResultBadResponse;
-  if (lastFailed_) failedAt_ = Clock::now();
+  if (lastFailed_) failedAt_ = endedAt;
+  std::lock_guard lock(statisticsMutex_);
+  if (session == statisticsSession_) {
+    CountTransaction(statistics_, result, std::chrono::duration_cast<std::chrono::microseconds>(endedAt - sentAt_));
+  }
   return result;
 }
 
@@ -283,7 +294,8 @@ ModbusResult ModbusMaster::Exchange(const Frame& request, Frame& answer) {
     receiveCount_ = 0;
     lastRequest_ = request;
   }
-  const auto deadline = Clock::now() + ResponseTimeout;
+  sentAt_ = Clock::now();
+  const auto deadline = sentAt_ + ResponseTimeout;
   if (!SendRequest(request, deadline)) return ResultTimeout;
   for (;;) {
     const bool signalled = frameEvent_.WaitUntil(deadline);
@@ -365,4 +377,9 @@ std::vector<uint8_t> ModbusMaster::LastSentFrame() const {
 std::vector<uint8_t> ModbusMaster::LastReceivedFrame() const {
   std::lock_guard lock(bufferMutex_);
   return std::vector<uint8_t>(receive_, receive_ + receiveCount_);
+}
+
+LinkStatistics ModbusMaster::Statistics() const {
+  std::lock_guard lock(statisticsMutex_);
+  return statistics_;
 }

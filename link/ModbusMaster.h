@@ -18,6 +18,7 @@
 
 #include "link/FrameCodec.h"
 #include "link/IdentificationWalk.h"
+#include "link/LinkStatistics.h"
 #include "link/SerialPort.h"
 #include "link/UniqueFd.h"
 
@@ -67,6 +68,9 @@ class ModbusMaster {
   // Consistent copies, taken without waiting for a transaction to end.
   std::vector<uint8_t> LastSentFrame() const;
   std::vector<uint8_t> LastReceivedFrame() const;
+  // What the transactions of every thread came to since the port was last
+  // opened; a consistent copy, taken without waiting for a transaction.
+  LinkStatistics Statistics() const;
 
   static constexpr std::chrono::milliseconds ResponseTimeout{500};
   static constexpr int MaxIdentificationRequests = IdentificationWalk::MaxRequests;
@@ -144,6 +148,14 @@ class ModbusMaster {
   // at failedAt_, so the line may still carry its answer.
   bool lastFailed_ = false;
   Clock::time_point failedAt_;
+  Clock::time_point sentAt_;  // under transactionLock_: when the request went
+
+  // Counted at the end of each transaction, copied by Statistics(); each
+  // open starts a new session, and a transaction that began in an earlier
+  // one is not counted in it.
+  mutable std::mutex statisticsMutex_;
+  LinkStatistics statistics_;
+  std::atomic<uint64_t> statisticsSession_{0};  // written under statisticsMutex_
 
   // Traffic buffers, written by the reader and by the transaction start,
   // copied by the display; all under bufferMutex_. The reader judges what it

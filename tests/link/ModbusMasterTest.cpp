@@ -234,7 +234,9 @@ TEST_F(MasterOnLine, ClosingWhileATransactionWaitsEndsItWithTimeOut) {
   EXPECT_FALSE(link.IsOpen());
 }
 
-TEST_F(MasterOnLine, ConcurrentTransactionsNeverInterleaveOnTheLine) {
+// Also the statistics: two threads' transactions all count, and a third
+// thread that copies them meanwhile never sees a torn copy.
+TEST_F(MasterOnLine, ConcurrentTransactionsNeverInterleaveOnTheLineAndAllCount) {
   // The driver echoes every write-single request; a frame mixed from two
   // requests would fail its CRC here.
   std::atomic<bool> stop{false};
@@ -263,14 +265,74 @@ TEST_F(MasterOnLine, ConcurrentTransactionsNeverInterleaveOnTheLine) {
     }
     return mismatches;
   };
+  std::atomic<bool> workersDone{false};
+  auto watcher = std::async(std::launch::async, [&] {
+    int tornCopies = 0;
+    uint64_t seen = 0;
+    while (!workersDone) {
+      const LinkStatistics copy = link.Statistics();
+      const bool whole = copy.transactions == copy.successes + copy.timeouts + copy.badResponses + copy.exceptions &&
+                         copy.transactions >= seen &&
+                         (copy.Answered() == 0 || copy.totalRoundTrip >= copy.lastRoundTrip);
+      if (!whole) ++tornCopies;
+      seen = copy.transactions;
+    }
+    return tornCopies;
+  });
   auto a = std::async(std::launch::async, worker, 0x1000);
   auto b = std::async(std::launch::async, worker, 0x2000);
   EXPECT_EQ(a.get(), 0);
   EXPECT_EQ(b.get(), 0);
+  workersDone = true;
+  EXPECT_EQ(watcher.get(), 0);
   stop = true;
   driver.join();
   EXPECT_EQ(badFrames, 0);
   EXPECT_EQ(answered, 200);
+  const LinkStatistics totals = link.Statistics();
+  EXPECT_EQ(totals.transactions, 200u);
+  EXPECT_EQ(totals.successes, 200u);
+}
+
+// Each way a transaction ends counts once, answers with their round trip;
+// a new open starts from nothing, and refusals that send nothing never count.
+TEST_F(MasterOnLine, StatisticsCountEachEndSinceThePortWasOpened) {
+  struct Case {
+    const char* reply;  // nullptr: silence
+    ModbusResult result;
+  };
+  const Case cases[] = {
+      {"01 03 02 00 07", ResultSuccess},
+      {"01 83 02", 0x02},
+      {"01 86 60", ResultBadResponse},  // another function's exception
+      {nullptr, ResultTimeout},
+      {"01 03 02 00 08", ResultSuccess},
+  };
+  for (const Case& c : cases) {
+    auto done = Start([&] { return link.ReadHoldingRegisters(1, 0x0020, 1); });
+    Request(8);
+    if (c.reply != nullptr) Reply(WithCrc(c.reply));
+    EXPECT_EQ(done.get(), c.result) << (c.reply ? c.reply : "silence");
+  }
+  EXPECT_EQ(link.WriteMultipleRegisters(1, 0x0060, nullptr, 1), ResultDataTooLong);
+  const LinkStatistics counted = link.Statistics();
+  EXPECT_EQ(counted.transactions, 5u);
+  EXPECT_EQ(counted.successes, 2u);
+  EXPECT_EQ(counted.exceptions, 1u);
+  EXPECT_EQ(counted.badResponses, 1u);
+  EXPECT_EQ(counted.timeouts, 1u);
+  EXPECT_GT(counted.lastRoundTrip.count(), 0);
+  // The time-out's 500 ms is not an answer's round trip.
+  EXPECT_LT(counted.totalRoundTrip, ModbusMaster::ResponseTimeout);
+
+  link.ClosePort();
+  EXPECT_EQ(link.ReadHoldingRegisters(1, 0x0020, 1), ResultPortNotOpen);
+  EXPECT_EQ(link.Statistics().transactions, 5u) << "kept while closed";
+  ASSERT_NE(link.OpenPort(1, 115200, 0), 0);
+  const LinkStatistics fresh = link.Statistics();
+  EXPECT_EQ(fresh.transactions, 0u);
+  EXPECT_EQ(fresh.lastRoundTrip.count(), 0);
+  EXPECT_EQ(fresh.MeanRoundTrip().count(), 0);
 }
 
 TEST_F(MasterOnLine, OverlongAnswersAndLyingCountsStayInsideTheBuffer) {
