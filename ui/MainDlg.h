@@ -19,6 +19,7 @@
 #include "ui/PidParamPage.h"
 #include "ui/ReciprocatePage.h"
 #include "ui/SystemParamPage.h"
+#include "ui/forms/StatisticsText.h"
 #include "ui/worker/PollWorker.h"
 
 class CTabCtrl;
@@ -118,6 +119,8 @@ class CMainDlg : public QDialog {
   // A poll still out when the port closes, "自动更新" is unticked or the
   // address changes shows nothing when it ends.
   void DiscardStatusPoll() { ++m_pollGeneration; }
+  // The statistics line: the link's counts and the polls that came back.
+  void ShowStatistics();
   // Teardown: ends a poll that waits on the driver and joins the worker.
   void StopStatusPoll();
 
@@ -129,6 +132,7 @@ class CMainDlg : public QDialog {
   // no handler.
   bool m_loadingControls = false;
   unsigned m_pollGeneration = 0;
+  forms::PollRate m_pollRate;  // restarted when the port opens or polling is ticked on
   // Declared after m_link, so even without the destructor's explicit stop
   // it is joined before the link goes.
   PollWorker m_pollWorker;

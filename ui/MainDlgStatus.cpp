@@ -1,6 +1,6 @@
-// The 100 ms tick: a port that went away, the traffic display and, while
-// "自动更新" is ticked and the port is open, the status poll, which waits for
-// the driver on a worker of its own.
+// The 100 ms tick: a port that went away, the traffic display, the
+// statistics line and, while "自动更新" is ticked and the port is open, the
+// status poll, which waits for the driver on a worker of its own.
 #include <QLineEdit>
 
 #include "ui/MainDlg.h"
@@ -26,6 +26,7 @@ void SetIfChanged(QLineEdit* edit, const std::string& text) {
 void CMainDlg::OnAutoUpdate() {
   UpdateData(true);
   DiscardStatusPoll();
+  if (m_autoUpdate != 0) m_pollRate.Restart(forms::PollRate::Clock::now());
 }
 
 void CMainDlg::OnTimer() {
@@ -33,8 +34,14 @@ void CMainDlg::OnTimer() {
   SetIfChanged(m_controls.As<QLineEdit>(forms::ids::SentFrame), forms::FormatHexBytes(m_link.LastSentFrame()));
   SetIfChanged(m_controls.As<QLineEdit>(forms::ids::ReceivedFrame),
                forms::FormatHexBytes(m_link.LastReceivedFrame()));
+  ShowStatistics();
   if (m_autoUpdate == 0 || !m_link.IsOpen()) return;
   StartStatusPoll();
+}
+
+void CMainDlg::ShowStatistics() {
+  const double pollsPerSecond = m_pollRate.PerSecond(forms::PollRate::Clock::now());
+  SetControlText(forms::ids::StatisticsLine, forms::StatisticsText(m_link.Statistics(), pollsPerSecond));
 }
 
 // The read waits for the driver on the worker, so a slow or silent driver
@@ -57,6 +64,7 @@ void CMainDlg::StartStatusPoll() {
 void CMainDlg::OnStatusPolled(unsigned generation, ModbusResult result, const StatusBlock& status) {
   // Closed, unticked or readdressed since the poll began: it shows nothing.
   if (generation != m_pollGeneration || m_autoUpdate == 0 || !m_link.IsOpen()) return;
+  m_pollRate.Count(forms::PollRate::Clock::now());
   if (result == ResultSuccess) {
     for (const forms::FieldText& field : forms::StatusTexts(status)) SetControlText(field.controlId, field.text);
     return;

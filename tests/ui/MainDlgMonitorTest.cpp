@@ -1,5 +1,6 @@
 // The status poll and the traffic display.
 #include <QAccessible>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <cstring>
 #include <QTimer>
@@ -204,6 +205,32 @@ TEST_F(MonitorTest, ClosingTheWindowWhileAPollWaitsEndsIt) {
   EXPECT_EQ(g_pMainDlg, nullptr);
   DriverLink next;  // the line is free again
   EXPECT_NE(next.OpenPort(1, 9600, 0), 0);
+}
+
+// The statistics line counts what the polls met: one exception answer and
+// one time-out, each poll as a transaction, and polls coming back.
+TEST_F(MonitorTest, StatisticsLineCountsATimeOutAndAnExceptionAnswer) {
+  OpenAndPoll();
+  ASSERT_TRUE(WaitForFieldsOfDriver());
+  line.Driver().SetFault(sim::Fault::ExceptionCode(0x04, 1));
+  ASSERT_TRUE(WaitFor([&] { return Text(ids::StatisticsLine).contains("异常 1 "); }))
+      << Text(ids::StatisticsLine).toStdString();
+  line.Driver().SetFault(sim::Fault::Of(sim::FaultKind::NoAnswer, 1));
+  ASSERT_TRUE(WaitFor([&] { return Text(ids::StatisticsLine).contains("超时 1 "); }))
+      << Text(ids::StatisticsLine).toStdString();
+  // A poll after the time-out has come back and been counted.
+  const uint64_t requests = line.Driver().RequestCount();
+  ASSERT_TRUE(WaitFor([&] { return line.Driver().RequestCount() > requests && !dlg->StatusPollRunning(); }));
+  ASSERT_TRUE(WaitForTicks(1));
+
+  static const QRegularExpression shape(
+      "^收发 (\\d+)  成功 (\\d+)  超时 1  错误 0  异常 1  往返 [0-9.]+/[0-9.]+ ms  轮询 ([0-9]+\\.[0-9]) 次/秒$");
+  const QRegularExpressionMatch match = shape.match(Text(ids::StatisticsLine));
+  ASSERT_TRUE(match.hasMatch()) << Text(ids::StatisticsLine).toStdString();
+  EXPECT_EQ(match.captured(1).toULongLong(), match.captured(2).toULongLong() + 2);
+  EXPECT_GE(match.captured(2).toULongLong(), 2u);
+  EXPECT_GT(match.captured(3).toDouble(), 0.0);
+  EXPECT_TRUE(boxes.Boxes().empty());
 }
 
 // A screen reader toggles "自动更新" without a click; polling starts all the

@@ -50,5 +50,7 @@ constexpr int InputPulses = 1038;
 constexpr int CompletionState = 1039;
 constexpr int MotorSpeed = 1040;
 constexpr int ErrorState = 1041;
+// The communication statistics line under the traffic display
+constexpr int StatisticsLine = 1042;
 
 }  // namespace forms::ids

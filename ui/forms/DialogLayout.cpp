@@ -97,6 +97,10 @@ constexpr ControlTemplate kMainControls[] = {
     {K::ReadOnlyEdit, ids::SentFrame, "", {40, 291, 207, 12}},
     {K::Label, 0, "接收:", LabelAt(13, 308)},
     {K::ReadOnlyEdit, ids::ReceivedFrame, "", {40, 305, 207, 12}},
+
+    // Communication statistics: one line under the two lower boxes, across
+    // the window, which grows by it.
+    {K::ValueText, ids::StatisticsLine, texts::NoValue, {10, 331, 386, 8}},
 };
 
 constexpr ControlTemplate kAboutControls[] = {
@@ -110,7 +114,7 @@ constexpr const char* kPortItems[] = {"COM1", "COM2",  "COM3",  "COM4",  "COM5",
 constexpr const char* kBaudItems[] = {"9600", "14400", "19200", "38400", "57600", "115200"};
 constexpr const char* kParityItems[] = {"无+2停止位", "奇+1停止位", "偶+1停止位"};
 
-const DialogTemplate kMainDialog{texts::AppName, 403, 335, kMainControls};
+const DialogTemplate kMainDialog{texts::AppName, 403, 345, kMainControls};
 const DialogTemplate kAboutDialog{"关于 KORVELT_Demo", 235, 55, kAboutControls};
 
 }  // namespace
