@@ -1,8 +1,8 @@
 // What the master makes of the bytes that came back for a request: where
 // the answer lies among them, and what it says. Pure functions over byte
-// buffers: the reader thread asks whether an answer is complete, the
-// transaction asks what result and what data it gives, and the fuzz
-// targets drive both with any bytes at all.
+// buffers: the waiting transaction asks whether an answer is complete and
+// what result and what data it gives, and the fuzz targets drive both with
+// any bytes at all.
 //
 // An answer is judged at the length its own header gives, so a stray byte
 // after it or noise before it does not lose it; it is taken only from the

@@ -1,6 +1,7 @@
 #include "link/ModbusMaster.h"
 
 #include <poll.h>
+#include <sys/epoll.h>
 #include <sys/eventfd.h>
 
 #include <algorithm>
@@ -31,44 +32,14 @@ void CopyEcho(const Frame& answer, uint16_t* first, uint16_t* second) {
   if (second != nullptr) *second = Word(&answer.bytes[4]);
 }
 
+// What is left until `deadline`, for ppoll(); zero once it has passed.
+timespec TimeLeft(std::chrono::steady_clock::time_point deadline) {
+  const auto left = std::chrono::duration_cast<std::chrono::nanoseconds>(deadline - std::chrono::steady_clock::now());
+  if (left.count() <= 0) return {0, 0};
+  return {static_cast<time_t>(left.count() / 1'000'000'000), static_cast<long>(left.count() % 1'000'000'000)};
+}
+
 }  // namespace
-
-// ---------------------------------------------------------------- FrameEvent
-
-void ModbusMaster::FrameEvent::Reset() {
-  std::lock_guard lock(mutex_);
-  signalled_ = false;
-}
-
-void ModbusMaster::FrameEvent::Signal() {
-  {
-    std::lock_guard lock(mutex_);
-    signalled_ = true;
-  }
-  cv_.notify_all();
-}
-
-void ModbusMaster::FrameEvent::End() {
-  {
-    std::lock_guard lock(mutex_);
-    ended_ = true;
-  }
-  cv_.notify_all();
-}
-
-void ModbusMaster::FrameEvent::Rearm() {
-  std::lock_guard lock(mutex_);
-  signalled_ = false;
-  ended_ = false;
-}
-
-bool ModbusMaster::FrameEvent::WaitUntil(Clock::time_point deadline) {
-  std::unique_lock lock(mutex_);
-  cv_.wait_until(lock, deadline, [this] { return signalled_ || ended_; });
-  const bool got = signalled_ && !ended_;
-  signalled_ = false;  // auto-reset
-  return got;
-}
 
 // ------------------------------------------------------------- port control
 
@@ -99,8 +70,14 @@ int ModbusMaster::OpenWithMode(unsigned portNumber, const char* mode) {
   port_.PurgeInput();
 
   wakeFd_.Reset(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
-  if (!wakeFd_.Valid()) {
+  readerSet_.Reset(epoll_create1(EPOLL_CLOEXEC));
+  epoll_event wake{EPOLLIN, {.fd = wakeFd_.Get()}};
+  epoll_event input{EPOLLIN, {.fd = port_.Descriptor()}};
+  if (!wakeFd_.Valid() || !readerSet_.Valid() || epoll_ctl(readerSet_.Get(), EPOLL_CTL_ADD, wakeFd_.Get(), &wake) != 0 ||
+      epoll_ctl(readerSet_.Get(), EPOLL_CTL_ADD, port_.Descriptor(), &input) != 0) {
     const OpenFailure failure{OpenFailureKind::SystemError, port_.DevicePath(), portNumber, 0, errno};
+    readerSet_.Reset();
+    wakeFd_.Reset();
     port_.Close();
     return RefuseOpen(failure);
   }
@@ -109,7 +86,10 @@ int ModbusMaster::OpenWithMode(unsigned portNumber, const char* mode) {
   portLost_ = false;
   lineEchoes_ = false;
   quietGapMicros_ = QuietGap(settings).count();
-  frameEvent_.Rearm();
+  {
+    std::lock_guard lock(bufferMutex_);
+    transactionReads_ = false;
+  }
   {
     std::lock_guard lock(statisticsMutex_);
     statistics_ = {};
@@ -118,6 +98,7 @@ int ModbusMaster::OpenWithMode(unsigned portNumber, const char* mode) {
   try {
     reader_ = std::thread(&ModbusMaster::CHILD_ReaderLoop, this);
   } catch (const std::system_error& error) {
+    readerSet_.Reset();
     wakeFd_.Reset();
     const OpenFailure failure{OpenFailureKind::SystemError, port_.DevicePath(), portNumber, 0, error.code().value()};
     port_.Close();
@@ -134,18 +115,25 @@ int ModbusMaster::RefuseOpen(const OpenFailure& failure) {
 }
 
 void ModbusMaster::ClosePort() {
+  {
+    std::lock_guard lock(portMutex_);
+    if (!port_.IsOpen()) return;
+    open_ = false;
+    stopReader_ = true;
+    // Ends the reader's sleep and a transaction's wait for its answer.
+    const uint64_t one = 1;
+    [[maybe_unused]] const ssize_t ignored = write(wakeFd_.Get(), &one, sizeof one);
+  }
+  // A transaction reads the port on its own thread: the descriptors stay
+  // until it has returned, which the wake-up makes at once.
+  std::lock_guard transaction(transactionLock_);
   std::lock_guard lock(portMutex_);
-  if (!port_.IsOpen()) return;
-  open_ = false;
-  stopReader_ = true;
-  const uint64_t one = 1;
-  [[maybe_unused]] const ssize_t ignored = write(wakeFd_.Get(), &one, sizeof one);
+  if (open_ || !port_.IsOpen()) return;  // another close ended it, or it was opened again since
   if (reader_.joinable()) reader_.join();
   port_.Close();
+  readerSet_.Reset();
   wakeFd_.Reset();
   portLost_ = false;
-  // A transaction still waiting for its answer gives up now.
-  frameEvent_.End();
 }
 
 bool ModbusMaster::IsOpen() const { return open_; }
@@ -165,28 +153,29 @@ OpenFailure ModbusMaster::LastOpenFailure() const {
 // ------------------------------------------------------------- reader thread
 
 void ModbusMaster::CHILD_ReaderLoop() {
-  pollfd fds[2] = {{port_.Descriptor(), POLLIN, 0}, {wakeFd_.Get(), POLLIN, 0}};
+  const int portFd = port_.Descriptor();
   bool lost = false;
   while (!stopReader_ && !lost) {
-    const int ready = poll(fds, 2, -1);
+    epoll_event events[2];
+    const int ready = epoll_wait(readerSet_.Get(), events, 2, -1);
     if (ready < 0) {
       lost = errno != EINTR;
       continue;
     }
-    if (fds[1].revents != 0) continue;  // ClosePort: the loop condition ends it
-    if (fds[0].revents & POLLIN) {
-      lost = !CHILD_TakeInput();
-    } else {
-      lost = (fds[0].revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+    for (int i = 0; i < ready && !lost; ++i) {
+      if (events[i].data.fd != portFd) continue;  // ClosePort: the loop condition ends it
+      if (events[i].events & EPOLLIN) {
+        std::lock_guard lock(bufferMutex_);
+        lost = !transactionReads_ && !TakeInput();
+      } else {
+        lost = (events[i].events & (EPOLLHUP | EPOLLERR)) != 0;
+      }
     }
   }
-  if (lost) CHILD_ReportLost();
+  // Gone: a transaction finds out from portLost_, or from the port itself
+  // if it is waiting on it now.
+  if (lost) portLost_ = true;
   CHILD_WaitForStop();
-}
-
-void ModbusMaster::CHILD_ReportLost() {
-  portLost_ = true;
-  frameEvent_.End();
 }
 
 void ModbusMaster::CHILD_WaitForStop() {
@@ -196,7 +185,7 @@ void ModbusMaster::CHILD_WaitForStop() {
   }
 }
 
-bool ModbusMaster::CHILD_TakeInput() {
+bool ModbusMaster::TakeInput() {
   if (port_.TakeLineErrors() != 0) {
     // A damaged byte spoils the frame it belongs to: drop what is pending.
     port_.PurgeInput();
@@ -207,20 +196,14 @@ bool ModbusMaster::CHILD_TakeInput() {
   const ssize_t n = port_.Read(chunk, sizeof chunk);
   if (n < 0) return errno == EAGAIN || errno == EWOULDBLOCK;
   if (n == 0) return false;  // hung up
-
-  std::lock_guard lock(bufferMutex_);
   lastInput_ = Clock::now();
-  const size_t before = receiveCount_;
   receiveCount_ = AppendReceived(receive_, receiveCount_, chunk, static_cast<size_t>(n));
-  unjudged_ = unjudged_ || receiveCount_ != before;
-  // Judge only once the input has paused, and only what is new: a full
-  // buffer that a babbling line keeps topping up costs nothing more.
-  if (!unjudged_ || port_.QueuedInput() > 0) return true;
-  unjudged_ = false;
-  if (FindAnswer(lastRequest_, receive_, receiveCount_, lineEchoes_).state != AnswerSearch::State::Incomplete) {
-    frameEvent_.Signal();
-  }
   return true;
+}
+
+void ModbusMaster::ReaderWatchesPort(bool watch) {
+  epoll_event input{watch ? static_cast<uint32_t>(EPOLLIN) : 0u, {.fd = port_.Descriptor()}};
+  epoll_ctl(readerSet_.Get(), EPOLL_CTL_MOD, port_.Descriptor(), &input);
 }
 
 // -------------------------------------------------------------- transactions
@@ -272,8 +255,10 @@ void ModbusMaster::SettleLine() {
     const auto wakeAt = std::min(quietAt, limit);
     if (Clock::now() >= wakeAt) break;
     // Only time makes a line quiet; bytes that come meanwhile move quietAt
-    // on, and the loop looks again.
-    std::this_thread::sleep_until(wakeAt);
+    // on, and the loop looks again. A close ends the wait.
+    pollfd wake{wakeFd_.Get(), POLLIN, 0};
+    const timespec left = TimeLeft(wakeAt);
+    if (ppoll(&wake, 1, &left, nullptr) > 0) return;
   }
   {
     std::lock_guard lock(portMutex_);
@@ -286,31 +271,67 @@ void ModbusMaster::SettleLine() {
 ModbusResult ModbusMaster::Exchange(const Frame& request, Frame& answer) {
   if (portLost_) return ResultTimeout;
   if (lastFailed_) SettleLine();
+  if (!open_) return ResultTimeout;  // closed meanwhile: nothing goes out
+  // The transaction reads its answer itself: a hand-over from the reader
+  // would cost two thread wake-ups per answer. The reader is told to leave
+  // the input alone without being woken.
+  ReaderWatchesPort(false);
   {
-    // With the buffer, so that the reader cannot signal for bytes that
-    // belong to no request of this transaction.
     std::lock_guard lock(bufferMutex_);
-    frameEvent_.Reset();
+    transactionReads_ = true;
     receiveCount_ = 0;
     lastRequest_ = request;
   }
   sentAt_ = Clock::now();
   const auto deadline = sentAt_ + ResponseTimeout;
-  if (!SendRequest(request, deadline)) return ResultTimeout;
-  for (;;) {
-    const bool signalled = frameEvent_.WaitUntil(deadline);
+  const ModbusResult result = SendRequest(request, deadline) ? AwaitAnswer(request, answer, deadline) : ResultTimeout;
+  {
     std::lock_guard lock(bufferMutex_);
+    transactionReads_ = false;
+  }
+  // Late bytes are the reader's again; any already waiting wake it at once.
+  ReaderWatchesPort(true);
+  return result;
+}
+
+ModbusResult ModbusMaster::AwaitAnswer(const Frame& request, Frame& answer, Clock::time_point deadline) {
+  pollfd fds[2] = {{port_.Descriptor(), POLLIN, 0}, {wakeFd_.Get(), POLLIN, 0}};
+  bool unjudged = false;  // bytes taken since the answer was last looked for
+  for (;;) {
+    const timespec left = TimeLeft(deadline);
+    if (left.tv_sec == 0 && left.tv_nsec == 0) break;
+    const int ready = ppoll(fds, 2, &left, nullptr);
+    if (ready < 0 && errno != EINTR) break;
+    if (ready <= 0) continue;
+    if (fds[1].revents != 0) break;  // ClosePort
+    if ((fds[0].revents & POLLIN) == 0) {
+      if ((fds[0].revents & (POLLHUP | POLLERR | POLLNVAL)) == 0) continue;
+      portLost_ = true;
+      break;
+    }
+    std::lock_guard lock(bufferMutex_);
+    const size_t before = receiveCount_;
+    if (!TakeInput()) {
+      portLost_ = true;
+      break;
+    }
+    unjudged = unjudged || receiveCount_ != before;
+    // Judge only once the input has paused, and only what is new: a full
+    // buffer that a babbling line keeps topping up costs nothing more.
+    if (!unjudged || port_.QueuedInput() > 0) continue;
+    unjudged = false;
     const AnswerSearch search = FindAnswer(request, receive_, receiveCount_, lineEchoes_);
-    // An echo teaches as much when no driver answers it.
     if (search.echoSkipped) lineEchoes_ = true;
-    if (!signalled) return ResultTimeout;
     if (search.state == AnswerSearch::State::Incomplete) continue;
     if (search.state == AnswerSearch::State::Malformed) return ResultBadResponse;
     answer.length = search.length;
     std::memcpy(answer.bytes.data(), receive_ + search.offset, search.length);
-    break;
+    return JudgeAnswer(request, answer.bytes.data(), answer.length);
   }
-  return JudgeAnswer(request, answer.bytes.data(), answer.length);
+  // An echo teaches as much when no driver answers it.
+  std::lock_guard lock(bufferMutex_);
+  if (FindAnswer(request, receive_, receiveCount_, lineEchoes_).echoSkipped) lineEchoes_ = true;
+  return ResultTimeout;
 }
 
 ModbusResult ModbusMaster::ReadHoldingRegisters(uint8_t slave, uint16_t start, uint16_t count, void* dest,

@@ -1,5 +1,8 @@
 // The Modbus RTU master of the tool: owns the serial port and a reader
 // thread, and runs one synchronous request/response transaction at a time.
+// A transaction takes its answer from the port itself, on its caller's
+// thread; between transactions the reader takes whatever arrives, so that
+// late or unsolicited bytes stay visible until the next request.
 //
 // Every transaction returns a ModbusResult and leaves the caller's buffers
 // and out-parameters untouched unless it succeeds. The last request and the
@@ -9,7 +12,6 @@
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -37,7 +39,8 @@ class ModbusMaster {
   // As OpenPort with a ready mode string such as "9600,n,8,2". 1 or 0.
   int OpenWithMode(unsigned portNumber, const char* mode);
   // Stops the reader and closes the port; a transaction that is waiting ends
-  // with ResultTimeout. Does nothing on a closed port.
+  // at once with ResultTimeout, and the close waits for it to return. Does
+  // nothing on a closed port.
   void ClosePort();
   bool IsOpen() const;
   // True from the moment the reader finds the open port gone (adapter
@@ -81,31 +84,21 @@ class ModbusMaster {
  private:
   using Clock = std::chrono::steady_clock;
 
-  // Auto-reset event raised by the reader when an answer is in. End() wakes
-  // a waiting transaction for good when the port closes or goes away; only
-  // Rearm() at the next open undoes it.
-  class FrameEvent {
-   public:
-    void Reset();
-    void Signal();
-    void End();
-    void Rearm();
-    // True when signalled before the deadline (and not ended).
-    bool WaitUntil(Clock::time_point deadline);
-
-   private:
-    std::mutex mutex_;
-    std::condition_variable cv_;
-    bool signalled_ = false;
-    bool ended_ = false;
-  };
-
   // One transaction under the lock: on success `answer` holds the answer
   // frame alone, without echo or noise around it.
   ModbusResult Transact(const Frame& request, Frame& answer);
-  // Settles the line if need be, sends, waits for the reader's word and
-  // judges what came.
+  // Settles the line if need be, takes the port's input from the reader,
+  // sends, waits for the answer and judges it, and hands the input back.
   ModbusResult Exchange(const Frame& request, Frame& answer);
+  // Reads the port until an answer to `request` is in (its result), the
+  // deadline passes, the port closes or goes away (ResultTimeout).
+  ModbusResult AwaitAnswer(const Frame& request, Frame& answer, Clock::time_point deadline);
+  // Whether the reader wakes for the port's input; it always wakes for the
+  // close. Changing it does not wake the reader.
+  void ReaderWatchesPort(bool watch);
+  // Under bufferMutex_: appends what the port holds (up to the buffer's
+  // bound). False when the port has gone away.
+  bool TakeInput();
   // After a failed exchange: waits until the line has been quiet for a
   // quiet gap (at most MaxQuietWait) and drops what came meanwhile, so that
   // a late answer is not taken for the next one.
@@ -116,11 +109,6 @@ class ModbusMaster {
 
   // Reader thread. CHILD_ functions run only on it.
   void CHILD_ReaderLoop();
-  // Takes what the port holds, appends it and judges the frame. False when
-  // the port has gone away.
-  bool CHILD_TakeInput();
-  // The port went away: wake a waiting transaction and say so.
-  void CHILD_ReportLost();
   // After the port went away: sleep in poll() on the wake-up descriptor
   // until ClosePort asks the reader to end.
   void CHILD_WaitForStop();
@@ -130,7 +118,12 @@ class ModbusMaster {
   std::atomic<bool> open_{false};
   OpenFailure lastOpenFailure_;  // under portMutex_
   std::thread reader_;
-  UniqueFd wakeFd_;  // eventfd that ClosePort signals to end the reader
+  // eventfd that ClosePort signals, never cleared: it ends the reader and a
+  // transaction's wait.
+  UniqueFd wakeFd_;
+  // The reader's epoll set: the wake-up descriptor, and the port while no
+  // transaction takes its input.
+  UniqueFd readerSet_;
   std::atomic<bool> stopReader_{false};
   // Set by the reader when the line reported errors, taken by the next
   // transaction, which then discards the transmit side.
@@ -143,7 +136,6 @@ class ModbusMaster {
   std::atomic<int64_t> quietGapMicros_{0};
 
   std::mutex transactionLock_;
-  FrameEvent frameEvent_;
   // Under transactionLock_: the last exchange failed (time-out, bad answer)
   // at failedAt_, so the line may still carry its answer.
   bool lastFailed_ = false;
@@ -157,13 +149,14 @@ class ModbusMaster {
   LinkStatistics statistics_;
   std::atomic<uint64_t> statisticsSession_{0};  // written under statisticsMutex_
 
-  // Traffic buffers, written by the reader and by the transaction start,
-  // copied by the display; all under bufferMutex_. The reader judges what it
-  // received against lastRequest_.
+  // Traffic buffers, written by the reader between transactions and by the
+  // transaction during one, copied by the display; all under bufferMutex_.
   mutable std::mutex bufferMutex_;
   uint8_t receive_[MaxFrameLength] = {};
   size_t receiveCount_ = 0;
   Frame lastRequest_;
-  Clock::time_point lastInput_;  // when the reader last took bytes
-  bool unjudged_ = false;        // bytes taken since the reader last judged
+  Clock::time_point lastInput_;  // when bytes were last taken from the port
+  // A transaction reads the port itself; the reader, should it have woken
+  // for the port just before, leaves the input alone.
+  bool transactionReads_ = false;
 };

@@ -150,7 +150,7 @@ bool SerialPort::OpenDevice(const std::string& path) {
   fd_ = fd;
   devicePath_ = path;
   lastFailure_ = {};
-  ReadErrorCounts(lastErrors_);
+  keepsErrorCounts_ = ReadErrorCounts(lastErrors_) || (errno != ENOTTY && errno != EINVAL);
   return true;
 }
 
@@ -167,6 +167,7 @@ void SerialPort::Close() {
   fd_ = -1;
   devicePath_.clear();
   lastErrors_ = {};
+  keepsErrorCounts_ = false;
 }
 
 bool SerialPort::Configure(const LineSettings& settings) {
@@ -226,7 +227,7 @@ bool SerialPort::ReadErrorCounts(LineErrorCounts& counts) const {
 
 unsigned SerialPort::TakeLineErrors() {
   LineErrorCounts now;
-  if (!ReadErrorCounts(now)) return 0;
+  if (!keepsErrorCounts_ || !ReadErrorCounts(now)) return 0;
   const auto grown = [](int after, int before) { return after > before ? static_cast<unsigned>(after - before) : 0u; };
   const unsigned errors = grown(now.frame, lastErrors_.frame) + grown(now.parity, lastErrors_.parity) +
                           grown(now.overrun, lastErrors_.overrun) + grown(now.brk, lastErrors_.brk) +

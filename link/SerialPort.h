@@ -2,8 +2,9 @@
 // raw 8-bit line settings from a mode string, RTS, purges, queue and
 // line-error counts, non-blocking reads and writes.
 //
-// The class takes no lock of its own: the link that owns it stops its reader
-// before Close() and serialises writes with Close() itself.
+// The class takes no lock of its own: the link that owns it waits for its
+// transaction and stops its reader before Close(), and serialises writes
+// with Close() itself.
 #pragma once
 
 #include <cstddef>
@@ -67,7 +68,8 @@ class SerialPort {
   // Bytes waiting in the input queue; -1 when the device cannot tell.
   int QueuedInput() const;
   // Frame, parity, overrun and break errors counted by the driver since the
-  // previous call; 0 where the device keeps no such counters.
+  // previous call; 0 where the device keeps no such counters (asked once, at
+  // open: a pseudo-terminal and some adapters keep none).
   unsigned TakeLineErrors();
 
   // Non-blocking; return what read(2)/write(2) return.
@@ -92,5 +94,6 @@ class SerialPort {
   unsigned portNumber_ = 0;
   std::string devicePath_;
   LineErrorCounts lastErrors_;
+  bool keepsErrorCounts_ = false;
   OpenFailure lastFailure_;
 };
