@@ -4,7 +4,6 @@
 // what the first status read after a time-out costs against the others
 // (the link waits for the line to fall quiet then), and the CPU that an
 // open, idle port costs. Not a test: it prints figures.
-#include <time.h>
 
 #include <algorithm>
 #include <chrono>
@@ -14,22 +13,15 @@
 #include <thread>
 #include <vector>
 
+#include "BenchFigures.h"
 #include "driver/DriverLink.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-double CpuSeconds() {
-  timespec t{};
-  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
-}
-
-double Median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  return values[values.size() / 2];
-}
+using bench::CpuSeconds;
+using bench::Median;
 
 double MicrosOf(const std::function<ModbusResult()>& transaction, ModbusResult& result) {
   const auto t0 = Clock::now();
@@ -76,7 +68,7 @@ bool Measure(const char* name, int rounds, const std::function<ModbusResult()>& 
   }
   const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
   std::sort(micros.begin(), micros.end());
-  const auto at = [&](double q) { return micros[std::min(micros.size() - 1, static_cast<size_t>(q * micros.size()))]; };
+  const auto at = [&](double q) { return bench::At(micros, q); };
   std::printf("%-28s %7d rounds  %9.0f transactions/s  median %7.1f us  p99 %7.1f us  max %8.1f us\n", name, rounds,
               rounds / seconds, at(0.5), at(0.99), micros.back());
   return true;

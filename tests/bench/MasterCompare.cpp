@@ -7,8 +7,6 @@
 // Per run and as the median of the runs: transactions per second, median
 // and 99th-percentile round trip, CPU of the process per transaction, and
 // the ratio of ours to libmodbus's throughput. Not a test: it prints figures.
-#include <time.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -18,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchFigures.h"
 #include "driver/DriverLink.h"
 #include "link/PortNames.h"
 
@@ -36,21 +35,9 @@ constexpr int StatusStart = 0x0020;
 constexpr int StatusCount = 22;
 constexpr int WarmUpRounds = 20;  // per block, not measured
 
-double CpuSeconds() {
-  timespec t{};
-  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
-}
-
-double Median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  return values.empty() ? 0.0 : values[values.size() / 2];
-}
-
-double At(const std::vector<double>& sorted, double q) {
-  if (sorted.empty()) return 0.0;
-  return sorted[std::min(sorted.size() - 1, static_cast<size_t>(q * static_cast<double>(sorted.size())))];
-}
+using bench::At;
+using bench::CpuSeconds;
+using bench::Median;
 
 // One master as the benchmark drives it: it holds the port from Open to
 // Close, and Read is one status read.

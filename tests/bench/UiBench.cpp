@@ -17,6 +17,7 @@
 #include <memory>
 #include <vector>
 
+#include "BenchFigures.h"
 #include "PtyPair.h"
 #include "sim/SimulatedDriver.h"
 #include "sim/SlaveServer.h"
@@ -48,10 +49,7 @@ bool Click(CMainDlg& dlg, int controlId) {
   return true;
 }
 
-double At(const std::vector<double>& sorted, double q) {
-  if (sorted.empty()) return 0;
-  return sorted[std::min(sorted.size() - 1, static_cast<size_t>(q * static_cast<double>(sorted.size())))];
-}
+using bench::At;
 
 bool Measure(const Behaviour& behaviour, sim::SimulatedDriver& driver, int seconds) {
   driver.SetFault(behaviour.fault);
