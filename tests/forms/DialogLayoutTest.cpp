@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <set>
 #include <string>
 
@@ -63,6 +64,18 @@ TEST(DialogLayout, ControlsSitInTheirGroupBoxes) {
     }
   }
   EXPECT_EQ(checked, 11 + 2 + 7 + 17 + 1 + 2);
+
+  // The statistics line lies under both lower boxes, as wide as the two.
+  const ControlTemplate* line = nullptr;
+  for (const ControlTemplate& control : main.controls) {
+    if (control.id == ids::StatisticsLine) line = &control;
+  }
+  ASSERT_NE(line, nullptr);
+  const UnitRect traffic = Find(main, "通讯数据")->rect;
+  const UnitRect status = Find(main, "实时状态")->rect;
+  EXPECT_GE(line->rect.y, std::max(traffic.y + traffic.height, status.y + status.height));
+  EXPECT_GE(line->rect.x, traffic.x);
+  EXPECT_EQ(line->rect.x + line->rect.width, status.x + status.width);
 }
 
 TEST(DialogUnits, ConvertWithTheFontsAverageWidthAndHeight) {
