@@ -30,8 +30,7 @@ bool FieldForm::Bind(const ControlMap& controls) {
         all &= exchange_->BindCheck(field.id, value.index);
         break;
       case FieldKind::Radio: {
-        std::vector<int> ids;
-        for (const forms::ListItem& button : field.items) ids.push_back(button.id);
+        const std::vector<int> ids(field.buttons.begin(), field.buttons.end());
         all &= exchange_->BindRadio(ids, value.index);
         break;
       }
@@ -69,5 +68,5 @@ void FieldForm::Take() {
 QWidget* FieldForm::Control(size_t field) const {
   if (controls_ == nullptr || field >= fields_.size()) return nullptr;
   const forms::FieldSpec& spec = fields_[field];
-  return controls_->Get(spec.kind == FieldKind::Radio && !spec.items.empty() ? spec.items.front().id : spec.id);
+  return controls_->Get(spec.kind == FieldKind::Radio && !spec.buttons.empty() ? spec.buttons.front() : spec.id);
 }

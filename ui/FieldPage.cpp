@@ -26,7 +26,7 @@ void CFieldPage::ShowResult(ModbusResult result) { ShowText(ResultText(result));
 
 void CFieldPage::ShowText(const std::string& text) { ui::ShowMessage(this, text); }
 
-void CFieldPage::Refuse(const FieldForm& form, const forms::FieldError& error) {
+void CFieldPage::Refuse(const FieldForm& form, const fields::FieldError& error) {
   ShowText(error.message);
   if (QWidget* control = form.Control(error.field)) control->setFocus();
 }

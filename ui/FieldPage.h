@@ -14,7 +14,7 @@
 #include "ui/ControlMap.h"
 #include "ui/FieldForm.h"
 #include "ui/TabPage.h"
-#include "ui/forms/FieldCodec.h"
+#include "fields/FieldCodec.h"
 
 class CFieldPage : public CTabPage {
  public:
@@ -85,7 +85,7 @@ class CFieldPage : public CTabPage {
   template <class Block>
   void ShowRecord(BlockForm<Block>& block, const Block& record, std::span<const forms::FieldSpec> fields = {}) {
     block.lastRead = record;
-    block.form.SetValues(forms::ToTexts(fields.empty() ? block.form.Fields() : fields, record));
+    block.form.SetValues(fields::ToTexts(fields.empty() ? block.form.Fields() : fields, record));
     block.form.Show();
     EnableControl(block.configureId, true);
   }
@@ -99,8 +99,8 @@ class CFieldPage : public CTabPage {
   void ConfigureBlock(BlockForm<Block>& block, ModbusResult (DriverLink::*write)(uint8_t, Block),
                       std::span<const forms::FieldSpec> fields = {}) {
     block.form.Take();
-    const forms::FormResult<Block> taken =
-        forms::FromTexts(fields.empty() ? block.form.Fields() : fields, block.form.Values(), block.lastRead);
+    const fields::FormResult<Block> taken =
+        fields::FromTexts(fields.empty() ? block.form.Fields() : fields, block.form.Values(), block.lastRead);
     if (taken.error) {
       Refuse(block.form, *taken.error);
       return;
@@ -117,7 +117,7 @@ class CFieldPage : public CTabPage {
   void ShowResult(ModbusResult result);
   void ShowText(const std::string& text);
   // The refusal's message; the focus goes to the field's control.
-  void Refuse(const FieldForm& form, const forms::FieldError& error);
+  void Refuse(const FieldForm& form, const fields::FieldError& error);
 
   DriverLink* Link() const { return Context().link; }
   uint8_t Address() const { return Context().address != nullptr ? *Context().address : 0; }

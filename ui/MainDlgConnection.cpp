@@ -10,11 +10,11 @@
 #include "ui/MainDlg.h"
 #include "ui/MessageBox.h"
 #include "ui/Text.h"
-#include "ui/forms/CFormat.h"
+#include "fields/CFormat.h"
 #include "ui/forms/ConnectionPanel.h"
 #include "ui/forms/ControlIds.h"
 #include "ui/forms/DialogLayout.h"
-#include "ui/forms/OpenFailureText.h"
+#include "fields/OpenFailureText.h"
 
 void CMainDlg::UpdateAddress() {
   UpdateData(true);
@@ -46,7 +46,7 @@ void CMainDlg::OnOpenPort() {
     }
   } else {
     // Looked up now, while the cause (a holder, a missing adapter) is still there.
-    ui::ShowMessage(this, forms::OpenFailureMessage(DiagnoseOpenFailure(m_link.LastOpenFailure())));
+    ui::ShowMessage(this, fields::OpenFailureMessage(DiagnoseOpenFailure(m_link.LastOpenFailure())));
   }
 }
 
@@ -63,7 +63,7 @@ void CMainDlg::ClosePortAndButton() {
 void CMainDlg::OnPortLost() {
   const std::string device = m_link.DevicePath();
   ClosePortAndButton();
-  ui::ShowMessage(this, forms::CFormat(forms::texts::PortLost, device.c_str()));
+  ui::ShowMessage(this, fields::CFormat(forms::texts::PortLost, device.c_str()));
 }
 
 // The item texts stay "COM1".."COM15"; the tooltips tell which device each

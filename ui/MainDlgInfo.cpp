@@ -1,7 +1,7 @@
 // Device information and identification, read on demand.
 #include "ui/MainDlg.h"
 #include "ui/MessageBox.h"
-#include "ui/forms/DeviceInfoTexts.h"
+#include "ui/forms/BoxTexts.h"
 
 void CMainDlg::OnReadInfo() {
   DeviceInfoBlock info{};

@@ -6,8 +6,8 @@
 #include "ui/MainDlg.h"
 #include "ui/Text.h"
 #include "ui/forms/ControlIds.h"
-#include "ui/forms/HexText.h"
-#include "ui/forms/StatusTexts.h"
+#include "fields/HexText.h"
+#include "ui/forms/BoxTexts.h"
 
 namespace {
 
@@ -31,9 +31,9 @@ void CMainDlg::OnAutoUpdate() {
 
 void CMainDlg::OnTimer() {
   if (m_link.PortLost()) OnPortLost();
-  SetIfChanged(m_controls.As<QLineEdit>(forms::ids::SentFrame), forms::FormatHexBytes(m_link.LastSentFrame()));
+  SetIfChanged(m_controls.As<QLineEdit>(forms::ids::SentFrame), fields::FormatHexBytes(m_link.LastSentFrame()));
   SetIfChanged(m_controls.As<QLineEdit>(forms::ids::ReceivedFrame),
-               forms::FormatHexBytes(m_link.LastReceivedFrame()));
+               fields::FormatHexBytes(m_link.LastReceivedFrame()));
   ShowStatistics();
   if (m_autoUpdate == 0 || !m_link.IsOpen()) return;
   StartStatusPoll();

@@ -28,7 +28,7 @@ bool CMotorControlPage::OnInitDialog() {
   Build(mc::Groups(), {mc::Ramps(), mc::Entries(), mc::Controls()});
   Bind(m_ramps);
   BindTable(m_entries, 0);
-  m_ramps.form.SetValues(forms::ToTexts(mc::Ramps(), mc::InitialRamps));
+  m_ramps.form.SetValues(fields::ToTexts(mc::Ramps(), mc::InitialRamps));
   m_ramps.form.Show();
   m_entries.SetValues(mc::InitialEntries());
   m_entries.Show();

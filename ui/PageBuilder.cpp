@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "ui/Text.h"
-#include "ui/forms/FieldCodec.h"
+#include "fields/FieldCodec.h"
 
 namespace {
 
@@ -40,7 +40,7 @@ constexpr int ButtonPadding = 20;
 void SizeToText(const FieldSpec& field, QWidget* control) {
   const QFontMetrics metrics = control->fontMetrics();
   if (field.kind == FieldKind::Edit || field.kind == FieldKind::ReadOnlyEdit) {
-    const int widest = static_cast<int>(forms::WidestText(field));
+    const int widest = static_cast<int>(fields::WidestText(field));
     const int chars = std::max(field.maxChars > 0 ? field.maxChars : widest > 0 ? widest : 10, 6);
     control->setMinimumWidth(metrics.horizontalAdvance(QLatin1Char('0')) * (chars + 1));
   } else if (field.kind == FieldKind::Button) {
@@ -73,10 +73,10 @@ QWidget* MakeControl(const FieldSpec& field, std::vector<std::pair<int, QWidget*
       auto* box = new QWidget;
       auto* row = new QHBoxLayout(box);
       row->setContentsMargins(0, 0, 0, 0);
-      for (const forms::ListItem& item : field.items) {
-        auto* button = new QRadioButton(Q(item.text));
+      for (size_t i = 0; i < field.items.size() && i < field.buttons.size(); ++i) {
+        auto* button = new QRadioButton(Q(field.items[i].text));
         row->addWidget(button);
-        radios.emplace_back(item.id, button);
+        radios.emplace_back(field.buttons[i], button);
       }
       row->addStretch();
       return box;

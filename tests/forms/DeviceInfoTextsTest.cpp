@@ -1,4 +1,4 @@
-#include "ui/forms/DeviceInfoTexts.h"
+#include "ui/forms/BoxTexts.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The conversions every page shares: a record shown as texts and taken back
 // gives the same words; entries are read exactly, rounded, and refused with
 // the field's message when they do not fit.
-#include "ui/forms/FieldCodec.h"
+#include "fields/FieldCodec.h"
 
 #include <gtest/gtest.h>
 
@@ -10,11 +10,12 @@
 #include <cstring>
 #include <random>
 
-#include "ui/forms/NumberText.h"
+#include "fields/NumberText.h"
+#include "ui/forms/Fields.h"
 
 namespace {
 
-using namespace forms;
+using namespace fields;
 
 struct Record {
   uint16_t plain;
@@ -30,19 +31,19 @@ struct Record {
 
 constexpr ListItem kModes[] = {{"A", 0}, {"B", 1}, {"C", 2}};
 constexpr ListItem kBauds[] = {{"9600", 9600}, {"115200", 115200}};
-constexpr ListItem kButtons[] = {{"off", 0, 501}, {"on", 1, 502}};
+constexpr ListItem kButtons[] = {{"off", 0}, {"on", 1}};
 
-constexpr FieldSpec Plain(uint8_t decimals) {
-  return Field::Edit(101, "额定电流:", KV_RECORD(Record, plain)).Decimals(decimals);
+constexpr ParamSpec Plain(uint8_t decimals) {
+  return Param::Number("额定电流:", KV_RECORD(Record, plain)).Decimals(decimals);
 }
-constexpr FieldSpec kOffset = Field::Edit(102, "模拟信号调整:", KV_RECORD(Record, offset)).Decimals(3);
-constexpr FieldSpec kStroke = Field::Edit(103, "总行程:", KV_RECORD(Record, stroke));
-constexpr FieldSpec kBaud = Field::List(104, "串口波特率:", kBauds, KV_RECORD_SPLIT(Record, baudHigh)).UnknownAsItem();
-constexpr FieldSpec kGain = Field::Edit(105, "Kp:", KV_RECORD(Record, gain)).Named("速度PID参数 Kp");
-constexpr FieldSpec kFlag = Field::Check(106, "禁用报警", KV_RECORD(Record, flags));
-constexpr FieldSpec kMode = Field::List(107, "复位方式:", kModes, KV_RECORD(Record, mode));
-constexpr FieldSpec kBitRadio = Field::Radio("稳速控制算法:", kButtons, KV_RECORD(Record, flags)).Bit0();
-constexpr FieldSpec kRamp = Field::Edit(108, "加速加速度:", KV_RECORD(Record, plain)).Decimals(1).ClampHigh();
+constexpr ParamSpec kOffset = Param::Number("模拟信号调整:", KV_RECORD(Record, offset)).Decimals(3);
+constexpr ParamSpec kStroke = Param::Number("总行程:", KV_RECORD(Record, stroke));
+constexpr ParamSpec kBaud = Param::Choice("串口波特率:", kBauds, KV_RECORD_SPLIT(Record, baudHigh, "baud")).UnknownAsItem();
+constexpr ParamSpec kGain = Param::Number("Kp:", KV_RECORD(Record, gain)).Named("速度PID参数 Kp");
+constexpr ParamSpec kFlag = Param::Flag("禁用报警", KV_RECORD(Record, flags));
+constexpr ParamSpec kMode = Param::Choice("复位方式:", kModes, KV_RECORD(Record, mode));
+constexpr ParamSpec kBitRadio = Param::Choice("稳速控制算法:", kButtons, KV_RECORD(Record, flags)).Bit0();
+constexpr ParamSpec kRamp = Param::Number("加速加速度:", KV_RECORD(Record, plain)).Decimals(1).ClampHigh();
 
 FieldValue Typed(const char* text) {
   FieldValue value;
@@ -55,20 +56,20 @@ const uint8_t* Bytes(const Record& record) { return reinterpret_cast<const uint8
 // The slot's bits after showing `raw` and taking the value back. An edit's
 // text is taken on a record that held something else, so the text alone
 // must carry the value; a choice may keep what was read.
-uint32_t RoundTrip(const FieldSpec& field, uint32_t raw) {
+uint32_t RoundTrip(const ParamSpec& field, uint32_t raw) {
   Record shown{};
   StoreSlot(field, raw, reinterpret_cast<uint8_t*>(&shown));
   const FieldValue value = FormatField(field, Bytes(shown));
   Record base = shown;
-  if (field.kind == FieldKind::Edit) StoreSlot(field, ~raw, reinterpret_cast<uint8_t*>(&base));
+  if (field.value == ValueKind::Number) StoreSlot(field, ~raw, reinterpret_cast<uint8_t*>(&base));
   const std::string refusal = ParseField(field, value, reinterpret_cast<uint8_t*>(&base));
   EXPECT_EQ(refusal, "") << "raw " << raw << " text " << value.text;
   return LoadSlot(field, Bytes(base));
 }
 
 TEST(FieldCodec, EverySixteenBitValueSurvivesDisplayAndEntry) {
-  const FieldSpec fields[] = {Plain(0), Plain(1), Plain(2), Plain(3), kOffset, kFlag, kMode, kBitRadio};
-  for (const FieldSpec& field : fields) {
+  const ParamSpec fields[] = {Plain(0), Plain(1), Plain(2), Plain(3), kOffset, kFlag, kMode, kBitRadio};
+  for (const ParamSpec& field : fields) {
     for (uint32_t raw = 0; raw <= 0xFFFF; ++raw) {
       ASSERT_EQ(RoundTrip(field, raw), raw) << field.label << " decimals " << int{field.decimals};
     }
@@ -99,7 +100,7 @@ TEST(FieldCodec, FloatBitPatternsSurviveBothFormats) {
     if (std::isfinite(std::bit_cast<float>(bits))) samples.push_back(bits);
   }
   for (FloatText text : {FloatText::Fixed, FloatText::General}) {
-    const FieldSpec gain = kGain.Float(text);
+    const ParamSpec gain = kGain.Float(text);
     for (uint32_t bits : samples) ASSERT_EQ(RoundTrip(gain, bits), bits) << std::hex << bits;
   }
 }
@@ -121,7 +122,7 @@ TEST(FieldCodec, FloatsKeepTheirFormatWhereItReadsBack) {
 TEST(FieldCodec, EntriesAreReadExactlyOrRefused) {
   constexpr uint32_t Refused = 0xDEADBEEF;
   struct Case {
-    FieldSpec field;
+    ParamSpec field;
     const char* text;
     uint32_t raw;
   } cases[] = {
@@ -163,7 +164,7 @@ TEST(FieldCodec, ChoicesKeepWhatTheyDoNotShow) {
   read.baudHigh = 0;   // 14400: not in the list
   read.baudLow = 14400;
   read.flags = 0xFFFE;  // bit 0 clear, others set
-  const FieldSpec fields[] = {kMode, kBaud, kFlag};
+  const ParamSpec fields[] = {kMode, kBaud, kFlag};
   FormValues values = ToTexts(fields, read);
   EXPECT_EQ(values[0].index, -1);
   EXPECT_EQ(values[1].index, 2);
@@ -185,7 +186,7 @@ TEST(FieldCodec, ChoicesKeepWhatTheyDoNotShow) {
 }
 
 TEST(FieldCodec, FirstBadFieldStopsTheForm) {
-  const FieldSpec fields[] = {Plain(2), kOffset, kStroke};
+  const ParamSpec fields[] = {Plain(2), kOffset, kStroke};
   const FormValues values = {Typed("1.00"), Typed("99"), Typed("x")};
   const FormResult<Record> result = FromTexts(fields, values, Record{});
   ASSERT_TRUE(result.error);
@@ -197,12 +198,18 @@ TEST(FieldCodec, BrokenTablesAreFound) {
   struct Small {
     uint16_t only;
   };
-  EXPECT_EQ(CheckFields(std::span<const FieldSpec>(&kMode, 1), sizeof(Record)), "");
-  EXPECT_NE(CheckFields(std::span<const FieldSpec>(&kStroke, 1), sizeof(Small)), "");
-  const FieldSpec noItems = Field::List(109, "x:", {}, KV_RECORD(Record, mode));
-  EXPECT_NE(CheckFields(std::span<const FieldSpec>(&noItems, 1), sizeof(Record)), "");
-  const FieldSpec noId = Field::Edit(0, "x:", KV_RECORD(Record, mode));
-  EXPECT_NE(CheckFields(std::span<const FieldSpec>(&noId, 1), sizeof(Record)), "");
+  EXPECT_EQ(CheckParam(kMode, sizeof(Record)), "");
+  EXPECT_NE(CheckParam(kStroke, sizeof(Small)), "");
+  EXPECT_NE(CheckParam(Param::Choice("x:", {}, KV_RECORD(Record, mode)), sizeof(Record)), "");
+  EXPECT_NE(CheckParam(Param::Number("x:", RecordSlot{Storage::U16, 0, nullptr}), sizeof(Record)), "");
+  // On a page: a control needs its id, a radio group a button per item.
+  const forms::FieldSpec placed[] = {forms::FieldSpec::Of(kMode, 107)};
+  EXPECT_EQ(forms::CheckFields(placed, sizeof(Record)), "");
+  const forms::FieldSpec noId[] = {forms::FieldSpec::Of(kMode, 0)};
+  EXPECT_NE(forms::CheckFields(noId, sizeof(Record)), "");
+  constexpr int oneButton[] = {501};
+  const forms::FieldSpec shortRadio[] = {forms::FieldSpec::Of(kBitRadio, 0).AsRadio(oneButton)};
+  EXPECT_NE(forms::CheckFields(shortRadio, sizeof(Record)), "");
 }
 
 }  // namespace

@@ -6,13 +6,14 @@
 #include <climits>
 #include <cstring>
 
-#include "ui/forms/FieldCodec.h"
+#include "fields/FieldCodec.h"
 #include "ui/forms/MotorControlForm.h"
 #include "ui/forms/MotorParamForm.h"
 
 namespace {
 
 using namespace forms;
+using namespace fields;
 namespace mc = forms::motorcontrol;
 namespace mp = forms::motorparam;
 
@@ -115,7 +116,7 @@ TEST(MotorForms, EntriesRoundClampOrAreRefusedByName) {
 
 TEST(MotorForms, PhaseOrderIsSixBytesOrNothing) {
   const uint16_t shown[3] = {0x1A2B, 0x3C4D, 0x5E6F};
-  EXPECT_EQ(mp::PhaseOrderText(shown), "1A 2B 3C 4D 5E 6F");
+  EXPECT_EQ(fields::PhaseOrderText(shown), "1A 2B 3C 4D 5E 6F");
 
   struct Case {
     const char* text;

@@ -1,7 +1,7 @@
 // The open-failure texts that no pseudo-terminal can provoke: a refused
 // rate, a group joined but not yet in effect, holders that cannot be seen
 // or are many, a machine without serial devices.
-#include "ui/forms/OpenFailureText.h"
+#include "fields/OpenFailureText.h"
 
 #include <gtest/gtest.h>
 
@@ -45,9 +45,9 @@ TEST(OpenFailureText, SecondLineNamesTheCause) {
                 "等 4 个进程。"},
            Case{none, "COM2 没有对应的设备：没有链接 /home/bench/.korvelt/ports/COM2，本机也没有串口设备。"},
        }) {
-    EXPECT_EQ(forms::OpenFailureMessage(c.diagnosis), std::string("打开串口失败\n") + c.cause);
+    EXPECT_EQ(fields::OpenFailureMessage(c.diagnosis), std::string("打开串口失败\n") + c.cause);
   }
-  EXPECT_EQ(forms::OpenFailureMessage(PortDiagnosis{}), "打开串口失败");
+  EXPECT_EQ(fields::OpenFailureMessage(PortDiagnosis{}), "打开串口失败");
 }
 
 }  // namespace

@@ -12,7 +12,8 @@
 #include <vector>
 
 #include "driver/RegisterMap.h"
-#include "ui/forms/FieldCodec.h"
+#include "fields/FieldCodec.h"
+#include "fields/ParamTables.h"
 #include "ui/forms/PidParamForm.h"
 #include "ui/forms/ReciprocateForm.h"
 #include "ui/forms/SystemParamForm.h"
@@ -20,6 +21,13 @@
 namespace {
 
 using namespace forms;
+using fields::CheckParams;
+using fields::FindParamBlock;
+using fields::ParamBlock;
+using fields::ParamBlocks;
+using fields::ParamSpec;
+using fields::FieldError;
+using fields::FormResult;
 
 struct Table {
   const char* name;
@@ -36,6 +44,27 @@ const Table kTables[] = {
     {"preset speeds 0.01", reciprocate::PresetSpeeds(1), sizeof(PresetSpeedBlock), {}},
     {"pid", pid::Gains(), sizeof(PidBlock), {}},
 };
+
+// The file and the command line know the blocks by these tables alone:
+// each fits its record and names every register by a key of its own.
+TEST(ParamBlocks, EachTableFitsItsRecordWithKeysOfItsOwn) {
+  std::set<std::string> blockKeys;
+  for (const ParamBlock& block : ParamBlocks()) {
+    EXPECT_TRUE(blockKeys.insert(block.key).second) << block.key;
+    EXPECT_EQ(FindParamBlock(block.key), &block);
+    const std::vector<uint8_t> record(block.spec->recordBytes, 0);
+    for (const uint8_t speedMode : {0, 1}) {
+      std::vector<uint8_t> withMode = record;
+      withMode[0] = speedMode;
+      const std::span<const ParamSpec> params = block.paramsFor(withMode.data());
+      EXPECT_EQ(CheckParams(params, block.spec->recordBytes), "") << block.key;
+      std::set<std::string> keys;
+      for (const ParamSpec& param : params) EXPECT_TRUE(keys.insert(param.Key()).second) << param.Key();
+    }
+  }
+  EXPECT_EQ(blockKeys.size(), 6u);
+  EXPECT_EQ(FindParamBlock("status"), nullptr);
+}
 
 TEST(PageTables, EveryRegisterHasOneFieldButTheReservedOnes) {
   for (const Table& table : kTables) {
@@ -71,8 +100,8 @@ TEST(PageTables, RecordsReadComeBackWordForWord) {
       for (const FieldSpec& field : table.fields) {
         if (field.kind == FieldKind::Edit) StoreSlot(field, ~LoadSlot(field, read.data()), taken.data());
       }
-      const FormValues shown = ToTexts(table.fields, std::span<const uint8_t>(read));
-      const std::optional<FieldError> error = FromTexts(table.fields, shown, std::span<uint8_t>(taken));
+      const FormValues shown = ToTextsAt(table.fields, read.data());
+      const std::optional<FieldError> error = FromTextsAt(table.fields, shown, taken.data());
       ASSERT_FALSE(error) << table.name << ": " << error->message;
       ASSERT_EQ(taken, read) << table.name << " round " << round;
     }

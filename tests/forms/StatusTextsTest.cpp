@@ -1,4 +1,4 @@
-#include "ui/forms/StatusTexts.h"
+#include "ui/forms/BoxTexts.h"
 
 #include <gtest/gtest.h>
 

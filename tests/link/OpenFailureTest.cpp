@@ -18,13 +18,13 @@
 #include "link/PortDiagnosis.h"
 #include "link/PortNames.h"
 #include "link/SerialPort.h"
-#include "ui/forms/OpenFailureText.h"
+#include "fields/OpenFailureText.h"
 
 namespace {
 
 using namespace std::chrono_literals;
 
-std::string Cause(const OpenFailure& failure) { return forms::OpenFailureCause(DiagnoseOpenFailure(failure)); }
+std::string Cause(const OpenFailure& failure) { return fields::OpenFailureCause(DiagnoseOpenFailure(failure)); }
 
 bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
@@ -152,7 +152,7 @@ TEST_F(OpenFailures, ABusyDeviceNamesTheProcessThatHoldsIt) {
   ASSERT_EQ(diagnosis.holders.size(), 1u) << "this process holds the line too, but is not another program";
   EXPECT_EQ(diagnosis.holders[0].pid, holder.Pid());
   EXPECT_EQ(diagnosis.holders[0].name, Holder::kName);
-  EXPECT_EQ(forms::OpenFailureCause(diagnosis),
+  EXPECT_EQ(fields::OpenFailureCause(diagnosis),
             pty.SlavePath() + " 正被其他程序占用：korvelt-holder（进程 " + std::to_string(holder.Pid()) + "）。");
 }
 

@@ -8,7 +8,7 @@
 
 #include "MainDlgFixture.h"
 #include "driver/RegisterMap.h"
-#include "ui/forms/StatusTexts.h"
+#include "ui/forms/BoxTexts.h"
 
 namespace {
 

@@ -132,7 +132,7 @@ TEST_P(LearningRunTest, EndsInItsOutcomeShownByTheWindow) {
   Press(id::Configure);
   EXPECT_EQ(texts.back(), "操作成功");
   const std::vector<uint16_t> words = Params();
-  EXPECT_EQ(forms::motorparam::PhaseOrderText(&words[13]), c.phaseOrder);
+  EXPECT_EQ(fields::PhaseOrderText(&words[13]), c.phaseOrder);
   EXPECT_EQ(words[21] & 1, c.learnState);
   ui::SetMessageBoxHandler(recorder);
 }

@@ -5,6 +5,7 @@
 
 #include <span>
 
+#include "fields/OpenFailureText.h"
 #include "ui/forms/DialogUnits.h"
 
 namespace forms {
@@ -47,7 +48,7 @@ namespace texts {
 constexpr const char* AppName = "KORVELT_Demo";
 constexpr const char* OpenPort = "打开串口";
 constexpr const char* ClosePort = "关闭串口";
-constexpr const char* OpenFailed = "打开串口失败";
+constexpr const char* OpenFailed = fields::OpenFailedText;
 constexpr const char* PortLost = "串口已断开: %s";  // the device
 constexpr const char* AboutItem = "关于 KORVELT_Demo(&A)...";
 constexpr const char* NoValue = "-";

@@ -1,15 +1,16 @@
-// A page as data: one entry per control that carries a value, saying where
-// the control sits, what kind it is, which member of which register record it
-// shows, with what unit, format and range. The window side builds and binds
-// the controls from these entries; FieldCodec turns a record into the texts
-// of the controls and the texts back into a record.
+// A page as data: one entry per control, saying where the control sits and
+// what kind it is, built on the parameter entry it shows (fields/), so the
+// meaning of a register is described once. The window side builds and binds
+// the controls from these entries; fields::FieldCodec turns a record into
+// the texts of the controls and the texts back into a record.
 //
 //   constexpr forms::FieldSpec kRampFields[] = {
-//       forms::Field::Edit(1054, "PWM上升缓冲:", KV_RECORD(RampBlock, pwmRise)).Decimals(1).Chars(5).Unit("秒"),
+//       forms::Put(fields::ramp::Params, "pwmRise", 1054).Chars(5).At(0, 0),
 //   };
 #pragma once
 
 #include <cstddef>
+#include <array>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -17,7 +18,20 @@
 #include <type_traits>
 #include <vector>
 
+#include "fields/Param.h"
+
 namespace forms {
+
+// The page side speaks the vocabulary of the parameter descriptions.
+using fields::CustomCodec;
+using fields::FieldValue;
+using fields::FloatText;
+using fields::FormValues;
+using fields::ListItem;
+using fields::ParamSpec;
+using fields::RecordSlot;
+using fields::Storage;
+using fields::ValueKind;
 
 enum class FieldKind : uint8_t {
   Edit,          // single-line edit
@@ -30,22 +44,6 @@ enum class FieldKind : uint8_t {
   Button,        // push button (label = its caption)
 };
 
-// How the value sits in the record.
-enum class Storage : uint8_t {
-  None,         // a control with no register behind it
-  U16,          // uint16_t
-  S16,          // int16_t (two's complement)
-  U32,          // uint32_t, already combined by the block operation
-  U32Split,     // two uint16_t members, high word first (the page combines them)
-  F32,          // float, already combined by the block operation
-  Custom,       // the field's own codec decides
-};
-
-enum class FloatText : uint8_t {
-  Fixed,    // "%f"
-  General,  // "%g"
-};
-
 // Where a control goes on its page: a group box of the page, a row of the
 // group's grid and a column pair (column 0 is the first label and control).
 // The control itself may span several grid columns.
@@ -55,55 +53,6 @@ struct Place {
   int column = 0;
   int span = 1;
 };
-
-// One item of a list or one button of a radio group, with the register value
-// it stands for. A radio button also has its control id.
-struct ListItem {
-  const char* text;
-  uint32_t value;
-  int id = 0;
-};
-
-// A field whose text is made and parsed by code of its own (the phase-order
-// bytes of the motor parameters). `record` is the start of the field's slot.
-struct CustomCodec {
-  std::string (*format)(const uint8_t* record);
-  // Empty when the text was taken into `record`, else the message that says
-  // what the field accepts (without the field's name).
-  std::string (*parse)(std::string_view text, uint8_t* record);
-};
-
-// Where a member sits in its record and how it is stored.
-struct RecordSlot {
-  Storage storage = Storage::None;
-  uint16_t offset = 0;
-};
-
-template <class T>
-constexpr RecordSlot SlotOf(size_t offset) {
-  if constexpr (std::is_same_v<T, uint16_t>) {
-    return {Storage::U16, static_cast<uint16_t>(offset)};
-  } else if constexpr (std::is_same_v<T, int16_t>) {
-    return {Storage::S16, static_cast<uint16_t>(offset)};
-  } else if constexpr (std::is_same_v<T, uint32_t>) {
-    return {Storage::U32, static_cast<uint16_t>(offset)};
-  } else if constexpr (std::is_same_v<T, float>) {
-    return {Storage::F32, static_cast<uint16_t>(offset)};
-  } else {
-    static_assert(std::is_same_v<T, uint16_t>, "a field is a 16-bit, 32-bit or float member");
-    return {};
-  }
-}
-
-// The slot of `member` in `Block`, with its storage from the member's type.
-#define KV_RECORD(Block, member) \
-  ::forms::SlotOf<std::remove_cv_t<decltype(Block::member)>>(offsetof(Block, member))
-// A 32-bit value kept as two 16-bit members, `high` first in the record.
-#define KV_RECORD_SPLIT(Block, high) \
-  ::forms::RecordSlot{::forms::Storage::U32Split, static_cast<uint16_t>(offsetof(Block, high))}
-// A field whose codec reads and writes the record from the start of `member`.
-#define KV_RECORD_CUSTOM(Block, member) \
-  ::forms::RecordSlot{::forms::Storage::Custom, static_cast<uint16_t>(offsetof(Block, member))}
 
 // A group box of a page and where it sits in the page's grid, or in the grid
 // of an earlier group (`parent`), so a group can hold columns of its own. A
@@ -117,51 +66,34 @@ struct GroupSpec {
   int parent = -1;  // index of the group it sits in; -1: the page
 };
 
-struct FieldSpec {
+// One control of a page: what it means (a parameter entry, or a value with
+// no register) and where it sits: its control id, its place and, for an
+// edit, how many characters the operator may type.
+struct FieldSpec : ParamSpec {
   FieldKind kind = FieldKind::Edit;
   int id = 0;                    // control id (Radio: 0, the buttons carry theirs)
-  const char* label = "";        // text beside the control, "" for none
-  const char* name = nullptr;    // names the field in messages; nullptr: the label without its colon
-  const char* unit = nullptr;    // text after the control
   Place place;
   int maxChars = 0;              // edits: characters the operator may type; 0 = no limit
-  RecordSlot slot;
-  uint8_t decimals = 0;          // integers: the register counts 10^-decimals
-  FloatText floatText = FloatText::General;
-  bool clampHigh = false;        // entries above the largest value become it instead of being refused
-  bool bit0 = false;             // Check, Radio, List: the value is bit 0; other bits are kept as read
-  bool unknownAsItem = false;    // List: a value read that no item has is shown as an extra item
-  std::span<const ListItem> items;
-  const CustomCodec* codec = nullptr;
+  std::span<const int> buttons;  // Radio: the control id of each item's button
 
-  static constexpr FieldSpec Edit(int id, const char* label, RecordSlot slot = {}) {
+  // The control for a parameter entry: an edit for a number, a list for a
+  // choice, a check box for a switch.
+  static constexpr FieldSpec Of(const ParamSpec& param, int id) {
     FieldSpec field;
-    field.kind = FieldKind::Edit;
+    static_cast<ParamSpec&>(field) = param;
     field.id = id;
-    field.label = label;
-    field.slot = slot;
-    return field;
-  }
-  static constexpr FieldSpec List(int id, const char* label, std::span<const ListItem> items, RecordSlot slot = {}) {
-    FieldSpec field = Edit(id, label, slot);
-    field.kind = FieldKind::List;
-    field.items = items;
-    return field;
-  }
-  // Check boxes carry their text themselves; their value is bit 0.
-  static constexpr FieldSpec Check(int id, const char* text, RecordSlot slot = {}) {
-    FieldSpec field = Edit(id, text, slot);
-    field.kind = FieldKind::Check;
-    field.bit0 = true;
-    return field;
-  }
-  static constexpr FieldSpec Radio(const char* label, std::span<const ListItem> buttons, RecordSlot slot = {}) {
-    FieldSpec field = Edit(0, label, slot);
-    field.kind = FieldKind::Radio;
-    field.items = buttons;
+    field.kind = param.value == ValueKind::Choice ? FieldKind::List
+                 : param.value == ValueKind::Flag ? FieldKind::Check
+                                                  : FieldKind::Edit;
     return field;
   }
 
+  // Controls with no register behind them.
+  static constexpr FieldSpec Edit(int id, const char* label) { return Of(ParamSpec::Number(label), id); }
+  static constexpr FieldSpec Radio(const char* label, std::span<const ListItem> items, std::span<const int> buttons) {
+    FieldSpec field = Of(ParamSpec::Choice(label, items), 0);
+    return field.AsRadio(buttons);
+  }
   static constexpr FieldSpec Slider(int id, const char* label) {
     FieldSpec field = Edit(id, label);
     field.kind = FieldKind::Slider;
@@ -192,44 +124,9 @@ struct FieldSpec {
     field.place.span = columns;
     return field;
   }
-  constexpr FieldSpec Decimals(uint8_t count) const {
-    FieldSpec field = *this;
-    field.decimals = count;
-    return field;
-  }
   constexpr FieldSpec Chars(int count) const {
     FieldSpec field = *this;
     field.maxChars = count;
-    return field;
-  }
-  constexpr FieldSpec Unit(const char* text) const {
-    FieldSpec field = *this;
-    field.unit = text;
-    return field;
-  }
-  constexpr FieldSpec Named(const char* text) const {
-    FieldSpec field = *this;
-    field.name = text;
-    return field;
-  }
-  constexpr FieldSpec Float(FloatText text) const {
-    FieldSpec field = *this;
-    field.floatText = text;
-    return field;
-  }
-  constexpr FieldSpec ClampHigh() const {
-    FieldSpec field = *this;
-    field.clampHigh = true;
-    return field;
-  }
-  constexpr FieldSpec Bit0() const {
-    FieldSpec field = *this;
-    field.bit0 = true;
-    return field;
-  }
-  constexpr FieldSpec UnknownAsItem() const {
-    FieldSpec field = *this;
-    field.unknownAsItem = true;
     return field;
   }
   constexpr FieldSpec ReadOnly() const {
@@ -237,26 +134,61 @@ struct FieldSpec {
     field.kind = FieldKind::ReadOnlyEdit;
     return field;
   }
-  constexpr FieldSpec WithCodec(const CustomCodec* custom) const {
+  // A choice shown as radio buttons, one per item.
+  constexpr FieldSpec AsRadio(std::span<const int> ids) const {
     FieldSpec field = *this;
-    field.codec = custom;
+    field.kind = FieldKind::Radio;
+    field.id = 0;
+    field.buttons = ids;
+    return field;
+  }
+  // The meaning of an entry with no register (the page's own entries).
+  constexpr FieldSpec Decimals(uint8_t count) const {
+    FieldSpec field = *this;
+    field.decimals = count;
+    return field;
+  }
+  constexpr FieldSpec Unit(const char* text) const {
+    FieldSpec field = *this;
+    field.unit = text;
     return field;
   }
 };
 
 using Field = FieldSpec;
 
-// The value of one control: the text of an edit, the index of a list (-1 for
-// none), the state of a check box (0/1) or the index of a radio group's
-// checked button (-1 for none). A list can carry one item beyond its table,
-// for a value read that none of its items has.
-struct FieldValue {
-  std::string text;
-  int index = -1;
-  std::string extraItem;
-};
+// The control of the entry with key `key` in `params`, for a page's table;
+// a key the table lacks does not compile.
+template <size_t N>
+constexpr FieldSpec Put(const ParamSpec (&params)[N], std::string_view key, int id) {
+  for (const ParamSpec& param : params) {
+    if (param.Key() != nullptr && key == param.Key()) return FieldSpec::Of(param, id);
+  }
+  throw "no entry with this key";
+}
+template <size_t N>
+constexpr FieldSpec Put(const std::array<ParamSpec, N>& params, std::string_view key, int id) {
+  for (const ParamSpec& param : params) {
+    if (param.Key() != nullptr && key == param.Key()) return FieldSpec::Of(param, id);
+  }
+  throw "no entry with this key";
+}
 
-// One value per entry of a field table, in table order.
-using FormValues = std::vector<FieldValue>;
+// Whether a page's table shows exactly the entries of `params`, in their
+// order: each register described once, and no entry left off the page.
+template <class Params, size_t N>
+constexpr bool ShowsAll(const Params& params, const FieldSpec (&fields)[N]) {
+  if (std::size(params) != N) return false;
+  for (size_t i = 0; i < N; ++i) {
+    if (std::string_view(params[i].Key()) != fields[i].Key()) return false;
+  }
+  return true;
+}
+
+// A description of the first entry that cannot work on a record of
+// `recordSize` bytes (its parameter entry cannot, a control without an id, a
+// radio group whose buttons and items differ, a register behind a control
+// that holds no value); empty when every entry can.
+std::string CheckFields(std::span<const FieldSpec> fields, size_t recordSize);
 
 }  // namespace forms

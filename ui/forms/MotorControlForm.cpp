@@ -3,11 +3,15 @@
 #include <algorithm>
 #include <climits>
 
-#include "ui/forms/FieldCodec.h"
-#include "ui/forms/NumberText.h"
+#include "fields/FieldCodec.h"
+#include "fields/NumberText.h"
+#include "fields/ParamTables.h"
 
 namespace forms::motorcontrol {
 namespace {
+
+using fields::FormatScaled;
+using fields::ParseScaled;
 
 constexpr int RampGroup = 0;
 constexpr int SpeedGroup = 1;
@@ -25,45 +29,40 @@ constexpr int64_t MoveFrequencyMin = 1;
 constexpr int64_t MoveFrequencyMax = 65535;
 
 constexpr GroupSpec kGroups[] = {
-    {"PWM方式缓冲/闭环方式加速度", 0, 0},
+    {fields::ramp::Title, 0, 0},
     {"电机转速控制", 1, 0},
     {"电机转动位置控制", 2, 0},
 };
 
-// Entries above 6553.5 are taken as 6553.5, the largest a ramp register holds.
-constexpr FieldSpec Ramp(int id, const char* label, RecordSlot slot, const char* unit, int row, int column) {
-  return Field::Edit(id, label, slot).Decimals(1).Unit(unit).ClampHigh().At(RampGroup, row, column);
+constexpr FieldSpec Ramp(const char* key, int id, int row, int column) {
+  return Put(fields::ramp::Params, key, id).At(RampGroup, row, column);
 }
 
 constexpr FieldSpec kRamps[] = {
-    Ramp(id::PwmRise, "PWM上升缓冲:", KV_RECORD(RampBlock, pwmRise), "秒", 0, 0).Chars(5),
-    Ramp(id::PwmFall, "PWM下降缓冲:", KV_RECORD(RampBlock, pwmFall), "秒", 0, Second).Chars(5),
-    Ramp(id::Acceleration, "加速加速度:", KV_RECORD(RampBlock, acceleration), "Hz/s", 1, 0),
-    Ramp(id::Deceleration, "减速加速度:", KV_RECORD(RampBlock, deceleration), "Hz/s", 1, Second),
+    Ramp("pwmRise", id::PwmRise, 0, 0).Chars(5),
+    Ramp("pwmFall", id::PwmFall, 0, Second).Chars(5),
+    Ramp("acceleration", id::Acceleration, 1, 0),
+    Ramp("deceleration", id::Deceleration, 1, Second),
 };
+static_assert(ShowsAll(fields::ramp::Params, kRamps));
 
-constexpr ListItem kStopModes[] = {
-    {"正常停止", 0, id::NormalStop},
-    {"紧急停止", 1, id::EmergencyStop},
-    {"自由停止", 2, id::FreeStop},
-};
+constexpr ListItem kStopModes[] = {{"正常停止", 0}, {"紧急停止", 1}, {"自由停止", 2}};
+constexpr int kStopButtons[] = {id::NormalStop, id::EmergencyStop, id::FreeStop};
 
-constexpr ListItem kPositionTypes[] = {
-    {"绝对位置", 0, id::AbsolutePosition},
-    {"相对位置", 1, id::RelativePosition},
-};
+constexpr ListItem kPositionTypes[] = {{"绝对位置", 0}, {"相对位置", 1}};
+constexpr int kPositionButtons[] = {id::AbsolutePosition, id::RelativePosition};
 
 constexpr FieldSpec kEntries[] = {
     Field::Edit(id::MoveFrequency, "换向频率:").Decimals(1).Unit("Hz").At(PositionGroup, 0, 0),
     Field::Edit(id::FrequencyMax, "最大值:").Chars(6).At(SpeedGroup, 1, Second),
     Field::Edit(id::PositionMax, "最大值:").Chars(10).At(PositionGroup, 1, Second),
-    Field::Radio("停止方式:", kStopModes).Span(4).At(SpeedGroup, 2, 0),
-    Field::Radio("位置类型:", kPositionTypes).Span(2).At(PositionGroup, 0, Second),
+    Field::Radio("停止方式:", kStopModes, kStopButtons).Span(4).At(SpeedGroup, 2, 0),
+    Field::Radio("位置类型:", kPositionTypes, kPositionButtons).Span(2).At(PositionGroup, 0, Second),
 };
 static_assert(std::size(kEntries) == EntryCount);
 static_assert(kEntries[MoveFrequency].id == id::MoveFrequency && kEntries[FrequencyMax].id == id::FrequencyMax &&
-              kEntries[PositionMax].id == id::PositionMax && kEntries[StopMode].items[0].id == id::NormalStop &&
-              kEntries[PositionType].items[0].id == id::AbsolutePosition);
+              kEntries[PositionMax].id == id::PositionMax && kEntries[StopMode].buttons[0] == id::NormalStop &&
+              kEntries[PositionType].buttons[0] == id::AbsolutePosition);
 
 constexpr FieldSpec kControls[] = {
     Field::Button(id::ReadRamp, "读取").At(RampGroup, 0, RampButtonColumn),

@@ -9,6 +9,7 @@
 
 #include "driver/LearningRun.h"
 #include "driver/RegisterMap.h"
+#include "fields/ParamTables.h"
 #include "ui/forms/Fields.h"
 
 namespace forms::motorparam {
@@ -22,8 +23,8 @@ constexpr int Configure = 1063;
 }  // namespace id
 
 // Items of the learning-state list, by the value of bit 0.
-constexpr int NotLearned = 0;
-constexpr int Learned = 1;
+constexpr int NotLearned = fields::motor::NotLearned;
+constexpr int Learned = fields::motor::Learned;
 
 constexpr const char* StartLearningText = "开始学习";
 constexpr const char* LearningText = "正在学习";
@@ -37,13 +38,6 @@ std::span<const FieldSpec> Params();
 FormValues InitialParams();
 // The buttons.
 std::span<const FieldSpec> Controls();
-
-// The six phase-order bytes of the block's three words, high byte first:
-// "1A 2B 3C 4D 5E 6F".
-std::string PhaseOrderText(const uint16_t words[3]);
-// Empty text: three zero words. Otherwise exactly six hexadecimal values
-// 00..FF separated by spaces. Empty on success, else what is accepted.
-std::string ParsePhaseOrder(std::string_view text, uint16_t words[3]);
 
 // The phase order a successful run found, words 5..10 of the block, each
 // word whole ("%02X"), so a value beyond a byte shows as it came.

@@ -1,6 +1,6 @@
 #include "ui/forms/PidParamForm.h"
 
-#include "driver/RegisterMap.h"
+#include "fields/ParamTables.h"
 
 namespace forms::pid {
 namespace {
@@ -16,23 +16,24 @@ constexpr int Ki = 3;
 constexpr int Kd = 5;
 constexpr int GainChars = 8;
 
-constexpr FieldSpec Gain(int id, const char* label, const char* name, RecordSlot slot, int row, int column) {
-  return Field::Edit(id, label, slot).Named(name).Chars(GainChars).At(Group, row, column);
+constexpr FieldSpec Gain(const char* key, int id, int row, int column) {
+  return Put(fields::pid::Params, key, id).Chars(GainChars).At(Group, row, column);
 }
 
-constexpr GroupSpec kGroups[] = {{"闭环控制参数", 0, 0}};
+constexpr GroupSpec kGroups[] = {{fields::pid::Title, 0, 0}};
 
 constexpr FieldSpec kGains[] = {
-    Gain(1057, "Kp:", "自锁PID参数 Kp", KV_RECORD(PidBlock, holdKp), HoldingRow, Kp),
-    Gain(1061, "Ki:", "自锁PID参数 Ki", KV_RECORD(PidBlock, holdKi), HoldingRow, Ki),
-    Gain(1062, "Kd:", "自锁PID参数 Kd", KV_RECORD(PidBlock, holdKd), HoldingRow, Kd),
-    Gain(1052, "Kp:", "速度PID参数 Kp", KV_RECORD(PidBlock, speedKp), SpeedRow, Kp),
-    Gain(1053, "Ki:", "速度PID参数 Ki", KV_RECORD(PidBlock, speedKi), SpeedRow, Ki),
-    Gain(1054, "Kd:", "速度PID参数 Kd", KV_RECORD(PidBlock, speedKd), SpeedRow, Kd),
-    Gain(1056, "Kp:", "位置PID参数 Kp", KV_RECORD(PidBlock, positionKp), PositionRow, Kp),
-    Gain(1059, "Ki:", "位置PID参数 Ki", KV_RECORD(PidBlock, positionKi), PositionRow, Ki),
-    Gain(1060, "Kd:", "位置PID参数 Kd", KV_RECORD(PidBlock, positionKd), PositionRow, Kd),
+    Gain("holdKp", 1057, HoldingRow, Kp),
+    Gain("holdKi", 1061, HoldingRow, Ki),
+    Gain("holdKd", 1062, HoldingRow, Kd),
+    Gain("speedKp", 1052, SpeedRow, Kp),
+    Gain("speedKi", 1053, SpeedRow, Ki),
+    Gain("speedKd", 1054, SpeedRow, Kd),
+    Gain("positionKp", 1056, PositionRow, Kp),
+    Gain("positionKi", 1059, PositionRow, Ki),
+    Gain("positionKd", 1060, PositionRow, Kd),
 };
+static_assert(ShowsAll(fields::pid::Params, kGains));
 
 constexpr FieldSpec kControls[] = {
     Field::Static(0, "速度PID参数:").At(Group, SpeedRow),

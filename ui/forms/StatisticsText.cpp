@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cinttypes>
 
-#include "ui/forms/CFormat.h"
+#include "fields/CFormat.h"
 
 namespace forms {
 namespace {
@@ -13,7 +13,7 @@ namespace {
 // otherwise read 0. 9.96 ms is "10", not "10.0".
 std::string Millis(std::chrono::microseconds value) {
   const double ms = static_cast<double>(value.count()) / 1000.0;
-  return ms < 9.95 ? CFormat("%.1f", ms) : CFormat("%.0f", ms);
+  return ms < 9.95 ? fields::CFormat("%.1f", ms) : fields::CFormat("%.0f", ms);
 }
 
 }  // namespace
@@ -22,7 +22,7 @@ std::string StatisticsText(const LinkStatistics& s, double pollsPerSecond) {
   const bool answered = s.Answered() > 0;
   const std::string mean = answered ? Millis(s.MeanRoundTrip()) : "-";
   const std::string last = answered ? Millis(s.lastRoundTrip) : "-";
-  return CFormat("收发 %" PRIu64 "  成功 %" PRIu64 "  超时 %" PRIu64 "  错误 %" PRIu64 "  异常 %" PRIu64
+  return fields::CFormat("收发 %" PRIu64 "  成功 %" PRIu64 "  超时 %" PRIu64 "  错误 %" PRIu64 "  异常 %" PRIu64
                  "  往返 %s/%s ms  轮询 %.1f 次/秒",
                  s.transactions, s.successes, s.timeouts, s.badResponses, s.exceptions, mean.c_str(), last.c_str(),
                  pollsPerSecond);

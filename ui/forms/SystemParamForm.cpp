@@ -1,6 +1,6 @@
 #include "ui/forms/SystemParamForm.h"
 
-#include "driver/RegisterMap.h"
+#include "fields/ParamTables.h"
 
 namespace forms::sysparam {
 namespace {
@@ -10,7 +10,7 @@ namespace {
 // The edits' columns have widths of their own, not those of the lists.
 enum Group { Frame, Lists, MoreLists, EditRow, Edits, MoreEdits, Bottom };
 constexpr GroupSpec kGroups[] = {
-    {"系统参数配置", 0, 0},
+    {fields::sys::Title, 0, 0},
     {nullptr, 0, 0, 1, 1, Frame},
     {nullptr, 0, 1, 1, 1, Frame},
     {nullptr, 1, 0, 1, 2, Frame},
@@ -24,54 +24,43 @@ constexpr GroupSpec kGroups[] = {
 constexpr int Lower = 0;
 constexpr int Upper = 2;
 
-constexpr ListItem kTrigger[] = {
-    {"低电平/闭合", 0}, {"高电平/断开", 1}, {"下降沿/闭合瞬间", 2}, {"上升沿/断开瞬间", 3}, {"禁用", 4}};
-constexpr ListItem kPolarity[] = {{"低电平/闭合", 0}, {"高电平/断开", 1}, {"下降沿/闭合瞬间", 2}, {"上升沿/断开瞬间", 3}};
-constexpr ListItem kAnalogType[] = {{"单端信号", 0}, {"差分信号", 1}, {"双单端独立", 2}, {"双单端协同", 3}};
-constexpr ListItem kLogicLevel[] = {{"开关量", 0}, {"0/3.3V", 1}, {"0/5V", 2}, {"0/12V或0/24V", 3}};
-constexpr ListItem kPulseType[] = {{"PWM", 0}, {"频率", 1}, {"脉冲(计数)", 2}};
-constexpr ListItem kPotentiometer[] = {{"单电位器", 0}, {"双电位器独立", 1}, {"双电位器协同", 2}};
-// The register pair holds the rate itself; a rate the list lacks is shown
-// as an item of its own and written back, so the driver keeps its rate.
-constexpr ListItem kBaud[] = {{"9600", 9600}, {"19200", 19200}, {"38400", 38400}, {"57600", 57600}, {"115200", 115200}};
-constexpr ListItem kParity[] = {{"无校验+2停止位", 0}, {"奇校验+1停止位", 1}, {"偶校验+1停止位", 2}};
-
-constexpr FieldSpec Millis(int id, const char* label, RecordSlot slot, int row, int column = Lower) {
-  return Field::Edit(id, label, slot).Decimals(3).Chars(6).At(Edits, row, column);
+constexpr FieldSpec List(const char* key, int id, int group, int row) {
+  return Put(fields::sys::Params, key, id).At(group, row);
 }
-constexpr FieldSpec Tenths(int id, const char* label, RecordSlot slot, int group, int row) {
-  return Field::Edit(id, label, slot).Decimals(1).Chars(4).Unit("秒").At(group, row);
+constexpr FieldSpec Millis(const char* key, int id, int row, int column = Lower) {
+  return Put(fields::sys::Params, key, id).Chars(6).At(Edits, row, column);
 }
-
-#define SYS(member) KV_RECORD(SystemParamBlock, member)
+constexpr FieldSpec Tenths(const char* key, int id, int group, int row) {
+  return Put(fields::sys::Params, key, id).Chars(4).At(group, row);
+}
+constexpr FieldSpec Float(const char* key, int id, int row) {
+  return Put(fields::sys::Params, key, id).Chars(10).At(MoreEdits, row);
+}
 
 constexpr FieldSpec kFields[] = {
-    Field::List(1067, "限位触发极性:", kTrigger, SYS(limitTriggerPolarity)).At(Lists, 0),
-    Field::List(1068, "数字信号极性:", kPolarity, SYS(digitalSignalPolarity)).At(Lists, 1),
-    Field::List(1074, "电位器用法:", kPotentiometer, SYS(potentiometerMode)).At(Lists, 2),
-    Field::List(1073, "脉冲信号类型:", kPulseType, SYS(pulseSignalType)).At(Lists, 3),
-    Field::List(AnalogTypeList, "模拟信号类型:", kAnalogType, SYS(analogSignalType)).At(MoreLists, 0),
-    Field::List(LogicLevelList, "逻辑电平类型:", kLogicLevel, SYS(logicLevelType)).At(MoreLists, 1),
-    Millis(1112, "电位器电压范围:", SYS(potVoltageLow), 0).Named("电位器电压下限"),
-    Millis(1113, "-", SYS(potVoltageHigh), 0, Upper).Named("电位器电压上限"),
-    Millis(1106, "模拟信号范围:", SYS(analogRangeLow), 1).Named("模拟信号范围下限"),
-    Millis(1107, "-", SYS(analogRangeHigh), 1, Upper).Named("模拟信号范围上限"),
-    Millis(1108, "逻辑电平阈值:", SYS(logicThreshold), 2).Unit("V"),
-    Millis(1114, "电压比较死区:", SYS(compareDeadband), 3).Unit("V"),
-    Field::Edit(1109, "脉冲信号倍率:", SYS(pulseRatio)).Float(FloatText::Fixed).Chars(10).At(MoreEdits, 0),
-    Tenths(1048, "堵转停机时间:", SYS(stallStopTime), MoreEdits, 4),
-    Field::List(1002, "串口波特率:", kBaud, KV_RECORD_SPLIT(SystemParamBlock, serialBaudHigh))
-        .UnknownAsItem()
-        .At(MoreLists, 2),
-    Field::List(1071, "校验方式:", kParity, SYS(serialParity)).At(MoreLists, 3),
-    Field::Check(1058, "485通讯控制时禁止参数配置", SYS(lockConfigOver485)).At(Bottom, 0, 0),
-    Tenths(1057, "通讯中断制动时间:", SYS(commLossBrakeTime), Edits, 4),
-    Field::Edit(1110, "y=", SYS(analogGain)).Float(FloatText::Fixed).Chars(10).Named("模拟信号调整 y").At(MoreEdits, 2),
-    Field::Edit(1111, "x+", SYS(analogOffset)).Decimals(3).Chars(10).Named("模拟信号调整 x+").At(MoreEdits, 3),
-    Field::Check(1120, "禁用报警", SYS(alarmDisabled)).At(Bottom, 0, 1),
+    List("limitTriggerPolarity", 1067, Lists, 0),
+    List("digitalSignalPolarity", 1068, Lists, 1),
+    List("potentiometerMode", 1074, Lists, 2),
+    List("pulseSignalType", 1073, Lists, 3),
+    List("analogSignalType", AnalogTypeList, MoreLists, 0),
+    List("logicLevelType", LogicLevelList, MoreLists, 1),
+    Millis("potVoltageLow", 1112, 0),
+    Millis("potVoltageHigh", 1113, 0, Upper),
+    Millis("analogRangeLow", 1106, 1),
+    Millis("analogRangeHigh", 1107, 1, Upper),
+    Millis("logicThreshold", 1108, 2),
+    Millis("compareDeadband", 1114, 3),
+    Float("pulseRatio", 1109, 0),
+    Tenths("stallStopTime", 1048, MoreEdits, 4),
+    List("serialBaud", 1002, MoreLists, 2),
+    List("serialParity", 1071, MoreLists, 3),
+    Put(fields::sys::Params, "lockConfigOver485", 1058).At(Bottom, 0, 0),
+    Tenths("commLossBrakeTime", 1057, Edits, 4),
+    Float("analogGain", 1110, 2),
+    Float("analogOffset", 1111, 3),
+    Put(fields::sys::Params, "alarmDisabled", 1120).At(Bottom, 0, 1),
 };
-
-#undef SYS
+static_assert(ShowsAll(fields::sys::Params, kFields));
 
 constexpr FieldSpec kControls[] = {
     Field::Static(0, "模拟信号调整:").At(MoreEdits, 1),

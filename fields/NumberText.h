@@ -9,9 +9,9 @@
 #include <string>
 #include <string_view>
 
-#include "ui/forms/Fields.h"
+#include "fields/Param.h"
 
-namespace forms {
+namespace fields {
 
 // The whole text, spaces around it allowed, as a decimal number in C notation
 // ("12", "-0.5", ".5", "1e3", "+2."), multiplied by 10^decimals and rounded
@@ -33,4 +33,4 @@ std::string FormatScaled(int64_t value, int decimals);
 // under "%g").
 std::string FormatFloat(float value, FloatText format);
 
-}  // namespace forms
+}  // namespace fields

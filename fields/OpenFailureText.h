@@ -6,7 +6,11 @@
 
 #include "link/PortDiagnosis.h"
 
-namespace forms {
+namespace fields {
+
+// The first line of the box, alone when nothing more is known.
+inline constexpr const char* OpenFailedText = "打开串口失败";
+
 
 // The second line alone; empty when nothing is known (kind None).
 std::string OpenFailureCause(const PortDiagnosis& diagnosis);
@@ -14,4 +18,4 @@ std::string OpenFailureCause(const PortDiagnosis& diagnosis);
 // The whole text of the box.
 std::string OpenFailureMessage(const PortDiagnosis& diagnosis);
 
-}  // namespace forms
+}  // namespace fields

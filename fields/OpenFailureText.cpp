@@ -1,11 +1,10 @@
-#include "ui/forms/OpenFailureText.h"
+#include "fields/OpenFailureText.h"
 
 #include <system_error>
 
-#include "ui/forms/CFormat.h"
-#include "ui/forms/DialogLayout.h"
+#include "fields/CFormat.h"
 
-namespace forms {
+namespace fields {
 
 namespace {
 
@@ -88,7 +87,7 @@ std::string OpenFailureCause(const PortDiagnosis& d) {
 
 std::string OpenFailureMessage(const PortDiagnosis& diagnosis) {
   const std::string cause = OpenFailureCause(diagnosis);
-  return cause.empty() ? std::string(texts::OpenFailed) : std::string(texts::OpenFailed) + "\n" + cause;
+  return cause.empty() ? std::string(OpenFailedText) : std::string(OpenFailedText) + "\n" + cause;
 }
 
-}  // namespace forms
+}  // namespace fields

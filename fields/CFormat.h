@@ -5,11 +5,11 @@
 
 #include <string>
 
-namespace forms {
+namespace fields {
 
 #if defined(__GNUC__)
 __attribute__((format(printf, 1, 2)))
 #endif
 std::string CFormat(const char* format, ...);
 
-}  // namespace forms
+}  // namespace fields

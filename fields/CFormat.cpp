@@ -1,10 +1,10 @@
-#include "ui/forms/CFormat.h"
+#include "fields/CFormat.h"
 
 #include <cstdarg>
 #include <cstdio>
 #include <vector>
 
-namespace forms {
+namespace fields {
 
 std::string CFormat(const char* format, ...) {
   char small[128];
@@ -30,4 +30,4 @@ std::string CFormat(const char* format, ...) {
   return text;
 }
 
-}  // namespace forms
+}  // namespace fields

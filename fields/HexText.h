@@ -6,11 +6,11 @@
 #include <string>
 #include <vector>
 
-namespace forms {
+namespace fields {
 
 // Two upper-case hex digits and a space per byte ("01 03 00 20 "); empty for
 // no bytes.
 std::string FormatHexBytes(const uint8_t* bytes, size_t count);
 std::string FormatHexBytes(const std::vector<uint8_t>& bytes);
 
-}  // namespace forms
+}  // namespace fields

@@ -1,13 +1,13 @@
-#include "ui/forms/FieldCodec.h"
+#include "fields/FieldCodec.h"
 
 #include <algorithm>
 #include <bit>
 #include <cfloat>
 #include <cstring>
 
-#include "ui/forms/NumberText.h"
+#include "fields/NumberText.h"
 
-namespace forms {
+namespace fields {
 namespace {
 
 template <class T>
@@ -43,14 +43,13 @@ int64_t ValueOf(Storage storage, uint32_t raw) {
   return storage == Storage::S16 ? static_cast<int16_t>(raw) : static_cast<int64_t>(raw);
 }
 
-bool HasRegister(const FieldSpec& field) { return field.slot.storage != Storage::None; }
 
 // The register value a list item or radio button stands for, put into `raw`.
-uint32_t Choose(const FieldSpec& field, uint32_t raw, uint32_t value) {
+uint32_t Choose(const ParamSpec& field, uint32_t raw, uint32_t value) {
   return field.bit0 ? (raw & ~uint32_t{1}) | (value & 1) : value;
 }
 
-int IndexOf(const FieldSpec& field, uint32_t raw) {
+int IndexOf(const ParamSpec& field, uint32_t raw) {
   const uint32_t value = field.bit0 ? raw & 1 : raw;
   for (size_t i = 0; i < field.items.size(); ++i) {
     if (field.items[i].value == value) return static_cast<int>(i);
@@ -60,7 +59,7 @@ int IndexOf(const FieldSpec& field, uint32_t raw) {
 
 }  // namespace
 
-uint32_t LoadSlot(const FieldSpec& field, const uint8_t* record) {
+uint32_t LoadSlot(const ParamSpec& field, const uint8_t* record) {
   const uint8_t* at = record + field.slot.offset;
   switch (field.slot.storage) {
     case Storage::U16:
@@ -79,7 +78,7 @@ uint32_t LoadSlot(const FieldSpec& field, const uint8_t* record) {
   return 0;
 }
 
-void StoreSlot(const FieldSpec& field, uint32_t raw, uint8_t* record) {
+void StoreSlot(const ParamSpec& field, uint32_t raw, uint8_t* record) {
   uint8_t* at = record + field.slot.offset;
   switch (field.slot.storage) {
     case Storage::U16:
@@ -102,7 +101,7 @@ void StoreSlot(const FieldSpec& field, uint32_t raw, uint8_t* record) {
   }
 }
 
-std::string FieldName(const FieldSpec& field) {
+std::string FieldName(const ParamSpec& field) {
   if (field.name != nullptr) return field.name;
   std::string name = field.label;
   for (const char* colon : {":", "："}) {
@@ -116,13 +115,13 @@ std::string FieldName(const FieldSpec& field) {
 
 namespace {
 
-std::string RangeText(const FieldSpec& field, const std::string& low, const std::string& high) {
+std::string RangeText(const ParamSpec& field, const std::string& low, const std::string& high) {
   return FieldName(field) + ": 请输入 " + low + " 到 " + high + " 之间的数值";
 }
 
 }  // namespace
 
-std::string RangeMessage(const FieldSpec& field) {
+std::string RangeMessage(const ParamSpec& field) {
   if (field.slot.storage == Storage::F32) {
     return RangeText(field, FormatFloat(-FLT_MAX, FloatText::General), FormatFloat(FLT_MAX, FloatText::General));
   }
@@ -130,11 +129,11 @@ std::string RangeMessage(const FieldSpec& field) {
   return RangeMessage(field, range.min, range.max);
 }
 
-std::string RangeMessage(const FieldSpec& field, int64_t min, int64_t max) {
+std::string RangeMessage(const ParamSpec& field, int64_t min, int64_t max) {
   return RangeText(field, FormatScaled(min, field.decimals), FormatScaled(max, field.decimals));
 }
 
-size_t WidestText(const FieldSpec& field) {
+size_t WidestText(const ParamSpec& field) {
   switch (field.slot.storage) {
     case Storage::None:
     case Storage::Custom:
@@ -148,12 +147,11 @@ size_t WidestText(const FieldSpec& field) {
   }
 }
 
-FieldValue FormatField(const FieldSpec& field, const uint8_t* record) {
+FieldValue FormatField(const ParamSpec& field, const uint8_t* record) {
   FieldValue value;
   const uint32_t raw = LoadSlot(field, record);
-  switch (field.kind) {
-    case FieldKind::Edit:
-    case FieldKind::ReadOnlyEdit:
+  switch (field.value) {
+    case ValueKind::Number:
       if (field.slot.storage == Storage::Custom) {
         value.text = field.codec->format(record + field.slot.offset);
       } else if (field.slot.storage == Storage::F32) {
@@ -162,30 +160,24 @@ FieldValue FormatField(const FieldSpec& field, const uint8_t* record) {
         value.text = FormatScaled(ValueOf(field.slot.storage, raw), field.decimals);
       }
       break;
-    case FieldKind::List:
-    case FieldKind::Radio:
+    case ValueKind::Choice:
       value.index = IndexOf(field, raw);
       if (value.index < 0 && field.unknownAsItem) {
         value.index = static_cast<int>(field.items.size());
         value.extraItem = std::to_string(raw);
       }
       break;
-    case FieldKind::Check:
+    case ValueKind::Flag:
       value.index = static_cast<int>(raw & 1);
-      break;
-    case FieldKind::Slider:
-    case FieldKind::Static:
-    case FieldKind::Button:
       break;
   }
   return value;
 }
 
-std::string ParseField(const FieldSpec& field, const FieldValue& value, uint8_t* record) {
+std::string ParseField(const ParamSpec& field, const FieldValue& value, uint8_t* record) {
   const uint32_t raw = LoadSlot(field, record);
-  switch (field.kind) {
-    case FieldKind::Edit:
-    case FieldKind::ReadOnlyEdit: {
+  switch (field.value) {
+    case ValueKind::Number: {
       if (field.slot.storage == Storage::Custom) {
         const std::string refusal = field.codec->parse(value.text, record + field.slot.offset);
         return refusal.empty() ? refusal : FieldName(field) + ": " + refusal;
@@ -203,20 +195,15 @@ std::string ParseField(const FieldSpec& field, const FieldValue& value, uint8_t*
       StoreSlot(field, static_cast<uint32_t>(*number), record);
       return {};
     }
-    case FieldKind::List:
-    case FieldKind::Radio:
+    case ValueKind::Choice:
       // No selection, or the extra item of a value read: the value read stays.
       if (value.index >= 0 && static_cast<size_t>(value.index) < field.items.size()) {
         StoreSlot(field, Choose(field, raw, field.items[static_cast<size_t>(value.index)].value), record);
       }
       return {};
-    case FieldKind::Check:
+    case ValueKind::Flag:
       StoreSlot(field, Choose(field, raw, value.index != 0 ? 1 : 0), record);
       return {};
-    case FieldKind::Slider:
-    case FieldKind::Static:
-    case FieldKind::Button:
-      break;
   }
   return {};
 }
@@ -233,43 +220,21 @@ size_t SlotBytes(Storage storage) {
   }
 }
 
-std::string CheckFields(std::span<const FieldSpec> fields, size_t recordSize) {
-  for (const FieldSpec& field : fields) {
-    const std::string which = "field " + std::to_string(field.id) + " \"" + field.label + "\": ";
-    if (field.slot.offset + SlotBytes(field.slot.storage) > recordSize) return which + "beyond the record";
-    const bool choice = field.kind == FieldKind::List || field.kind == FieldKind::Radio;
-    if (choice && field.items.empty()) return which + "no items";
-    if ((field.slot.storage == Storage::Custom) != (field.codec != nullptr)) return which + "codec and storage differ";
-    const bool holdsValue = field.kind != FieldKind::Slider && field.kind != FieldKind::Static &&
-                            field.kind != FieldKind::Button;
-    if (!holdsValue && field.slot.storage != Storage::None) return which + "this kind has no register";
-    if (field.kind == FieldKind::Radio) {
-      for (const ListItem& button : field.items) {
-        if (button.id == 0) return which + "a radio button without an id";
-      }
-    } else if (field.id == 0 && field.kind != FieldKind::Static) {
-      return which + "no control id";
-    }
+std::string CheckParam(const ParamSpec& param, size_t recordSize) {
+  const std::string which = std::string("\"") + param.label + "\": ";
+  if (param.slot.offset + SlotBytes(param.slot.storage) > recordSize) return which + "beyond the record";
+  if (param.value == ValueKind::Choice && param.items.empty()) return which + "no items";
+  if ((param.slot.storage == Storage::Custom) != (param.codec != nullptr)) return which + "codec and storage differ";
+  if (HasRegister(param) && (param.Key() == nullptr || *param.Key() == '\0')) return which + "no key";
+  return {};
+}
+
+std::string CheckParams(std::span<const ParamSpec> params, size_t recordSize) {
+  for (const ParamSpec& param : params) {
+    std::string fault = CheckParam(param, recordSize);
+    if (!fault.empty()) return fault;
   }
   return {};
 }
 
-FormValues ToTexts(std::span<const FieldSpec> fields, std::span<const uint8_t> record) {
-  FormValues values(fields.size());
-  for (size_t i = 0; i < fields.size(); ++i) {
-    if (HasRegister(fields[i])) values[i] = FormatField(fields[i], record.data());
-  }
-  return values;
-}
-
-std::optional<FieldError> FromTexts(std::span<const FieldSpec> fields, const FormValues& values,
-                                    std::span<uint8_t> record) {
-  for (size_t i = 0; i < fields.size() && i < values.size(); ++i) {
-    if (!HasRegister(fields[i])) continue;
-    std::string refusal = ParseField(fields[i], values[i], record.data());
-    if (!refusal.empty()) return FieldError{i, std::move(refusal)};
-  }
-  return std::nullopt;
-}
-
-}  // namespace forms
+}  // namespace fields

@@ -1,8 +1,8 @@
-#include "ui/forms/HexText.h"
+#include "fields/HexText.h"
 
 #include <cstdio>
 
-namespace forms {
+namespace fields {
 
 std::string FormatHexBytes(const uint8_t* bytes, size_t count) {
   std::string text;
@@ -17,4 +17,4 @@ std::string FormatHexBytes(const uint8_t* bytes, size_t count) {
 
 std::string FormatHexBytes(const std::vector<uint8_t>& bytes) { return FormatHexBytes(bytes.data(), bytes.size()); }
 
-}  // namespace forms
+}  // namespace fields

@@ -1,4 +1,4 @@
-#include "ui/forms/NumberText.h"
+#include "fields/NumberText.h"
 
 #include <locale.h>
 
@@ -8,9 +8,9 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "ui/forms/CFormat.h"
+#include "fields/CFormat.h"
 
-namespace forms {
+namespace fields {
 namespace {
 
 constexpr int64_t Saturated = int64_t{1} << 62;
@@ -126,4 +126,4 @@ std::string FormatFloat(float value, FloatText format) {
   return std::string(shortest, end.ptr);
 }
 
-}  // namespace forms
+}  // namespace fields

@@ -1,0 +1,43 @@
+// The driver's live status as the tool shows it: one entry per value of the
+// status box, with its key, its name and its unit; the texts the box shows
+// and, for the measured quantities, the number in that unit.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <optional>
+#include <span>
+#include <string>
+
+#include "driver/RegisterMap.h"
+
+namespace fields {
+
+constexpr size_t StatusFieldCount = 17;
+constexpr size_t StatusFailureFieldCount = 8;
+
+struct StatusField {
+  const char* key;    // the StatusBlock member ("outputPwm"; a register pair without High/Low)
+  const char* name;   // the box's label without its colon
+  const char* unit;   // "" for a state
+  bool measured;      // a quantity over time (a plot's series), not a state
+};
+
+// All seventeen, in the order the window sets them.
+std::span<const StatusField> StatusFields();
+
+// The texts of the box, in the order of StatusFields().
+std::array<std::string, StatusFieldCount> StatusTexts(const StatusBlock& status);
+
+// A measured value in its field's unit (the range flag applied); nullopt for
+// a state, or a speed the driver does not know (0xFFFF).
+std::optional<double> StatusValue(const StatusBlock& status, size_t field);
+
+// The fields that show the failure text of a status read that did not come
+// through, as indexes into StatusFields(); the other nine keep theirs.
+const std::array<size_t, StatusFailureFieldCount>& StatusFailureFields();
+
+// Text of the driver's error-state code.
+const char* ErrorStateText(unsigned code);
+
+}  // namespace fields
