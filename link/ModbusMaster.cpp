@@ -40,6 +40,19 @@ int ModbusMaster::OpenWithMode(unsigned portNumber, const char* mode) {
   LineSettings settings;
   if (!ParseModeString(mode, settings)) return RefuseOpen({OpenFailureKind::InvalidMode, {}, portNumber});
   if (!port_.Open(portNumber)) return RefuseOpen(port_.LastOpenFailure());
+  return StartOnOpenPort(settings, portNumber);
+}
+
+int ModbusMaster::OpenDeviceWithMode(const std::string& device, const char* mode) {
+  std::lock_guard lock(portMutex_);
+  if (port_.IsOpen()) return RefuseOpen({OpenFailureKind::AlreadyOpen, port_.DevicePath(), 0});
+  LineSettings settings;
+  if (!ParseModeString(mode, settings)) return RefuseOpen({OpenFailureKind::InvalidMode, device, 0});
+  if (!port_.OpenDevice(device)) return RefuseOpen(port_.LastOpenFailure());
+  return StartOnOpenPort(settings, 0);
+}
+
+int ModbusMaster::StartOnOpenPort(const LineSettings& settings, unsigned portNumber) {
   if (!port_.Configure(settings)) {
     const OpenFailure failure = port_.LastOpenFailure();
     port_.Close();

@@ -38,6 +38,8 @@ class ModbusMaster {
   int OpenPort(unsigned portNumber, int baudRate, int parityIndex);
   // As OpenPort with a ready mode string such as "9600,n,8,2". 1 or 0.
   int OpenWithMode(unsigned portNumber, const char* mode);
+  // As OpenWithMode for a device given by its path (no COM number).
+  int OpenDeviceWithMode(const std::string& device, const char* mode);
   // Stops the reader and closes the port; a transaction that is waiting ends
   // at once with ResultTimeout, and the close waits for it to return. Does
   // nothing on a closed port.
@@ -104,6 +106,9 @@ class ModbusMaster {
   // a late answer is not taken for the next one.
   void SettleLine();
   bool SendRequest(const Frame& request, Clock::time_point deadline);
+  // Under portMutex_, with port_ open: configures it and starts the reader;
+  // closes it again on failure. OpenWithMode's 1 or 0.
+  int StartOnOpenPort(const LineSettings& settings, unsigned portNumber);
   // Records why an open failed; gives OpenWithMode's 0.
   int RefuseOpen(const OpenFailure& failure);
 

@@ -8,9 +8,7 @@
 #include <memory>
 #include <vector>
 
-#include "PtyPair.h"
-#include "sim/SimulatedDriver.h"
-#include "sim/SlaveServer.h"
+#include "SimulatedLine.h"
 #include "ui/MessageBox.h"
 
 class QApplication;
@@ -41,21 +39,3 @@ class MessageRecorder {
   ui::MessageBoxHandler previous_;
 };
 
-// A simulated driver on COM `comNumber` of a private ports folder.
-class SimulatedLine {
- public:
-  explicit SimulatedLine(unsigned comNumber = 1, sim::DriverOptions options = {});
-  ~SimulatedLine();
-
-  sim::SimulatedDriver& Driver() { return driver_; }
-  PtyPair& Pty() { return pty_; }
-  PortsFolder& Ports() { return ports_; }
-  // The adapter is pulled: the driver stops and the line hangs up.
-  void Unplug();
-
- private:
-  PtyPair pty_;
-  PortsFolder ports_;
-  sim::SimulatedDriver driver_;
-  std::unique_ptr<sim::SlaveServer> server_;
-};

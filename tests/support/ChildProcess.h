@@ -1,5 +1,6 @@
 // A program started by a test, with its standard output and error read
-// through a pipe, killed and reaped if the test lets it go.
+// through a pipe (one for both, or one each), killed and reaped if the test
+// lets it go.
 #pragma once
 
 #include <sys/types.h>
@@ -11,7 +12,9 @@
 
 class ChildProcess {
  public:
-  explicit ChildProcess(const std::vector<std::string>& argv);
+  // `separateErrors`: standard error goes to a pipe of its own (Errors()),
+  // else it joins standard output.
+  explicit ChildProcess(const std::vector<std::string>& argv, bool separateErrors = false);
   ~ChildProcess();
   ChildProcess(const ChildProcess&) = delete;
   ChildProcess& operator=(const ChildProcess&) = delete;
@@ -21,6 +24,8 @@ class ChildProcess {
   std::optional<std::string> ReadLine(std::chrono::milliseconds timeout);
   // All output up to the end (the program closed it) or the time-out.
   std::string ReadToEnd(std::chrono::milliseconds timeout);
+  // Standard error read so far (separateErrors only).
+  const std::string& Errors() const { return errors_; }
   void Signal(int signal);
   // The exit status once the program has ended, nothing on time-out.
   std::optional<int> Wait(std::chrono::milliseconds timeout);
@@ -30,13 +35,17 @@ class ChildProcess {
 
   pid_t pid_ = -1;
   int output_ = -1;
+  int errorOutput_ = -1;
   std::string buffer_;
+  std::string errors_;
   bool ended_ = false;
 };
 
 struct ProgramResult {
   std::optional<int> exitStatus;  // nothing: killed after the time-out
   std::string output;
+  std::string errors;  // separateErrors only
 };
 
-ProgramResult RunProgram(const std::vector<std::string>& argv, std::chrono::milliseconds timeout);
+ProgramResult RunProgram(const std::vector<std::string>& argv, std::chrono::milliseconds timeout,
+                         bool separateErrors = false);

@@ -1,0 +1,106 @@
+// korvelt ports, info and status: what the window's connection panel,
+// device-information box and status box show.
+#include <filesystem>
+#include <memory>
+
+#include "cli/Program.h"
+#include "device/Identity.h"
+#include "fields/DeviceInfoTexts.h"
+#include "fields/StatusTexts.h"
+#include "link/PortNames.h"
+
+namespace cli {
+namespace {
+
+// The window's port list.
+constexpr unsigned kListedPorts = 15;
+
+using nlohmann::json;
+
+json FieldJson(const char* key, const char* name, const std::string& text, const char* unit) {
+  return json{{"key", key}, {"name", name}, {"text", text}, {"unit", unit}};
+}
+
+int Ports(Program& program) {
+  json ports = json::array();
+  std::vector<TextRow> rows;
+  for (unsigned n = 1; n <= kListedPorts; ++n) {
+    const std::string device = ResolveComPort(n);
+    if (device.empty()) continue;
+    const std::string stable = StableDeviceName(device);
+    const bool linked = std::filesystem::is_symlink(ComLinkPath(n));
+    ports.push_back({{"port", "COM" + std::to_string(n)}, {"device", device}, {"stableName", stable},
+                     {"linked", linked}});
+    rows.push_back({"COM" + std::to_string(n), device + (stable.empty() ? "" : "  " + stable), ""});
+  }
+  if (program.options.json) {
+    program.PrintJson(json{{"ports", ports}, {"folder", PortsDirectory()}});
+  } else {
+    program.Print(FormatRows(rows));
+  }
+  return Done;
+}
+
+int Info(Program& program) {
+  DriverLink link;
+  if (const int status = program.Open(link); status != Done) return status;
+  DeviceIdentity identity;
+  const ModbusResult result = ReadDeviceIdentity(link, program.Address(), identity);
+  if (result != ResultSuccess) return program.Fail(result, "读取信息");
+  const auto fields = fields::DeviceInfoFields();
+  if (program.options.json) {
+    json list = json::array();
+    for (size_t i = 0; i < fields.size(); ++i) {
+      list.push_back(FieldJson(fields[i].key, fields[i].name, identity.texts[i], fields[i].unit));
+    }
+    json objects = json::array();
+    for (const auto& [name, value] : identity.objects) objects.push_back({{"name", name}, {"value", value}});
+    program.PrintJson(json{{"fields", list}, {"objects", objects}});
+    return Done;
+  }
+  std::vector<TextRow> rows;
+  for (size_t i = 0; i < fields.size(); ++i) rows.push_back({fields[i].name, identity.texts[i], fields[i].unit});
+  for (const auto& [name, value] : identity.objects) rows.push_back({name, value, ""});
+  program.Print(FormatRows(rows));
+  return Done;
+}
+
+int Status(Program& program) {
+  DriverLink link;
+  if (const int status = program.Open(link); status != Done) return status;
+  StatusBlock block{};
+  const ModbusResult result = link.ReadStatus(program.Address(), block);
+  if (result != ResultSuccess) return program.Fail(result, "读取状态");
+  const auto fields = fields::StatusFields();
+  const auto texts = fields::StatusTexts(block);
+  if (program.options.json) {
+    json list = json::array();
+    for (size_t i = 0; i < fields.size(); ++i) {
+      json field = FieldJson(fields[i].key, fields[i].name, texts[i], fields[i].unit);
+      if (const std::optional<double> value = fields::StatusValue(block, i)) field["value"] = *value;
+      list.push_back(field);
+    }
+    program.PrintJson(json{{"fields", list}});
+    return Done;
+  }
+  std::vector<TextRow> rows;
+  for (size_t i = 0; i < fields.size(); ++i) rows.push_back({fields[i].name, texts[i], fields[i].unit});
+  program.Print(FormatRows(rows));
+  return Done;
+}
+
+}  // namespace
+
+void AddDeviceCommands(CLI::App& app, Program& program) {
+  app.add_subcommand("ports", "COM numbers, their devices and stable names")->callback([&program] {
+    program.run = Ports;
+  });
+  app.add_subcommand("info", "device information and identification objects")->callback([&program] {
+    program.run = Info;
+  });
+  app.add_subcommand("status", "one status read, with the window's texts and units")->callback([&program] {
+    program.run = Status;
+  });
+}
+
+}  // namespace cli

@@ -1,0 +1,24 @@
+// What korvelt's exit status tells a script.
+#pragma once
+
+#include "link/FrameCodec.h"
+
+namespace cli {
+
+enum ExitStatus : int {
+  Done = 0,             // for diff: no difference
+  Differs = 1,          // diff found differences
+  Usage = 2,            // the command line is wrong
+  PortNotOpened = 3,    // the port did not open
+  NoAnswer = 4,         // the driver did not answer (time-out, lost port)
+  ExceptionAnswer = 5,  // the driver refused with an exception code
+  BadAnswer = 6,        // an answer that does not answer the request
+  ReadBackDiffers = 7,  // a block read back differs from what was written
+  FileDoesNotFit = 8,   // not a parameter file, a refused text, another model
+  Interrupted = 130,    // ended by SIGINT before it was done
+};
+
+// The status for a transaction that did not succeed.
+ExitStatus ExitFor(ModbusResult result);
+
+}  // namespace cli

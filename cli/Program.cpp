@@ -1,0 +1,113 @@
+#include "cli/Program.h"
+
+#include <cstdio>
+
+#include "fields/OpenFailureText.h"
+#include "link/PortDiagnosis.h"
+#include "link/SerialPort.h"
+
+namespace cli {
+namespace {
+
+constexpr const char* kParityNames[] = {"none2", "odd", "even"};
+
+// COM1..COM1024 as in the window, else a device path.
+std::string CheckPort(const std::string& port) {
+  if (port.find('/') != std::string::npos) return {};
+  if (port.size() > 3 && (port.compare(0, 3, "COM") == 0 || port.compare(0, 3, "com") == 0)) {
+    const std::string digits = port.substr(3);
+    if (digits.size() <= 4 && digits.find_first_not_of("0123456789") == std::string::npos && digits[0] != '0') {
+      const int number = std::stoi(digits);
+      if (number >= 1 && number <= 1024) return {};
+    }
+  }
+  return "a COM number COM1 to COM1024, or a device path such as /dev/ttyUSB0";
+}
+
+// The display width of a UTF-8 text: CJK characters take two columns.
+size_t Columns(const std::string& text) {
+  size_t columns = 0;
+  for (size_t i = 0; i < text.size();) {
+    const auto lead = static_cast<unsigned char>(text[i]);
+    const size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+    columns += length >= 3 ? 2 : 1;
+    i += length;
+  }
+  return columns;
+}
+
+}  // namespace
+
+int ParityIndex(const std::string& name) {
+  for (int i = 0; i < 3; ++i) {
+    if (name == kParityNames[i]) return i;
+  }
+  return 0;
+}
+
+const char* ParityName(int index) { return kParityNames[index >= 0 && index <= 2 ? index : 0]; }
+
+int Program::Open(DriverLink& link) const {
+  const std::string mode = ModeStringFor(options.baud, Parity());
+  int opened = 0;
+  if (options.port.find('/') != std::string::npos) {
+    opened = link.OpenDeviceWithMode(options.port, mode.c_str());
+  } else {
+    opened = link.OpenWithMode(static_cast<unsigned>(std::stoul(options.port.substr(3))), mode.c_str());
+  }
+  if (opened != 0) return Done;
+  Say(fields::OpenFailureMessage(DiagnoseOpenFailure(link.LastOpenFailure())));
+  return PortNotOpened;
+}
+
+int Program::Fail(ModbusResult result, const std::string& what) const {
+  Say(what + ": " + ResultText(result));
+  return ExitFor(result);
+}
+
+void Program::Say(const std::string& message) const { std::fprintf(stderr, "korvelt: %s\n", message.c_str()); }
+
+void Program::PrintJson(const nlohmann::json& document) const {
+  std::fputs(document.dump(2, ' ', false, nlohmann::json::error_handler_t::replace).c_str(), stdout);
+  std::fputc('\n', stdout);
+}
+
+void Program::Print(const std::string& text) const { std::fputs(text.c_str(), stdout); }
+
+std::string FormatRows(const std::vector<TextRow>& rows) {
+  size_t width = 0;
+  for (const TextRow& row : rows) width = std::max(width, Columns(row.name));
+  std::string text;
+  for (const TextRow& row : rows) {
+    text += row.name;
+    text.append(width - Columns(row.name) + 2, ' ');
+    text += row.text;
+    if (!row.unit.empty() && row.text.find(row.unit) == std::string::npos) text += " " + row.unit;
+    text += '\n';
+  }
+  return text;
+}
+
+void Describe(CLI::App& app, Program& program) {
+  GlobalOptions& o = program.options;
+  app.description("Configures and tests a KORVELT brushless DC motor driver over RS-485 (Modbus RTU), "
+                  "as KORVELT_Demo does, from a shell or a script.");
+  app.add_option("--port", o.port, "COMn as in the window (default COM1), or a device path")
+      ->check(CLI::Validator(CheckPort, "PORT"));
+  app.add_option("--baud", o.baud, "9600 (default), 14400, 19200, 38400, 57600, 115200")
+      ->check(CLI::IsMember({9600, 14400, 19200, 38400, 57600, 115200}));
+  app.add_option("--parity", o.parity, "none2 (default: no parity, two stop bits), odd or even")
+      ->check(CLI::IsMember({"none2", "odd", "even"}));
+  app.add_option("--address", o.address, "slave address 1..128 (default 1)")->check(CLI::Range(1, 128));
+  app.add_flag("--json", o.json, "one JSON document on standard output instead of text");
+  app.set_version_flag("--version", std::string("korvelt ") + KORVELT_VERSION);
+  app.require_subcommand(1);
+  app.fallthrough();
+
+  constexpr CommandGroup kGroups[] = {
+      AddDeviceCommands,
+  };
+  for (const CommandGroup add : kGroups) add(app, program);
+}
+
+}  // namespace cli

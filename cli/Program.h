@@ -1,0 +1,69 @@
+// What every korvelt command shares: the line settings and address of the
+// command line, the link they open, and where data and messages go (data
+// on standard output, text or one JSON document; messages on standard
+// error in the window's words).
+#pragma once
+
+#include <CLI/CLI.hpp>
+#include <functional>
+#include <nlohmann/json.hpp>
+#include <string>
+
+#include "cli/ExitStatus.h"
+#include "driver/DriverLink.h"
+
+namespace cli {
+
+struct GlobalOptions {
+  std::string port = "COM1";
+  int baud = 9600;
+  std::string parity = "none2";  // none2 (no parity, two stop bits), odd, even
+  int address = 1;
+  bool json = false;
+};
+
+// The parity of --parity as the connection panel's index: 0 none with two
+// stop bits, 1 odd, 2 even; and back.
+int ParityIndex(const std::string& name);
+const char* ParityName(int index);
+
+class Program {
+ public:
+  GlobalOptions options;
+  // Set by the command that the command line chose.
+  std::function<int(Program&)> run;
+
+  // Opens the port of the options; on failure says why on standard error
+  // (as the window's box does) and gives PortNotOpened, else Done.
+  int Open(DriverLink& link) const;
+  uint8_t Address() const { return static_cast<uint8_t>(options.address); }
+  int Parity() const { return ParityIndex(options.parity); }
+
+  // "<what>: <result text>" on standard error; the status for it.
+  int Fail(ModbusResult result, const std::string& what) const;
+  // A message on standard error.
+  void Say(const std::string& message) const;
+  // One JSON document on standard output.
+  void PrintJson(const nlohmann::json& document) const;
+  // Lines of text on standard output.
+  void Print(const std::string& text) const;
+};
+
+
+// Builds the program's options and commands on `app`.
+void Describe(CLI::App& app, Program& program);
+
+// Each group of commands adds its subcommands to the application; a
+// command's callback sets Program::run.
+using CommandGroup = void (*)(CLI::App& app, Program& program);
+void AddDeviceCommands(CLI::App& app, Program& program);
+
+// One line per entry: the name, the text and the unit, in columns.
+struct TextRow {
+  std::string name;
+  std::string text;
+  std::string unit;
+};
+std::string FormatRows(const std::vector<TextRow>& rows);
+
+}  // namespace cli
