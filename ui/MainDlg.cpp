@@ -6,6 +6,7 @@
 #include <QContextMenuEvent>
 #include <QLabel>
 #include <QMenu>
+#include <QMenuBar>
 
 #include "ui/AboutDlg.h"
 #include "ui/AppIcon.h"
@@ -71,7 +72,17 @@ void CMainDlg::setVisible(bool visible) {
 
 bool CMainDlg::OnInitDialog() {
   setFont(DialogFont());
-  BuildDialog(this, forms::MainDialog(), m_icon, m_controls);
+  // The controls keep their dialog-unit places in an area of their own; the
+  // menu bar sits above it and the window grows by the bar's height.
+  m_menuBar = new QMenuBar(this);
+  m_client = new QWidget(this);
+  BuildDialog(m_client, forms::MainDialog(), m_icon, m_controls);
+  setWindowTitle(m_client->windowTitle());
+  BuildMenus();
+  const int barHeight = m_menuBar->sizeHint().height();
+  m_menuBar->setGeometry(0, 0, m_client->width(), barHeight);
+  m_client->move(0, barHeight);
+  setFixedSize(m_client->width(), m_client->height() + barHeight);
   m_tab = m_controls.As<CTabCtrl>(forms::ids::PageTab);
   m_baudCombo = m_controls.As<QComboBox>(forms::ids::BaudCombo);
   DoDataExchange();
@@ -167,9 +178,11 @@ void CMainDlg::accept() {}
 std::unique_ptr<QMenu> CMainDlg::CreateSystemMenu() {
   auto menu = std::make_unique<QMenu>(this);
   QAction* about = menu->addAction(QString::fromUtf8(forms::texts::AboutItem));
-  connect(about, &QAction::triggered, this, [this] { OnSysCommand(AboutCommand, 0); });
+  connect(about, &QAction::triggered, this, &CMainDlg::OnAbout);
   return menu;
 }
+
+void CMainDlg::OnAbout() { OnSysCommand(AboutCommand, 0); }
 
 void CMainDlg::contextMenuEvent(QContextMenuEvent* event) {
   const std::unique_ptr<QMenu> menu = CreateSystemMenu();

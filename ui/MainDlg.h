@@ -25,6 +25,7 @@
 class CTabCtrl;
 class QComboBox;
 class QMenu;
+class QMenuBar;
 
 // Members are constructed in declaration order and destroyed in reverse: the
 // link goes before the pages, so the port is closed before anything a page
@@ -47,6 +48,10 @@ class CMainDlg : public QDialog {
  private:
   std::vector<CTabPage*> m_pages;  // entry i is the page of tab i
   CTabCtrl* m_tab = nullptr;
+  QMenuBar* m_menuBar = nullptr;
+  QMenu* m_menus[3] = {};
+  // The dialog's controls, under the menu bar.
+  QWidget* m_client = nullptr;
   QComboBox* m_baudCombo = nullptr;
   int m_autoUpdate = 0;
   int m_addressBits[7] = {};
@@ -75,6 +80,11 @@ class CMainDlg : public QDialog {
   // The window's context menu, which carries the about item.
   std::unique_ptr<QMenu> CreateSystemMenu();
 
+  // The menus of the menu bar.
+  enum class Menu { File, Tools, Help };
+  QMenu* MenuOf(Menu menu) const;
+  QMenuBar* MenuBar() const { return m_menuBar; }
+
   // The control with this id, for the pages' tests and the demo.
   QWidget* Control(int controlId) const { return m_controls.Get(controlId); }
   CTabCtrl* TabControl() const { return m_tab; }
@@ -94,6 +104,8 @@ class CMainDlg : public QDialog {
   // Builds the controls, binds the exchange, adds the pages and starts the
   // timer; runs once, when the window is first shown.
   bool OnInitDialog();
+  // The menu bar above the dialog's controls: its menus and their items.
+  void BuildMenus();
   void DoDataExchange();
   void ConnectHandlers();
   bool UpdateData(bool saveAndValidate);
@@ -111,6 +123,7 @@ class CMainDlg : public QDialog {
   void OnAutoUpdate();
   void OnTimer();
   void OnSelchangeTab();
+  void OnAbout();
 
   // The status poll runs on m_pollWorker; its result comes back to the
   // user-interface thread, which alone touches the fields.

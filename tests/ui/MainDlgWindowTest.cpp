@@ -2,6 +2,7 @@
 #include <QApplication>
 #include <QDialog>
 #include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QTabBar>
 #include <dirent.h>
@@ -110,12 +111,23 @@ TEST_F(MainDlgTest, AboutBoxFromTheContextMenuAndTheCommandRange) {
   EXPECT_EQ(watch.title, "关于 KORVELT_Demo");
   EXPECT_TRUE(watch.labels.contains("KORVELT_Demo 1.0 版"));
 
+  // The same item under "帮助", and the menu bar above every control.
+  QMenu* help = dlg->MenuOf(CMainDlg::Menu::Help);
+  ASSERT_FALSE(help->actions().isEmpty());
+  EXPECT_EQ(help->actions().back()->text(), about->text());
+  watch.Run([&] { help->actions().back()->trigger(); });
+  EXPECT_EQ(watch.opened, 2);
+  for (QWidget* control : {dlg->Control(ids::PortCombo), dlg->Control(ids::StatisticsLine)}) {
+    EXPECT_GE(control->mapTo(dlg.get(), QPoint(0, 0)).y(), dlg->MenuBar()->height());
+    EXPECT_LE(control->mapTo(dlg.get(), QPoint(0, control->height())).y(), dlg->height());
+  }
+
   watch.Run([&] { dlg->OnSysCommand(0x001F, 0); });
   watch.Run([&] { dlg->OnSysCommand(0x10013, 0); });  // only the low 16 bits count
-  EXPECT_EQ(watch.opened, 3);
+  EXPECT_EQ(watch.opened, 4);
   watch.Run([&] { dlg->OnSysCommand(0x0020, 0); });
   watch.Run([&] { dlg->OnSysCommand(0x000F, 0); });
-  EXPECT_EQ(watch.opened, 3);
+  EXPECT_EQ(watch.opened, 4);
   EXPECT_TRUE(dlg->isVisible());
 }
 

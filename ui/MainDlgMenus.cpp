@@ -1,0 +1,40 @@
+// The menu bar: one table of items, each with its menu, its text, its
+// shortcut and its handler. The tool's further windows and files hang their
+// items here.
+#include <QKeySequence>
+#include <QMenu>
+#include <QMenuBar>
+
+#include "ui/MainDlg.h"
+#include "ui/forms/DialogLayout.h"
+
+namespace {
+
+constexpr const char* kMenuTitles[] = {"文件(&F)", "工具(&T)", "帮助(&H)"};
+
+}  // namespace
+
+void CMainDlg::BuildMenus() {
+  struct Item {
+    Menu menu;
+    const char* text;
+    void (CMainDlg::*run)();
+    const char* shortcut = nullptr;
+  };
+  const Item items[] = {
+      {Menu::File, "退出(&X)", &CMainDlg::reject},
+      {Menu::Help, forms::texts::AboutItem, &CMainDlg::OnAbout},
+  };
+  for (size_t i = 0; i < std::size(kMenuTitles); ++i) {
+    m_menus[i] = m_menuBar->addMenu(QString::fromUtf8(kMenuTitles[i]));
+  }
+  for (const Item& item : items) {
+    QAction* action = MenuOf(item.menu)->addAction(QString::fromUtf8(item.text));
+    if (item.shortcut != nullptr) action->setShortcut(QKeySequence(QString::fromUtf8(item.shortcut)));
+    connect(action, &QAction::triggered, this, item.run);
+  }
+  // A menu with nothing in it is not offered.
+  for (QMenu* menu : m_menus) menu->menuAction()->setVisible(!menu->isEmpty());
+}
+
+QMenu* CMainDlg::MenuOf(Menu menu) const { return m_menus[static_cast<size_t>(menu)]; }
