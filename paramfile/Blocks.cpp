@@ -89,8 +89,11 @@ std::string TakeTexts(const fields::ParamBlock& block, const std::vector<TextEnt
     if (textFor[i] < 0) continue;
     // The entries for the record as taken so far: the speeds follow the mode.
     const fields::ParamSpec& param = block.paramsFor(record.data())[i];
-    const std::string refusal =
-        fields::TakeEntryText(param, texts[static_cast<size_t>(textFor[i])].text, record.data());
+    const std::string& text = texts[static_cast<size_t>(textFor[i])].text;
+    // The text the words show keeps them: an unedited file gives back its
+    // words, a float that no entry can carry (a NaN) included.
+    if (text == fields::EntryText(param, record.data())) continue;
+    const std::string refusal = fields::TakeEntryText(param, text, record.data());
     if (!refusal.empty()) return title + ": " + refusal;
   }
   words = WordsOf(block, record);

@@ -51,7 +51,7 @@ struct TextEntry {
 };
 // Takes the texts onto `words` in table order (a preset speed's scale
 // follows the speed mode taken before it); registers no text names keep
-// their word. Empty on success; else the message, which names the block by
+// their word, and so does a field whose text is the one its words show. Empty on success; else the message, which names the block by
 // its title and the field as the page does, and `words` is unchanged.
 std::string TakeTexts(const fields::ParamBlock& block, const std::vector<TextEntry>& texts, Words& words);
 

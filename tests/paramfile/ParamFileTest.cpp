@@ -7,10 +7,13 @@
 
 #include <sys/stat.h>
 
+#include <bit>
+
 #include <filesystem>
 #include <fstream>
 
 #include "SimulatedLine.h"
+#include "fields/NumberText.h"
 #include "paramfile/LocalTime.h"
 #include "paramfile/Restore.h"
 #include "paramfile/WholeFile.h"
@@ -101,6 +104,14 @@ TEST_F(ParamFileTest, TheTextsWinAndTheirEntryRulesDecide) {
       {"a field by its name",
        [](ordered_json& file) { file["blocks"]["pid"]["fields"] = {{{"name", "速度PID参数 Ki"}, {"text", "0.25"}}}; },
        {{"pid", 8}, {"pid", 9}},
+       ""},
+      {"a float no entry can carry, unedited",
+       [](ordered_json& file) {
+         file["blocks"]["pid"]["words"][0] = 0x7FC0;  // NaN
+         file["blocks"]["pid"]["words"][1] = 0;
+         Field(file, "pid", "holdKp")["text"] = fields::FormatFloat(std::bit_cast<float>(0x7FC00000u), fields::FloatText::General);
+       },
+       {{"pid", 0}, {"pid", 1}},
        ""},
       {"a number out of range", text("motor", "gearRatio", "6553.6"), {},
        "电机参数配置: 减速器减速比: 请输入 0.0 到 6553.5 之间的数值"},
