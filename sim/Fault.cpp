@@ -29,6 +29,7 @@ constexpr FaultNameEntry kFaultNames[] = {
     {FaultKind::WrongEcho, "wrong-echo"},
     {FaultKind::AnyAddress, "any-address"},
     {FaultKind::Split, "split"},
+    {FaultKind::IgnoreWrites, "ignore-writes"},
 };
 
 void PadPastLimit(std::vector<uint8_t>& frame) {
@@ -140,6 +141,7 @@ Reply ShapeReply(const Fault& fault, std::vector<uint8_t> frame) {
     case FaultKind::NoAnswer:
     case FaultKind::Exception:
     case FaultKind::AnyAddress:
+    case FaultKind::IgnoreWrites:
       break;
   }
   reply.bytes = std::move(frame);
