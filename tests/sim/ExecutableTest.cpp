@@ -31,11 +31,15 @@ std::string StartedDevice(ChildProcess& sim, unsigned com) {
   return line->substr(expected.size() - 5);
 }
 
+// A raw port at the factory settings, 9600 bit/s with no parity and two
+// stop bits, which the simulator hears unless told otherwise.
 UniqueFd OpenRaw(const std::string& path) {
   UniqueFd fd(open(path.c_str(), O_RDWR | O_NOCTTY));
   termios settings{};
   if (fd.Valid() && tcgetattr(fd.Get(), &settings) == 0) {
     cfmakeraw(&settings);
+    settings.c_cflag |= CSTOPB;
+    cfsetspeed(&settings, B9600);
     tcsetattr(fd.Get(), TCSANOW, &settings);
   }
   return fd;
