@@ -110,10 +110,15 @@ sim::LineOptions LineOptionsFor(const sim::CommandLine& line, const sim::Simulat
       std::fprintf(stderr, "korvelt-driver-sim: <- noise (the master's port is at %s, this driver's at %s)\n",
                    sim::Describe(master).c_str(), own.c_str());
     };
-    std::fprintf(stderr, "korvelt-driver-sim: line %s%s%s\n", own.c_str(), line.anySettings ? ", any master heard" : "",
-                 line.wire ? ", wire timing" : "");
   }
   return options;
+}
+
+// After the line that says it is ready, which scripts wait for.
+void TellLine(const sim::CommandLine& line, const sim::LineOptions& options) {
+  if (!line.verbose) return;
+  std::fprintf(stderr, "korvelt-driver-sim: line %s%s%s\n", sim::Describe(options.settings).c_str(),
+               line.anySettings ? ", any master heard" : "", line.wire ? ", wire timing" : "");
 }
 
 sim::SlaveServer::TrafficLog TrafficLogFor(const sim::CommandLine& line) {
@@ -156,9 +161,11 @@ int ServePseudoTerminal(const sim::CommandLine& line, sim::SimulatedDriver& driv
     std::fprintf(stderr, "korvelt-driver-sim: cannot link %s\n", error.c_str());
     return 1;
   }
-  sim::SlaveServer server(driver, terminal.master.Get(), LineOptionsFor(line, driver), TrafficLogFor(line));
+  const sim::LineOptions options = LineOptionsFor(line, driver);
+  sim::SlaveServer server(driver, terminal.master.Get(), options, TrafficLogFor(line));
   std::printf("korvelt-driver-sim: COM%u -> %s\n", line.com, terminal.device.c_str());
   std::fflush(stdout);
+  TellLine(line, options);
   WaitForStopOr(stop, -1);
   return 0;
 }
@@ -175,6 +182,7 @@ int ServeTcp(const sim::CommandLine& line, sim::SimulatedDriver& driver, int sto
   const sim::LineOptions options = LineOptionsFor(line, driver);
   std::printf("korvelt-driver-sim: tcp 127.0.0.1:%u\n", port);
   std::fflush(stdout);
+  TellLine(line, options);
   while (!WaitForStopOr(stop, listener.Get())) {
     const UniqueFd connection = sim::AcceptConnection(listener.Get());
     if (!connection.Valid()) {

@@ -3,8 +3,11 @@
 // Also its options.
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
 #include <fcntl.h>
+#include <netinet/in.h>
 #include <signal.h>
+#include <sys/socket.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -31,17 +34,36 @@ std::string StartedDevice(ChildProcess& sim, unsigned com) {
   return line->substr(expected.size() - 5);
 }
 
-// A raw port at the factory settings, 9600 bit/s with no parity and two
-// stop bits, which the simulator hears unless told otherwise.
-UniqueFd OpenRaw(const std::string& path) {
+// A raw port, by default at the factory settings (9600 bit/s, no parity,
+// two stop bits), which the simulator hears unless told otherwise.
+UniqueFd OpenRaw(const std::string& path, speed_t speed = B9600, tcflag_t parityAndStops = CSTOPB) {
   UniqueFd fd(open(path.c_str(), O_RDWR | O_NOCTTY));
   termios settings{};
   if (fd.Valid() && tcgetattr(fd.Get(), &settings) == 0) {
     cfmakeraw(&settings);
-    settings.c_cflag |= CSTOPB;
-    cfsetspeed(&settings, B9600);
+    settings.c_cflag &= ~static_cast<tcflag_t>(PARENB | PARODD | CSTOPB);
+    settings.c_cflag |= parityAndStops;
+    cfsetspeed(&settings, speed);
     tcsetattr(fd.Get(), TCSANOW, &settings);
   }
+  return fd;
+}
+
+// Waits for a line of the program's output that starts with `prefix`.
+bool SawLine(ChildProcess& sim, const std::string& prefix) {
+  while (const std::optional<std::string> line = sim.ReadLine(5s)) {
+    if (line->rfind(prefix, 0) == 0) return true;
+  }
+  return false;
+}
+
+UniqueFd ConnectLocal(uint16_t port) {
+  UniqueFd fd(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(port);
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  if (connect(fd.Get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) fd.Reset();
   return fd;
 }
 
@@ -89,7 +111,8 @@ TEST(DriverSimProgram, HelpNamesEveryOptionAndBadOptionsAreRefused) {
   for (const char* option : {"--com", "--ports", "--address", "--learned", "--edge-values", "--learning-time", "--learning-outcome",
                              "--stroke-time", "--fault", "--fault-count", "no-answer", "bad-crc", "wrong-address",
                              "exception=", "pieces", "delay=", "garbage", "overlong", "lying-count", "wrong-count",
-                             "wrong-echo", "any-address", "split"}) {
+                             "wrong-echo", "any-address", "split", "ignore-writes", "--baud", "--parity",
+                             "--any-settings", "--wire", "--turnaround", "--tcp"}) {
     EXPECT_NE(help.output.find(option), std::string::npos) << option;
   }
   const ProgramResult version = RunProgram({KORVELT_SIM_EXECUTABLE, "--version"}, 5s);
@@ -123,6 +146,14 @@ TEST(DriverSimCommandLine, ParsesFaultsProceduresAndRanges) {
   EXPECT_EQ(pieces.fault.kind, sim::FaultKind::Pieces);
   EXPECT_FALSE(pieces.fault.requests.has_value()) << "until stopped";
 
+  sim::CommandLine wire;
+  ASSERT_TRUE(parse({"--baud", "14400", "--parity", "odd", "--wire", "--turnaround", "0.5", "--tcp", "0"}, wire));
+  EXPECT_EQ(wire.driver.baudRate, 14400u);
+  EXPECT_EQ(wire.driver.parity, sim::Parity::Odd);
+  EXPECT_TRUE(wire.wire);
+  EXPECT_EQ(wire.turnaround, std::chrono::microseconds(500));
+  EXPECT_EQ(wire.tcpPort, 0);
+
   sim::CommandLine split, fewer;
   ASSERT_TRUE(parse({"--fault", "split=30"}, split));
   EXPECT_EQ(split.fault.gap, 30ms);
@@ -137,8 +168,62 @@ TEST(DriverSimCommandLine, ParsesFaultsProceduresAndRanges) {
                                        {"--learning-outcome", "maybe"},
                                        {"--learning-time", "-1"},
                                        {"--load", "2"},
+                                       {"--baud", "12345"},
+                                       {"--parity", "mark"},
+                                       {"--tcp", "65536"},
+                                       {"--turnaround", "-1"},
                                        {"--com"}}) {
     sim::CommandLine ignored;
     EXPECT_FALSE(parse(bad, ignored)) << bad[0] << " " << (bad.size() > 1 ? bad[1] : "");
   }
+}
+
+TEST(DriverSimProgram, HearsOnlyItsOwnLineSettingsAndKeepsThemUntilItsNextStart) {
+  PortsFolder ports;
+  ChildProcess sim({KORVELT_SIM_EXECUTABLE, "--ports", ports.Path(), "--baud", "19200", "--parity", "even", "--verbose"});
+  const std::string device = StartedDevice(sim, 1);
+  ASSERT_FALSE(device.empty());
+
+  UniqueFd factory = OpenRaw(device);
+  ASSERT_EQ(write(factory.Get(), Read(1, 0x0090, 3).data(), 8), 8);
+  EXPECT_TRUE(SawLine(sim, "korvelt-driver-sim: <- noise")) << "a master at 9600 none2 is not heard";
+  factory.Reset();
+
+  UniqueFd port = OpenRaw(device, B19200, PARENB);
+  EXPECT_EQ(Words(Exchange(port.Get(), Read(1, 0x0090, 3), 11)), (std::vector<uint16_t>{0, 19200, 2}))
+      << "the registers say what the options set";
+  EXPECT_EQ(Exchange(port.Get(), WriteOne(1, 0x0091, 9600), 8), WriteOne(1, 0x0091, 9600));
+  EXPECT_EQ(Words(Exchange(port.Get(), Read(1, 0x0090, 2), 9)), (std::vector<uint16_t>{0, 9600}))
+      << "stored, and still heard at the rate it started with";
+  sim.Signal(SIGTERM);
+  EXPECT_EQ(sim.Wait(5s), 0);
+}
+
+TEST(DriverSimProgram, ServesOneTcpConnectionAtATimeWithoutAComLink) {
+  PortsFolder ports;
+  ChildProcess sim({KORVELT_SIM_EXECUTABLE, "--tcp", "0", "--wire", "--baud", "115200"});
+  const std::optional<std::string> ready = sim.ReadLine(10s);
+  const std::string prefix = "korvelt-driver-sim: tcp 127.0.0.1:";
+  ASSERT_TRUE(ready && ready->rfind(prefix, 0) == 0) << ready.value_or("(nothing)");
+  const auto port = static_cast<uint16_t>(std::stoi(ready->substr(prefix.size())));
+  ASSERT_NE(port, 0);
+  EXPECT_TRUE(fs::is_empty(ports.Path()));
+
+  const Bytes answer = sim::SimulatedDriver().Respond(Read(1, 0x0050, 4));
+  UniqueFd first = ConnectLocal(port);
+  ASSERT_TRUE(first.Valid());
+  EXPECT_EQ(Exchange(first.Get(), Read(1, 0x0050, 4), answer.size()), answer);
+  // A second client waits until the first has gone, then is served.
+  UniqueFd second = ConnectLocal(port);
+  ASSERT_TRUE(second.Valid());
+  const Bytes request = Read(1, 0x0050, 4);
+  ASSERT_EQ(write(second.Get(), request.data(), request.size()), static_cast<ssize_t>(request.size()));
+  EXPECT_EQ(Exchange(first.Get(), request, answer.size()), answer) << "the first keeps the line";
+  first.Reset();
+  const std::string late = ReadExactly(second.Get(), answer.size(), 3000ms);
+  EXPECT_EQ(Bytes(late.begin(), late.end()), answer);
+  EXPECT_EQ(Exchange(second.Get(), request, answer.size()), answer);
+
+  sim.Signal(SIGTERM);
+  EXPECT_EQ(sim.Wait(5s), 0);
 }
