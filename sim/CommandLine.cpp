@@ -17,22 +17,24 @@ bool ParseInteger(std::string_view text, long min, long max, long& value) {
   return !copy.empty() && *end == '\0' && errno == 0 && value >= min && value <= max;
 }
 
-bool ParseSeconds(std::string_view text, std::chrono::milliseconds& value) {
+// A decimal number from 0 to `max` units, as a whole number of `Duration`
+// (a thousandth of the unit).
+template <typename Duration>
+bool ParseThousandths(std::string_view text, double max, Duration& value) {
   const std::string copy(text);
   char* end = nullptr;
-  const double seconds = std::strtod(copy.c_str(), &end);
-  if (copy.empty() || *end != '\0' || !(seconds >= 0) || seconds > 86400) return false;
-  value = std::chrono::milliseconds(std::llround(seconds * 1000.0));
+  const double units = std::strtod(copy.c_str(), &end);
+  if (copy.empty() || *end != '\0' || !(units >= 0) || units > max) return false;
+  value = Duration(std::llround(units * 1000.0));
   return true;
 }
 
+bool ParseSeconds(std::string_view text, std::chrono::milliseconds& value) {
+  return ParseThousandths(text, 86400, value);
+}
+
 bool ParseMilliseconds(std::string_view text, std::chrono::microseconds& value) {
-  const std::string copy(text);
-  char* end = nullptr;
-  const double milliseconds = std::strtod(copy.c_str(), &end);
-  if (copy.empty() || *end != '\0' || !(milliseconds >= 0) || milliseconds > 60000) return false;
-  value = std::chrono::microseconds(std::llround(milliseconds * 1000.0));
-  return true;
+  return ParseThousandths(text, 60000, value);
 }
 
 bool ParseOutcome(std::string_view text, LearningOutcome& outcome) {

@@ -7,16 +7,13 @@
 
 #include <algorithm>
 
+#include "sim/NameTable.h"
+
 namespace sim {
 
 namespace {
 
-struct ParityEntry {
-  Parity parity;
-  std::string_view name;
-};
-
-constexpr ParityEntry kParities[] = {
+constexpr Named<Parity> kParities[] = {
     {Parity::None2, "none2"},
     {Parity::Odd, "odd"},
     {Parity::Even, "even"},
@@ -32,19 +29,9 @@ Parity ParityOfFlags(tcflag_t flags) {
 
 bool IsBaudRate(unsigned baud) { return std::ranges::find(BaudRates, baud) != std::end(BaudRates); }
 
-std::string_view ParityName(Parity parity) {
-  for (const ParityEntry& entry : kParities) {
-    if (entry.parity == parity) return entry.name;
-  }
-  return "none2";
-}
+std::string_view ParityName(Parity parity) { return NameIn(kParities, parity); }
 
-std::optional<Parity> ParityFromName(std::string_view name) {
-  for (const ParityEntry& entry : kParities) {
-    if (entry.name == name) return entry.parity;
-  }
-  return std::nullopt;
-}
+std::optional<Parity> ParityFromName(std::string_view name) { return ValueIn(kParities, name); }
 
 uint16_t ParityRegister(Parity parity) { return static_cast<uint16_t>(parity); }
 
