@@ -40,7 +40,7 @@ struct LineOptions {
   std::chrono::microseconds turnaround = DefaultTurnaround;
   // Called on the serving thread for each request that went unheard, with
   // the master's settings.
-  std::function<void(const LineSettings& master)> unheard;
+  std::function<void(const LineSettings& master)> unheard = {};
 };
 
 class SlaveServer {
