@@ -1,10 +1,7 @@
 #include "link/Answer.h"
 
 #include <algorithm>
-#include <cmath>
 #include <cstring>
-
-#include "link/SerialPort.h"
 
 namespace {
 
@@ -151,12 +148,4 @@ AnswerData DataOf(const uint8_t* answer, size_t length) {
     return {answer + 5, length - 5 - kCrcLength};
   }
   return {};
-}
-
-std::chrono::microseconds QuietGap(const LineSettings& settings) {
-  constexpr double kCharacters = 3.5;
-  constexpr std::chrono::microseconds kFloor{1750};
-  const int bits = 1 + settings.dataBits + (settings.parity != 'n' ? 1 : 0) + settings.stopBits;
-  const double micros = kCharacters * bits * 1e6 / std::max(settings.baudRate, 1);
-  return std::max(kFloor, std::chrono::microseconds(static_cast<int64_t>(std::ceil(micros))));
 }

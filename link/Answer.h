@@ -10,13 +10,10 @@
 // (the local echo of many RS-485 adapters) is skipped.
 #pragma once
 
-#include <chrono>
 #include <cstddef>
 #include <cstdint>
 
 #include "link/FrameCodec.h"
-
-struct LineSettings;
 
 // How an answer that starts at a given byte ends among the bytes received.
 struct AnswerFit {
@@ -75,8 +72,3 @@ struct AnswerData {
   size_t length = 0;
 };
 AnswerData DataOf(const uint8_t* answer, size_t length);
-
-// How long the line must stay silent between two frames: 3.5 character
-// times at `settings`, and never less than 1.75 ms, the floor that fast
-// rates use.
-std::chrono::microseconds QuietGap(const LineSettings& settings);

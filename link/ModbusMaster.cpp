@@ -11,6 +11,7 @@
 #include <system_error>
 
 #include "link/Answer.h"
+#include "link/LineTiming.h"
 
 namespace {
 
