@@ -16,12 +16,6 @@ constexpr size_t kCrcLength = 2;
 
 bool CrcHolds(const uint8_t* bytes, size_t length) { return FrameCheck(bytes, length, bytes[0]); }
 
-AnswerFit FitAt(const uint8_t* bytes, size_t available, size_t length) {
-  if (length > MaxFrameLength) return {Kind::Impossible, 0};
-  if (length > available) return {Kind::NeedsMore, 0};
-  return {CrcHolds(bytes, length) ? Kind::Complete : Kind::BadCrc, length};
-}
-
 // An identification answer ends after one of its objects; the first end
 // at which the CRC holds is taken.
 AnswerFit FitIdentification(const uint8_t* bytes, size_t available) {
@@ -42,17 +36,23 @@ bool CopyWouldBeEcho(const Frame& request, bool lineEchoes) {
 
 }  // namespace
 
+AnswerFit FitAtLength(const uint8_t* bytes, size_t available, size_t length) {
+  if (length > MaxFrameLength) return {Kind::Impossible, 0};
+  if (length > available) return {Kind::NeedsMore, 0};
+  return {CrcHolds(bytes, length) ? Kind::Complete : Kind::BadCrc, length};
+}
+
 AnswerFit FitAnswer(const uint8_t* bytes, size_t available) {
   if (available < 2) return {Kind::NeedsMore, 0};
   const uint8_t function = bytes[1];
-  if (function & ExceptionBit) return FitAt(bytes, available, kExceptionLength);
+  if (function & ExceptionBit) return FitAtLength(bytes, available, kExceptionLength);
   switch (function) {
     case FunctionReadHolding:
       if (available < 3) return {Kind::NeedsMore, 0};
-      return FitAt(bytes, available, bytes[2] + 3 + kCrcLength);
+      return FitAtLength(bytes, available, bytes[2] + 3 + kCrcLength);
     case FunctionWriteSingle:
     case FunctionWriteMultiple:
-      return FitAt(bytes, available, kWriteAnswerLength);
+      return FitAtLength(bytes, available, kWriteAnswerLength);
     case FunctionEncapsulated:
       return FitIdentification(bytes, available);
     default:

@@ -28,6 +28,11 @@ struct AnswerFit {
   size_t length = 0;  // Complete, BadCrc: the length, CRC included
 };
 
+// A frame of `length` bytes, CRC included, whose first `available` bytes
+// are at `bytes`: NeedsMore, Complete or BadCrc; Impossible beyond
+// MaxFrameLength.
+AnswerFit FitAtLength(const uint8_t* bytes, size_t available, size_t length);
+
 // Fits the answer whose first `available` bytes are at `bytes`: a read by
 // its byte count, a write 8 bytes, an exception 5, an identification
 // answer at the first end of an object after which its CRC holds (its
