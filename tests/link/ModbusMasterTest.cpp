@@ -130,19 +130,6 @@ TEST_F(MasterOnLine, AnswersThatAreNotForUsEndInTimeOut) {
   }
 }
 
-TEST_F(MasterOnLine, ASilentPeerEndsATransactionAtTheTimeOutSetForTheLink) {
-  EXPECT_FALSE(link.SetResponseTimeout(0ms));
-  EXPECT_FALSE(link.SetResponseTimeout(ModbusMaster::MaxResponseTimeout + 1us));
-  EXPECT_EQ(link.CurrentResponseTimeout(), ModbusMaster::ResponseTimeout);
-  ASSERT_TRUE(link.SetResponseTimeout(20ms));
-  const auto started = Clock::now();
-  EXPECT_EQ(link.ReadHoldingRegisters(1, 0x0020, 1), ResultTimeout);
-  const auto took = Clock::now() - started;
-  EXPECT_GE(took, 20ms);
-  EXPECT_LT(took, ModbusMaster::ResponseTimeout) << "waited for the default";
-  EXPECT_EQ(Request(8), Hex(WithCrc("01 03 00 20 00 01")));
-}
-
 TEST_F(MasterOnLine, AnswerInOneBytePiecesIsRecognised) {
   uint8_t dest[2] = {};
   uint16_t capacity = 2;
