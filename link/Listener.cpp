@@ -25,7 +25,11 @@ Listener::~Listener() { Stop(); }
 
 bool Listener::Start(SerialPort& port, const LineSettings& settings, FrameHandler onFrame) {
   std::lock_guard control(controlMutex_);
-  if (thread_.joinable() || !port.IsOpen()) return false;
+  if (thread_.joinable()) {
+    if (end_ == ListenEnd::Running) return false;
+    thread_.join();  // ended by itself: the port went away
+  }
+  if (!port.IsOpen()) return false;
   UniqueFd wake(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
   if (!wake.Valid()) return false;
   wake_ = std::move(wake);

@@ -34,9 +34,10 @@ class Listener {
 
   // Starts listening on `port`, open and set to `settings`; `onFrame` runs
   // on the listener's thread for every frame. False, and nothing started,
-  // when it already listens, the port is not open, or no thread or wake-up
-  // descriptor can be had. The port must stay open, and nobody else may
-  // read it, until the listener has ended.
+  // when it still listens, the port is not open, or no thread or wake-up
+  // descriptor can be had. A listener that has ended may start again. The
+  // port must stay open, and nobody else may read it, until the listener
+  // has ended.
   bool Start(SerialPort& port, const LineSettings& settings, FrameHandler onFrame);
   // Ends the listening at once and waits for the thread; what the splitter
   // held is handed out first. From any thread but the listener's own (not

@@ -49,6 +49,8 @@ TEST(Listener, SplitsWhatBothSidesSayAndEndsWhenStoppedOrWhenThePortGoes) {
   ASSERT_TRUE(listener.Start(port, line, onFrame));
   pty.Hangup();
   EXPECT_EQ(listener.Wait(), ListenEnd::PortLost);
+  EXPECT_TRUE(listener.Start(port, line, onFrame)) << "ended by itself, it may start again";
+  EXPECT_EQ(listener.Wait(), ListenEnd::PortLost);
 }
 
 }  // namespace
