@@ -31,11 +31,13 @@ std::span<const uint8_t> FrameLogBatch::BytesOf(const LoggedFrame& frame) const 
   return {bytes.data() + frame.offset, frame.length};
 }
 
+// Both written through at once, so that the memory the log holds does not
+// grow as the ring fills, and no recording meets a fresh page.
 FrameLog::FrameLog(size_t maxFrames, size_t maxBytes)
     : frameCapacity_(std::max<size_t>(maxFrames, 2)),
       byteCapacity_(std::max(maxBytes, 2 * MaxFrameLength)),
       slots_(new Slot[frameCapacity_]),
-      bytes_(new uint8_t[byteCapacity_]) {}
+      bytes_(new uint8_t[byteCapacity_]()) {}
 
 size_t FrameLog::MemoryBytes() const { return sizeof *this + frameCapacity_ * sizeof(Slot) + byteCapacity_; }
 
