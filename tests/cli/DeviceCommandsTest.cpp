@@ -34,7 +34,9 @@ TEST(Korvelt, ExitStatusTellsWhatHappened) {
     const KorveltRun run = RunKorvelt(c.args);
     EXPECT_EQ(run.status, c.status) << c.name << ": " << run.err;
     EXPECT_NE(run.err.find(c.says), std::string::npos) << c.name << ": " << run.err;
-    if (c.status != 0) EXPECT_EQ(run.out, "") << c.name;
+    if (c.status != 0) {
+      EXPECT_EQ(run.out, "") << c.name;
+    }
   }
 }
 

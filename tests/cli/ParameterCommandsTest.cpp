@@ -69,7 +69,9 @@ TEST_F(ParameterCommands, ExitStatusTellsWhatHappened) {
     const KorveltRun run = Korvelt(c.args);
     EXPECT_EQ(run.status, c.status) << c.name << ": " << run.err;
     EXPECT_NE(run.err.find(c.says), std::string::npos) << c.name << ": " << run.err;
-    if (c.status > 1) EXPECT_EQ(run.out, "") << c.name;
+    if (c.status > 1) {
+      EXPECT_EQ(run.out, "") << c.name;
+    }
   }
   line.Driver().ClearFault();
   EXPECT_EQ(line.Driver().Register(0x0050), 5) << "nothing was written";

@@ -204,6 +204,7 @@ TEST_F(EndlessLearning, ClosingTheWindowDuringARunEndsItQuietly) {
     Click(ids::OpenPortButton);
     Press(id::StartLearning);
     const uint64_t before = WaitForTheRunToStart();
+    ASSERT_TRUE(WaitFor([&] { return line.Driver().RequestCount() >= before + 1; })) << "the start was sent";
     if (escape) {
       QTest::keyClick(dlg.get(), Qt::Key_Escape);
     } else {
