@@ -31,14 +31,6 @@ class ParameterCommands : public ::testing::Test {
   SimulatedLine line{2};
 };
 
-struct StatusCase {
-  const char* name;
-  std::vector<std::string> args;
-  Fault fault;
-  int status;
-  const char* says;  // on standard error
-};
-
 TEST_F(ParameterCommands, ExitStatusTellsWhatHappened) {
   WriteFile("template.json", R"({"format": "korvelt-parameters", "version": 1,
                                  "blocks": {"ramp": {"fields": [{"key": "pwmRise", "text": "1.0"}]}}})");
@@ -64,16 +56,7 @@ TEST_F(ParameterCommands, ExitStatusTellsWhatHappened) {
       {"differences", {"diff", file}, {}, 1, ""},
       {"dry run", {"restore", "--dry-run", file}, {}, 0, ""},
   };
-  for (const StatusCase& c : cases) {
-    line.Driver().SetFault(c.fault);
-    const KorveltRun run = Korvelt(c.args);
-    EXPECT_EQ(run.status, c.status) << c.name << ": " << run.err;
-    EXPECT_NE(run.err.find(c.says), std::string::npos) << c.name << ": " << run.err;
-    if (c.status > 1) {
-      EXPECT_EQ(run.out, "") << c.name;
-    }
-  }
-  line.Driver().ClearFault();
+  ExpectStatuses(line.Driver(), cases, [this](const std::vector<std::string>& args) { return Korvelt(args); });
   EXPECT_EQ(line.Driver().Register(0x0050), 5) << "nothing was written";
   EXPECT_FALSE(std::filesystem::exists(home.Path() + "/korvelt-demo")) << "nothing written, nothing backed up";
 }
