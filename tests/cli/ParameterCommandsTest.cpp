@@ -6,6 +6,9 @@
 #include <filesystem>
 #include <fstream>
 
+#include <csignal>
+
+#include "ChildProcess.h"
 #include "KorveltRun.h"
 #include "SimulatedLine.h"
 
@@ -123,6 +126,21 @@ TEST_F(ParameterCommands, AnotherModelIsWrittenWithForce) {
   const KorveltRun forced = Korvelt({"restore", "--force", file});
   EXPECT_EQ(forced.status, 0) << forced.err;
   EXPECT_EQ(line.Driver().Register(0x0050), 20);
+}
+
+// SIGINT between two slow answers: the work stops at the next step, says
+// so, and leaves no file behind.
+TEST_F(ParameterCommands, InterruptedBetweenTwoTransactions) {
+  line.Driver().SetFault(Fault::Delayed(std::chrono::milliseconds(300)));
+  const uint64_t before = line.Driver().RequestCount();
+  ChildProcess korvelt({KORVELT_CLI_EXECUTABLE, "--port", "COM2", "backup", Path("b.json")}, true);
+  ASSERT_TRUE(WaitUntil([&] { return line.Driver().RequestCount() > before; }));
+  korvelt.Signal(SIGINT);
+  const std::string out = korvelt.ReadToEnd(std::chrono::seconds(10));
+  EXPECT_EQ(korvelt.Wait(std::chrono::seconds(10)), 130);
+  EXPECT_NE(korvelt.Errors().find("已取消"), std::string::npos) << korvelt.Errors();
+  EXPECT_EQ(out, "");
+  EXPECT_FALSE(std::filesystem::exists(Path("b.json")));
 }
 
 }  // namespace
