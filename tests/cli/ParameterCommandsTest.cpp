@@ -128,6 +128,32 @@ TEST_F(ParameterCommands, AnotherModelIsWrittenWithForce) {
   EXPECT_EQ(line.Driver().Register(0x0050), 20);
 }
 
+// A driver that answers its writes but keeps nothing: the read-back check
+// catches it and names the fields.
+TEST_F(ParameterCommands, ADriverThatDoesNotStoreFailsTheReadBack) {
+  const std::string file = Path("driver.json");
+  ASSERT_EQ(Korvelt({"backup", file}).status, 0);
+  line.Driver().SetRegister(0x006A, 123);  // 额定电流 1.23 A
+  line.Driver().SetRegister(0x0050, 9);    // PWM上升缓冲 0.9 s
+  line.Driver().SetFault(Fault::Of(FaultKind::IgnoreWrites));
+  const KorveltRun restore = Korvelt({"--json", "restore", file});
+  EXPECT_EQ(restore.status, 7);
+  const json report = restore.Json();
+  EXPECT_EQ(report["written"], json::array({"ramp", "motor"}));
+  EXPECT_FALSE(report["verified"]);
+  ASSERT_EQ(report["mismatches"].size(), 2u);
+  EXPECT_EQ(report["mismatches"][1], (json{{"block", "motor"}, {"key", "ratedCurrent"}, {"name", "额定电流"},
+                                          {"wrote", "5.00"}, {"read", "1.23"}}));
+  EXPECT_NE(restore.err.find("读回与写入不同: 电机参数配置 额定电流: 写入 5.00, 读回 1.23"), std::string::npos)
+      << restore.err;
+  EXPECT_NE(restore.err.find("读回与写入不同: PWM方式缓冲/闭环方式加速度 PWM上升缓冲: 写入 0.5, 读回 0.9"),
+            std::string::npos);
+
+  const KorveltRun write = Korvelt({"write", "pid", "holdKp=2"});
+  EXPECT_EQ(write.status, 7);
+  EXPECT_NE(write.out.find("写入 2, 读回"), std::string::npos) << write.out;
+}
+
 // SIGINT between two slow answers: the work stops at the next step, says
 // so, and leaves no file behind.
 TEST_F(ParameterCommands, InterruptedBetweenTwoTransactions) {
