@@ -15,6 +15,7 @@ enum ExitStatus : int {
   BadAnswer = 6,        // an answer that does not answer the request
   ReadBackDiffers = 7,  // a block read back differs from what was written
   FileDoesNotFit = 8,   // not a parameter file, a refused text, another model
+  FileNotWritten = 9,   // the file to save could not be written
   Interrupted = 130,    // ended by SIGINT before it was done
 };
 

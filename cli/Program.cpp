@@ -2,14 +2,13 @@
 
 #include <cstdio>
 
+#include "fields/LineNames.h"
 #include "fields/OpenFailureText.h"
 #include "link/PortDiagnosis.h"
 #include "link/SerialPort.h"
 
 namespace cli {
 namespace {
-
-constexpr const char* kParityNames[] = {"none2", "odd", "even"};
 
 // COM1..COM1024 as in the window, else a device path.
 std::string CheckPort(const std::string& port) {
@@ -38,14 +37,9 @@ size_t Columns(const std::string& text) {
 
 }  // namespace
 
-int ParityIndex(const std::string& name) {
-  for (int i = 0; i < 3; ++i) {
-    if (name == kParityNames[i]) return i;
-  }
-  return 0;
-}
+int ParityIndex(const std::string& name) { return fields::ParityIndex(name); }
 
-const char* ParityName(int index) { return kParityNames[index >= 0 && index <= 2 ? index : 0]; }
+const char* ParityName(int index) { return fields::ParityName(index); }
 
 int Program::Open(DriverLink& link) const {
   const std::string mode = ModeStringFor(options.baud, Parity());
@@ -106,6 +100,7 @@ void Describe(CLI::App& app, Program& program) {
 
   constexpr CommandGroup kGroups[] = {
       AddDeviceCommands,
+      AddParameterCommands,
   };
   for (const CommandGroup add : kGroups) add(app, program);
 }

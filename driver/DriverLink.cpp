@@ -3,38 +3,40 @@
 #include <algorithm>
 #include <cstring>
 
-namespace {
-
-void ConvertWordPairs(const BlockSpec& spec, uint8_t* record) {
-  for (const ByteRange& pairs : spec.wordPairs) {
-    if (pairs.length != 0) SwapWords32(record + pairs.offset, pairs.length);
-  }
-}
-
-}  // namespace
-
 ModbusResult DriverLink::ReadBlock(uint8_t slave, const BlockSpec& spec, uint16_t count, void* record) {
-  // Read into a copy so that a failed read leaves the caller's record as it was.
-  uint8_t bytes[MaxFrameLength];
-  std::memcpy(bytes, record, spec.recordBytes);
-  uint16_t received = sizeof bytes;
-  const ModbusResult result = ReadHoldingRegisters(slave, spec.start, count, bytes, &received);
+  // Read into a copy so that a failed read leaves the caller's record as it
+  // was; registers beyond `count` come from the record.
+  uint16_t words[MaxFrameLength / 2];
+  std::memcpy(words, record, spec.recordBytes);
+  uint16_t received = sizeof words;
+  const ModbusResult result = ReadHoldingRegisters(slave, spec.start, count, words, &received);
   if (result != ResultSuccess) return result;
   // More or fewer registers than asked for: the answer to some other
   // request, or a broken one; either way not this block.
   if (received != 2u * count) return ResultBadResponse;
-  SwapBytes16(bytes, spec.recordBytes);
-  if (spec.wireOrderText.length != 0) SwapBytes16(bytes + spec.wireOrderText.offset, spec.wireOrderText.length);
-  ConvertWordPairs(spec, bytes);
-  std::memcpy(record, bytes, spec.recordBytes);
+  SwapBytes16(words, spec.recordBytes);
+  RecordFromWords(spec, words, record);
   return ResultSuccess;
 }
 
 ModbusResult DriverLink::WriteBlock(uint8_t slave, const BlockSpec& spec, void* recordCopy) {
-  auto* bytes = static_cast<uint8_t*>(recordCopy);
-  ConvertWordPairs(spec, bytes);
   uint16_t words[MaxFrameLength / 2];
-  std::memcpy(words, bytes, spec.count * 2u);
+  WordsFromRecord(spec, recordCopy, words);
+  return WriteMultipleRegisters(slave, spec.start, words, spec.count);
+}
+
+ModbusResult DriverLink::ReadBlockWords(uint8_t slave, const BlockSpec& spec, uint16_t* words) {
+  uint16_t wire[MaxFrameLength / 2];
+  uint16_t received = sizeof wire;
+  const ModbusResult result = ReadHoldingRegisters(slave, spec.start, spec.count, wire, &received);
+  if (result != ResultSuccess) return result;
+  if (received != 2u * spec.count) return ResultBadResponse;
+  SwapBytes16(wire, received);
+  std::memcpy(words, wire, received);
+  return ResultSuccess;
+}
+
+ModbusResult DriverLink::WriteBlockWords(uint8_t slave, const BlockSpec& spec, const uint16_t* words) {
   return WriteMultipleRegisters(slave, spec.start, words, spec.count);
 }
 

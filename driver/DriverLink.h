@@ -8,6 +8,7 @@
 
 #include <cstdint>
 
+#include "driver/BlockWords.h"
 #include "driver/RegisterMap.h"
 #include "link/ModbusMaster.h"
 
@@ -31,6 +32,12 @@ class DriverLink : public ModbusMaster {
   ModbusResult WritePresetSpeed(uint8_t slave, PresetSpeedBlock record);
   ModbusResult ReadPid(uint8_t slave, PidBlock& record);
   ModbusResult WritePid(uint8_t slave, PidBlock record);
+
+  // Any block of the map by its spec, as register words (spec.count of
+  // them, host values): what the parameter file keeps. `words` is changed
+  // only on success.
+  ModbusResult ReadBlockWords(uint8_t slave, const BlockSpec& spec, uint16_t* words);
+  ModbusResult WriteBlockWords(uint8_t slave, const BlockSpec& spec, const uint16_t* words);
 
   // Reads 5 + words[4] registers from 0x00E0, at most 16; the whole record
   // is byte-swapped afterwards, words beyond the count included.

@@ -220,11 +220,17 @@ size_t SlotBytes(Storage storage) {
   }
 }
 
+size_t FieldBytes(const ParamSpec& field) {
+  return field.slot.storage == Storage::Custom && field.codec != nullptr ? field.codec->bytes
+                                                                         : SlotBytes(field.slot.storage);
+}
+
 std::string CheckParam(const ParamSpec& param, size_t recordSize) {
   const std::string which = std::string("\"") + param.label + "\": ";
-  if (param.slot.offset + SlotBytes(param.slot.storage) > recordSize) return which + "beyond the record";
-  if (param.value == ValueKind::Choice && param.items.empty()) return which + "no items";
   if ((param.slot.storage == Storage::Custom) != (param.codec != nullptr)) return which + "codec and storage differ";
+  if (param.codec != nullptr && param.codec->bytes == 0) return which + "a codec without its size";
+  if (param.slot.offset + FieldBytes(param) > recordSize) return which + "beyond the record";
+  if (param.value == ValueKind::Choice && param.items.empty()) return which + "no items";
   if (HasRegister(param) && (param.Key() == nullptr || *param.Key() == '\0')) return which + "no key";
   return {};
 }

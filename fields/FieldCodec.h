@@ -30,6 +30,8 @@ void StoreSlot(const ParamSpec& field, uint32_t raw, uint8_t* record);
 // Bytes of the record a slot of this storage takes (a custom field: its
 // first four).
 size_t SlotBytes(Storage storage);
+// Bytes of the record the field's value takes (a custom field: its codec's).
+size_t FieldBytes(const ParamSpec& field);
 
 // The name of a field in messages: its own, or its label without the colon.
 std::string FieldName(const ParamSpec& field);
@@ -55,9 +57,8 @@ std::string ParseField(const ParamSpec& field, const FieldValue& value, uint8_t*
 constexpr bool HasRegister(const ParamSpec& field) { return field.slot.storage != Storage::None; }
 
 // A description of the first entry that cannot work on a record of
-// `recordSize` bytes (a slot beyond it, a list without items, a custom value
+// `recordSize` bytes (a value beyond it, a list without items, a custom value
 // without its codec, a register without a key); empty when every entry can.
-// Custom values are checked for their first four bytes only.
 std::string CheckParam(const ParamSpec& param, size_t recordSize);
 std::string CheckParams(std::span<const ParamSpec> params, size_t recordSize);
 

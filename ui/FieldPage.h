@@ -6,6 +6,7 @@
 
 #include <QAbstractButton>
 #include <QComboBox>
+#include <cstring>
 #include <initializer_list>
 #include <span>
 #include <string>
@@ -15,6 +16,7 @@
 #include "ui/FieldForm.h"
 #include "ui/TabPage.h"
 #include "fields/FieldCodec.h"
+#include "fields/ParamTables.h"
 
 class CFieldPage : public CTabPage {
  public:
@@ -24,6 +26,14 @@ class CFieldPage : public CTabPage {
   // a page that is not has a fault in its tables.
   bool IsBound() const { return bound_; }
   QWidget* Control(int controlId) const { return m_controls.Get(controlId); }
+
+  // Shows a record of `block` that was read elsewhere (a restore's read
+  // back) as the page's "读取" would; false when the page has no such block.
+  virtual bool ShowParamBlock(const fields::ParamBlock& block, const uint8_t* record) {
+    static_cast<void>(block);
+    static_cast<void>(record);
+    return false;
+  }
 
  protected:
   // The controls of one register block, the record last read (what the
@@ -88,6 +98,18 @@ class CFieldPage : public CTabPage {
     block.form.SetValues(fields::ToTexts(fields.empty() ? block.form.Fields() : fields, record));
     block.form.Show();
     EnableControl(block.configureId, true);
+  }
+
+  // ShowRecord for a record of `block` when it is the block of `spec`.
+  template <class Block>
+  bool ShowIfBlock(BlockForm<Block>& form, const BlockSpec& spec, const fields::ParamBlock& block,
+                   const uint8_t* record, std::span<const forms::FieldSpec> fields = {}) {
+    // By start: each unit has its own copy of the map's constants.
+    if (block.spec->start != spec.start) return false;
+    Block copy{};
+    std::memcpy(&copy, record, sizeof copy);
+    ShowRecord(form, copy, fields);
+    return true;
   }
 
   // Takes the block's controls on top of the record last read; an entry that

@@ -44,6 +44,9 @@ CMainDlg::CMainDlg() : m_icon(AppIcon()) {
                  Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
   m_timer.setParent(this);
   m_timer.setObjectName(QStringLiteral("statusTimer"));
+  m_paramFiles = std::make_unique<CParamFileFlow>(CParamFileFlow::Window{
+      this, &m_link, [this] { return m_address; }, [this] { return FileHeader(); },
+      [this](size_t block, const paramfile::Words& words) { ShowParamBlock(block, words); }});
   g_pMainDlg = this;
 }
 
@@ -57,6 +60,7 @@ CMainDlg::~CMainDlg() {
     page->OnDestroy();
   }
   StopStatusPoll();
+  m_paramFiles->Stop();
   if (g_pMainDlg == this) g_pMainDlg = nullptr;
 }
 
@@ -159,7 +163,7 @@ void CMainDlg::AddPage(CTabPage* page, int templateId, const char* caption) {
   const QRect area(client.left() + PageInsetSide, client.top() + top, client.width() - 2 * PageInsetSide,
                    client.height() - top - PageInsetBottom);
   if (page == nullptr || caption == nullptr) return;
-  page->SetContext({&m_link, &m_address});
+  page->SetContext({&m_link, &m_address, m_paramFiles.get()});
   if (!page->Create(templateId, m_tab)) return;
   page->setGeometry(area);
   page->update();

@@ -19,6 +19,7 @@
 #include "ui/PidParamPage.h"
 #include "ui/ReciprocatePage.h"
 #include "ui/SystemParamPage.h"
+#include "ui/ParamFileFlow.h"
 #include "ui/forms/StatisticsText.h"
 #include "ui/worker/PollWorker.h"
 
@@ -91,6 +92,8 @@ class CMainDlg : public QDialog {
   // A status poll is out on the worker (for tests that wait for it to end).
   bool StatusPollRunning() const { return m_pollWorker.Busy(); }
   const std::vector<CTabPage*>& Pages() const { return m_pages; }
+  // The parameter files' menu items and the backups, for tests.
+  CParamFileFlow& ParamFiles() { return *m_paramFiles; }
 
   // Enter (and any other OK) leaves the window open.
   void accept() override;
@@ -124,6 +127,12 @@ class CMainDlg : public QDialog {
   void OnTimer();
   void OnSelchangeTab();
   void OnAbout();
+  void OnSaveParams();
+  void OnLoadParams();
+  // The header of a parameter file saved now: the settings of the open port.
+  paramfile::Header FileHeader() const;
+  // A block read back by a restore, shown in its page.
+  void ShowParamBlock(size_t block, const paramfile::Words& words);
 
   // The status poll runs on m_pollWorker; its result comes back to the
   // user-interface thread, which alone touches the fields.
@@ -149,6 +158,12 @@ class CMainDlg : public QDialog {
   // Declared after m_link, so even without the destructor's explicit stop
   // it is joined before the link goes.
   PollWorker m_pollWorker;
+  // The port as it was opened, for the files saved.
+  std::string m_openPort;
+  int m_openBaud = 0;
+  int m_openParity = 0;
+  // After m_link, like the poll worker: its job thread goes first.
+  std::unique_ptr<CParamFileFlow> m_paramFiles;
 };
 
 // The main window of the run; set at the end of its constructor, cleared by

@@ -40,6 +40,9 @@ void CMainDlg::OnOpenPort() {
   if (!rateChosen) {
     ui::ShowMessage(this, std::string(forms::texts::OpenFailed));
   } else if (m_link.OpenPort(portNumber, baudRate, m_parityIndex) != 0) {
+    m_openPort = "COM" + std::to_string(portNumber);
+    m_openBaud = baudRate;
+    m_openParity = m_parityIndex;
     m_pollRate.Restart(forms::PollRate::Clock::now());
     if (auto* button = m_controls.As<QPushButton>(forms::ids::OpenPortButton)) {
       button->setText(QString::fromUtf8(forms::texts::ClosePort));

@@ -22,6 +22,8 @@ void CMainDlg::BuildMenus() {
     const char* shortcut = nullptr;
   };
   const Item items[] = {
+      {Menu::File, "保存参数(&S)...", &CMainDlg::OnSaveParams, "Ctrl+S"},
+      {Menu::File, "载入参数(&L)...", &CMainDlg::OnLoadParams, "Ctrl+O"},
       {Menu::File, "退出(&X)", &CMainDlg::reject},
       {Menu::Help, forms::texts::AboutItem, &CMainDlg::OnAbout},
   };

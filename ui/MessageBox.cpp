@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QMessageBox>
+#include <QPushButton>
 #include <utility>
 
 #include "ui/Text.h"
@@ -21,6 +22,23 @@ MessageBoxHandler& Handler() {
   return handler;
 }
 
+bool AskRealBox(QWidget* parent, const QString& text) {
+  QMessageBox box(QMessageBox::NoIcon, QString::fromUtf8(forms::texts::AppName), text, QMessageBox::NoButton, parent);
+  box.setTextFormat(Qt::PlainText);
+  QPushButton* yes = box.addButton(QStringLiteral("是(&Y)"), QMessageBox::YesRole);
+  QPushButton* no = box.addButton(QStringLiteral("否(&N)"), QMessageBox::NoRole);
+  // Going on is the operator's choice, never the default.
+  box.setDefaultButton(no);
+  box.setEscapeButton(no);
+  box.exec();
+  return box.clickedButton() == yes;
+}
+
+QuestionHandler& Questions() {
+  static QuestionHandler handler;
+  return handler;
+}
+
 }  // namespace
 
 int ShowMessage(QWidget* parent, const QString& text) {
@@ -37,5 +55,13 @@ void PostMessage(const QString& text) {
 }
 
 MessageBoxHandler SetMessageBoxHandler(MessageBoxHandler handler) { return std::exchange(Handler(), std::move(handler)); }
+
+bool AskQuestion(QWidget* parent, const std::string& utf8Text) {
+  const QString text = ToQString(utf8Text);
+  if (Questions()) return Questions()(parent, text);
+  return AskRealBox(parent, text);
+}
+
+QuestionHandler SetQuestionHandler(QuestionHandler handler) { return std::exchange(Questions(), std::move(handler)); }
 
 }  // namespace ui

@@ -26,4 +26,10 @@ void PostMessage(const QString& text);
 // box. Returns the handler that was in place.
 MessageBoxHandler SetMessageBoxHandler(MessageBoxHandler handler);
 
+// A question with the buttons "是" and "否", on the user-interface thread
+// only: true for "是". Tests replace how it is asked, as for the box above.
+using QuestionHandler = std::function<bool(QWidget* parent, const QString& text)>;
+bool AskQuestion(QWidget* parent, const std::string& utf8Text);
+QuestionHandler SetQuestionHandler(QuestionHandler handler);
+
 }  // namespace ui

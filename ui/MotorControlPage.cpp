@@ -140,3 +140,7 @@ void CMotorControlPage::OnChangeMaxPosition() {
   SetText(mc::id::PositionMax, maximum.text);
   if (QSlider* position = Slider(mc::id::PositionSlider)) position->setRange(-maximum.limit, maximum.limit);
 }
+
+bool CMotorControlPage::ShowParamBlock(const fields::ParamBlock& block, const uint8_t* record) {
+  return ShowIfBlock(m_ramps, RegisterMap::Ramp, block, record);
+}

@@ -22,6 +22,7 @@ class CMotorControlPage : public CFieldPage {
   void OnStop();
   void OnReadRamp();
   void OnSetRamp();
+  bool ShowParamBlock(const fields::ParamBlock& block, const uint8_t* record) override;
   // The frequency maximum is clamped when its edit loses the focus; the
   // position maximum at every change of its text.
   void OnKillFocusMaxFrequency();

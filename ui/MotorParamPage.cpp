@@ -44,6 +44,24 @@ void CMotorParamPage::OnStartLearning() {
   }
   m_learning = true;
   ShowLearning(true);
+  if (Context().backup == nullptr) {
+    StartLearningRun();
+    return;
+  }
+  // A run rewrites the motor parameters: every block is saved first, and the
+  // run starts once the backup is in or the operator goes on without one.
+  Context().backup->BackUpThen(this, [this](bool proceed) {
+    if (m_destroyed) return;
+    if (proceed) {
+      StartLearningRun();
+      return;
+    }
+    m_learning = false;
+    ShowLearning(false);
+  });
+}
+
+void CMotorParamPage::StartLearningRun() {
   // The worker only queues its report; the page is the context, so a report
   // still queued when the page goes is dropped with it.
   const bool started = m_learnRun.Start(*Link(), Address(), [this](const LearningReport& report) {
@@ -79,4 +97,8 @@ void CMotorParamPage::OnDestroy() {
   m_destroyed = true;
   m_learnRun.Stop();
   m_learning = false;
+}
+
+bool CMotorParamPage::ShowParamBlock(const fields::ParamBlock& block, const uint8_t* record) {
+  return ShowIfBlock(m_params, RegisterMap::MotorParams, block, record);
 }

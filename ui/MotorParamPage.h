@@ -17,12 +17,16 @@ class CMotorParamPage : public CFieldPage {
   void OnReadParams();
   void OnConfigureParams();
   void OnStartLearning();
+  bool ShowParamBlock(const fields::ParamBlock& block, const uint8_t* record) override;
 
   // Stops a learning run and waits for its worker: the final write is made,
   // no message follows and the page's controls are not touched again.
   void OnDestroy() override;
 
+  // From "开始学习" (its backup included) until the run's end is shown.
   bool IsLearning() const { return m_learning; }
+  // The run itself is on its worker: the backup before it is done.
+  bool RunStarted() const { return m_learnRun.Active(); }
 
  protected:
   bool OnInitDialog() override;
@@ -30,6 +34,8 @@ class CMotorParamPage : public CFieldPage {
  private:
   // User-interface thread: the worker's report of a run that ended by itself.
   void OnLearningFinished(const LearningReport& report);
+  // After the backup: starts the run on its worker.
+  void StartLearningRun();
   void ShowLearning(bool learning);
 
   BlockForm<MotorParamBlock> m_params;

@@ -18,3 +18,7 @@ bool CPidParamPage::OnInitDialog() {
 void CPidParamPage::OnReadPid() { ReadBlock(m_gains, &DriverLink::ReadPid); }
 
 void CPidParamPage::OnConfigurePid() { ConfigureBlock(m_gains, &DriverLink::WritePid); }
+
+bool CPidParamPage::ShowParamBlock(const fields::ParamBlock& block, const uint8_t* record) {
+  return ShowIfBlock(m_gains, RegisterMap::Pid, block, record);
+}

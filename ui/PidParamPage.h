@@ -13,6 +13,7 @@ class CPidParamPage : public CFieldPage {
 
   void OnReadPid();
   void OnConfigurePid();
+  bool ShowParamBlock(const fields::ParamBlock& block, const uint8_t* record) override;
 
  protected:
   bool OnInitDialog() override;

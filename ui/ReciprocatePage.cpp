@@ -1,5 +1,8 @@
 #include "ui/ReciprocatePage.h"
 
+#include <algorithm>
+#include <cstring>
+
 #include "ui/forms/ReciprocateForm.h"
 
 namespace rec = forms::reciprocate;
@@ -83,4 +86,12 @@ void CReciprocatePage::OnTimer() {
   // Cleared first: a tick during the read's own message box does nothing.
   m_measuring = false;
   OnReadReciprocate();
+}
+
+// The preset speeds in the scale of the mode read, as their "读取" shows them.
+bool CReciprocatePage::ShowParamBlock(const fields::ParamBlock& block, const uint8_t* record) {
+  PresetSpeedBlock preset{};
+  std::memcpy(&preset, record, std::min<size_t>(sizeof preset, block.spec->recordBytes));
+  return ShowIfBlock(m_reciprocation, RegisterMap::Reciprocate, block, record) ||
+         ShowIfBlock(m_presetSpeeds, RegisterMap::PresetSpeed, block, record, rec::PresetSpeeds(preset.speedMode));
 }

@@ -21,6 +21,7 @@ class CReciprocatePage : public CFieldPage {
   void OnConfigureReciprocate();
   void OnReadPresetSpeed();
   void OnConfigurePresetSpeed();
+  bool ShowParamBlock(const fields::ParamBlock& block, const uint8_t* record) override;
   void OnResetSq2();
   void OnResetSq1();
   void OnMeasureStroke();

@@ -39,3 +39,7 @@ void CSystemParamPage::ApplyListDefaults(int listId) {
     if (auto* edit = m_controls.As<QLineEdit>(entry.edit)) edit->setText(ToQString(entry.text));
   }
 }
+
+bool CSystemParamPage::ShowParamBlock(const fields::ParamBlock& block, const uint8_t* record) {
+  return ShowIfBlock(m_params, RegisterMap::SystemParams, block, record);
+}

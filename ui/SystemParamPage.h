@@ -14,6 +14,7 @@ class CSystemParamPage : public CFieldPage {
 
   void OnReadSystemParams();
   void OnConfigureSystemParams();
+  bool ShowParamBlock(const fields::ParamBlock& block, const uint8_t* record) override;
   // The operator picked a signal type or logic level: the range and
   // threshold edits take that item's usual values. Nothing is sent.
   void OnSelchangeAnalogType();

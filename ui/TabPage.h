@@ -6,14 +6,27 @@
 
 #include <QDialog>
 #include <cstdint>
+#include <functional>
 
 class DriverLink;
 
+// Saves every parameter block before the tool changes the driver, then
+// says whether to go on.
+class BackupService {
+ public:
+  virtual ~BackupService() = default;
+  // `then` runs on the user-interface thread once the backup is saved (true)
+  // or has failed and the operator has decided.
+  virtual void BackUpThen(QWidget* parent, std::function<void(bool proceed)> then) = 0;
+};
+
 // What a page works on: the main window's one link and its current slave
-// address, read at the moment of each action.
+// address, read at the moment of each action, and the backups (none: a
+// page on its own backs up nothing).
 struct PageContext {
   DriverLink* link = nullptr;
   const uint8_t* address = nullptr;
+  BackupService* backup = nullptr;
 };
 
 class CTabPage : public QDialog {

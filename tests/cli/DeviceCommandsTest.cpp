@@ -10,14 +10,6 @@ namespace {
 using sim::Fault;
 using sim::FaultKind;
 
-struct StatusCase {
-  const char* name;
-  std::vector<std::string> args;
-  Fault fault;
-  int status;
-  const char* says;  // on standard error
-};
-
 TEST(Korvelt, ExitStatusTellsWhatHappened) {
   const StatusCase cases[] = {
       {"answered", {"--port", "COM2", "status"}, {}, 0, ""},
@@ -29,13 +21,7 @@ TEST(Korvelt, ExitStatusTellsWhatHappened) {
       {"no command", {"--port", "COM2"}, {}, 2, ""},
   };
   SimulatedLine line(2);
-  for (const StatusCase& c : cases) {
-    line.Driver().SetFault(c.fault);
-    const KorveltRun run = RunKorvelt(c.args);
-    EXPECT_EQ(run.status, c.status) << c.name << ": " << run.err;
-    EXPECT_NE(run.err.find(c.says), std::string::npos) << c.name << ": " << run.err;
-    if (c.status != 0) EXPECT_EQ(run.out, "") << c.name;
-  }
+  ExpectStatuses(line.Driver(), cases, [](const std::vector<std::string>& args) { return RunKorvelt(args); });
 }
 
 // The same fields as the window's boxes, by key, with their texts.

@@ -41,29 +41,29 @@ void PtyPair::Hangup() {
   master_ = slave_ = -1;
 }
 
-PortsFolder::PortsFolder() {
-  char pattern[] = "/tmp/korvelt-ports-XXXXXX";
-  if (mkdtemp(pattern) == nullptr) throw std::runtime_error("mkdtemp failed");
+EnvironmentFolder::EnvironmentFolder(const char* variable, const char* prefix) : variable_(variable) {
+  std::string pattern = std::string("/tmp/") + prefix + "-XXXXXX";
+  if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
   path_ = pattern;
-  if (const char* old = std::getenv("KORVELT_PORTS")) {
+  if (const char* old = std::getenv(variable)) {
     previous_ = old;
     hadPrevious_ = true;
   }
-  setenv("KORVELT_PORTS", path_.c_str(), 1);
+  setenv(variable, path_.c_str(), 1);
 }
 
-PortsFolder::~PortsFolder() {
+EnvironmentFolder::~EnvironmentFolder() {
   std::error_code ignored;
   std::filesystem::remove_all(path_, ignored);
   if (hadPrevious_) {
-    setenv("KORVELT_PORTS", previous_.c_str(), 1);
+    setenv(variable_.c_str(), previous_.c_str(), 1);
   } else {
-    unsetenv("KORVELT_PORTS");
+    unsetenv(variable_.c_str());
   }
 }
 
 void PortsFolder::Map(unsigned number, const std::string& device) {
-  const std::string link = path_ + "/COM" + std::to_string(number);
+  const std::string link = Path() + "/COM" + std::to_string(number);
   std::error_code ignored;
   std::filesystem::remove(link, ignored);
   std::filesystem::create_symlink(device, link);

@@ -32,22 +32,41 @@ class PtyPair {
   std::string slavePath_;
 };
 
-// A private $KORVELT_PORTS folder for the life of the object.
-class PortsFolder {
+// A private folder, made in /tmp, that an environment variable names for
+// the life of the object; removed with what it holds, the variable set back.
+class EnvironmentFolder {
  public:
-  PortsFolder();
-  ~PortsFolder();
-  PortsFolder(const PortsFolder&) = delete;
-  PortsFolder& operator=(const PortsFolder&) = delete;
+  EnvironmentFolder(const char* variable, const char* prefix);
+  ~EnvironmentFolder();
+  EnvironmentFolder(const EnvironmentFolder&) = delete;
+  EnvironmentFolder& operator=(const EnvironmentFolder&) = delete;
 
-  // Makes COM`number` a link to `device`.
-  void Map(unsigned number, const std::string& device);
   const std::string& Path() const { return path_; }
 
  private:
+  std::string variable_;
   std::string path_;
   std::string previous_;
   bool hadPrevious_ = false;
+};
+
+// A private $KORVELT_PORTS folder for the life of the object.
+class PortsFolder {
+ public:
+  PortsFolder() = default;
+
+  // Makes COM`number` a link to `device`.
+  void Map(unsigned number, const std::string& device);
+  const std::string& Path() const { return folder_.Path(); }
+
+ private:
+  EnvironmentFolder folder_{"KORVELT_PORTS", "korvelt-ports"};
+};
+
+// A private $XDG_DATA_HOME, where the backups go.
+class DataHome : public EnvironmentFolder {
+ public:
+  DataHome() : EnvironmentFolder("XDG_DATA_HOME", "korvelt-data") {}
 };
 
 // Polls `condition` until it holds or `timeout` passes; true if it held.

@@ -38,9 +38,16 @@ MessageRecorder::MessageRecorder() {
     boxes_.push_back({title, text, QThread::currentThread()});
     return 0x00000400;  // QMessageBox::Ok
   });
+  previousQuestions_ = ui::SetQuestionHandler([this](QWidget*, const QString& text) {
+    questions_.push_back(text);
+    return answer_;
+  });
 }
 
-MessageRecorder::~MessageRecorder() { ui::SetMessageBoxHandler(std::move(previous_)); }
+MessageRecorder::~MessageRecorder() {
+  ui::SetMessageBoxHandler(std::move(previous_));
+  ui::SetQuestionHandler(std::move(previousQuestions_));
+}
 
 std::vector<QString> MessageRecorder::Texts() const {
   std::vector<QString> texts;

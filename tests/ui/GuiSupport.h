@@ -17,7 +17,8 @@ class QApplication;
 // with the C numeric conventions the program itself uses.
 QApplication& TestApp();
 
-// Records every message box instead of showing it, answering OK.
+// Records every message box instead of showing it, answering OK, and every
+// question, answering as told ("是" unless told otherwise).
 class MessageRecorder {
  public:
   struct Shown {
@@ -33,9 +34,14 @@ class MessageRecorder {
 
   const std::vector<Shown>& Boxes() const { return boxes_; }
   std::vector<QString> Texts() const;
+  const std::vector<QString>& Questions() const { return questions_; }
+  void AnswerQuestions(bool yes) { answer_ = yes; }
 
  private:
   std::vector<Shown> boxes_;
+  std::vector<QString> questions_;
+  bool answer_ = true;
   ui::MessageBoxHandler previous_;
+  ui::QuestionHandler previousQuestions_;
 };
 

@@ -63,6 +63,7 @@ class MainDlgTest : public ::testing::Test {
     Click(ids::AutoUpdate);
   }
 
+  DataHome dataHome;  // where the window's backups go
   SimulatedLine line{1};
   MessageRecorder boxes;
   std::unique_ptr<CMainDlg> dlg;

@@ -1,0 +1,37 @@
+// The automatic backups: every block saved before the tool writes from a
+// file or starts a learning run, in a folder of the user's data
+// ($XDG_DATA_HOME/korvelt-demo/backups, else ~/.local/share/korvelt-demo/
+// backups), one file per backup named by the model and the time, the
+// newest ones kept.
+#pragma once
+
+#include <ctime>
+#include <string>
+
+namespace paramfile {
+
+inline constexpr size_t BackupsKept = 50;
+
+// The folder, from the environment of the moment.
+std::string BackupFolder();
+
+// "<model>-<YYYYMMDD-HHMMSS>": what a saved file is called by default; the
+// model keeps only letters, digits, '.', '-' and '_' ("driver" when none
+// is left).
+std::string FileStem(const std::string& model, std::time_t time);
+
+struct SavedBackup {
+  std::string path;   // where it went, on success
+  std::string error;  // what went wrong, else empty
+};
+
+// Writes `document` whole into the folder (made when missing) under a name
+// of its own, then removes the oldest backups beyond `kept`.
+SavedBackup SaveBackup(const std::string& document, const std::string& model, std::time_t time,
+                       size_t kept = BackupsKept);
+
+// Removes the oldest backups in `folder` (by modification time, then name)
+// until `kept` are left; only files that end in ".json" count.
+void PruneBackups(const std::string& folder, size_t kept);
+
+}  // namespace paramfile

@@ -1,0 +1,232 @@
+#include "paramfile/Document.h"
+
+#include <ctime>
+
+#include "paramfile/LocalTime.h"
+#include "paramfile/WholeFile.h"
+
+namespace paramfile {
+namespace {
+
+using json = FileJson;
+
+// Deeper than any parameter file nests (document, blocks, block, fields,
+// field): the loader stops keeping values below it.
+constexpr int kMaxDepth = 8;
+
+const char* kNotAFile = "不是参数文件";
+
+std::string NotAFile(const std::string& why) { return std::string(kNotAFile) + ": " + why; }
+
+json BlockJson(const fields::ParamBlock& block, const Words& words) {
+  json list = json::array();
+  for (const FieldText& field : TextsOf(block, words)) {
+    list.push_back({{"key", field.key}, {"name", field.name}, {"text", field.text}, {"unit", field.unit}});
+  }
+  return {{"start", block.spec->start}, {"words", words}, {"fields", list}};
+}
+
+// The text of `document[key]`, or `fallback` when it has none.
+std::string StringOr(const json& document, const char* key, const std::string& fallback) {
+  const auto found = document.find(key);
+  return found != document.end() && found->is_string() ? found->get<std::string>() : fallback;
+}
+
+int IntegerOr(const json& document, const char* key, int fallback) {
+  const auto found = document.find(key);
+  if (found == document.end() || !found->is_number_integer()) return fallback;
+  const int64_t value = found->get<int64_t>();
+  return value >= 0 && value <= 1000000 ? static_cast<int>(value) : fallback;
+}
+
+// The header's informative parts; the loader does not depend on them.
+Header HeaderOf(const json& document) {
+  Header header;
+  header.saved = StringOr(document, "saved", "");
+  header.tool = StringOr(document, "tool", "");
+  if (const auto line = document.find("line"); line != document.end() && line->is_object()) {
+    header.port = StringOr(*line, "port", header.port);
+    header.baud = IntegerOr(*line, "baud", header.baud);
+    header.parity = StringOr(*line, "parity", header.parity);
+  }
+  header.address = IntegerOr(document, "address", header.address);
+  return header;
+}
+
+std::string TakeIdentity(const json& device, Identity& identity) {
+  const char* refusal = "设备信息 (\"device\") 应为含 identity、model、version 文本的对象";
+  if (!device.is_object()) return refusal;
+  for (const char* key : {"identity", "model", "version"}) {
+    const auto found = device.find(key);
+    if (found == device.end() || !found->is_string()) return refusal;
+  }
+  identity.identity = device["identity"].get<std::string>();
+  identity.model = device["model"].get<std::string>();
+  identity.version = device["version"].get<std::string>();
+  if (const auto objects = device.find("objects"); objects != device.end()) {
+    if (!objects->is_object()) return "设备信息的标识对象 (\"objects\") 应为名称和文本";
+    for (const auto& [name, value] : objects->items()) {
+      if (!value.is_string()) return "设备信息的标识对象 (\"objects\") 应为名称和文本";
+      identity.objects.emplace_back(name, value.get<std::string>());
+    }
+  }
+  return {};
+}
+
+std::string TakeWords(const fields::ParamBlock& block, const json& list, Words& words) {
+  const uint16_t count = block.spec->count;
+  const std::string refusal =
+      std::string(block.title) + ": words 应为 " + std::to_string(count) + " 个 0 到 65535 之间的整数";
+  if (!list.is_array() || list.size() != count) return refusal;
+  for (const json& word : list) {
+    if (!word.is_number_integer()) return refusal;
+    // Unsigned and signed integers alike; a float is no register word.
+    const bool fits = word.is_number_unsigned() ? word.get<uint64_t>() <= 0xFFFF
+                                                : word.get<int64_t>() >= 0 && word.get<int64_t>() <= 0xFFFF;
+    if (!fits) return refusal;
+    words.push_back(static_cast<uint16_t>(word.get<uint64_t>()));
+  }
+  return {};
+}
+
+std::string TakeFields(const fields::ParamBlock& block, const json& list, std::vector<TextEntry>& texts) {
+  const std::string title = block.title;
+  if (!list.is_array()) return title + ": fields 应为一个列表";
+  for (size_t i = 0; i < list.size(); ++i) {
+    const json& field = list[i];
+    const std::string refusal = title + ": 第 " + std::to_string(i + 1) + " 个字段应有文本 key (或 name) 和 text";
+    if (!field.is_object()) return refusal;
+    const auto key = field.find("key");
+    const auto name = field.find("name");
+    const auto text = field.find("text");
+    if (text == field.end() || !text->is_string()) return refusal;
+    if (key != field.end() && key->is_string()) {
+      texts.push_back({key->get<std::string>(), text->get<std::string>()});
+    } else if (key == field.end() && name != field.end() && name->is_string()) {
+      texts.push_back({name->get<std::string>(), text->get<std::string>()});
+    } else {
+      return refusal;
+    }
+  }
+  return {};
+}
+
+std::string TakeBlock(const fields::ParamBlock& block, const json& value, FileBlock& taken) {
+  const std::string title = block.title;
+  if (!value.is_object()) return title + ": 参数块应为一个对象";
+  if (const auto start = value.find("start"); start != value.end()) {
+    if (!start->is_number_integer() || start->get<int64_t>() != block.spec->start) {
+      return title + ": start 应为 " + std::to_string(block.spec->start);
+    }
+  }
+  if (const auto words = value.find("words"); words != value.end()) {
+    Words read;
+    if (std::string refusal = TakeWords(block, *words, read); !refusal.empty()) return refusal;
+    taken.words = std::move(read);
+  }
+  if (const auto list = value.find("fields"); list != value.end()) {
+    if (std::string refusal = TakeFields(block, *list, taken.texts); !refusal.empty()) return refusal;
+  }
+  return {};
+}
+
+Loaded Refuse(std::string refusal) { return {std::nullopt, std::move(refusal)}; }
+
+}  // namespace
+
+json IdentityJson(const Identity& device) {
+  json objects = json::object();
+  for (const auto& [name, value] : device.objects) objects[name] = value;
+  return {{"identity", device.identity}, {"model", device.model}, {"version", device.version}, {"objects", objects}};
+}
+
+Identity IdentityOf(const DeviceIdentity& device) {
+  return {device.Identity(), device.Model(), device.Version(), device.objects};
+}
+
+Header HeaderNow(const std::string& program, const std::string& port, int baud, const std::string& parity,
+                 int address) {
+  return {IsoTime(std::time(nullptr)), program + " " + KORVELT_VERSION, port, baud, parity, address};
+}
+
+json Document(const Header& header, const Identity* device, const BlockWords& blocks) {
+  json document = {
+      {"format", FormatName},
+      {"version", FormatVersion},
+      {"saved", header.saved},
+      {"tool", header.tool},
+      {"line", {{"port", header.port}, {"baud", header.baud}, {"parity", header.parity}}},
+      {"address", header.address},
+  };
+  if (device != nullptr) document["device"] = IdentityJson(*device);
+  json list = json::object();
+  for (size_t i = 0; i < blocks.size() && i < BlockCount(); ++i) {
+    if (!blocks[i].empty()) list[BlockAt(i).key] = BlockJson(BlockAt(i), blocks[i]);
+  }
+  document["blocks"] = list;
+  return document;
+}
+
+std::string DocumentText(const json& document) {
+  return document.dump(2, ' ', false, json::error_handler_t::replace) + "\n";
+}
+
+Loaded ParseParamFile(std::string_view bytes) {
+  if (bytes.size() > MaxFileBytes) return Refuse(NotAFile("超过 1 MB"));
+  bool tooDeep = false;
+  const json::parser_callback_t keep = [&tooDeep](int depth, json::parse_event_t, json&) {
+    if (depth > kMaxDepth) tooDeep = true;
+    return depth <= kMaxDepth;
+  };
+  json document;
+  try {
+    document = json::parse(bytes.begin(), bytes.end(), keep);
+  } catch (const json::parse_error& error) {
+    return Refuse(NotAFile("JSON 有误 (第 " + std::to_string(error.byte) + " 字节)"));
+  } catch (const json::exception&) {
+    // A number beyond every numeric type.
+    return Refuse(NotAFile("JSON 有误 (数值超出范围)"));
+  }
+  if (tooDeep) return Refuse(NotAFile("嵌套过深"));
+  if (!document.is_object() || StringOr(document, "format", "") != FormatName) {
+    return Refuse(NotAFile(std::string("没有 \"format\": \"") + FormatName + "\""));
+  }
+  const auto version = document.find("version");
+  if (version == document.end() || !version->is_number_integer() || version->get<int64_t>() != FormatVersion) {
+    const std::string which = version == document.end() ? "(无)" : version->dump();
+    return Refuse("参数文件的版本 " + which.substr(0, 40) + " 不受支持, 本工具读取版本 " +
+                  std::to_string(FormatVersion));
+  }
+  ParamFile file;
+  file.header = HeaderOf(document);
+  if (const auto device = document.find("device"); device != document.end() && !device->is_null()) {
+    Identity identity;
+    if (std::string refusal = TakeIdentity(*device, identity); !refusal.empty()) return Refuse(refusal);
+    file.device = std::move(identity);
+  }
+  const auto blocks = document.find("blocks");
+  if (blocks == document.end() || !blocks->is_object()) return Refuse("参数文件没有参数块 (\"blocks\")");
+  // In the file's order of blocks, whatever order the document has them in.
+  for (const auto& [key, value] : blocks->items()) {
+    if (!BlockIndex(key)) return Refuse("参数文件有未知的参数块 \"" + key.substr(0, 64) + "\"");
+  }
+  for (size_t i = 0; i < BlockCount(); ++i) {
+    const auto value = blocks->find(BlockAt(i).key);
+    if (value == blocks->end()) continue;
+    FileBlock block;
+    block.block = i;
+    if (std::string refusal = TakeBlock(BlockAt(i), *value, block); !refusal.empty()) return Refuse(refusal);
+    file.blocks.push_back(std::move(block));
+  }
+  return {std::move(file), {}};
+}
+
+Loaded LoadParamFile(const std::string& path) {
+  std::string bytes;
+  if (std::string refusal = ReadWholeFile(path, MaxFileBytes, bytes); !refusal.empty()) return Refuse(refusal);
+  Loaded loaded = ParseParamFile(bytes);
+  if (!loaded.file) loaded.refusal = path + ": " + loaded.refusal;
+  return loaded;
+}
+
+}  // namespace paramfile

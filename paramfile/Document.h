@@ -1,0 +1,81 @@
+// The parameter file: a JSON document (UTF-8) with a header (format,
+// version, when and by what it was saved, the line settings and slave
+// address used, the device's identity) and one object per parameter block
+// with its start register, its raw words and the texts of its fields.
+// Files are untrusted input: the loader refuses anything else with a
+// message that says why, and never more than a bounded amount is read.
+#pragma once
+
+#include <nlohmann/json.hpp>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "device/Identity.h"
+#include "paramfile/Blocks.h"
+
+namespace paramfile {
+
+inline constexpr const char* FormatName = "korvelt-parameters";
+inline constexpr int FormatVersion = 1;
+// The largest file the loader reads; a saved file is about 10 kB.
+inline constexpr size_t MaxFileBytes = 1 << 20;
+
+// Who the device is, as the window shows it.
+struct Identity {
+  std::string identity;  // 设备标识, "0x0A31"
+  std::string model;     // 设备型号
+  std::string version;   // 版本号
+  std::vector<std::pair<std::string, std::string>> objects;  // identification objects
+};
+Identity IdentityOf(const DeviceIdentity& device);
+
+// The rest of the header: when, by which program, over which line.
+struct Header {
+  std::string saved;  // ISO 8601 with the offset
+  std::string tool;   // "korvelt 1.0.0"
+  std::string port;
+  int baud = 9600;
+  std::string parity = "none2";
+  int address = 1;
+};
+// The header for a file saved now by `program` (its version is the tool's).
+Header HeaderNow(const std::string& program, const std::string& port, int baud, const std::string& parity,
+                 int address);
+
+// A block of a file: its words when the file has them, and its texts.
+struct FileBlock {
+  size_t block = 0;
+  std::optional<Words> words;
+  std::vector<TextEntry> texts;
+};
+
+struct ParamFile {
+  Header header;
+  std::optional<Identity> device;  // none: a template, for any device
+  std::vector<FileBlock> blocks;   // in the file's order of blocks, each once
+};
+
+// The file keeps its members in the order written, so that it reads from
+// the header down to the blocks in their order.
+using FileJson = nlohmann::ordered_json;
+
+FileJson IdentityJson(const Identity& device);
+
+// The document of the blocks present in `blocks`, with their texts.
+FileJson Document(const Header& header, const Identity* device, const BlockWords& blocks);
+std::string DocumentText(const FileJson& document);
+
+// A file taken in, or the refusal.
+struct Loaded {
+  std::optional<ParamFile> file;
+  std::string refusal;
+};
+Loaded ParseParamFile(std::string_view bytes);
+// Reads `path` ("-": standard input) and parses it; the refusal names the
+// file when it cannot be read.
+Loaded LoadParamFile(const std::string& path);
+
+}  // namespace paramfile

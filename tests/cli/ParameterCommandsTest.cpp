@@ -1,0 +1,172 @@
+// korvelt read, write, backup, diff and restore run as a script runs them,
+// against the simulated driver: exit statuses, messages, and the JSON
+// documents read back.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include <csignal>
+
+#include "ChildProcess.h"
+#include "KorveltRun.h"
+#include "SimulatedLine.h"
+
+namespace {
+
+using sim::Fault;
+using sim::FaultKind;
+using nlohmann::json;
+
+class ParameterCommands : public ::testing::Test {
+ protected:
+  std::string Path(const char* name) const { return home.Path() + "/" + name; }
+
+  void WriteFile(const char* name, const std::string& text) const { std::ofstream(Path(name)) << text; }
+
+  // On COM2 unless the arguments name a port.
+  KorveltRun Korvelt(std::vector<std::string> args) {
+    if (args.empty() || args[0] != "--port") args.insert(args.begin(), {"--port", "COM2"});
+    return RunKorvelt(args);
+  }
+
+  DataHome home;  // backups and files of the test
+  SimulatedLine line{2};
+};
+
+TEST_F(ParameterCommands, ExitStatusTellsWhatHappened) {
+  WriteFile("template.json", R"({"format": "korvelt-parameters", "version": 1,
+                                 "blocks": {"ramp": {"fields": [{"key": "pwmRise", "text": "1.0"}]}}})");
+  WriteFile("other-model.json", R"({"format": "korvelt-parameters", "version": 1,
+      "device": {"identity": "0x0A31", "model": "KVB-2410", "version": "1.05"},
+      "blocks": {"ramp": {"fields": [{"key": "pwmRise", "text": "1.0"}]}}})");
+  WriteFile("notes.txt", "ramp: 1.0\n");
+  const std::string file = Path("template.json");
+  const StatusCase cases[] = {
+      {"no answer", {"backup", Path("b.json")}, Fault::Of(FaultKind::NoAnswer), 4, "读取设备信息: 通讯超时"},
+      {"exception", {"diff", file}, Fault::ExceptionCode(2), 5, "读取设备信息: "},
+      {"bad answer", {"read", "pid"}, Fault::CountOffBy(2), 6, "读取闭环控制参数: 应答错误"},
+      {"missing port", {"--port", "COM9", "restore", file}, {}, 3, "打开串口失败\nCOM9 没有对应的设备"},
+      {"not a parameter file", {"diff", Path("notes.txt")}, {}, 8, "notes.txt: 不是参数文件"},
+      {"no such file", {"restore", Path("none.json")}, {}, 8, "无法打开"},
+      {"another model", {"restore", Path("other-model.json")}, {}, 8, "文件来自另一型号的设备"},
+      {"a block the file lacks", {"restore", file, "--only", "ramp,pid"}, {}, 8, "文件中没有参数块 pid"},
+      {"a refused text", {"write", "motor", "gearRatio=6553.6"}, {}, 8, "减速器减速比: 请输入 0.0 到 6553.5 之间的数值"},
+      {"no such field", {"write", "ramp", "jerk=1"}, {}, 8, "没有字段 \"jerk\""},
+      {"not KEY=TEXT", {"write", "motor", "ratedCurrent"}, {}, 2, "KEY=TEXT"},
+      {"no such block", {"read", "status"}, {}, 2, "status"},
+      {"a folder not there", {"backup", Path("missing/b.json")}, {}, 9, "无法写入"},
+      {"differences", {"diff", file}, {}, 1, ""},
+      {"dry run", {"restore", "--dry-run", file}, {}, 0, ""},
+  };
+  ExpectStatuses(line.Driver(), cases, [this](const std::vector<std::string>& args) { return Korvelt(args); });
+  EXPECT_EQ(line.Driver().Register(0x0050), 5) << "nothing was written";
+  EXPECT_FALSE(std::filesystem::exists(home.Path() + "/korvelt-demo")) << "nothing written, nothing backed up";
+}
+
+// Saved from one driver, compared and restored onto it after a change, as a
+// production script would; each JSON document read back.
+TEST_F(ParameterCommands, BackupDiffRestoreAndWriteInJson) {
+  const std::string file = Path("driver.json");
+  ASSERT_EQ(Korvelt({"backup", file}).status, 0);
+  const KorveltRun read = Korvelt({"--json", "read", "motor", "pid"});
+  ASSERT_EQ(read.status, 0) << read.err;
+  const json document = read.Json();
+  EXPECT_EQ(document["format"], "korvelt-parameters");
+  EXPECT_EQ(document["device"]["model"], "KVB-4815-RS485-");
+  EXPECT_EQ(document["blocks"]["motor"]["fields"][0]["key"], "ratedCurrent");
+  EXPECT_EQ(document["blocks"]["motor"]["words"].size(), 23u);
+  EXPECT_FALSE(document["blocks"].contains("ramp"));
+
+  line.Driver().SetRegister(0x006A, 123);  // 额定电流 1.23 A
+  const KorveltRun diff = Korvelt({"--json", "diff", file});
+  EXPECT_EQ(diff.status, 1);
+  const json differences = diff.Json()["differences"];
+  ASSERT_EQ(differences.size(), 1u);
+  EXPECT_EQ(differences[0], (json{{"block", "motor"}, {"key", "ratedCurrent"}, {"name", "额定电流"},
+                                  {"device", "1.23"}, {"file", "5.00"}, {"unit", "A"}}));
+  EXPECT_FALSE(diff.Json()["identity"]["differs"]);
+
+  const KorveltRun restore = Korvelt({"--json", "restore", file});
+  ASSERT_EQ(restore.status, 0) << restore.err;
+  EXPECT_EQ(restore.Json()["written"], json::array({"motor"}));
+  EXPECT_TRUE(restore.Json()["verified"]);
+  EXPECT_EQ(line.Driver().Register(0x006A), 500);
+  const std::string backup = restore.Json()["backup"];
+  EXPECT_EQ(backup.rfind(home.Path() + "/korvelt-demo/backups/KVB-4815-RS485-", 0), 0u) << backup;
+  EXPECT_NE(restore.err.find("已备份到 " + backup), std::string::npos);
+  EXPECT_EQ(Korvelt({"diff", file}).status, 0);
+
+  // By key and by name, a text that holds '='.
+  const KorveltRun write = Korvelt({"--json", "write", "motor", "ratedCurrent=2.5", "额定电流=2.5", "gearRatio=3"});
+  EXPECT_EQ(write.status, 8) << "one field given twice";
+  const KorveltRun written = Korvelt({"--json", "write", "motor", "额定电流=2.5", "gearRatio= 3"});
+  ASSERT_EQ(written.status, 0) << written.err;
+  EXPECT_EQ(written.Json(), (json{{"written", {"motor"}}, {"verified", true}, {"mismatches", json::array()}}));
+  EXPECT_EQ(line.Driver().Register(0x006A), 250);
+  EXPECT_EQ(line.Driver().Register(0x0074), 30);
+
+  // Onto another unit of the same model: only what differs is written.
+  const uint64_t before = line.Driver().RequestCount();
+  const KorveltRun again = Korvelt({"restore", "--only", "motor", file});
+  EXPECT_EQ(again.status, 0) << again.err;
+  EXPECT_EQ(again.out, "已写入: motor\n读回一致\n");
+  EXPECT_EQ(line.Driver().Register(0x006A), 500);
+  EXPECT_GT(line.Driver().RequestCount(), before);
+}
+
+TEST_F(ParameterCommands, AnotherModelIsWrittenWithForce) {
+  const std::string file = Path("other.json");
+  json document = json::parse(Korvelt({"backup", "-"}).out);
+  document["device"]["model"] = "KVB-2410";
+  document["blocks"]["ramp"]["fields"][0]["text"] = "2.0";
+  WriteFile("other.json", document.dump());
+  EXPECT_EQ(Korvelt({"restore", file}).status, 8);
+  EXPECT_EQ(line.Driver().Register(0x0050), 5);
+  const KorveltRun forced = Korvelt({"restore", "--force", file});
+  EXPECT_EQ(forced.status, 0) << forced.err;
+  EXPECT_EQ(line.Driver().Register(0x0050), 20);
+}
+
+// A driver that answers its writes but keeps nothing: the read-back check
+// catches it and names the fields.
+TEST_F(ParameterCommands, ADriverThatDoesNotStoreFailsTheReadBack) {
+  const std::string file = Path("driver.json");
+  ASSERT_EQ(Korvelt({"backup", file}).status, 0);
+  line.Driver().SetRegister(0x006A, 123);  // 额定电流 1.23 A
+  line.Driver().SetRegister(0x0050, 9);    // PWM上升缓冲 0.9 s
+  line.Driver().SetFault(Fault::Of(FaultKind::IgnoreWrites));
+  const KorveltRun restore = Korvelt({"--json", "restore", file});
+  EXPECT_EQ(restore.status, 7);
+  const json report = restore.Json();
+  EXPECT_EQ(report["written"], json::array({"ramp", "motor"}));
+  EXPECT_FALSE(report["verified"]);
+  ASSERT_EQ(report["mismatches"].size(), 2u);
+  EXPECT_EQ(report["mismatches"][1], (json{{"block", "motor"}, {"key", "ratedCurrent"}, {"name", "额定电流"},
+                                          {"wrote", "5.00"}, {"read", "1.23"}}));
+  EXPECT_NE(restore.err.find("读回与写入不同: 电机参数配置 额定电流: 写入 5.00, 读回 1.23"), std::string::npos)
+      << restore.err;
+  EXPECT_NE(restore.err.find("读回与写入不同: PWM方式缓冲/闭环方式加速度 PWM上升缓冲: 写入 0.5, 读回 0.9"),
+            std::string::npos);
+
+  const KorveltRun write = Korvelt({"write", "pid", "holdKp=2"});
+  EXPECT_EQ(write.status, 7);
+  EXPECT_NE(write.out.find("写入 2, 读回"), std::string::npos) << write.out;
+}
+
+// SIGINT between two slow answers: the work stops at the next step, says
+// so, and leaves no file behind.
+TEST_F(ParameterCommands, InterruptedBetweenTwoTransactions) {
+  line.Driver().SetFault(Fault::Delayed(std::chrono::milliseconds(300)));
+  const uint64_t before = line.Driver().RequestCount();
+  ChildProcess korvelt({KORVELT_CLI_EXECUTABLE, "--port", "COM2", "backup", Path("b.json")}, true);
+  ASSERT_TRUE(WaitUntil([&] { return line.Driver().RequestCount() > before; }));
+  korvelt.Signal(SIGINT);
+  const std::string out = korvelt.ReadToEnd(std::chrono::seconds(10));
+  EXPECT_EQ(korvelt.Wait(std::chrono::seconds(10)), 130);
+  EXPECT_NE(korvelt.Errors().find("已取消"), std::string::npos) << korvelt.Errors();
+  EXPECT_EQ(out, "");
+  EXPECT_FALSE(std::filesystem::exists(Path("b.json")));
+}
+
+}  // namespace

@@ -1,0 +1,122 @@
+// "文件" -> "保存参数..." and "载入参数..." in the real window against the
+// simulated driver: saved, then loaded with nothing to write; after the
+// driver changed, the rows that differ, "写入" with one row unticked, each
+// row saying whether it took, the page showing what was read back, the
+// backup taken before; a change of the driver's parity asked about first.
+#include <QLineEdit>
+#include <QMenu>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QTableWidget>
+#include <filesystem>
+
+#include "PageFixture.h"
+#include "ui/CompareDlg.h"
+#include "ui/FileDialogs.h"
+#include "fields/NumberText.h"
+#include "ui/forms/MotorControlForm.h"
+
+namespace {
+
+class ParamFileMenu : public PageTest {
+ protected:
+  void SetUp() override {
+    PageTest::SetUp();
+    previous_ = ui::SetFileChooser([this](QWidget*, ui::FileDialog dialog, const std::string& suggested) {
+      (dialog == ui::FileDialog::Save ? suggestedSave : suggestedOpen) = suggested;
+      return file;
+    });
+  }
+  void TearDown() override {
+    ui::SetFileChooser(std::move(previous_));
+    PageTest::TearDown();
+  }
+
+  // Triggers the item of "文件" and waits for its work on the line to end.
+  void Choose(const char* item) {
+    QAction* action = nullptr;
+    for (QAction* candidate : dlg->MenuOf(CMainDlg::Menu::File)->actions()) {
+      if (candidate->text() == QString::fromUtf8(item)) action = candidate;
+    }
+    ASSERT_NE(action, nullptr) << item;
+    action->trigger();
+    EXPECT_NE(dlg->ParamFiles().Jobs().Progress(), nullptr) << "the work shows its progress";
+    ASSERT_TRUE(WaitFor([&] { return !dlg->ParamFiles().Jobs().Running(); }));
+  }
+
+  size_t Backups() const {
+    const std::filesystem::path folder = dataHome.Path() + "/korvelt-demo/backups";
+    return std::filesystem::exists(folder) ? static_cast<size_t>(std::distance(std::filesystem::directory_iterator(folder), {}))
+                                           : 0;
+  }
+
+  std::string file = dataHome.Path() + "/driver.json";
+  std::string suggestedSave;
+  std::string suggestedOpen;
+
+ private:
+  ui::FileChooser previous_;
+};
+
+TEST_F(ParamFileMenu, SavedThenLoadedThenWrittenAndEachRowSaysItTook) {
+  Click(ids::OpenPortButton);
+  Choose("保存参数(&S)...");
+  ASSERT_EQ(boxes.Texts().back().toStdString(), "参数已保存到 " + file);
+  EXPECT_EQ(suggestedSave.rfind(std::filesystem::path(std::getenv("HOME")).string() + "/KVB-4815-RS485-", 0), 0u)
+      << "named by the model and the time: " << suggestedSave;
+  ASSERT_TRUE(std::filesystem::exists(file));
+
+  Choose("载入参数(&L)...");
+  EXPECT_EQ(suggestedOpen, dataHome.Path()) << "the last folder used";
+  EXPECT_EQ(boxes.Texts().back(), "设备参数与文件相同, 无需写入");
+  EXPECT_EQ(dlg->ParamFiles().Comparison(), nullptr);
+  EXPECT_EQ(Backups(), 0u) << "nothing written, nothing backed up";
+
+  const uint16_t acceleration = line.Driver().Register(0x0052);
+  const uint16_t kp = line.Driver().Register(0x00BA);
+  line.Driver().SetRegister(0x0052, 1234);  // 加速加速度 123.4 Hz/s
+  line.Driver().SetRegister(0x00BA, 0x4000);  // 自锁PID参数 Kp
+  Choose("载入参数(&L)...");
+  CCompareDlg* comparison = dlg->ParamFiles().Comparison();
+  ASSERT_NE(comparison, nullptr);
+  QTableWidget* table = comparison->Table();
+  ASSERT_EQ(table->rowCount(), 2);
+  EXPECT_EQ(table->item(0, CCompareDlg::Field)->text(), "加速加速度");
+  EXPECT_EQ(table->item(0, CCompareDlg::Device)->text(), "123.4");
+  EXPECT_EQ(table->item(0, CCompareDlg::Unit)->text(), "Hz/s");
+  EXPECT_EQ(table->item(1, CCompareDlg::Block)->text(), "闭环控制参数");
+  EXPECT_FALSE(comparison->IdentityLine()->isVisible()) << "the same device";
+  EXPECT_EQ(comparison->Ticked(), (std::vector<bool>{true, true}));
+
+  table->item(1, CCompareDlg::Block)->setCheckState(Qt::Unchecked);
+  QTest::mouseClick(comparison->WriteButton(), Qt::LeftButton);
+  ASSERT_TRUE(WaitFor([&] { return !table->item(0, CCompareDlg::Result)->text().isEmpty(); }));
+  EXPECT_EQ(table->item(0, CCompareDlg::Result)->text(), "已生效");
+  EXPECT_EQ(table->item(1, CCompareDlg::Result)->text(), "未勾选");
+  EXPECT_EQ(line.Driver().Register(0x0052), acceleration);
+  EXPECT_EQ(line.Driver().Register(0x00BA), 0x4000) << "an unticked field keeps the device's value";
+  EXPECT_NE(kp, 0x4000);
+  EXPECT_EQ(Backups(), 1u) << "saved before the write";
+  EXPECT_FALSE(comparison->WriteButton()->isEnabled());
+  EXPECT_TRUE(comparison->Status()->text().startsWith("已写入: PWM方式缓冲/闭环方式加速度; 读回一致"));
+  // The ramps' page shows what was read back, as after its "读取".
+  EXPECT_EQ(TextOn(MotorControl, forms::motorcontrol::id::Acceleration).toStdString(),
+            fields::FormatScaled(acceleration, 1));
+  EXPECT_TRUE(boxes.Questions().empty());
+  comparison->close();
+
+  // A change of the driver's own parity asks first; "否" writes nothing.
+  line.Driver().SetRegister(0x0092, 1);
+  Choose("载入参数(&L)...");
+  ASSERT_NE(dlg->ParamFiles().Comparison(), nullptr);
+  boxes.AnswerQuestions(false);
+  const uint64_t requests = line.Driver().RequestCount();
+  QTest::mouseClick(dlg->ParamFiles().Comparison()->WriteButton(), Qt::LeftButton);
+  ASSERT_EQ(boxes.Questions().size(), 1u);
+  EXPECT_TRUE(boxes.Questions()[0].contains("驱动器重启后以新的设置应答"));
+  EXPECT_FALSE(dlg->ParamFiles().Jobs().Running());
+  EXPECT_EQ(line.Driver().RequestCount(), requests);
+  EXPECT_EQ(line.Driver().Register(0x0092), 1);
+}
+
+}  // namespace

@@ -1,0 +1,86 @@
+#include "ui/CompareDlg.h"
+
+#include <QDialogButtonBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+#include "ui/Text.h"
+
+namespace {
+
+constexpr const char* kHeaders[CCompareDlg::ColumnCount] = {"参数块", "参数", "设备", "文件", "单位", "结果"};
+
+QTableWidgetItem* Cell(const std::string& text) {
+  auto* item = new QTableWidgetItem(ToQString(text));
+  item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+  return item;
+}
+
+}  // namespace
+
+CCompareDlg::CCompareDlg(QWidget* parent, const std::vector<paramfile::Difference>& rows,
+                         const QString& identityLine)
+    : QDialog(parent) {
+  setWindowTitle(QString::fromUtf8("载入参数"));
+  auto* layout = new QVBoxLayout(this);
+  identity_ = new QLabel(identityLine, this);
+  identity_->setVisible(!identityLine.isEmpty());
+  identity_->setWordWrap(true);
+  layout->addWidget(identity_);
+
+  auto* caption = new QLabel(QString::fromUtf8("与文件不同的参数(&D):"), this);
+  layout->addWidget(caption);
+  table_ = new QTableWidget(static_cast<int>(rows.size()), ColumnCount, this);
+  caption->setBuddy(table_);
+  for (int c = 0; c < ColumnCount; ++c) table_->setHorizontalHeaderItem(c, new QTableWidgetItem(QString::fromUtf8(kHeaders[c])));
+  for (size_t r = 0; r < rows.size(); ++r) {
+    const paramfile::Difference& row = rows[r];
+    const int at = static_cast<int>(r);
+    QTableWidgetItem* block = Cell(paramfile::BlockAt(row.block).title);
+    block->setFlags(block->flags() | Qt::ItemIsUserCheckable);
+    block->setCheckState(Qt::Checked);
+    table_->setItem(at, Block, block);
+    table_->setItem(at, Field, Cell(row.name));
+    table_->setItem(at, Device, Cell(row.device));
+    table_->setItem(at, File, Cell(row.file));
+    table_->setItem(at, Unit, Cell(row.unit));
+    table_->setItem(at, Result, Cell(""));
+  }
+  table_->verticalHeader()->hide();
+  table_->horizontalHeader()->setStretchLastSection(true);
+  table_->resizeColumnsToContents();
+  layout->addWidget(table_);
+
+  status_ = new QLabel(this);
+  status_->setWordWrap(true);
+  layout->addWidget(status_);
+
+  auto* buttons = new QDialogButtonBox(this);
+  write_ = buttons->addButton(QString::fromUtf8("写入(&W)"), QDialogButtonBox::ActionRole);
+  QPushButton* close = buttons->addButton(QString::fromUtf8("关闭(&C)"), QDialogButtonBox::RejectRole);
+  connect(write_, &QPushButton::clicked, this, [this] {
+    if (onWrite) onWrite();
+  });
+  connect(close, &QPushButton::clicked, this, &QDialog::reject);
+  layout->addWidget(buttons);
+  resize(760, 420);
+}
+
+std::vector<bool> CCompareDlg::Ticked() const {
+  std::vector<bool> ticked;
+  for (int r = 0; r < table_->rowCount(); ++r) ticked.push_back(table_->item(r, Block)->checkState() == Qt::Checked);
+  return ticked;
+}
+
+void CCompareDlg::ShowResults(const std::vector<QString>& results) {
+  for (int r = 0; r < table_->rowCount() && static_cast<size_t>(r) < results.size(); ++r) {
+    table_->item(r, Result)->setText(results[static_cast<size_t>(r)]);
+  }
+}
+
+void CCompareDlg::ShowStatus(const QString& text) { status_->setText(text); }
+
+void CCompareDlg::EnableWrite(bool enabled) { write_->setEnabled(enabled); }

@@ -1,0 +1,45 @@
+// "载入参数...": the fields where the device differs from the file, one row
+// each with a tick (ticked at first), the line that says when the file was
+// saved from another device, "写入" and, once written, whether each row
+// took.
+#pragma once
+
+#include <QDialog>
+#include <QString>
+#include <functional>
+#include <vector>
+
+#include "paramfile/Compare.h"
+
+class QLabel;
+class QPushButton;
+class QTableWidget;
+
+class CCompareDlg : public QDialog {
+ public:
+  // The columns of the table.
+  enum Column { Block, Field, Device, File, Unit, Result, ColumnCount };
+
+  CCompareDlg(QWidget* parent, const std::vector<paramfile::Difference>& rows, const QString& identityLine);
+
+  // One entry per row: ticked or not.
+  std::vector<bool> Ticked() const;
+  // What each row came to, and a line under the table.
+  void ShowResults(const std::vector<QString>& results);
+  void ShowStatus(const QString& text);
+  void EnableWrite(bool enabled);
+
+  // Run by "写入".
+  std::function<void()> onWrite;
+
+  QTableWidget* Table() const { return table_; }
+  QPushButton* WriteButton() const { return write_; }
+  QLabel* IdentityLine() const { return identity_; }
+  QLabel* Status() const { return status_; }
+
+ private:
+  QTableWidget* table_ = nullptr;
+  QPushButton* write_ = nullptr;
+  QLabel* identity_ = nullptr;
+  QLabel* status_ = nullptr;
+};

@@ -1,0 +1,245 @@
+#include "ui/ParamFileFlow.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <algorithm>
+#include <ctime>
+
+#include "paramfile/WholeFile.h"
+#include "ui/FileDialogs.h"
+#include "ui/MessageBox.h"
+#include "ui/Text.h"
+
+namespace pf = paramfile;
+
+namespace {
+
+constexpr const char* kBusy = "正在读写参数, 请等它结束";
+constexpr const char* kSame = "设备参数与文件相同, 无需写入";
+constexpr const char* kNothingTicked = "没有勾选要写入的参数";
+constexpr const char* kWithoutBackup = "是否不备份继续?";
+constexpr const char* kLineSettings =
+    "将改变驱动器的串口波特率或校验方式: 驱动器重启后以新的设置应答。\n是否继续写入?";
+// Row results.
+constexpr const char* kTook = "已生效";
+constexpr const char* kNotTicked = "未勾选";
+constexpr const char* kNotWritten = "未写入";
+constexpr const char* kNotReadBack = "未读回";
+
+std::string IdentityText(const pf::Identity& identity) {
+  return identity.model + " " + identity.identity + " 版本 " + identity.version;
+}
+
+std::string Titles(const std::vector<size_t>& blocks) {
+  std::string titles;
+  for (const size_t index : blocks) titles += (titles.empty() ? "" : "、") + std::string(pf::BlockAt(index).title);
+  return titles;
+}
+
+}  // namespace
+
+CParamFileFlow::CParamFileFlow(Window window) : window_(std::move(window)), lastFolder_(ToStdString(QDir::homePath())) {}
+
+bool CParamFileFlow::CheckOpen() {
+  if (window_.link->IsOpen()) return true;
+  ui::ShowMessage(window_.widget, ResultText(ResultPortNotOpen));
+  return false;
+}
+
+bool CParamFileFlow::ReadEverything(QWidget* over, const char* title, std::function<void(const DeviceRead&)> done) {
+  DriverLink* link = window_.link;
+  const uint8_t address = window_.address();
+  const bool started = jobs_.Run<DeviceRead>(
+      over, QString::fromUtf8(title),
+      [link, address](const pf::Work& work) {
+        DeviceRead read;
+        read.end = pf::ReadDevice(*link, address, pf::AllBlocks(), true, work, read.device);
+        return read;
+      },
+      std::move(done));
+  if (!started) ui::ShowMessage(over, std::string(kBusy));
+  return started;
+}
+
+// "保存参数..."
+
+void CParamFileFlow::Save() {
+  if (!CheckOpen()) return;
+  ReadEverything(window_.widget, "保存参数", [this](const DeviceRead& read) { Saved(read); });
+}
+
+void CParamFileFlow::Saved(const DeviceRead& read) {
+  if (read.end.cancelled) return;
+  if (!read.end.Done()) {
+    ui::ShowMessage(window_.widget, read.end.Message() + "\n参数未保存");
+    return;
+  }
+  const std::string suggested =
+      lastFolder_ + "/" + pf::FileStem(read.device.identity.Model(), std::time(nullptr)) + ".json";
+  const std::string path = ui::ChooseFile(window_.widget, ui::FileDialog::Save, suggested);
+  if (path.empty()) return;
+  lastFolder_ = ToStdString(QFileInfo(ToQString(path)).absolutePath());
+  const std::string failure = pf::WriteWholeFile(path, pf::DeviceDocument(read.device, window_.header()));
+  ui::ShowMessage(window_.widget, failure.empty() ? "参数已保存到 " + path : failure + "\n参数未保存");
+}
+
+// "载入参数..."
+
+void CParamFileFlow::Load() {
+  if (jobs_.Running()) {
+    ui::ShowMessage(window_.widget, std::string(kBusy));
+    return;
+  }
+  const std::string path = ui::ChooseFile(window_.widget, ui::FileDialog::Open, lastFolder_);
+  if (path.empty()) return;
+  lastFolder_ = ToStdString(QFileInfo(ToQString(path)).absolutePath());
+  pf::Loaded loaded = pf::LoadParamFile(path);
+  if (!loaded.file) {
+    ui::ShowMessage(window_.widget, loaded.refusal);
+    return;
+  }
+  if (!CheckOpen()) return;
+  if (dialog_ != nullptr) dialog_->close();
+  file_ = std::move(loaded.file);
+  ReadEverything(window_.widget, "载入参数", [this](const DeviceRead& read) { Compared(read); });
+}
+
+void CParamFileFlow::Compared(const DeviceRead& read) {
+  if (read.end.cancelled) return;
+  if (!read.end.Done()) {
+    ui::ShowMessage(window_.widget, read.end.Message());
+    return;
+  }
+  device_ = read.device;
+  std::vector<size_t> blocks;
+  pf::Comparison comparison;
+  std::string refusal = pf::BlocksOfFile(*file_, {}, blocks);
+  if (refusal.empty()) refusal = pf::CompareWithFile(*file_, device_, blocks, comparison);
+  if (!refusal.empty()) {
+    ui::ShowMessage(window_.widget, refusal);
+    return;
+  }
+  const pf::Identity here = pf::IdentityOf(device_.identity);
+  if (comparison.modelDiffers &&
+      !ui::AskQuestion(window_.widget, "文件来自另一型号的设备\n文件: " + file_->device->model + "\n设备: " +
+                                           here.model + "\n是否仍然载入?")) {
+    return;
+  }
+  std::string identityLine;
+  if (comparison.identityDiffers) {
+    identityLine = "文件保存自另一台设备: " + IdentityText(*file_->device) + "; 本设备: " + IdentityText(here);
+  }
+  comparison_ = std::move(comparison);
+  if (comparison_.rows.empty()) {
+    ui::ShowMessage(window_.widget, (identityLine.empty() ? "" : identityLine + "\n") + kSame);
+    return;
+  }
+  auto* dialog = new CCompareDlg(window_.widget, comparison_.rows, ToQString(identityLine));
+  dialog->setAttribute(Qt::WA_DeleteOnClose);
+  dialog->setWindowModality(Qt::WindowModal);
+  dialog->onWrite = [this] { WriteTicked(); };
+  dialog_ = dialog;
+  dialog->show();
+}
+
+void CParamFileFlow::WriteTicked() {
+  if (dialog_ == nullptr || jobs_.Running()) return;
+  ticked_ = dialog_->Ticked();
+  if (std::find(ticked_.begin(), ticked_.end(), true) == ticked_.end()) {
+    ui::ShowMessage(dialog_, std::string(kNothingTicked));
+    return;
+  }
+  for (size_t r = 0; r < comparison_.rows.size(); ++r) {
+    if (ticked_[r] && pf::ChangesLineSettings(comparison_.rows[r])) {
+      if (!ui::AskQuestion(dialog_, kLineSettings)) return;
+      break;
+    }
+  }
+  if (!CheckOpen()) return;
+  // The backup is read now, just before the writes; its words are also what
+  // the rows not ticked keep.
+  ReadEverything(dialog_, "写入前备份", [this](const DeviceRead& read) {
+    if (dialog_ == nullptr || read.end.cancelled) return;
+    backup_.clear();
+    std::string failure = read.end.Done() ? "" : read.end.Message();
+    if (failure.empty()) {
+      const pf::SavedBackup saved = pf::BackUp(read.device, window_.header());
+      backup_ = saved.path;
+      failure = saved.error;
+    }
+    if (!failure.empty() && !ui::AskQuestion(dialog_, failure + "\n无法在写入前备份参数。" + kWithoutBackup)) return;
+    WriteFrom(read.end.Done() ? read.device.blocks : device_.blocks);
+  });
+}
+
+void CParamFileFlow::WriteFrom(const pf::BlockWords& base) {
+  const pf::BlockWords plan = pf::ChosenWords(base, comparison_.file, comparison_.rows, ticked_);
+  DriverLink* link = window_.link;
+  const uint8_t address = window_.address();
+  const bool started = jobs_.Run<pf::RestoreReport>(
+      dialog_, QString::fromUtf8("写入参数"),
+      [link, address, plan](const pf::Work& work) { return pf::WriteAndCheck(*link, address, plan, work); },
+      [this](const pf::RestoreReport& report) { Written(report); });
+  if (!started) ui::ShowMessage(dialog_, std::string(kBusy));
+}
+
+void CParamFileFlow::Written(const pf::RestoreReport& report) {
+  for (size_t i = 0; i < report.readBack.size(); ++i) {
+    if (!report.readBack[i].empty()) window_.show(i, report.readBack[i]);
+  }
+  if (dialog_ == nullptr) return;
+  dialog_->ShowResults(RowResults(report));
+  std::string status;
+  if (!report.written.empty()) status = "已写入: " + Titles(report.written);
+  if (report.Verified()) status += "; 读回一致";
+  if (!report.mismatches.empty()) status += "; " + std::to_string(report.mismatches.size()) + " 个参数读回与写入不同";
+  if (!backup_.empty()) status += "\n写入前的参数已备份到 " + backup_;
+  dialog_->ShowStatus(ToQString(status));
+  dialog_->EnableWrite(!report.Verified());
+  if (!report.end.Done()) {
+    ui::ShowMessage(dialog_, report.end.Message() + "\n" +
+                                 (report.written.empty() ? "未写入任何参数块" : "已写入: " + Titles(report.written)));
+  }
+}
+
+std::vector<QString> CParamFileFlow::RowResults(const pf::RestoreReport& report) const {
+  std::vector<QString> results;
+  for (size_t r = 0; r < comparison_.rows.size(); ++r) {
+    const pf::Difference& row = comparison_.rows[r];
+    const bool written = std::find(report.written.begin(), report.written.end(), row.block) != report.written.end();
+    std::string result = kTook;
+    if (!ticked_[r]) {
+      result = kNotTicked;
+    } else if (!written) {
+      result = kNotWritten;
+    } else if (report.readBack[row.block].empty()) {
+      result = kNotReadBack;
+    }
+    for (const pf::Difference& mismatch : report.mismatches) {
+      if (result == kTook && mismatch.block == row.block && mismatch.key == row.key) {
+        result = "未生效, 读回 " + mismatch.device;
+      }
+    }
+    results.push_back(ToQString(result));
+  }
+  return results;
+}
+
+// The backup before a learning run.
+
+void CParamFileFlow::BackUpThen(QWidget* parent, std::function<void(bool proceed)> then) {
+  if (!window_.link->IsOpen()) {
+    then(true);
+    return;
+  }
+  const bool started = ReadEverything(parent, "学习前备份", [this, parent, then](const DeviceRead& read) {
+    if (read.end.cancelled) {
+      then(false);
+      return;
+    }
+    std::string failure = read.end.Done() ? "" : read.end.Message();
+    if (failure.empty()) failure = pf::BackUp(read.device, window_.header()).error;
+    then(failure.empty() || ui::AskQuestion(parent, failure + "\n无法在学习前备份参数。" + kWithoutBackup));
+  });
+  if (!started) then(false);
+}

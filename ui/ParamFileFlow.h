@@ -1,0 +1,76 @@
+// The window's parameter files: "文件" -> "保存参数..." and "载入参数...", and
+// the backup before a learning run. The reading and writing run on the
+// parameter jobs' thread; this side asks, shows and decides, on the
+// user-interface thread.
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "paramfile/Restore.h"
+#include "ui/CompareDlg.h"
+#include "ui/ParamJobs.h"
+#include "ui/TabPage.h"
+
+class CParamFileFlow : public QObject, public BackupService {
+ public:
+  // What the flow takes from the main window.
+  struct Window {
+    QWidget* widget = nullptr;
+    DriverLink* link = nullptr;
+    std::function<uint8_t()> address;
+    // The header of a file saved now (the line settings of the open port).
+    std::function<paramfile::Header()> header;
+    // Shows a block read back in its page, as after the page's "读取".
+    std::function<void(size_t block, const paramfile::Words& words)> show;
+  };
+
+  explicit CParamFileFlow(Window window);
+
+  // Reads every block, asks for a file name and writes the file whole.
+  void Save();
+  // Opens a file, reads the device and shows what differs; "写入" writes
+  // the rows ticked after a backup, and reads each written block back.
+  void Load();
+  // Saves every block among the backups, then runs `then` with true; when
+  // that fails the operator decides. A closed port has nothing to back up.
+  void BackUpThen(QWidget* parent, std::function<void(bool proceed)> then) override;
+  // Teardown: a job still running is stopped and its thread joined.
+  void Stop() { jobs_.Stop(); }
+
+  // For tests: the comparison of the last "载入参数...", while it is open.
+  CCompareDlg* Comparison() const { return dialog_; }
+  const CParamJobs& Jobs() const { return jobs_; }
+
+ private:
+  struct DeviceRead {
+    paramfile::StepResult end;
+    paramfile::DeviceImage device;
+  };
+  // Reads the identity and every block on the jobs' thread.
+  bool ReadEverything(QWidget* over, const char* title, std::function<void(const DeviceRead&)> done);
+  bool CheckOpen();
+
+  void Saved(const DeviceRead& read);
+  void Compared(const DeviceRead& read);
+  // "写入": the rows ticked, after the questions and the backup.
+  void WriteTicked();
+  void WriteFrom(const paramfile::BlockWords& base);
+  void Written(const paramfile::RestoreReport& report);
+  std::vector<QString> RowResults(const paramfile::RestoreReport& report) const;
+
+  Window window_;
+  CParamJobs jobs_;
+  std::string lastFolder_;
+  // The file being loaded, the device as read for it, the two compared.
+  std::optional<paramfile::ParamFile> file_;
+  paramfile::DeviceImage device_;
+  paramfile::Comparison comparison_;
+  std::vector<bool> ticked_;
+  std::string backup_;
+  QPointer<CCompareDlg> dialog_;
+};
