@@ -106,6 +106,7 @@ void Describe(CLI::App& app, Program& program) {
 
   constexpr CommandGroup kGroups[] = {
       AddDeviceCommands,
+      AddRecordCommands,
   };
   for (const CommandGroup add : kGroups) add(app, program);
 }

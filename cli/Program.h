@@ -57,6 +57,7 @@ void Describe(CLI::App& app, Program& program);
 // command's callback sets Program::run.
 using CommandGroup = void (*)(CLI::App& app, Program& program);
 void AddDeviceCommands(CLI::App& app, Program& program);
+void AddRecordCommands(CLI::App& app, Program& program);
 
 // One line per entry: the name, the text and the unit, in columns.
 struct TextRow {

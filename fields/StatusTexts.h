@@ -40,4 +40,21 @@ const std::array<size_t, StatusFailureFieldCount>& StatusFailureFields();
 // Text of the driver's error-state code.
 const char* ErrorStateText(unsigned code);
 
+// Where a field lives in the status block: its first register and how many
+// it takes, and whether its unit also depends on the range flag register.
+struct StatusPlace {
+  size_t first;
+  size_t count;
+  bool rangeFlag;
+};
+StatusPlace StatusPlaceOf(size_t field);
+// The register that chooses the commutation frequency's and the speed's unit.
+constexpr size_t StatusRangeFlagRegister = 21;
+// The register of the error state (错误状态).
+constexpr size_t StatusErrorRegister = 19;
+
+// Decimal places of a measured value in its unit (2 for the phase current
+// in A): as many as the register's resolution has.
+int StatusDecimals(size_t field);
+
 }  // namespace fields
