@@ -63,6 +63,20 @@ constexpr std::array<StatusField, StatusFieldCount> FieldsOf() {
 }
 constexpr std::array<StatusField, StatusFieldCount> kFields = FieldsOf();
 
+constexpr size_t kMeasuredCount = [] {
+  size_t count = 0;
+  for (const StatusEntry& entry : kStatusFields) count += entry.field.measured ? 1 : 0;
+  return count;
+}();
+constexpr std::array<size_t, kMeasuredCount> kMeasured = [] {
+  std::array<size_t, kMeasuredCount> measured{};
+  size_t next = 0;
+  for (size_t i = 0; i < StatusFieldCount; ++i) {
+    if (kStatusFields[i].field.measured) measured[next++] = i;
+  }
+  return measured;
+}();
+
 // Output PWM, phase current, IN1, IN2 and the differential voltage, SQ1,
 // SQ2 and the commutation frequency.
 constexpr std::array<size_t, StatusFailureFieldCount> kFailureFields = {0, 1, 4, 5, 7, 8, 9, 3};
@@ -111,6 +125,8 @@ std::string FieldTextOf(const StatusEntry& field, const Registers& regs) {
 }  // namespace
 
 std::span<const StatusField> StatusFields() { return kFields; }
+
+std::span<const size_t> MeasuredStatusFields() { return kMeasured; }
 
 std::array<std::string, StatusFieldCount> StatusTexts(const StatusBlock& status) {
   const Registers regs = RegistersOf(status);

@@ -26,6 +26,10 @@ struct StatusField {
 // All seventeen, in the order the window sets them.
 std::span<const StatusField> StatusFields();
 
+// The indexes of the measured fields (the quantities over time), in the
+// order of StatusFields().
+std::span<const size_t> MeasuredStatusFields();
+
 // The texts of the box, in the order of StatusFields().
 std::array<std::string, StatusFieldCount> StatusTexts(const StatusBlock& status);
 

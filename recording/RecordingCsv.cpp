@@ -73,19 +73,6 @@ void Number(std::string& text, double value, int decimals) {
   if (result.ec == std::errc()) text.append(digits, result.ptr);
 }
 
-// Fields that are quantities over time, the CSV's value columns.
-const std::vector<size_t>& MeasuredFields() {
-  static const std::vector<size_t> measured = [] {
-    std::vector<size_t> list;
-    const auto fields = fields::StatusFields();
-    for (size_t i = 0; i < fields.size(); ++i) {
-      if (fields[i].measured) list.push_back(i);
-    }
-    return list;
-  }();
-  return measured;
-}
-
 }  // namespace
 
 std::string IsoTime(int64_t wallMicros) {
@@ -106,7 +93,7 @@ void CsvWriter::ByteOrderMark() { std::fputs("\xEF\xBB\xBF", out_); }
 void CsvWriter::Header() {
   std::string line = "时间,经过时间 [s]";
   const auto fields = fields::StatusFields();
-  for (const size_t field : MeasuredFields()) {
+  for (const size_t field : fields::MeasuredStatusFields()) {
     line += ',';
     line += fields[field].name;
     line += " [";
@@ -132,7 +119,7 @@ void CsvWriter::Row(const Sample& sample) {
   line += cachedOffset_;
   line += ',';
   Seconds(line, sample.time);
-  for (const size_t field : MeasuredFields()) {
+  for (const size_t field : fields::MeasuredStatusFields()) {
     line += ',';
     if (const std::optional<double> value = ValueOf(sample, field)) Number(line, *value, fields::StatusDecimals(field));
   }
@@ -160,7 +147,7 @@ nlohmann::json CompanionJson(const RecordingInfo& info, WallClock::time_point st
   const int64_t start = WallMicros(startWall);
   json columns = json::array();
   const auto fields = fields::StatusFields();
-  for (const size_t field : MeasuredFields()) {
+  for (const size_t field : fields::MeasuredStatusFields()) {
     columns.push_back({{"key", fields[field].key}, {"name", fields[field].name}, {"unit", fields[field].unit}});
   }
   return json{

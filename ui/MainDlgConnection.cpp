@@ -41,6 +41,9 @@ void CMainDlg::OnOpenPort() {
     ui::ShowMessage(this, std::string(forms::texts::OpenFailed));
   } else if (m_link.OpenPort(portNumber, baudRate, m_parityIndex) != 0) {
     m_pollRate.Restart(forms::PollRate::Clock::now());
+    // A new recording for the new session.
+    m_recording.Restart();
+    m_openBaud = baudRate;
     if (auto* button = m_controls.As<QPushButton>(forms::ids::OpenPortButton)) {
       button->setText(QString::fromUtf8(forms::texts::ClosePort));
     }
@@ -52,6 +55,7 @@ void CMainDlg::OnOpenPort() {
 
 void CMainDlg::ClosePortAndButton() {
   DiscardStatusPoll();
+  m_capture.RequestStop();
   m_link.ClosePort();
   if (auto* button = m_controls.As<QPushButton>(forms::ids::OpenPortButton)) {
     button->setText(QString::fromUtf8(forms::texts::OpenPort));

@@ -22,7 +22,9 @@ void CMainDlg::BuildMenus() {
     const char* shortcut = nullptr;
   };
   const Item items[] = {
+      {Menu::File, "导出记录(&E)...", &CMainDlg::OnExportRecording},
       {Menu::File, "退出(&X)", &CMainDlg::reject},
+      {Menu::Tools, "实时曲线(&P)", &CMainDlg::OnPlotWindow},
       {Menu::Help, forms::texts::AboutItem, &CMainDlg::OnAbout},
   };
   for (size_t i = 0; i < std::size(kMenuTitles); ++i) {

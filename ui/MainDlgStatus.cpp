@@ -48,11 +48,17 @@ void CMainDlg::ShowStatistics() {
 // never holds up the window. A tick that finds the last poll still out
 // starts none: polls never pile up behind a slow line.
 void CMainDlg::StartStatusPoll() {
+  // A capture reads the status as fast as the line goes; the poll waits.
+  if (m_capture.Running()) return;
   const uint8_t address = m_address;
   const unsigned generation = m_pollGeneration;
   m_pollWorker.Post([this, address, generation] {
     StatusBlock status{};
+    const auto at = recording::SteadyClock::now();
     const ModbusResult result = m_link.ReadStatus(address, status);
+    // Every poll goes into the recording; a failed one is a gap.
+    recording::Record(m_recording,
+                      {at, result, status, result == ResultSuccess ? recording::WholeBlock : 0u});
     // Queued to the window: the fields are set on its thread. The window
     // joins this worker before it goes, so it is there to receive.
     QMetaObject::invokeMethod(
