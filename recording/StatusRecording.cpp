@@ -67,7 +67,7 @@ Micros StatusRecording::ToMicros(SteadyClock::time_point at) const {
   return MicrosLocked(at);
 }
 
-void StatusRecording::InsertLocked(const Sample& sample) {
+bool StatusRecording::InsertLocked(const Sample& sample) {
   if (end_ - begin_ == capacity_) {
     if (IsGap(SlotLocked(begin_))) --gaps_;
     ++begin_;
@@ -82,6 +82,7 @@ void StatusRecording::InsertLocked(const Sample& sample) {
   // Older than the few it may pass: it keeps its order, not its time.
   if (at > begin_ && SlotLocked(at - 1).time > slot.time) slot.time = SlotLocked(at - 1).time;
   if (IsGap(slot)) ++gaps_;
+  return at + 1 == end_;
 }
 
 void StatusRecording::ErrorStateLocked(const Sample& sample) {
@@ -101,6 +102,8 @@ void StatusRecording::ErrorStateLocked(const Sample& sample) {
 
 void StatusRecording::Add(SteadyClock::time_point at, const StatusBlock& status, uint32_t read) {
   std::lock_guard lock(mutex_);
+  // A read of the session before (still out when the port was reopened).
+  if (at < startSteady_) return;
   Sample sample{MicrosLocked(at), status, read & WholeBlock};
   // Registers not read carry nothing.
   if (sample.read != WholeBlock) {
@@ -111,12 +114,14 @@ void StatusRecording::Add(SteadyClock::time_point at, const StatusBlock& status,
     }
     std::memcpy(&sample.status, words, sizeof words);
   }
-  InsertLocked(sample);
-  ErrorStateLocked(sample);
+  // The error state changes between neighbours in time: a late sample,
+  // put among the ones before it, changes nothing.
+  if (InsertLocked(sample)) ErrorStateLocked(sample);
 }
 
 void StatusRecording::AddGap(SteadyClock::time_point at) {
   std::lock_guard lock(mutex_);
+  if (at < startSteady_) return;
   InsertLocked(Sample{MicrosLocked(at), StatusBlock{}, 0});
 }
 

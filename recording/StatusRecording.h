@@ -119,7 +119,8 @@ class StatusRecording {
   Sample& SlotLocked(uint64_t number);
   const Sample& SlotLocked(uint64_t number) const;
   Micros MicrosLocked(SteadyClock::time_point at) const;
-  void InsertLocked(const Sample& sample);
+  // True when it went in as the newest.
+  bool InsertLocked(const Sample& sample);
   void ErrorStateLocked(const Sample& sample);
   uint64_t FirstAtOrAfterLocked(Micros time) const;
 
