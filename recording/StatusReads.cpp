@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "fields/StatusTexts.h"
+#include "link/LineTiming.h"
 
 namespace recording {
 
@@ -25,8 +26,8 @@ CapturePlan PlanFor(std::span<const size_t> fields) {
 
 double LineLimit(int baud, int registers, std::chrono::microseconds turnaround) {
   if (baud <= 0) return 0;
-  const double wire = (RequestBytes + AnswerBytes(registers)) * BitsPerCharacter / static_cast<double>(baud);
-  return 1.0 / (wire + std::chrono::duration<double>(turnaround).count());
+  const auto wire = WireTime(static_cast<size_t>(RequestBytes + AnswerBytes(registers)), baud);
+  return 1.0 / std::chrono::duration<double>(wire + turnaround).count();
 }
 
 LoopTotals ReadStatusLoop(DriverLink& link, uint8_t slave, const CapturePlan& plan, const ReadPace& pace,

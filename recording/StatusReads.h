@@ -28,17 +28,14 @@ struct CapturePlan {
 // whole block, which costs little more and fills every column.
 CapturePlan PlanFor(std::span<const size_t> fields);
 
-// Characters on an RTU line: start, 8 data bits, parity or a second stop
-// bit, stop.
-constexpr int BitsPerCharacter = 11;
 // The driver's time from the end of a request to the start of its answer.
 constexpr std::chrono::microseconds DriverTurnaround{1000};
 // Bytes of a status read on the line: the request, and the answer for
 // `registers`.
 constexpr int RequestBytes = 8;
 constexpr int AnswerBytes(int registers) { return 5 + 2 * registers; }
-// Reads a second the line carries at most at `baud`: one request, its
-// answer and the driver's turnaround, back to back.
+// Reads a second the line carries at most at `baud` (11-bit characters):
+// one request, its answer and the driver's turnaround, back to back.
 double LineLimit(int baud, int registers, std::chrono::microseconds turnaround = DriverTurnaround);
 
 struct ReadPace {
