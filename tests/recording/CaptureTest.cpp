@@ -1,5 +1,5 @@
-// The capture on a real line (a pseudo-terminal) against the simulated
-// driver: every read lands in the recording in time order, only the planned
+// The capture on a pseudo-terminal against the simulated driver timed like
+// a real line at 115200 bit/s: every read lands in the recording in time order, only the planned
 // registers go on the line, a step test sends its command and its stop, and
 // a stop asked for ends the capture.
 #include <gtest/gtest.h>
@@ -55,7 +55,8 @@ class CaptureTest : public ::testing::Test {
 
   PtyPair pty;
   sim::SimulatedDriver driver{sim::DriverOptions{.learned = true}};
-  sim::SlaveServer server{driver, pty.Master()};
+  sim::SlaveServer server{driver, pty.Master(),
+                         sim::LineOptions{.settings = {115200, sim::Parity::None2}, .wire = true}};
   DriverLink link;
   recording::StatusRecording store{4096};
   Capture capture;
