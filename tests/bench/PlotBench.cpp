@@ -9,18 +9,14 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QElapsedTimer>
-#include <QEventLoop>
-#include <QTimer>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <vector>
 
 #include "BenchFigures.h"
-#include "PtyPair.h"
-#include "sim/SimulatedDriver.h"
-#include "sim/SlaveServer.h"
+#include "LatenessProbe.h"
+#include "SimulatedLine.h"
 #include "ui/DemoApp.h"
 #include "ui/LivePlot.h"
 #include "ui/MainDlg.h"
@@ -29,15 +25,8 @@
 
 namespace {
 
-constexpr int ProbePeriodMs = 10;
 // 输出PWM and 输入PWM in %, 换向频率 and 输入频率 in Hz.
 constexpr size_t kSeries[] = {0, 3, 10, 11};
-
-void Run(int ms) {
-  QEventLoop loop;
-  QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-  loop.exec();
-}
 
 // Ten minutes of samples behind the live ones, as if the port had been
 // open that long: the window's clock is moved back and filled.
@@ -65,11 +54,8 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   UseCNumericConventions();
 
-  PtyPair pty;
-  PortsFolder ports;
-  ports.Map(1, pty.SlavePath());
-  sim::SimulatedDriver driver;
-  sim::SlaveServer server(driver, pty.Master());
+  SimulatedLine line(1);
+  sim::SimulatedDriver& driver = line.Driver();
 
   auto dlg = std::make_unique<CMainDlg>();
   dlg->show();
@@ -86,29 +72,17 @@ int main(int argc, char** argv) {
   for (QCheckBox* box : plot->findChildren<QCheckBox*>()) box->setChecked(false);
   for (const size_t field : kSeries) plot->SeriesBox(field)->setChecked(true);
   plot->Combo("windowLength")->setCurrentIndex(plot->Combo("windowLength")->count() - 1);
-  Run(1000);
+  bench::RunEvents(1000);
 
-  std::vector<double> lateMs;
-  QElapsedTimer clock;
-  qint64 previous = -1;
-  QTimer probe;
-  probe.setTimerType(Qt::PreciseTimer);
-  probe.setInterval(ProbePeriodMs);
-  QObject::connect(&probe, &QTimer::timeout, [&] {
-    const qint64 now = clock.nsecsElapsed();
-    if (previous >= 0) lateMs.push_back(std::max(0.0, (now - previous) / 1e6 - ProbePeriodMs));
-    previous = now;
-  });
+  bench::LatenessProbe probe;
   const int redraws0 = plot->Live()->Redraws();
   const uint64_t polls0 = driver.RequestCount();
   const double cpu0 = bench::CpuSeconds();
-  clock.start();
-  probe.start();
-  Run(seconds * 1000);
-  probe.stop();
-  const double elapsed = clock.nsecsElapsed() / 1e9;
+  probe.Start();
+  bench::RunEvents(seconds * 1000);
+  const double elapsed = probe.Stop();
   const double cpu = bench::CpuSeconds() - cpu0;
-  std::sort(lateMs.begin(), lateMs.end());
+  const std::vector<double>& lateMs = probe.LateMs();
   std::printf("plot window, 4 series, 10-minute window (%d points each), polls %.1f /s: CPU %.2f %% of a core   "
               "probe late: median %.2f ms  p99 %.2f ms   redraws %.1f /s\n",
               plot->Live()->PointCount(kSeries[0]), (driver.RequestCount() - polls0) / elapsed,

@@ -6,8 +6,6 @@
 // timer on the window's thread fires (median, 99th percentile) and the
 // redraws a second. Not a test: it prints figures.
 #include <QApplication>
-#include <QElapsedTimer>
-#include <QEventLoop>
 #include <QTimer>
 #include <QWidget>
 #include <cmath>
@@ -19,6 +17,7 @@
 #include <vector>
 
 #include "BenchFigures.h"
+#include "LatenessProbe.h"
 
 #ifdef KORVELT_HAVE_QCUSTOMPLOT
 #include <qcustomplot.h>
@@ -36,7 +35,6 @@ constexpr int Series = 4;
 constexpr int WindowSeconds = 600;
 constexpr int RateHz = 10;
 constexpr int Points = WindowSeconds * RateHz;
-constexpr int ProbePeriodMs = 10;
 
 double Value(int series, int i) { return std::sin(i * 0.01 * (series + 1)) * (10 + series) + series * 3; }
 
@@ -154,44 +152,26 @@ Plot MakeQtCharts() {
 }
 #endif
 
-void Run(int ms) {
-  QEventLoop loop;
-  QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-  loop.exec();
-}
-
 void Measure(const char* name, Plot plot, int seconds) {
   std::unique_ptr<QWidget> widget(plot.widget());
   widget->resize(1000, 600);
   widget->show();
-  Run(500);
+  bench::RunEvents(500);
   int next = Points;
   QTimer feed;
   feed.setInterval(1000 / RateHz);
   QObject::connect(&feed, &QTimer::timeout, [&] { plot.add(next++); });
 
-  std::vector<double> lateMs;
-  QElapsedTimer clock;
-  qint64 previous = -1;
-  QTimer probe;
-  probe.setTimerType(Qt::PreciseTimer);
-  probe.setInterval(ProbePeriodMs);
-  QObject::connect(&probe, &QTimer::timeout, [&] {
-    const qint64 now = clock.nsecsElapsed();
-    if (previous >= 0) lateMs.push_back(std::max(0.0, (now - previous) / 1e6 - ProbePeriodMs));
-    previous = now;
-  });
+  bench::LatenessProbe probe;
   const int redraws0 = plot.redraws();
   const double cpu0 = bench::CpuSeconds();
-  clock.start();
   feed.start();
-  probe.start();
-  Run(seconds * 1000);
-  probe.stop();
+  probe.Start();
+  bench::RunEvents(seconds * 1000);
+  const double elapsed = probe.Stop();
   feed.stop();
-  const double elapsed = clock.nsecsElapsed() / 1e9;
   const double cpu = bench::CpuSeconds() - cpu0;
-  std::sort(lateMs.begin(), lateMs.end());
+  const std::vector<double>& lateMs = probe.LateMs();
   std::printf("%-40s CPU %5.2f %% of a core   probe late: median %5.2f ms  p99 %6.2f ms   redraws %5.1f /s\n", name,
               100.0 * cpu / elapsed, bench::At(lateMs, 0.5), bench::At(lateMs, 0.99),
               (plot.redraws() - redraws0) / elapsed);
