@@ -144,8 +144,9 @@ void CLivePlot::Restart() {
   // A window opened late shows the last ten minutes, not the whole day.
   const recording::Micros from = now_() - static_cast<recording::Micros>(KeptSeconds * 1e6);
   nextSample_ = recording_.FirstAtOrAfter(from);
-  nextMark_ = 0;
-  for (const recording::Mark& mark : recording_.Marks(0)) {
+  const std::vector<recording::Mark> kept = recording_.Marks(0);
+  nextMark_ = recording_.MarksEnd() - kept.size();
+  for (const recording::Mark& mark : kept) {
     if (mark.time < from) ++nextMark_;
   }
   newestKey_ = 0;

@@ -168,6 +168,7 @@ class CMainDlg : public QDialog {
   // Teardown: ends a poll that waits on the driver and joins the worker.
   void StopStatusPoll();
   void OnCaptureEnded(const recording::CaptureReport& report);
+  void ShowCapturedStatus();
   recording::RecordingInfo RecordingInfoNow() const;
 
   ControlMap m_controls;

@@ -36,7 +36,20 @@ void CMainDlg::OnTimer() {
                fields::FormatHexBytes(m_link.LastReceivedFrame()));
   ShowStatistics();
   if (m_autoUpdate == 0 || !m_link.IsOpen()) return;
+  if (m_capture.Running()) {
+    ShowCapturedStatus();
+    return;
+  }
   StartStatusPoll();
+}
+
+// While a capture holds the poll, the box shows its newest sample that read
+// the whole block, so that it does not look stuck.
+void CMainDlg::ShowCapturedStatus() {
+  recording::Sample newest[1];
+  const uint64_t end = m_recording.End();
+  if (end == 0 || m_recording.Copy(end - 1, newest).count == 0 || newest[0].read != recording::WholeBlock) return;
+  for (const forms::FieldText& field : forms::StatusTexts(newest[0].status)) SetControlText(field.controlId, field.text);
 }
 
 void CMainDlg::ShowStatistics() {
