@@ -101,6 +101,7 @@ void Describe(CLI::App& app, Program& program) {
   constexpr CommandGroup kGroups[] = {
       AddDeviceCommands,
       AddParameterCommands,
+      AddRecordCommands,
   };
   for (const CommandGroup add : kGroups) add(app, program);
 }

@@ -58,6 +58,7 @@ void Describe(CLI::App& app, Program& program);
 using CommandGroup = void (*)(CLI::App& app, Program& program);
 void AddDeviceCommands(CLI::App& app, Program& program);
 void AddParameterCommands(CLI::App& app, Program& program);
+void AddRecordCommands(CLI::App& app, Program& program);
 
 // One line per entry: the name, the text and the unit, in columns.
 struct TextRow {

@@ -2,6 +2,17 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
+
+void DriverLink::SetWriteObserver(WriteObserver observer) {
+  std::lock_guard lock(observerMutex_);
+  observer_ = std::move(observer);
+}
+
+void DriverLink::Written(uint8_t slave, uint16_t start, const uint16_t* words, uint16_t count, ModbusResult result) {
+  std::lock_guard lock(observerMutex_);
+  if (observer_) observer_({slave, start, count, words, result});
+}
 
 ModbusResult DriverLink::ReadBlock(uint8_t slave, const BlockSpec& spec, uint16_t count, void* record) {
   // Read into a copy so that a failed read leaves the caller's record as it
@@ -46,6 +57,20 @@ ModbusResult DriverLink::ReadDeviceInfo(uint8_t slave, DeviceInfoBlock& record) 
 
 ModbusResult DriverLink::ReadStatus(uint8_t slave, StatusBlock& record) {
   return ReadBlock(slave, RegisterMap::Status, RegisterMap::Status.count, &record);
+}
+
+ModbusResult DriverLink::ReadStatusRegisters(uint8_t slave, uint16_t first, uint16_t count, StatusBlock& record) {
+  const BlockSpec& block = RegisterMap::Status;
+  if (count == 0 || first >= block.count || count > block.count - first) return ResultInvalidSelector;
+  uint8_t bytes[sizeof(StatusBlock)];
+  uint16_t received = sizeof bytes;
+  const ModbusResult result =
+      ReadHoldingRegisters(slave, static_cast<uint16_t>(block.start + first), count, bytes, &received);
+  if (result != ResultSuccess) return result;
+  if (received != 2u * count) return ResultBadResponse;
+  SwapBytes16(bytes, received);
+  std::memcpy(reinterpret_cast<uint8_t*>(&record) + 2u * first, bytes, received);
+  return ResultSuccess;
 }
 
 ModbusResult DriverLink::ReadRamp(uint8_t slave, RampBlock& record) {

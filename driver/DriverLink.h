@@ -7,18 +7,40 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <mutex>
 
 #include "driver/BlockWords.h"
 #include "driver/RegisterMap.h"
 #include "link/ModbusMaster.h"
 
+// A write that went to the line: its registers, the words (valid during the
+// call only) and how it ended.
+struct RegisterWrite {
+  uint8_t slave;
+  uint16_t start;
+  uint16_t count;
+  const uint16_t* words;
+  ModbusResult result;
+};
+
 class DriverLink : public ModbusMaster {
  public:
+  using WriteObserver = std::function<void(const RegisterWrite&)>;
+
   DriverLink() = default;
   ~DriverLink() override = default;
 
+  // Hears every write of this link, whoever sends it, on the sending
+  // thread; it must not use the link. Replacing it waits for a call in
+  // progress, so once it returns the old observer is not called again.
+  void SetWriteObserver(WriteObserver observer);
+
   ModbusResult ReadDeviceInfo(uint8_t slave, DeviceInfoBlock& record);
   ModbusResult ReadStatus(uint8_t slave, StatusBlock& record);
+  // Registers first .. first + count - 1 of the status block only, into
+  // their places in `record`; the rest of it stays as it was.
+  ModbusResult ReadStatusRegisters(uint8_t slave, uint16_t first, uint16_t count, StatusBlock& record);
 
   ModbusResult ReadRamp(uint8_t slave, RampBlock& record);
   ModbusResult WriteRamp(uint8_t slave, RampBlock record);
@@ -53,7 +75,13 @@ class DriverLink : public ModbusMaster {
   // high word first.
   ModbusResult WritePositionMove(uint8_t slave, uint16_t frequency, int32_t position, uint16_t positionType);
 
+ protected:
+  void Written(uint8_t slave, uint16_t start, const uint16_t* words, uint16_t count, ModbusResult result) override;
+
  private:
   ModbusResult ReadBlock(uint8_t slave, const BlockSpec& spec, uint16_t count, void* record);
   ModbusResult WriteBlock(uint8_t slave, const BlockSpec& spec, void* recordCopy);
+
+  std::mutex observerMutex_;
+  WriteObserver observer_;  // under observerMutex_
 };

@@ -30,7 +30,7 @@ struct StatusEntry {
   const char* whenSet;   // Flag
 };
 
-constexpr int RangeFlagRegister = 21;
+constexpr int RangeFlagRegister = static_cast<int>(StatusRangeFlagRegister);
 constexpr uint16_t NoSpeed = 0xFFFF;
 
 // In the order the window sets them.
@@ -54,12 +54,28 @@ constexpr StatusEntry kStatusFields[StatusFieldCount] = {
     {{"errorState", "错误状态", "", false}, 19, Kind::ErrorCode, false, 1.0, nullptr, nullptr, nullptr},
 };
 
+static_assert(kStatusFields[StatusFieldCount - 1].reg == static_cast<int>(StatusErrorRegister));
+
 constexpr std::array<StatusField, StatusFieldCount> FieldsOf() {
   std::array<StatusField, StatusFieldCount> fields{};
   for (size_t i = 0; i < StatusFieldCount; ++i) fields[i] = kStatusFields[i].field;
   return fields;
 }
 constexpr std::array<StatusField, StatusFieldCount> kFields = FieldsOf();
+
+constexpr size_t kMeasuredCount = [] {
+  size_t count = 0;
+  for (const StatusEntry& entry : kStatusFields) count += entry.field.measured ? 1 : 0;
+  return count;
+}();
+constexpr std::array<size_t, kMeasuredCount> kMeasured = [] {
+  std::array<size_t, kMeasuredCount> measured{};
+  size_t next = 0;
+  for (size_t i = 0; i < StatusFieldCount; ++i) {
+    if (kStatusFields[i].field.measured) measured[next++] = i;
+  }
+  return measured;
+}();
 
 // Output PWM, phase current, IN1, IN2 and the differential voltage, SQ1,
 // SQ2 and the commutation frequency.
@@ -110,6 +126,8 @@ std::string FieldTextOf(const StatusEntry& field, const Registers& regs) {
 
 std::span<const StatusField> StatusFields() { return kFields; }
 
+std::span<const size_t> MeasuredStatusFields() { return kMeasured; }
+
 std::array<std::string, StatusFieldCount> StatusTexts(const StatusBlock& status) {
   const Registers regs = RegistersOf(status);
   std::array<std::string, StatusFieldCount> texts;
@@ -144,6 +162,23 @@ std::optional<double> StatusValue(const StatusBlock& status, size_t field) {
 }
 
 const std::array<size_t, StatusFailureFieldCount>& StatusFailureFields() { return kFailureFields; }
+
+StatusPlace StatusPlaceOf(size_t field) {
+  if (field >= StatusFieldCount) return {0, 0, false};
+  const StatusEntry& entry = kStatusFields[field];
+  const bool pair = entry.kind == Kind::Pair32 || entry.kind == Kind::ScaledPair32;
+  const bool ranged = entry.kind == Kind::Frequency || entry.kind == Kind::Speed;
+  return {static_cast<size_t>(entry.reg), pair ? 2u : 1u, ranged};
+}
+
+int StatusDecimals(size_t field) {
+  if (field >= StatusFieldCount) return 0;
+  const StatusEntry& entry = kStatusFields[field];
+  if (entry.kind == Kind::Frequency) return 1;  // the finer of its two units
+  int decimals = 0;
+  for (double step = entry.scale; step < 0.999 && decimals < 6; step *= 10) ++decimals;
+  return decimals;
+}
 
 const char* ErrorStateText(unsigned code) {
   constexpr unsigned known = sizeof kErrorTexts / sizeof kErrorTexts[0];

@@ -26,6 +26,10 @@ struct StatusField {
 // All seventeen, in the order the window sets them.
 std::span<const StatusField> StatusFields();
 
+// The indexes of the measured fields (the quantities over time), in the
+// order of StatusFields().
+std::span<const size_t> MeasuredStatusFields();
+
 // The texts of the box, in the order of StatusFields().
 std::array<std::string, StatusFieldCount> StatusTexts(const StatusBlock& status);
 
@@ -39,5 +43,22 @@ const std::array<size_t, StatusFailureFieldCount>& StatusFailureFields();
 
 // Text of the driver's error-state code.
 const char* ErrorStateText(unsigned code);
+
+// Where a field lives in the status block: its first register and how many
+// it takes, and whether its unit also depends on the range flag register.
+struct StatusPlace {
+  size_t first;
+  size_t count;
+  bool rangeFlag;
+};
+StatusPlace StatusPlaceOf(size_t field);
+// The register that chooses the commutation frequency's and the speed's unit.
+constexpr size_t StatusRangeFlagRegister = 21;
+// The register of the error state (错误状态).
+constexpr size_t StatusErrorRegister = 19;
+
+// Decimal places of a measured value in its unit (2 for the phase current
+// in A): as many as the register's resolution has.
+int StatusDecimals(size_t field);
 
 }  // namespace fields

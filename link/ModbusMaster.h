@@ -102,6 +102,12 @@ class ModbusMaster {
   // fall quiet, but never longer than this.
   static constexpr std::chrono::milliseconds MaxQuietWait{100};
 
+ protected:
+  // After every write request that went to the line, on the thread that
+  // sent it, whatever its result: the registers and the words written.
+  virtual void Written(uint8_t /*slave*/, uint16_t /*start*/, const uint16_t* /*words*/, uint16_t /*count*/,
+                       ModbusResult /*result*/) {}
+
  private:
   using Clock = std::chrono::steady_clock;
 

@@ -45,6 +45,7 @@ ModbusResult ModbusMaster::WriteSingleRegister(uint8_t slave, uint16_t address, 
   if (!IsOpen()) return ResultPortNotOpen;
   Frame answer;
   const ModbusResult result = Transact(BuildWriteSingleRequest(slave, address, value), answer);
+  Written(slave, address, &value, 1, result);
   if (result != ResultSuccess) return result;
   CopyEcho(answer, echoedAddress, echoedValue);
   return ResultSuccess;
@@ -57,6 +58,7 @@ ModbusResult ModbusMaster::WriteMultipleRegisters(uint8_t slave, uint16_t start,
   if (!BuildWriteMultipleRequest(slave, start, source, count, request)) return ResultDataTooLong;
   Frame answer;
   const ModbusResult result = Transact(request, answer);
+  Written(slave, start, source, count, result);
   if (result != ResultSuccess) return result;
   CopyEcho(answer, echoedStart, echoedCount);
   return ResultSuccess;

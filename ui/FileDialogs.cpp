@@ -8,14 +8,28 @@
 namespace ui {
 namespace {
 
+struct DialogSpec {
+  const char* title;
+  const char* filter;
+  const char* suffix;
+  bool save;
+};
+
+// By FileDialog.
+constexpr DialogSpec kDialogs[] = {
+    {"保存参数", "参数文件 (*.json)", "json", true},
+    {"载入参数", "参数文件 (*.json)", "json", false},
+    {"导出记录", "CSV (*.csv)", "csv", true},
+};
+
 std::string ChooseInRealDialog(QWidget* parent, FileDialog dialog, const std::string& suggested) {
-  const bool save = dialog == FileDialog::Save;
-  QFileDialog chooser(parent, QString::fromUtf8(save ? "保存参数" : "载入参数"));
-  chooser.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-  chooser.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
-  chooser.setNameFilters({QString::fromUtf8("参数文件 (*.json)"), QString::fromUtf8("所有文件 (*)")});
-  chooser.setDefaultSuffix(QStringLiteral("json"));
-  if (save) {
+  const DialogSpec& spec = kDialogs[static_cast<size_t>(dialog)];
+  QFileDialog chooser(parent, QString::fromUtf8(spec.title));
+  chooser.setAcceptMode(spec.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+  chooser.setFileMode(spec.save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+  chooser.setNameFilters({QString::fromUtf8(spec.filter), QString::fromUtf8("所有文件 (*)")});
+  chooser.setDefaultSuffix(QString::fromUtf8(spec.suffix));
+  if (spec.save) {
     chooser.selectFile(ToQString(suggested));
   } else {
     chooser.setDirectory(ToQString(suggested));

@@ -1,6 +1,6 @@
-// The file dialogs of the parameter files: a name to save under (the
-// suggestion in its folder) and a file to open. Tests replace how the name
-// is asked for, as they do for the message box.
+// The tool's file dialogs: a parameter file to save or to open, a recording
+// to export. Tests replace how the name is asked for, as they do for the
+// message box.
 #pragma once
 
 #include <functional>
@@ -10,10 +10,10 @@ class QWidget;
 
 namespace ui {
 
-enum class FileDialog { Save, Open };
+enum class FileDialog { Save, Open, ExportRecording };
 
 // The path chosen, or "" when the operator cancelled. `suggested` is the
-// path offered (save) or the folder to start in (open).
+// path offered (save, export) or the folder to start in (open).
 using FileChooser = std::function<std::string(QWidget* parent, FileDialog dialog, const std::string& suggested)>;
 std::string ChooseFile(QWidget* parent, FileDialog dialog, const std::string& suggested);
 FileChooser SetFileChooser(FileChooser chooser);

@@ -8,7 +8,9 @@
 #include <QMenu>
 #include <QMenuBar>
 
+#include "recording/CommandMarks.h"
 #include "ui/AboutDlg.h"
+#include "ui/PlotWindow.h"
 #include "ui/AppIcon.h"
 #include "ui/DialogBuilder.h"
 #include "ui/DialogFont.h"
@@ -47,6 +49,7 @@ CMainDlg::CMainDlg() : m_icon(AppIcon()) {
   m_paramFiles = std::make_unique<CParamFileFlow>(CParamFileFlow::Window{
       this, &m_link, [this] { return m_address; }, [this] { return FileHeader(); },
       [this](size_t block, const paramfile::Words& words) { ShowParamBlock(block, words); }});
+  recording::MarkWrites(m_link, m_recording);
   g_pMainDlg = this;
 }
 
@@ -55,12 +58,19 @@ CMainDlg::CMainDlg() : m_icon(AppIcon()) {
 // joined. Only then do the members go, the link before the pages.
 CMainDlg::~CMainDlg() {
   m_timer.stop();
+  delete m_plotWindow;
+  m_plotWindow = nullptr;
   for (CTabPage* page : std::initializer_list<CTabPage*>{&m_motorControlPage, &m_motorParamPage, &m_systemParamPage,
                                                           &m_pidPage, &m_reciprocatePage}) {
     page->OnDestroy();
   }
+  // A step test still going sends its stop while the port is open.
+  m_capture.RequestStop();
+  m_capture.Join();
   StopStatusPoll();
   m_paramFiles->Stop();
+  m_exportWorker.Stop();
+  recording::StopMarkingWrites(m_link);
   if (g_pMainDlg == this) g_pMainDlg = nullptr;
 }
 

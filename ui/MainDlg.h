@@ -12,6 +12,9 @@
 #include <vector>
 
 #include "driver/DriverLink.h"
+#include "recording/Capture.h"
+#include "recording/RecordingCsv.h"
+#include "recording/StatusRecording.h"
 #include "ui/ControlMap.h"
 #include "ui/DataExchange.h"
 #include "ui/MotorControlPage.h"
@@ -23,6 +26,7 @@
 #include "ui/forms/StatisticsText.h"
 #include "ui/worker/PollWorker.h"
 
+class CPlotWindow;
 class CTabCtrl;
 class QComboBox;
 class QMenu;
@@ -38,6 +42,9 @@ class CMainDlg : public QDialog {
   CPidParamPage m_pidPage;
   CReciprocatePage m_reciprocatePage;
   CSystemParamPage m_systemParamPage;
+  // Every status sample since the port was opened; before the link, so
+  // that it outlives whatever the link's threads put into it.
+  recording::StatusRecording m_recording;
 
  public:
   // Slave address of every transaction; 0 until the first click on the open
@@ -95,6 +102,30 @@ class CMainDlg : public QDialog {
   // The parameter files' menu items and the backups, for tests.
   CParamFileFlow& ParamFiles() { return *m_paramFiles; }
 
+  // The recording, and where its clock stands for the plot: now while the
+  // port is open, else at its last sample.
+  const recording::StatusRecording& Recording() const { return m_recording; }
+  recording::Micros RecordingNow() const;
+  // Starts a capture on the open port at the current address (the status
+  // poll waits meanwhile); empty when it started, else why not.
+  std::string StartCapture(recording::CaptureRequest request);
+  // Asks the capture to end; it ends after the read in progress.
+  void StopCapture() { m_capture.RequestStop(); }
+  bool CaptureRunning() const { return m_capture.Running(); }
+  uint64_t CaptureReadings() const { return m_capture.Readings(); }
+  recording::SteadyClock::time_point CaptureStarted() const { return m_capture.Started(); }
+  // The baud rate of the open port; 0 while closed.
+  int LineBaud() const { return m_link.IsOpen() ? m_openBaud : 0; }
+  // Asks for a file and writes the part of the recording in `range` there
+  // (with its JSON companion) on a worker; the outcome comes in a box.
+  void ExportRecording(recording::ExportRange range);
+  bool ExportRunning() const { return m_exportWorker.Busy(); }
+  // "工具" → "实时曲线": opens the plot window, or raises it.
+  void OnPlotWindow();
+  // "文件" → "导出记录...": the whole recording.
+  void OnExportRecording() { ExportRecording({}); }
+  CPlotWindow* PlotWindow() const { return m_plotWindow; }
+
   // Enter (and any other OK) leaves the window open.
   void accept() override;
   void setVisible(bool visible) override;
@@ -145,6 +176,9 @@ class CMainDlg : public QDialog {
   void ShowStatistics();
   // Teardown: ends a poll that waits on the driver and joins the worker.
   void StopStatusPoll();
+  void OnCaptureEnded(const recording::CaptureReport& report);
+  void ShowCapturedStatus();
+  recording::RecordingInfo RecordingInfoNow() const;
 
   ControlMap m_controls;
   DataExchange m_exchange{m_controls};
@@ -155,6 +189,10 @@ class CMainDlg : public QDialog {
   bool m_loadingControls = false;
   unsigned m_pollGeneration = 0;
   forms::PollRate m_pollRate;  // restarted when the port opens or polling is ticked on
+  CPlotWindow* m_plotWindow = nullptr;  // a child window, made on first use
+  // After the link: joined before it goes.
+  recording::Capture m_capture;
+  PollWorker m_exportWorker;
   // Declared after m_link, so even without the destructor's explicit stop
   // it is joined before the link goes.
   PollWorker m_pollWorker;

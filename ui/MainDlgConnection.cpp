@@ -30,6 +30,11 @@ void CMainDlg::OnAddressSwitch() { UpdateAddress(); }
 void CMainDlg::OnOpenPort() {
   UpdateAddress();  // takes all controls into their members first
   if (m_link.IsOpen()) {
+    // A step test ends with its stop command: it goes out before the port
+    // closes, so closing never leaves the motor running. One write, waited
+    // for at most a transaction's time-out.
+    m_capture.RequestStop();
+    m_capture.Join();
     ClosePortAndButton();
     return;
   }
@@ -44,6 +49,8 @@ void CMainDlg::OnOpenPort() {
     m_openBaud = baudRate;
     m_openParity = m_parityIndex;
     m_pollRate.Restart(forms::PollRate::Clock::now());
+    // A new recording for the new session.
+    m_recording.Restart();
     if (auto* button = m_controls.As<QPushButton>(forms::ids::OpenPortButton)) {
       button->setText(QString::fromUtf8(forms::texts::ClosePort));
     }
@@ -55,6 +62,7 @@ void CMainDlg::OnOpenPort() {
 
 void CMainDlg::ClosePortAndButton() {
   DiscardStatusPoll();
+  m_capture.RequestStop();
   m_link.ClosePort();
   if (auto* button = m_controls.As<QPushButton>(forms::ids::OpenPortButton)) {
     button->setText(QString::fromUtf8(forms::texts::OpenPort));

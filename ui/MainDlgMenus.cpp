@@ -24,7 +24,9 @@ void CMainDlg::BuildMenus() {
   const Item items[] = {
       {Menu::File, "保存参数(&S)...", &CMainDlg::OnSaveParams, "Ctrl+S"},
       {Menu::File, "载入参数(&L)...", &CMainDlg::OnLoadParams, "Ctrl+O"},
+      {Menu::File, "导出记录(&E)...", &CMainDlg::OnExportRecording},
       {Menu::File, "退出(&X)", &CMainDlg::reject},
+      {Menu::Tools, "实时曲线(&P)", &CMainDlg::OnPlotWindow},
       {Menu::Help, forms::texts::AboutItem, &CMainDlg::OnAbout},
   };
   for (size_t i = 0; i < std::size(kMenuTitles); ++i) {

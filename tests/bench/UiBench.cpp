@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "BenchFigures.h"
+#include "LatenessProbe.h"
 #include "PtyPair.h"
 #include "sim/SimulatedDriver.h"
 #include "sim/SlaveServer.h"
@@ -27,7 +28,6 @@
 
 namespace {
 
-constexpr int ProbePeriodMs = 10;
 constexpr int WarmUpMs = 500;
 
 struct Behaviour {
@@ -35,12 +35,7 @@ struct Behaviour {
   sim::Fault fault;
 };
 
-// Runs the event loop for `ms` milliseconds.
-void Run(int ms) {
-  QEventLoop loop;
-  QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-  loop.exec();
-}
+using bench::RunEvents;
 
 bool Click(CMainDlg& dlg, int controlId) {
   auto* button = qobject_cast<QAbstractButton*>(dlg.Control(controlId));
@@ -60,26 +55,13 @@ bool Measure(const Behaviour& behaviour, sim::SimulatedDriver& driver, int secon
     return false;
   }
   Click(*dlg, forms::ids::AutoUpdate);
-  Run(WarmUpMs);
+  RunEvents(WarmUpMs);
 
-  // Lateness of each firing: its distance from the one before, less the period.
-  std::vector<double> lateMs;
-  QElapsedTimer clock;
-  qint64 previous = -1;
-  QTimer probe;
-  probe.setTimerType(Qt::PreciseTimer);
-  probe.setInterval(ProbePeriodMs);
-  QObject::connect(&probe, &QTimer::timeout, [&] {
-    const qint64 now = clock.nsecsElapsed();
-    if (previous >= 0) lateMs.push_back(std::max(0.0, (now - previous) / 1e6 - ProbePeriodMs));
-    previous = now;
-  });
+  bench::LatenessProbe probe;
   const uint64_t requests0 = driver.RequestCount();
-  clock.start();
-  probe.start();
-  Run(seconds * 1000);
-  probe.stop();
-  const double elapsed = clock.nsecsElapsed() / 1e9;
+  probe.Start();
+  RunEvents(seconds * 1000);
+  const double elapsed = probe.Stop();
   const uint64_t polls = driver.RequestCount() - requests0;
 
   // Close while a poll is on its way: wait for the next request to reach the driver.
@@ -94,7 +76,7 @@ bool Measure(const Behaviour& behaviour, sim::SimulatedDriver& driver, int secon
   dlg.reset();
   const double closeMs = closing.nsecsElapsed() / 1e6;
 
-  std::sort(lateMs.begin(), lateMs.end());
+  const std::vector<double>& lateMs = probe.LateMs();
   std::printf("%-22s probe late: median %6.2f ms  p99 %7.2f ms  max %7.2f ms  (%zu firings)   "
               "polls %5.2f /s   close %6.2f ms\n",
               behaviour.name, At(lateMs, 0.5), At(lateMs, 0.99), lateMs.empty() ? 0.0 : lateMs.back(), lateMs.size(),

@@ -3,6 +3,7 @@
 #include <array>
 
 #include "driver/RegisterMap.h"
+#include "fields/CommandTexts.h"
 #include "fields/FieldCodec.h"
 #include "fields/ParamTables.h"
 
@@ -52,16 +53,24 @@ constexpr std::array<FieldSpec, 4> kPresetTenths = PresetFields<fields::preset::
 constexpr std::array<FieldSpec, 4> kPresetHundredths = PresetFields<fields::preset::Hundredths>();
 constexpr size_t SpeedModeField = fields::preset::SpeedModeParam;
 
+// The test buttons say what their command register value does.
+constexpr const char* CommandLabel(uint32_t value) {
+  for (const ListItem& item : fields::ReciprocateCommands) {
+    if (item.value == value) return item.text;
+  }
+  return "";
+}
+
 constexpr FieldSpec kControls[] = {
     Field::Static(0, "(0为最大负载电流对应转矩)").At(TorqueNote, 0),
     Field::Button(ReadReciprocateButton, "读取").At(Reciprocation, 9, 1),
     Field::Button(ConfigureReciprocateButton, "配置").At(Reciprocation, 9, 2),
     Field::Button(ReadPresetButton, "读取").At(Preset, 4, 0),
     Field::Button(ConfigurePresetButton, "配置").At(Preset, 4, 1),
-    Field::Button(ResetSq2Button, "SQ2复位").At(Tests, 0, 0),
-    Field::Button(ResetSq1Button, "SQ1复位").At(Tests, 0, 1),
-    Field::Button(MeasureStrokeButton, "测量行程").At(Tests, 1, 0),
-    Field::Button(CancelButton, "取消操作").At(Tests, 1, 1),
+    Field::Button(ResetSq2Button, CommandLabel(RegisterMap::ReciprocateResetSq2)).At(Tests, 0, 0),
+    Field::Button(ResetSq1Button, CommandLabel(RegisterMap::ReciprocateResetSq1)).At(Tests, 0, 1),
+    Field::Button(MeasureStrokeButton, CommandLabel(RegisterMap::ReciprocateMeasureStroke)).At(Tests, 1, 0),
+    Field::Button(CancelButton, CommandLabel(RegisterMap::ReciprocateCancel)).At(Tests, 1, 1),
 };
 
 }  // namespace

@@ -1,0 +1,162 @@
+// korvelt record: the status over time as CSV, paced like the window's poll
+// or as fast as the line goes, on standard output or into a file with its
+// JSON companion. Ctrl+C ends it with the file complete.
+#include <signal.h>
+
+#include <cstdio>
+#include <memory>
+
+#include "cli/Program.h"
+#include "device/Identity.h"
+#include "recording/AtomicFile.h"
+#include "recording/RecordingCsv.h"
+#include "recording/StatusReads.h"
+
+namespace cli {
+namespace {
+
+using recording::SteadyClock;
+using recording::WallClock;
+
+struct RecordOptions {
+  int intervalMs = 100;
+  bool fast = false;
+  double durationSeconds = 0;
+  uint64_t count = 0;
+  std::string file;
+};
+
+// The stop that SIGINT and SIGTERM raise while a recording runs.
+const recording::StopSignal* g_stop = nullptr;
+
+void RaiseStop(int) {
+  if (g_stop != nullptr) g_stop->Raise();
+}
+
+// Routes SIGINT and SIGTERM to `stop` while it lives, then puts back what
+// was there.
+class StopOnSignals {
+ public:
+  explicit StopOnSignals(const recording::StopSignal& stop) {
+    g_stop = &stop;
+    struct sigaction action {};
+    action.sa_handler = RaiseStop;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, &previousInt_);
+    sigaction(SIGTERM, &action, &previousTerm_);
+  }
+  ~StopOnSignals() {
+    sigaction(SIGINT, &previousInt_, nullptr);
+    sigaction(SIGTERM, &previousTerm_, nullptr);
+    g_stop = nullptr;
+  }
+  StopOnSignals(const StopOnSignals&) = delete;
+  StopOnSignals& operator=(const StopOnSignals&) = delete;
+
+ private:
+  struct sigaction previousInt_ {};
+  struct sigaction previousTerm_ {};
+};
+
+recording::RecordingInfo InfoFor(const Program& program, const RecordOptions& options, const DriverLink& link) {
+  recording::RecordingInfo info;
+  info.port = program.options.port;
+  info.devicePath = link.DevicePath();
+  info.baud = program.options.baud;
+  info.parity = program.options.parity;
+  info.address = program.options.address;
+  info.tool = std::string("korvelt ") + KORVELT_VERSION;
+  info.pollIntervalMs = options.fast ? 0 : options.intervalMs;
+  return info;
+}
+
+int Record(Program& program, const RecordOptions& options) {
+  DriverLink link;
+  if (const int status = program.Open(link); status != Done) return status;
+
+  recording::AtomicFile file;
+  if (!options.file.empty() && !file.Open(options.file)) {
+    program.Say("导出记录失败: " + file.Error());
+    return Usage;
+  }
+  recording::RecordingInfo info = InfoFor(program, options, link);
+  if (!options.file.empty()) {
+    DeviceIdentity identity;
+    if (ReadDeviceIdentity(link, program.Address(), identity) == ResultSuccess) {
+      info.device = recording::DeviceJson(identity);
+    }
+  }
+
+  const recording::StopSignal stop;
+  const StopOnSignals signals(stop);
+  std::FILE* out = options.file.empty() ? stdout : file.Stream();
+  const WallClock::time_point startWall = WallClock::now();
+  const SteadyClock::time_point start = SteadyClock::now();
+  recording::CsvWriter writer(out, startWall);
+  if (!options.file.empty()) writer.ByteOrderMark();
+  writer.Header();
+
+  recording::ReadPace pace;
+  if (!options.fast) pace.interval = std::chrono::milliseconds(options.intervalMs);
+  if (options.durationSeconds > 0) {
+    pace.until = start + std::chrono::duration_cast<SteadyClock::duration>(
+                             std::chrono::duration<double>(options.durationSeconds));
+  }
+  pace.count = options.count;
+  const bool toPipe = options.file.empty();
+  const recording::LoopTotals totals = recording::ReadStatusLoop(
+      link, program.Address(), recording::CapturePlan{}, pace, stop, [&](const recording::Reading& reading) {
+        const auto micros = std::chrono::duration_cast<std::chrono::microseconds>(reading.at - start).count();
+        writer.Row({micros, reading.status, reading.read});
+        // Whoever reads the pipe sees each row as it comes.
+        if (toPipe) std::fflush(out);
+      });
+
+  if (!options.file.empty()) {
+    if (!file.Commit()) {
+      program.Say("导出记录失败: " + file.Error());
+      return Usage;
+    }
+    std::string error;
+    const std::string json = recording::CompanionJson(info, startWall, writer.Totals())
+                                 .dump(2, ' ', false, nlohmann::json::error_handler_t::replace) +
+                             "\n";
+    if (!recording::WriteFileAtomically(recording::CompanionPath(options.file), json, &error)) {
+      program.Say("导出记录失败: " + error);
+      return Usage;
+    }
+  } else if (!writer.Ok()) {
+    return Usage;
+  }
+
+  const recording::CsvTotals& rows = writer.Totals();
+  program.Say(std::to_string(rows.rows) + " 行, 间断 " + std::to_string(rows.gaps) + ", " +
+              std::to_string(static_cast<int>(rows.rows / std::max(totals.Seconds(), 1e-3) + 0.5)) + " 次/秒");
+  if (totals.end == recording::LoopEnd::PortGone) return program.Fail(ResultTimeout, "记录");
+  if (totals.readings > 0 && totals.Answered() == 0) return program.Fail(totals.lastFailure, "记录");
+  // A limit that Ctrl+C cut short; without a limit, Ctrl+C is the way to end.
+  const bool limited = options.count != 0 || options.durationSeconds > 0;
+  if (totals.end == recording::LoopEnd::Stopped && limited) return Interrupted;
+  return Done;
+}
+
+}  // namespace
+
+void AddRecordCommands(CLI::App& app, Program& program) {
+  auto options = std::make_shared<RecordOptions>();
+  CLI::App* record = app.add_subcommand(
+      "record", "the status over time as CSV (standard output, or FILE and its JSON companion); Ctrl+C ends it");
+  CLI::Option* interval =
+      record->add_option("--interval", options->intervalMs, "milliseconds between reads (default 100, as the window)")
+          ->check(CLI::Range(1, 3600000));
+  record->add_flag("--fast", options->fast, "read back to back, as fast as the line carries")->excludes(interval);
+  CLI::Option* duration =
+      record->add_option("--duration", options->durationSeconds, "seconds to record")->check(CLI::PositiveNumber);
+  record->add_option("--count", options->count, "rows to record, failed reads included")
+      ->check(CLI::Range(uint64_t{1}, uint64_t{1} << 40))
+      ->excludes(duration);
+  record->add_option("FILE", options->file, "the CSV file; its companion FILE.json goes beside it");
+  record->callback([&program, options] { program.run = [options](Program& p) { return Record(p, *options); }; });
+}
+
+}  // namespace cli

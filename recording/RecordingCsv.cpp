@@ -1,0 +1,214 @@
+#include "recording/RecordingCsv.h"
+
+#include <time.h>
+
+#include <charconv>
+#include <cstring>
+#include <vector>
+
+#include "fields/DeviceInfoTexts.h"
+#include "fields/StatusTexts.h"
+#include "recording/AtomicFile.h"
+
+namespace recording {
+namespace {
+
+constexpr size_t kCopyBlock = 4096;
+
+int64_t FloorDiv(int64_t value, int64_t divisor) {
+  const int64_t quotient = value / divisor;
+  return (value % divisor != 0 && value < 0) ? quotient - 1 : quotient;
+}
+
+int64_t WallMicros(WallClock::time_point at) {
+  return std::chrono::duration_cast<std::chrono::microseconds>(at.time_since_epoch()).count();
+}
+
+// Appends n as at least `width` digits.
+void Digits(std::string& text, long n, int width) {
+  char digits[24];
+  const auto end = std::to_chars(digits, digits + sizeof digits, n).ptr;
+  for (int pad = width - static_cast<int>(end - digits); pad > 0; --pad) text += '0';
+  text.append(digits, end);
+}
+
+// The local date and time of a second and the offset in force then.
+void LocalSecond(int64_t second, std::string& date, std::string& offset) {
+  const auto seconds = static_cast<time_t>(second);
+  tm local{};
+  localtime_r(&seconds, &local);
+  date.clear();
+  Digits(date, local.tm_year + 1900L, 4);
+  date += '-';
+  Digits(date, local.tm_mon + 1, 2);
+  date += '-';
+  Digits(date, local.tm_mday, 2);
+  date += 'T';
+  Digits(date, local.tm_hour, 2);
+  date += ':';
+  Digits(date, local.tm_min, 2);
+  date += ':';
+  Digits(date, local.tm_sec, 2);
+  const long east = local.tm_gmtoff;
+  offset = east < 0 ? "-" : "+";
+  const long minutes = (east < 0 ? -east : east) / 60;
+  Digits(offset, minutes / 60, 2);
+  offset += ':';
+  Digits(offset, minutes % 60, 2);
+}
+
+// Microseconds as "s.uuuuuu": a capture's reads lie a few milliseconds apart.
+void Seconds(std::string& text, int64_t micros) {
+  if (micros < 0) text += '-';
+  const int64_t magnitude = micros < 0 ? -micros : micros;
+  Digits(text, static_cast<long>(magnitude / 1'000'000), 1);
+  text += '.';
+  Digits(text, static_cast<long>(magnitude % 1'000'000), 6);
+}
+
+// A value with its field's decimals; to_chars never consults the locale.
+void Number(std::string& text, double value, int decimals) {
+  char digits[64];
+  const auto result = std::to_chars(digits, digits + sizeof digits, value, std::chars_format::fixed, decimals);
+  if (result.ec == std::errc()) text.append(digits, result.ptr);
+}
+
+}  // namespace
+
+std::string IsoTime(int64_t wallMicros) {
+  std::string date;
+  std::string offset;
+  const int64_t second = FloorDiv(wallMicros, 1'000'000);
+  LocalSecond(second, date, offset);
+  date += '.';
+  Digits(date, static_cast<long>(FloorDiv(wallMicros, 1000) - second * 1000), 3);
+  return date + offset;
+}
+
+CsvWriter::CsvWriter(std::FILE* out, WallClock::time_point startWall)
+    : out_(out), startWallMicros_(WallMicros(startWall)) {}
+
+void CsvWriter::ByteOrderMark() { std::fputs("\xEF\xBB\xBF", out_); }
+
+void CsvWriter::Header() {
+  std::string line = "时间,经过时间 [s]";
+  const auto fields = fields::StatusFields();
+  for (const size_t field : fields::MeasuredStatusFields()) {
+    line += ',';
+    line += fields[field].name;
+    line += " [";
+    line += fields[field].unit;
+    line += ']';
+  }
+  line += "\r\n";
+  std::fwrite(line.data(), 1, line.size(), out_);
+}
+
+void CsvWriter::Row(const Sample& sample) {
+  std::string line;
+  line.reserve(160);
+  const int64_t wall = startWallMicros_ + sample.time;
+  const int64_t second = FloorDiv(wall, 1'000'000);
+  if (second != cachedSecond_) {
+    LocalSecond(second, cachedDate_, cachedOffset_);
+    cachedSecond_ = second;
+  }
+  line += cachedDate_;
+  line += '.';
+  Digits(line, static_cast<long>(FloorDiv(wall, 1000) - second * 1000), 3);
+  line += cachedOffset_;
+  line += ',';
+  Seconds(line, sample.time);
+  for (const size_t field : fields::MeasuredStatusFields()) {
+    line += ',';
+    if (const std::optional<double> value = ValueOf(sample, field)) Number(line, *value, fields::StatusDecimals(field));
+  }
+  line += "\r\n";
+  std::fwrite(line.data(), 1, line.size(), out_);
+  if (totals_.rows == 0) totals_.first = sample.time;
+  totals_.last = sample.time;
+  ++totals_.rows;
+  if (IsGap(sample)) ++totals_.gaps;
+}
+
+bool CsvWriter::Ok() const { return !std::ferror(out_); }
+
+nlohmann::json DeviceJson(const DeviceIdentity& identity) {
+  nlohmann::json texts = nlohmann::json::object();
+  const auto fields = fields::DeviceInfoFields();
+  for (size_t i = 0; i < fields.size(); ++i) texts[fields[i].key] = identity.texts[i];
+  nlohmann::json objects = nlohmann::json::array();
+  for (const auto& [name, value] : identity.objects) objects.push_back({{"name", name}, {"value", value}});
+  return {{"fields", texts}, {"objects", objects}};
+}
+
+nlohmann::json CompanionJson(const RecordingInfo& info, WallClock::time_point startWall, const CsvTotals& totals) {
+  using nlohmann::json;
+  const int64_t start = WallMicros(startWall);
+  json columns = json::array();
+  const auto fields = fields::StatusFields();
+  for (const size_t field : fields::MeasuredStatusFields()) {
+    columns.push_back({{"key", fields[field].key}, {"name", fields[field].name}, {"unit", fields[field].unit}});
+  }
+  return json{
+      {"device", info.device},
+      {"line", {{"port", info.port}, {"device", info.devicePath}, {"baud", info.baud}, {"parity", info.parity},
+                {"address", info.address}, {"frame", "8 data bits, 11 bits a character"}}},
+      {"tool", info.tool},
+      {"pollIntervalMs", info.pollIntervalMs == 0 ? json(nullptr) : json(info.pollIntervalMs)},
+      {"fast", info.pollIntervalMs == 0},
+      {"start", IsoTime(start)},
+      {"first", totals.rows == 0 ? json(nullptr) : json(IsoTime(start + totals.first))},
+      {"last", totals.rows == 0 ? json(nullptr) : json(IsoTime(start + totals.last))},
+      {"rows", totals.rows},
+      {"samples", totals.rows - totals.gaps},
+      {"gaps", totals.gaps},
+      {"columns", columns},
+  };
+}
+
+std::string CompanionPath(const std::string& csvPath) {
+  const size_t slash = csvPath.rfind('/');
+  const size_t dot = csvPath.rfind('.');
+  const bool hasExtension = dot != std::string::npos && (slash == std::string::npos || dot > slash + 1);
+  return (hasExtension ? csvPath.substr(0, dot) : csvPath) + ".json";
+}
+
+bool ExportRecording(const StatusRecording& recording, ExportRange range, const RecordingInfo& info,
+                     const std::string& csvPath, std::string* error, CsvTotals* totals) {
+  AtomicFile file;
+  if (!file.Open(csvPath)) {
+    if (error != nullptr) *error = file.Error();
+    return false;
+  }
+  CsvWriter writer(file.Stream(), recording.StartWall());
+  writer.ByteOrderMark();
+  writer.Header();
+  // In blocks, so that the recording goes on taking samples meanwhile.
+  std::vector<Sample> block(kCopyBlock);
+  uint64_t next = recording.FirstAtOrAfter(range.from);
+  bool done = false;
+  while (!done && writer.Ok()) {
+    const StatusRecording::Copied copied = recording.Copy(next, block);
+    if (copied.count == 0) break;
+    for (size_t i = 0; i < copied.count && !done; ++i) {
+      if (block[i].time > range.to) {
+        done = true;
+      } else {
+        writer.Row(block[i]);
+      }
+    }
+    next = copied.first + copied.count;
+  }
+  if (!file.Commit()) {
+    if (error != nullptr) *error = file.Error();
+    return false;
+  }
+  if (totals != nullptr) *totals = writer.Totals();
+  const std::string json = CompanionJson(info, recording.StartWall(), writer.Totals())
+                               .dump(2, ' ', false, nlohmann::json::error_handler_t::replace) +
+                           "\n";
+  return WriteFileAtomically(CompanionPath(csvPath), json, error);
+}
+
+}  // namespace recording

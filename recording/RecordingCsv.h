@@ -1,0 +1,92 @@
+// The recording as a spreadsheet reads it, and the JSON file that goes
+// beside it. CSV: the time in ISO 8601 with milliseconds and the local
+// offset, the seconds since the recording began (to the microsecond), then one column per
+// measured value with its unit in the header ("相电流 [A]"); '.' as the
+// decimal point whatever the locale; an empty cell where a value was not
+// read (a gap: every value). The window's export and `korvelt record`
+// write both through here.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <limits>
+#include <nlohmann/json.hpp>
+#include <string>
+
+#include "device/Identity.h"
+#include "recording/StatusRecording.h"
+
+namespace recording {
+
+// What the rows came to.
+struct CsvTotals {
+  uint64_t rows = 0;
+  uint64_t gaps = 0;  // rows of failed reads
+  Micros first = 0;
+  Micros last = 0;
+};
+
+// Writes the header, then rows one at a time, to a stream.
+class CsvWriter {
+ public:
+  // `startWall`: the wall time of the recording's 0 µs.
+  CsvWriter(std::FILE* out, WallClock::time_point startWall);
+
+  // A byte-order mark first, so that spreadsheets read the Chinese headers
+  // as UTF-8; files get it, a pipe does not.
+  void ByteOrderMark();
+  void Header();
+  void Row(const Sample& sample);
+  // No write failed so far.
+  bool Ok() const;
+  const CsvTotals& Totals() const { return totals_; }
+
+ private:
+  std::FILE* out_;
+  int64_t startWallMicros_;
+  CsvTotals totals_;
+  // The date, time and offset of the second last written ("2026-12-07T12:19:33"
+  // and "+08:00"), which most rows share.
+  int64_t cachedSecond_ = std::numeric_limits<int64_t>::min();
+  std::string cachedDate_;
+  std::string cachedOffset_;
+};
+
+// The ISO 8601 text of a wall time in microseconds since the epoch, in local
+// time with milliseconds and offset ("2026-12-07T12:19:33.042+08:00").
+std::string IsoTime(int64_t wallMicros);
+
+// What the JSON companion says beside the counts.
+struct RecordingInfo {
+  nlohmann::json device;  // the driver's identity, or null when it was not read
+  std::string port;       // as chosen ("COM1" or a device path)
+  std::string devicePath;
+  int baud = 9600;
+  std::string parity = "none2";
+  int address = 1;
+  std::string tool;  // "KORVELT_Demo 1.0.0", "korvelt 1.0.0"
+  // The status poll's interval; 0 while reading as fast as the line goes.
+  int pollIntervalMs = 100;
+};
+
+// The samples of the recording whose time lies in [from, to].
+struct ExportRange {
+  Micros from = std::numeric_limits<Micros>::min();
+  Micros to = std::numeric_limits<Micros>::max();
+};
+
+// The identity as the companion records it: the device-information texts
+// by key, and the identification objects.
+nlohmann::json DeviceJson(const DeviceIdentity& identity);
+
+// The companion's document for rows that came to `totals`.
+nlohmann::json CompanionJson(const RecordingInfo& info, WallClock::time_point startWall, const CsvTotals& totals);
+// "run.csv" → "run.json"; another name gets ".json" added.
+std::string CompanionPath(const std::string& csvPath);
+
+// Writes the samples in `range` to `csvPath` and the companion beside it,
+// each whole or not at all. False, with `error` set, when either failed.
+bool ExportRecording(const StatusRecording& recording, ExportRange range, const RecordingInfo& info,
+                     const std::string& csvPath, std::string* error, CsvTotals* totals = nullptr);
+
+}  // namespace recording

@@ -1,0 +1,29 @@
+// A request to stop that any thread, or a signal handler, can raise, and
+// that a loop can wait on for a while instead of sleeping: an eventfd,
+// raised once and never cleared.
+#pragma once
+
+#include <chrono>
+
+#include "link/UniqueFd.h"
+
+namespace recording {
+
+class StopSignal {
+ public:
+  StopSignal();
+  StopSignal(const StopSignal&) = delete;
+  StopSignal& operator=(const StopSignal&) = delete;
+
+  // Async-signal-safe: a write to the descriptor.
+  void Raise() const;
+  bool Raised() const;
+  // Waits until `deadline` or the stop, whichever comes first; true when
+  // the stop came.
+  bool WaitUntil(std::chrono::steady_clock::time_point deadline) const;
+
+ private:
+  UniqueFd fd_;
+};
+
+}  // namespace recording

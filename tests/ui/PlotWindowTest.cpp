@@ -1,0 +1,139 @@
+// The plot window as the operator uses it, on the real main window against
+// the simulated driver: series while polling, a command's mark, a capture
+// that outlives the closed plot window and gives the poll back, the export,
+// and the main window closed in the middle of a step test.
+#include <QAction>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <filesystem>
+#include <fstream>
+
+#include "MainDlgFixture.h"
+#include "fields/StatusTexts.h"
+#include "ui/FieldPage.h"
+#include "ui/FileDialogs.h"
+#include "ui/LivePlot.h"
+#include "ui/PlotWindow.h"
+#include "ui/forms/MotorControlForm.h"
+
+namespace {
+
+constexpr size_t kMotorSpeed = 15;
+
+class PlotWindowTest : public MainDlgTest {
+ protected:
+  PlotWindowTest() : MainDlgTest(sim::DriverOptions{.learned = true}) {}
+
+  static QAction* Item(QMenu* menu, const char* text) {
+    for (QAction* action : menu->actions()) {
+      if (action->text().contains(QString::fromUtf8(text))) return action;
+    }
+    ADD_FAILURE() << "no menu item " << text;
+    return nullptr;
+  }
+
+  CPlotWindow* OpenPlot() {
+    Item(dlg->MenuOf(CMainDlg::Menu::Tools), "实时曲线")->trigger();
+    CPlotWindow* plot = dlg->PlotWindow();
+    EXPECT_NE(plot, nullptr);
+    EXPECT_TRUE(plot != nullptr && plot->isVisible());
+    return plot;
+  }
+
+  void ClickPlot(CPlotWindow* plot, const char* button) {
+    QPushButton* target = plot->Button(button);
+    ASSERT_NE(target, nullptr) << button;
+    QTest::mouseClick(target, Qt::LeftButton);
+  }
+};
+
+TEST_F(PlotWindowTest, SeriesWhilePollingAndACaptureThatOutlivesTheWindowAndGivesThePollBack) {
+  OpenAndPoll();
+  CPlotWindow* plot = OpenPlot();
+  ASSERT_NE(plot, nullptr);
+  EXPECT_TRUE(plot->SeriesBox(kMotorSpeed)->isChecked());
+  ASSERT_TRUE(WaitFor([&] { return plot->Live()->PointCount(kMotorSpeed) >= 3; }));
+  // A third unit is refused: two axes at most.
+  plot->SeriesBox(0)->setChecked(true);
+  EXPECT_FALSE(plot->SeriesBox(0)->isChecked());
+  EXPECT_FALSE(plot->StatusText().isEmpty());
+
+  // A stop from "电机控制" leaves its mark in the plot.
+  QTest::mouseClick(qobject_cast<QAbstractButton*>(dynamic_cast<CFieldPage*>(dlg->Pages()[0])->Control(forms::motorcontrol::id::Stop)),
+                    Qt::LeftButton);
+  ASSERT_TRUE(WaitFor([&] { return plot->Live()->MarkCount() >= 1; }));
+
+  plot->Edit("captureSeconds")->setText(QStringLiteral("0"));
+  ClickPlot(plot, "startCapture");
+  ASSERT_TRUE(dlg->CaptureRunning()) << plot->StatusText().toStdString();
+  EXPECT_TRUE(plot->LimitText().contains(QStringLiteral("9600 bit/s"))) << plot->LimitText().toStdString();
+  const uint64_t atStart = dlg->Recording().End();
+  ASSERT_TRUE(WaitFor([&] { return dlg->Recording().End() > atStart + 20; }));
+  // Closing the plot window stops neither the capture nor the recording.
+  plot->close();
+  const uint64_t closed = dlg->Recording().End();
+  ASSERT_TRUE(WaitFor([&] { return dlg->Recording().End() > closed + 5; }));
+  EXPECT_TRUE(dlg->CaptureRunning());
+  plot = OpenPlot();
+  ClickPlot(plot, "stopCapture");
+  ASSERT_TRUE(WaitFor([&] { return !dlg->CaptureRunning(); }));
+  ASSERT_TRUE(WaitFor([&] { return plot->RateText().contains(QString::fromUtf8("个样本")); }));
+  // The status poll comes back: the recording grows again at its pace.
+  const uint64_t ended = dlg->Recording().End();
+  ASSERT_TRUE(WaitFor([&] { return dlg->Recording().End() >= ended + 3; }));
+}
+
+TEST_F(PlotWindowTest, ExportWritesTheWholeRecordingAndItsCompanion) {
+  const std::filesystem::path folder =
+      std::filesystem::temp_directory_path() / ("korvelt-export-" + std::to_string(getpid()));
+  std::filesystem::create_directories(folder);
+  const QString path = QString::fromStdString((folder / "run.csv").string());
+  const ui::FileChooser previous =
+      ui::SetFileChooser([&](QWidget*, ui::FileDialog, const std::string&) { return path.toStdString(); });
+  OpenAndPoll();
+  ASSERT_TRUE(WaitFor([&] { return dlg->Recording().End() >= 5; }));
+  Item(dlg->MenuOf(CMainDlg::Menu::File), "导出记录")->trigger();
+  ASSERT_TRUE(WaitFor([&] { return !boxes.Texts().empty(); }, 10000));
+  EXPECT_TRUE(boxes.Texts().back().startsWith(QString::fromUtf8("记录已导出"))) << boxes.Texts().back().toStdString();
+  std::ifstream csv(path.toStdString());
+  int rows = -1;
+  for (std::string line; std::getline(csv, line);) ++rows;
+  EXPECT_GE(rows, 5);
+  std::ifstream json((folder / "run.json").string());
+  const nlohmann::json companion = nlohmann::json::parse(json);
+  EXPECT_EQ(companion["rows"], rows);
+  EXPECT_EQ(companion["device"]["fields"]["identity"], "0x0A31") << "the identity read for the export";
+  ui::SetFileChooser(previous);
+  std::filesystem::remove_all(folder);
+}
+
+// Whether the window closes or the operator presses "关闭串口", the step
+// test's stop goes out before the port closes.
+TEST_F(PlotWindowTest, ClosingTheWindowOrThePortInAStepTestStopsTheMotor) {
+  for (const bool closePort : {true, false}) {
+    if (!dlg->m_link.IsOpen()) OpenAndPoll();
+    if (!closePort) Click(ids::AutoUpdate);  // ticked again by OpenAndPoll after the first round
+    line.Driver().SetRegister(RegisterMap::FrequencyCommand, 0);
+    CPlotWindow* plot = OpenPlot();
+    ASSERT_NE(plot, nullptr);
+    plot->Edit("stepSeconds")->setText(QStringLiteral("60"));
+    ClickPlot(plot, "startStep");
+    ASSERT_TRUE(dlg->CaptureRunning()) << plot->StatusText().toStdString();
+    ASSERT_TRUE(WaitFor([&] { return line.Driver().Register(RegisterMap::FrequencyCommand) == 1000; }));
+    if (closePort) {
+      Click(ids::OpenPortButton);
+      EXPECT_FALSE(dlg->m_link.IsOpen());
+    } else {
+      dlg.reset();
+    }
+    const std::vector<uint8_t> last = line.Driver().LastRequest();
+    ASSERT_GE(last.size(), 4u);
+    EXPECT_EQ(last[1], 0x06);
+    EXPECT_EQ((last[2] << 8) | last[3], RegisterMap::StopCommand)
+        << (closePort ? "port closed" : "window closed") << ": the step test's stop went out last";
+  }
+}
+
+}  // namespace

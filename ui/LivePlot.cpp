@@ -1,0 +1,297 @@
+#include "ui/LivePlot.h"
+
+#include <qcustomplot.h>
+
+#include <QLabel>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "fields/StatusTexts.h"
+#include "ui/PlotSeries.h"
+#include "ui/Text.h"
+
+namespace {
+
+constexpr size_t kCopyBlock = 1024;
+constexpr double kNoValue = std::numeric_limits<double>::quiet_NaN();
+// The cursor reads a series only from a sample this close to it.
+constexpr double kCursorReach = 2.0;
+
+double KeyOf(recording::Micros time) { return static_cast<double>(time) / 1e6; }
+
+}  // namespace
+
+CLivePlot::CLivePlot(const recording::StatusRecording& recording, std::function<recording::Micros()> now,
+                     QWidget* parent)
+    : QWidget(parent), recording_(recording), now_(std::move(now)) {
+  plot_ = new QCustomPlot(this);
+  plot_->setObjectName(QStringLiteral("livePlot"));
+  // Lines without antialiasing draw at a fraction of the cost, and a
+  // ten-minute window is no smoother with it.
+  plot_->setNotAntialiasedElements(QCP::aeAll);
+  plot_->setPlottingHints(QCP::phFastPolylines | QCP::phCacheLabels);
+  plot_->setInteractions(QCP::iRangeDrag | QCP::iRangeZoom);
+  plot_->axisRect()->setRangeZoomAxes({plot_->xAxis}, {plot_->yAxis, plot_->yAxis2});
+  plot_->axisRect()->setRangeDragAxes({plot_->xAxis}, {plot_->yAxis, plot_->yAxis2});
+  QSharedPointer<QCPAxisTickerTime> ticker(new QCPAxisTickerTime);
+  ticker->setTimeFormat(QStringLiteral("%h:%m:%s"));
+  plot_->xAxis->setTicker(ticker);
+  plot_->xAxis->setLabel(QString::fromUtf8("打开串口以来的时间"));
+  plot_->yAxis2->setTickLabels(true);
+  for (const size_t field : fields::MeasuredStatusFields()) {
+    QCPGraph* graph = plot_->addGraph(plot_->xAxis, plot_->yAxis);
+    graph->setName(plot::SeriesName(field));
+    graph->setPen(QPen(plot::SeriesColor(field), 1.5));
+    graph->setVisible(false);
+    graphs_.push_back(graph);
+  }
+  cursor_ = new QCPItemStraightLine(plot_);
+  cursor_->setPen(QPen(Qt::gray, 1, Qt::DotLine));
+  cursor_->setVisible(false);
+
+  cursorLabel_ = new QLabel(this);
+  cursorLabel_->setObjectName(QStringLiteral("cursorText"));
+  cursorLabel_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->addWidget(plot_, 1);
+  layout->addWidget(cursorLabel_);
+
+  connect(plot_, &QCustomPlot::afterReplot, this, [this] { ++redraws_; });
+  // A range the operator changes (box, drag, wheel) leaves the live view.
+  connect(plot_->xAxis, qOverload<const QCPRange&>(&QCPAxis::rangeChanged), this, [this] {
+    if (settingRange_) return;
+    live_ = false;
+    userValues_ = true;
+  });
+  plot_->setMouseTracking(true);
+  plot_->installEventFilter(this);
+  SetBoxZoom(true);
+  connect(&timer_, &QTimer::timeout, this, &CLivePlot::Refresh);
+  Restart();
+  UpdateTimer();
+}
+
+CLivePlot::~CLivePlot() = default;
+
+QCPGraph* CLivePlot::GraphOf(size_t field) const {
+  const auto measured = fields::MeasuredStatusFields();
+  const auto at = std::find(measured.begin(), measured.end(), field);
+  return at == measured.end() ? nullptr : graphs_[static_cast<size_t>(at - measured.begin())];
+}
+
+void CLivePlot::SetShown(std::vector<size_t> fields) {
+  shown_ = std::move(fields);
+  for (QCPGraph* graph : graphs_) graph->setVisible(false);
+  for (const size_t field : shown_) {
+    if (QCPGraph* graph = GraphOf(field)) {
+      graph->setValueAxis(plot::AxisFor(*plot_, shown_, field));
+      graph->setVisible(true);
+    }
+  }
+  plot::LabelAxes(*plot_, shown_);
+  if (!userValues_) plot::FitValueAxes(*plot_);
+  dirty_ = true;
+  PlaceCursor(cursorKey_);
+}
+
+void CLivePlot::SetWindowSeconds(double seconds) {
+  windowSeconds_ = std::clamp(seconds, 1.0, KeptSeconds);
+  UpdateTimer();
+  BackToLive();
+}
+
+void CLivePlot::SetPaused(bool paused) {
+  paused_ = paused;
+  dirty_ = true;
+}
+
+void CLivePlot::BackToLive() {
+  live_ = true;
+  paused_ = false;
+  userValues_ = false;
+  dirty_ = true;
+  Refresh();
+}
+
+void CLivePlot::SetBoxZoom(bool box) {
+  plot_->setSelectionRectMode(box ? QCP::srmZoom : QCP::srmNone);
+}
+
+recording::ExportRange CLivePlot::Visible() const {
+  const QCPRange range = plot_->xAxis->range();
+  return {static_cast<recording::Micros>(std::floor(range.lower * 1e6)),
+          static_cast<recording::Micros>(std::ceil(range.upper * 1e6))};
+}
+
+int CLivePlot::PointCount(size_t field) const {
+  const QCPGraph* graph = GraphOf(field);
+  return graph != nullptr ? graph->dataCount() : 0;
+}
+
+int CLivePlot::MarkCount() const { return static_cast<int>(marks_.size()); }
+
+void CLivePlot::Restart() {
+  start_ = recording_.StartSteady();
+  for (QCPGraph* graph : graphs_) graph->data()->clear();
+  for (const PlacedMark& mark : marks_) {
+    plot_->removeItem(mark.line);
+    plot_->removeItem(mark.text);
+  }
+  marks_.clear();
+  // A window opened late shows the last ten minutes, not the whole day.
+  const recording::Micros from = now_() - static_cast<recording::Micros>(KeptSeconds * 1e6);
+  nextSample_ = recording_.FirstAtOrAfter(from);
+  const std::vector<recording::Mark> kept = recording_.Marks(0);
+  nextMark_ = recording_.MarksEnd() - kept.size();
+  for (const recording::Mark& mark : kept) {
+    if (mark.time < from) ++nextMark_;
+  }
+  newestKey_ = 0;
+  dirty_ = true;
+}
+
+bool CLivePlot::TakeSamples() {
+  const auto measured = fields::MeasuredStatusFields();
+  std::vector<recording::Sample> block(kCopyBlock);
+  QVector<double> keys;
+  std::vector<QVector<double>> values(measured.size());
+  for (;;) {
+    const recording::StatusRecording::Copied copied = recording_.Copy(nextSample_, block);
+    if (copied.count == 0) break;
+    for (size_t i = 0; i < copied.count; ++i) {
+      keys.push_back(KeyOf(block[i].time));
+      for (size_t j = 0; j < measured.size(); ++j) {
+        // A failed read is a gap in every line, never a value.
+        values[j].push_back(recording::ValueOf(block[i], measured[j]).value_or(kNoValue));
+      }
+    }
+    nextSample_ = copied.first + copied.count;
+  }
+  if (keys.isEmpty()) return false;
+  for (size_t j = 0; j < measured.size(); ++j) graphs_[j]->addData(keys, values[j], true);
+  newestKey_ = std::max(newestKey_, keys.back());
+  DropOld(newestKey_);
+  return true;
+}
+
+bool CLivePlot::TakeMarks() {
+  const std::vector<recording::Mark> marks = recording_.Marks(nextMark_);
+  nextMark_ += marks.size();
+  for (const recording::Mark& mark : marks) {
+    const double key = KeyOf(mark.time);
+    const QColor color = mark.kind == recording::MarkKind::ErrorState ? QColor(200, 30, 30) : QColor(70, 90, 150);
+    auto* line = new QCPItemStraightLine(plot_);
+    line->point1->setCoords(key, 0);
+    line->point2->setCoords(key, 1);
+    line->setPen(QPen(color, 1, Qt::DashLine));
+    auto* text = new QCPItemText(plot_);
+    text->position->setTypeX(QCPItemPosition::ptPlotCoords);
+    text->position->setTypeY(QCPItemPosition::ptAxisRectRatio);
+    // Marks close together stagger their texts down the plot.
+    text->position->setCoords(key, 0.02 + 0.06 * static_cast<double>(marks_.size() % 5));
+    text->setPositionAlignment(Qt::AlignLeft | Qt::AlignTop);
+    text->setText(ToQString(mark.text));
+    text->setColor(color);
+    text->setPadding(QMargins(3, 1, 3, 1));
+    text->setBrush(QBrush(QColor(255, 255, 255, 200)));
+    marks_.push_back({key, line, text});
+  }
+  return !marks.empty();
+}
+
+void CLivePlot::DropOld(double newestKey) {
+  const double oldest = newestKey - KeptSeconds;
+  for (QCPGraph* graph : graphs_) graph->data()->removeBefore(oldest);
+  auto keep = marks_.begin();
+  while (keep != marks_.end() && keep->key < oldest) {
+    plot_->removeItem(keep->line);
+    plot_->removeItem(keep->text);
+    ++keep;
+  }
+  marks_.erase(marks_.begin(), keep);
+}
+
+void CLivePlot::SetKeyRange(double lower, double upper) {
+  settingRange_ = true;
+  plot_->xAxis->setRange(lower, upper);
+  settingRange_ = false;
+}
+
+void CLivePlot::Refresh() {
+  if (recording_.StartSteady() != start_) Restart();
+  bool changed = TakeSamples();
+  changed |= TakeMarks();
+  if (Live()) {
+    const double now = KeyOf(now_());
+    SetKeyRange(now - windowSeconds_, now);
+    changed = true;
+  }
+  if (!userValues_) plot::FitValueAxes(*plot_);
+  if (changed || dirty_) {
+    if (cursor_->visible()) PlaceCursor(cursorKey_);
+    plot_->replot(QCustomPlot::rpQueuedReplot);
+    dirty_ = false;
+  }
+}
+
+void CLivePlot::PlaceCursor(double key) {
+  cursorKey_ = key;
+  if (key < 0) {
+    cursor_->setVisible(false);
+    cursorLabel_->clear();
+    return;
+  }
+  cursor_->point1->setCoords(key, 0);
+  cursor_->point2->setCoords(key, 1);
+  cursor_->setVisible(true);
+  cursorLabel_->setText(CursorText());
+}
+
+QString CLivePlot::CursorText() const {
+  if (cursorKey_ < 0) return {};
+  const auto wall = std::chrono::duration_cast<std::chrono::microseconds>(
+                        recording_.StartWall().time_since_epoch())
+                        .count() +
+                    static_cast<int64_t>(cursorKey_ * 1e6);
+  QStringList parts{ToQString(recording::IsoTime(wall))};
+  for (const size_t field : shown_) {
+    const QCPGraph* graph = GraphOf(field);
+    double value = kNoValue;
+    if (graph != nullptr && !graph->data()->isEmpty()) {
+      auto at = graph->data()->findBegin(cursorKey_, true);
+      if (at != graph->data()->constEnd() && std::abs(at->key - cursorKey_) <= kCursorReach) value = at->value;
+    }
+    parts << QString::fromUtf8(fields::StatusFields()[field].name) + QLatin1Char(' ') + plot::ValueText(field, value);
+  }
+  return parts.join(QStringLiteral("   "));
+}
+
+bool CLivePlot::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == plot_) {
+    if (event->type() == QEvent::MouseMove) {
+      const auto* mouse = static_cast<QMouseEvent*>(event);
+      PlaceCursor(plot_->xAxis->pixelToCoord(mouse->position().x()));
+      plot_->replot(QCustomPlot::rpQueuedReplot);
+    } else if (event->type() == QEvent::Leave) {
+      PlaceCursor(-1);
+      plot_->replot(QCustomPlot::rpQueuedReplot);
+    }
+  }
+  return QWidget::eventFilter(watched, event);
+}
+
+void CLivePlot::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  UpdateTimer();
+}
+
+// The view slides by a pixel every window/width seconds; redrawing more
+// often would draw the same picture again.
+void CLivePlot::UpdateTimer() {
+  const int width = std::max(100, plot_->axisRect()->width());
+  const int ms = std::clamp(static_cast<int>(windowSeconds_ * 1000 / width), MinRedrawMs, MaxRedrawMs);
+  if (timer_.interval() != ms || !timer_.isActive()) timer_.start(ms);
+}

@@ -1,0 +1,94 @@
+// The recording of the status poll, the capture at the line's speed, the
+// export of the recording and the plot window.
+#include <QDateTime>
+#include <QDir>
+
+#include "fields/CFormat.h"
+#include "device/Identity.h"
+#include "recording/CommandMarks.h"
+#include "ui/MainDlg.h"
+#include "ui/FileDialogs.h"
+#include "ui/MessageBox.h"
+#include "ui/PlotWindow.h"
+#include "ui/Text.h"
+
+namespace {
+
+// The status poll's period, as the companion file records it.
+constexpr int PollIntervalMs = 100;
+constexpr const char* kParityNames[] = {"none2", "odd", "even"};
+
+}  // namespace
+
+recording::Micros CMainDlg::RecordingNow() const {
+  if (m_link.IsOpen()) return m_recording.ToMicros(recording::SteadyClock::now());
+  return m_recording.Totals().last;
+}
+
+std::string CMainDlg::StartCapture(recording::CaptureRequest request) {
+  if (!m_link.IsOpen()) return ResultText(ResultPortNotOpen);
+  if (m_capture.Running()) return "采集进行中";
+  m_capture.Join();  // the one before, ended already
+  UpdateAddress();
+  request.slave = m_address;
+  const bool started = m_capture.Start(m_link, m_recording, std::move(request), [this](const auto& report) {
+    // Queued to the window, which joins the capture before it goes.
+    QMetaObject::invokeMethod(
+        this, [this, report] { OnCaptureEnded(report); }, Qt::QueuedConnection);
+  });
+  return started ? std::string() : "采集未能开始";
+}
+
+void CMainDlg::OnCaptureEnded(const recording::CaptureReport& report) {
+  if (!m_capture.Running()) m_capture.Join();
+  if (m_plotWindow != nullptr) m_plotWindow->OnCaptureEnded(report);
+}
+
+void CMainDlg::OnPlotWindow() {
+  if (m_plotWindow == nullptr) m_plotWindow = new CPlotWindow(*this);
+  m_plotWindow->show();
+  m_plotWindow->raise();
+  m_plotWindow->activateWindow();
+}
+
+recording::RecordingInfo CMainDlg::RecordingInfoNow() const {
+  recording::RecordingInfo info;
+  info.port = "COM" + std::to_string(m_portIndex + 1);
+  info.devicePath = m_link.DevicePath();
+  info.baud = m_openBaud;
+  info.parity = kParityNames[m_parityIndex >= 0 && m_parityIndex <= 2 ? m_parityIndex : 0];
+  info.address = m_address;
+  info.tool = std::string("KORVELT_Demo ") + KORVELT_VERSION;
+  info.pollIntervalMs = PollIntervalMs;
+  return info;
+}
+
+void CMainDlg::ExportRecording(recording::ExportRange range) {
+  if (m_exportWorker.Busy()) {
+    ui::ShowMessage(this, std::string("正在导出记录"));
+    return;
+  }
+  const QString suggested = QDir::home().filePath(
+      QStringLiteral("korvelt-") + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss")) +
+      QStringLiteral(".csv"));
+  const std::string file = ui::ChooseFile(this, ui::FileDialog::ExportRecording, ToStdString(suggested));
+  if (file.empty()) return;
+  recording::RecordingInfo info = RecordingInfoNow();
+  const uint8_t address = m_address;
+  // On a worker: the identity waits on the driver, a day's rows take seconds.
+  m_exportWorker.Post([this, info = std::move(info), file, address, range]() mutable {
+    DeviceIdentity identity;
+    if (m_link.IsOpen() && ReadDeviceIdentity(m_link, address, identity) == ResultSuccess) {
+      info.device = recording::DeviceJson(identity);
+    }
+    std::string error;
+    recording::CsvTotals totals;
+    const bool ok = recording::ExportRecording(m_recording, range, info, file, &error, &totals);
+    const std::string text = ok ? fields::CFormat("记录已导出: %s\n%llu 行, 间断 %llu", file.c_str(),
+                                                  static_cast<unsigned long long>(totals.rows),
+                                                  static_cast<unsigned long long>(totals.gaps))
+                                : "导出记录失败: " + error;
+    QMetaObject::invokeMethod(
+        this, [this, text] { ui::ShowMessage(this, text); }, Qt::QueuedConnection);
+  });
+}

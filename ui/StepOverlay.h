@@ -1,0 +1,33 @@
+// The last step tests laid over each other, their times counted from the
+// command, so that the responses to different gains can be compared: each
+// shown series once per run, the newest run the strongest.
+#pragma once
+
+#include <QWidget>
+#include <deque>
+#include <memory>
+#include <vector>
+
+#include "recording/Capture.h"
+
+class QCustomPlot;
+
+class CStepOverlay : public QWidget {
+ public:
+  static constexpr size_t Runs = 5;
+
+  explicit CStepOverlay(QWidget* parent = nullptr);
+
+  // Keeps the newest Runs runs.
+  void AddRun(std::shared_ptr<const recording::StepRun> run);
+  void SetShown(std::vector<size_t> fields);
+  size_t RunCount() const { return runs_.size(); }
+  QCustomPlot* Plot() const { return plot_; }
+
+ private:
+  void Redraw();
+
+  QCustomPlot* plot_ = nullptr;
+  std::deque<std::shared_ptr<const recording::StepRun>> runs_;
+  std::vector<size_t> shown_;
+};
