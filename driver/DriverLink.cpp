@@ -3,15 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-namespace {
-
-void ConvertWordPairs(const BlockSpec& spec, uint8_t* record) {
-  for (const ByteRange& pairs : spec.wordPairs) {
-    if (pairs.length != 0) SwapWords32(record + pairs.offset, pairs.length);
-  }
-}
-
-}  // namespace
+#include "driver/BlockBytes.h"
 
 ModbusResult DriverLink::ReadBlock(uint8_t slave, const BlockSpec& spec, uint16_t count, void* record) {
   // Read into a copy so that a failed read leaves the caller's record as it was.
@@ -23,16 +15,14 @@ ModbusResult DriverLink::ReadBlock(uint8_t slave, const BlockSpec& spec, uint16_
   // More or fewer registers than asked for: the answer to some other
   // request, or a broken one; either way not this block.
   if (received != 2u * count) return ResultBadResponse;
-  SwapBytes16(bytes, spec.recordBytes);
-  if (spec.wireOrderText.length != 0) SwapBytes16(bytes + spec.wireOrderText.offset, spec.wireOrderText.length);
-  ConvertWordPairs(spec, bytes);
+  ConvertBlockBytes(spec, bytes, spec.recordBytes);
   std::memcpy(record, bytes, spec.recordBytes);
   return ResultSuccess;
 }
 
 ModbusResult DriverLink::WriteBlock(uint8_t slave, const BlockSpec& spec, void* recordCopy) {
   auto* bytes = static_cast<uint8_t*>(recordCopy);
-  ConvertWordPairs(spec, bytes);
+  ConvertWordPairs(spec, bytes, spec.recordBytes);
   uint16_t words[MaxFrameLength / 2];
   std::memcpy(words, bytes, spec.count * 2u);
   return WriteMultipleRegisters(slave, spec.start, words, spec.count);

@@ -55,6 +55,8 @@ struct CustomCodec {
   // Empty when the text was taken into `record`, else the message that says
   // what the value accepts (without its name).
   std::string (*parse)(std::string_view text, uint8_t* record);
+  // Bytes of the record the value takes from the start of its slot.
+  uint16_t bytes = 4;
 };
 
 // Where a member sits in its record, how it is stored, and its name in the

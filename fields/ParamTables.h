@@ -23,7 +23,7 @@ std::string PhaseOrderText(const uint16_t words[3]);
 std::string ParsePhaseOrder(std::string_view text, uint16_t words[3]);
 std::string FormatPhaseOrderSlot(const uint8_t* record);
 std::string TakePhaseOrderSlot(std::string_view text, uint8_t* record);
-inline constexpr CustomCodec kPhaseOrderCodec{FormatPhaseOrderSlot, TakePhaseOrderSlot};
+inline constexpr CustomCodec kPhaseOrderCodec{FormatPhaseOrderSlot, TakePhaseOrderSlot, 6};
 
 namespace ramp {
 inline constexpr const char* Title = "PWM方式缓冲/闭环方式加速度";

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <climits>
 
+#include "fields/CommandTables.h"
 #include "fields/FieldCodec.h"
 #include "fields/NumberText.h"
 #include "fields/ParamTables.h"
@@ -46,10 +47,10 @@ constexpr FieldSpec kRamps[] = {
 };
 static_assert(ShowsAll(fields::ramp::Params, kRamps));
 
-constexpr ListItem kStopModes[] = {{"正常停止", 0}, {"紧急停止", 1}, {"自由停止", 2}};
+constexpr auto& kStopModes = fields::command::StopModes;
 constexpr int kStopButtons[] = {id::NormalStop, id::EmergencyStop, id::FreeStop};
 
-constexpr ListItem kPositionTypes[] = {{"绝对位置", 0}, {"相对位置", 1}};
+constexpr auto& kPositionTypes = fields::command::PositionTypes;
 constexpr int kPositionButtons[] = {id::AbsolutePosition, id::RelativePosition};
 
 constexpr FieldSpec kEntries[] = {
