@@ -24,6 +24,53 @@ uint16_t Word(const uint8_t* bytes) { return static_cast<uint16_t>((bytes[0] << 
 
 Meaning Text(std::string text) { return {std::move(text), {}}; }
 
+// The length of the UTF-8 sequence at `at`, or 0 where it is none (a stray
+// continuation byte, an overlong or cut sequence, a surrogate, beyond
+// U+10FFFF).
+size_t SequenceAt(std::string_view text, size_t at) {
+  const auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
+  const unsigned lead = byte(at);
+  const size_t length = lead < 0x80 ? 1 : lead >= 0xC2 && lead < 0xE0 ? 2 : lead >= 0xE0 && lead < 0xF0 ? 3
+                        : lead >= 0xF0 && lead < 0xF5                  ? 4
+                                                                       : 0;
+  if (length == 0 || at + length > text.size()) return 0;
+  for (size_t i = 1; i < length; ++i) {
+    if ((byte(at + i) & 0xC0) != 0x80) return 0;
+  }
+  if (length == 3 && ((lead == 0xE0 && byte(at + 1) < 0xA0) || (lead == 0xED && byte(at + 1) >= 0xA0))) return 0;
+  if (length == 4 && ((lead == 0xF0 && byte(at + 1) < 0x90) || (lead == 0xF4 && byte(at + 1) >= 0x90))) return 0;
+  return length;
+}
+
+// Texts of the driver (its model, its identification objects) are bytes
+// it chose: what is no UTF-8, and control characters that would break a
+// line of the log or of a listener's output, show as U+FFFD.
+std::string Printable(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (size_t at = 0; at < text.size();) {
+    const size_t length = SequenceAt(text, at);
+    const auto lead = static_cast<unsigned char>(text[at]);
+    if (length == 0 || lead < 0x20 || lead == 0x7F) {
+      out += "\xEF\xBF\xBD";
+      at += length == 0 ? 1 : length;
+    } else {
+      out.append(text, at, length);
+      at += length;
+    }
+  }
+  return out;
+}
+
+Meaning Printable(Meaning meaning) {
+  meaning.text = Printable(meaning.text);
+  for (FieldText& field : meaning.fields) {
+    field.name = Printable(field.name);
+    field.text = Printable(field.text);
+  }
+  return meaning;
+}
+
 // "<head>: <fields>", or the head alone when there are none.
 Meaning WithFields(std::string head, RegisterMeaning registers) {
   Meaning meaning{std::move(head), std::move(registers.fields)};
@@ -112,18 +159,11 @@ Meaning DescribeIdentificationAnswer(std::span<const uint8_t> answer) {
   if (answer.size() < kIdentificationHeader + kCrc) return Text(Short("设备识别码应答"));
   // From the more-follows byte to the last object, as the walk takes it.
   const size_t data = answer.size() - 5 - kCrc;
-  IdentificationWalk walk;
-  const bool more = walk.Take(&answer[5], data);
   Meaning meaning{"设备识别码", {}};
-  const std::string& text = walk.Text();
-  for (size_t start = 0; start < text.size();) {
-    size_t end = text.find("\r\n", start);
-    if (end == std::string::npos) end = text.size();
-    const std::string line = text.substr(start, end - start);
-    const size_t colon = line.find(':');
-    meaning.fields.push_back({line.substr(0, colon), colon == std::string::npos ? "" : line.substr(colon + 1)});
-    start = end + 2;
+  for (IdentificationObject& object : IdentificationObjects(&answer[5], data)) {
+    meaning.fields.push_back({object.name, std::move(object.value)});
   }
+  const bool more = answer[5] == 0xFF;
   if (!meaning.fields.empty()) meaning.text += ": " + JoinFields(meaning.fields);
   if (more) meaning.text += CFormat(" (后续从对象 %u 起)", answer[6]);
   return meaning;
@@ -138,9 +178,8 @@ Meaning DescribeException(std::span<const uint8_t> answer, std::span<const uint8
   return Text(CFormat("异常应答 %02X %s (%s)", code, ResultText(code).c_str(), what.c_str()));
 }
 
-}  // namespace
 
-Meaning DescribeRequest(std::span<const uint8_t> request) {
+Meaning RequestMeaning(std::span<const uint8_t> request) {
   if (request.size() < 2) return Text("不完整的帧");
   switch (request[1]) {
     case FunctionReadHolding:
@@ -156,7 +195,7 @@ Meaning DescribeRequest(std::span<const uint8_t> request) {
   }
 }
 
-Meaning DescribeAnswer(std::span<const uint8_t> answer, std::span<const uint8_t> request) {
+Meaning AnswerMeaning(std::span<const uint8_t> answer, std::span<const uint8_t> request) {
   if (answer.size() < 2) return Text("不完整的帧");
   if (answer[1] & ExceptionBit) return DescribeException(answer, request);
   switch (answer[1]) {
@@ -171,6 +210,14 @@ Meaning DescribeAnswer(std::span<const uint8_t> answer, std::span<const uint8_t>
     default:
       return Text(UnknownFunction(answer[1]));
   }
+}
+
+}  // namespace
+
+Meaning DescribeRequest(std::span<const uint8_t> request) { return Printable(RequestMeaning(request)); }
+
+Meaning DescribeAnswer(std::span<const uint8_t> answer, std::span<const uint8_t> request) {
+  return Printable(AnswerMeaning(answer, request));
 }
 
 Meaning DescribeReceived(std::span<const uint8_t> received, std::span<const uint8_t> request) {

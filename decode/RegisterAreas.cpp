@@ -225,6 +225,7 @@ RegisterMeaning DescribeSingleWrite(uint16_t address, uint16_t value) {
 }
 
 std::string JoinAreas(const std::vector<std::string>& areas) {
+  if (areas.empty()) return "无寄存器";
   std::string text;
   for (const std::string& area : areas) text += (text.empty() ? "" : "、") + area;
   return text;

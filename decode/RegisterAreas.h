@@ -34,7 +34,7 @@ RegisterMeaning DescribeRegisters(uint16_t start, const uint8_t* wire, size_t wi
 // third speed command shares its address with the position move).
 RegisterMeaning DescribeSingleWrite(uint16_t address, uint16_t value);
 
-// "实时状态" or "停止命令、PWM占空比命令".
+// "实时状态" or "停止命令、PWM占空比命令"; "无寄存器" for none.
 std::string JoinAreas(const std::vector<std::string>& areas);
 // "输出PWM=0.0%, 相电流=0.00A"
 std::string JoinFields(const std::vector<FieldText>& fields);
