@@ -77,6 +77,12 @@ class CMainDlg : public QDialog {
   // The window-menu commands: 0x0010..0x001F open the about box; close,
   // minimize and restore do what they say.
   void OnSysCommand(unsigned commandId, long parameter);
+  // Stops the motor with the stop mode chosen on "电机控制", as that page's
+  // stop button does. F9 in any window of the tool comes here, and so do
+  // the stop buttons of the tool's other windows. A failure is shown over
+  // `over` (the window the operator is in), else over this window.
+  void StopMotor(QWidget* over = nullptr);
+
   // The window's context menu, which carries the about item.
   std::unique_ptr<QMenu> CreateSystemMenu();
 
@@ -124,6 +130,8 @@ class CMainDlg : public QDialog {
   void OnTimer();
   void OnSelchangeTab();
   void OnAbout();
+  // F9: the stop, its failure shown over the window that has the keyboard.
+  void OnStopShortcut();
 
   // The status poll runs on m_pollWorker; its result comes back to the
   // user-interface thread, which alone touches the fields.

@@ -20,9 +20,12 @@ void CMainDlg::BuildMenus() {
     const char* text;
     void (CMainDlg::*run)();
     const char* shortcut = nullptr;
+    // The shortcut works in every window of the tool, not only here.
+    bool everywhere = false;
   };
   const Item items[] = {
       {Menu::File, "退出(&X)", &CMainDlg::reject},
+      {Menu::Tools, forms::texts::StopItem, &CMainDlg::OnStopShortcut, forms::texts::StopKey, true},
       {Menu::Help, forms::texts::AboutItem, &CMainDlg::OnAbout},
   };
   for (size_t i = 0; i < std::size(kMenuTitles); ++i) {
@@ -31,6 +34,7 @@ void CMainDlg::BuildMenus() {
   for (const Item& item : items) {
     QAction* action = MenuOf(item.menu)->addAction(QString::fromUtf8(item.text));
     if (item.shortcut != nullptr) action->setShortcut(QKeySequence(QString::fromUtf8(item.shortcut)));
+    if (item.everywhere) action->setShortcutContext(Qt::ApplicationShortcut);
     connect(action, &QAction::triggered, this, item.run);
   }
   // A menu with nothing in it is not offered.
