@@ -119,6 +119,22 @@ bool ApplyLineSettings(termios& tio, const LineSettings& settings) {
   return standardRate;
 }
 
+namespace {
+
+// A device that cannot carry parity (a pseudo-terminal) drops the parity
+// flags; when that was all the request would change, tcsetattr says
+// EINVAL although the line is as asked in everything the device has.
+bool OnlyParityDropped(int fd, const termios& wanted) {
+  if (errno != EINVAL) return false;
+  termios now{};
+  if (tcgetattr(fd, &now) != 0) return false;
+  constexpr tcflag_t kParity = PARENB | PARODD | CMSPAR;
+  return (now.c_cflag & ~kParity) == (wanted.c_cflag & ~kParity) && cfgetospeed(&now) == cfgetospeed(&wanted) &&
+         (now.c_cflag & PARENB) == 0;
+}
+
+}  // namespace
+
 SerialPort::~SerialPort() { Close(); }
 
 bool SerialPort::Open(unsigned portNumber) {
@@ -175,7 +191,8 @@ bool SerialPort::Configure(const LineSettings& settings) {
   termios tio{};
   if (tcgetattr(fd_, &tio) != 0) return Refuse(OpenFailureKind::SystemError, devicePath_, errno);
   const bool standardRate = ApplyLineSettings(tio, settings);
-  const bool set = tcsetattr(fd_, TCSANOW, &tio) == 0 && (standardRate || SetArbitraryBaud(fd_, settings.baudRate));
+  const bool set = (tcsetattr(fd_, TCSANOW, &tio) == 0 || OnlyParityDropped(fd_, tio)) &&
+                   (standardRate || SetArbitraryBaud(fd_, settings.baudRate));
   const int error = set ? 0 : errno;
   if (error != 0 && error != EINVAL) return Refuse(OpenFailureKind::SystemError, devicePath_, error);
   if (!set || !RateKept(settings.baudRate, CurrentBaudRate(fd_))) {

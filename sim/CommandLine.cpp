@@ -17,13 +17,24 @@ bool ParseInteger(std::string_view text, long min, long max, long& value) {
   return !copy.empty() && *end == '\0' && errno == 0 && value >= min && value <= max;
 }
 
-bool ParseSeconds(std::string_view text, std::chrono::milliseconds& value) {
+// A decimal number from 0 to `max` units, as a whole number of `Duration`
+// (a thousandth of the unit).
+template <typename Duration>
+bool ParseThousandths(std::string_view text, double max, Duration& value) {
   const std::string copy(text);
   char* end = nullptr;
-  const double seconds = std::strtod(copy.c_str(), &end);
-  if (copy.empty() || *end != '\0' || !(seconds >= 0) || seconds > 86400) return false;
-  value = std::chrono::milliseconds(std::llround(seconds * 1000.0));
+  const double units = std::strtod(copy.c_str(), &end);
+  if (copy.empty() || *end != '\0' || !(units >= 0) || units > max) return false;
+  value = Duration(std::llround(units * 1000.0));
   return true;
+}
+
+bool ParseSeconds(std::string_view text, std::chrono::milliseconds& value) {
+  return ParseThousandths(text, 86400, value);
+}
+
+bool ParseMilliseconds(std::string_view text, std::chrono::microseconds& value) {
+  return ParseThousandths(text, 60000, value);
 }
 
 bool ParseOutcome(std::string_view text, LearningOutcome& outcome) {
@@ -91,6 +102,14 @@ bool ParseCommandLine(int argc, const char* const* argv, CommandLine& line, std:
       line.driver.edgeValues = true;
       continue;
     }
+    if (option == "--wire") {
+      line.wire = true;
+      continue;
+    }
+    if (option == "--any-settings") {
+      line.anySettings = true;
+      continue;
+    }
     if (option == "--verbose") {
       line.verbose = true;
       continue;
@@ -116,6 +135,17 @@ bool ParseCommandLine(int argc, const char* const* argv, CommandLine& line, std:
     } else if (option == "--ports") {
       line.portsFolder = value;
       ok = !value.empty();
+    } else if (option == "--tcp") {
+      ok = ParseInteger(value, 0, 65535, number);
+      line.tcpPort = static_cast<uint16_t>(number);
+    } else if (option == "--baud") {
+      ok = ParseInteger(value, 1, 115200, number) && IsBaudRate(static_cast<unsigned>(number));
+      line.driver.baudRate = static_cast<uint32_t>(number);
+    } else if (option == "--parity") {
+      line.driver.parity = ParityFromName(value);
+      ok = line.driver.parity.has_value();
+    } else if (option == "--turnaround") {
+      ok = ParseMilliseconds(value, line.turnaround);
     } else if (option == "--address") {
       ok = ParseInteger(value, 1, 128, number);
       line.driver.address = static_cast<uint8_t>(number);
@@ -162,7 +192,33 @@ Port:
   --com N                 COM number of the link (default 1)
   --ports DIR             ports folder (default $KORVELT_PORTS, else
                           ~/.korvelt/ports; created if missing)
+  --tcp PORT              no COM link: listen on 127.0.0.1:PORT instead (0:
+                          any free port) and serve one connection at a time
+                          with raw bytes, like an RS-485 device server;
+                          prints "korvelt-driver-sim: tcp 127.0.0.1:PORT"
+                          when ready
   --address N             slave address 1..128 (default 1)
+
+Line:
+  --baud N                9600, 14400, 19200, 38400, 57600 or 115200
+  --parity P              none2 (no parity, 2 stop bits), odd or even (1 stop
+                          bit)
+                          Both default to the serial registers of the system
+                          parameters (9600 none2 from the factory, 14400 even
+                          with --edge-values) and set them when given. As on
+                          the real driver, a change of those registers over
+                          the line takes effect at the next start. A master
+                          whose port is at another rate or parity is not
+                          answered (on a pseudo-terminal, which carries no
+                          parity, no parity with 1 stop bit looks like even).
+  --any-settings          answer a master at any rate and parity
+  --wire                  time the line as RS-485 at the baud rate: a request
+                          ends its length in 11-bit characters after its first
+                          byte, the answer starts the turnaround later and its
+                          bytes leave one character time apart; faults such as
+                          delay, pieces and split add to that
+  --turnaround MS         time from the end of a request to the answer with
+                          --wire (default 1)
 
 Registers:
   --edge-values           parameter blocks start from values that are hard to
@@ -206,8 +262,12 @@ Faults on the answers:
                                              are answered
                             split[=MS]       answers stop halfway for MS
                                              (default 20)
+                            ignore-writes    writes (0x06, 0x10) get their
+                                             right answer but nothing is
+                                             stored or done
   --fault-count N         apply the fault to the next N requests only
-                          (default: to every request)
+                          (ignore-writes: the next N writes; default: to
+                          every request)
 
   --verbose               print every request and answer on stderr
   --help                  this text

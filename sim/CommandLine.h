@@ -1,10 +1,14 @@
 // The options of korvelt-driver-sim.
 #pragma once
 
+#include <chrono>
+#include <cstdint>
+#include <optional>
 #include <string>
 
 #include "sim/DriverOptions.h"
 #include "sim/Fault.h"
+#include "sim/LineTiming.h"
 #include "sim/MotorModel.h"
 
 namespace sim {
@@ -12,7 +16,13 @@ namespace sim {
 struct CommandLine {
   unsigned com = 1;
   std::string portsFolder;  // empty: PortsDirectory(), as the tool finds it
-  DriverOptions driver;
+  // Serve 127.0.0.1:port (0: any free port) instead of a COM link.
+  std::optional<uint16_t> tcpPort;
+  DriverOptions driver;  // --baud and --parity set its line registers
+  bool wire = false;
+  std::chrono::microseconds turnaround = DefaultTurnaround;
+  // Hear a master at any baud rate and parity.
+  bool anySettings = false;
   Fault fault;
   MotorFault motorFault = MotorFault::None;
   bool verbose = false;

@@ -58,6 +58,8 @@ Device::Device(const DriverOptions& options, Clock::time_point now)
       start_(now),
       now_(now) {
   if (options.edgeValues) image_.LoadEdgeValues();
+  if (options.baudRate) image_.Set32(reg::BaudRate, *options.baudRate);
+  if (options.parity) image_.Set(reg::SerialParity, ParityRegister(*options.parity));
   if (options.learned) ApplyLearningOutcome(LearningOutcome::Success);
   Refresh();
 }

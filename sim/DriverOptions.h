@@ -6,6 +6,9 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <optional>
+
+#include "sim/LineSettings.h"
 
 namespace sim {
 
@@ -24,6 +27,10 @@ struct DriverOptions {
   // The parameter blocks start from values at the edges of what the tool
   // shows (see RegisterImage::LoadEdgeValues) instead of factory defaults.
   bool edgeValues = false;
+  // The serial baud rate pair and parity register start at these instead
+  // (over the factory image or the edge values).
+  std::optional<uint32_t> baudRate = std::nullopt;
+  std::optional<Parity> parity = std::nullopt;
   std::chrono::milliseconds learningDuration{3000};
   LearningOutcome learningOutcome = LearningOutcome::Success;
   // The six result registers of a successful run.

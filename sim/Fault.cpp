@@ -3,18 +3,14 @@
 #include <algorithm>
 
 #include "link/FrameCodec.h"
+#include "sim/NameTable.h"
 #include "sim/RtuFrames.h"
 
 namespace sim {
 
 namespace {
 
-struct FaultNameEntry {
-  FaultKind kind;
-  std::string_view name;
-};
-
-constexpr FaultNameEntry kFaultNames[] = {
+constexpr Named<FaultKind> kFaultNames[] = {
     {FaultKind::None, "none"},
     {FaultKind::NoAnswer, "no-answer"},
     {FaultKind::BadCrc, "bad-crc"},
@@ -29,6 +25,7 @@ constexpr FaultNameEntry kFaultNames[] = {
     {FaultKind::WrongEcho, "wrong-echo"},
     {FaultKind::AnyAddress, "any-address"},
     {FaultKind::Split, "split"},
+    {FaultKind::IgnoreWrites, "ignore-writes"},
 };
 
 void PadPastLimit(std::vector<uint8_t>& frame) {
@@ -140,24 +137,15 @@ Reply ShapeReply(const Fault& fault, std::vector<uint8_t> frame) {
     case FaultKind::NoAnswer:
     case FaultKind::Exception:
     case FaultKind::AnyAddress:
+    case FaultKind::IgnoreWrites:
       break;
   }
   reply.bytes = std::move(frame);
   return reply;
 }
 
-std::string_view FaultName(FaultKind kind) {
-  for (const FaultNameEntry& entry : kFaultNames) {
-    if (entry.kind == kind) return entry.name;
-  }
-  return "none";
-}
+std::string_view FaultName(FaultKind kind) { return NameIn(kFaultNames, kind); }
 
-std::optional<FaultKind> FaultFromName(std::string_view name) {
-  for (const FaultNameEntry& entry : kFaultNames) {
-    if (entry.name == name) return entry.kind;
-  }
-  return std::nullopt;
-}
+std::optional<FaultKind> FaultFromName(std::string_view name) { return ValueIn(kFaultNames, name); }
 
 }  // namespace sim

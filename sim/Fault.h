@@ -27,6 +27,7 @@ enum class FaultKind {
   WrongEcho,       // a write's echo names the register after the one written (valid CRC)
   AnyAddress,      // requests to any slave address are answered, from the driver's own address
   Split,           // the answer goes out in two halves, `gap` apart
+  IgnoreWrites,    // writes get their right answer, but nothing is stored or done
 };
 
 struct Fault {
@@ -35,8 +36,8 @@ struct Fault {
   std::chrono::milliseconds delay{600};
   std::chrono::milliseconds gap{3};
   int byteCountError = 2;
-  // How many requests it applies to before it clears itself; empty: until
-  // cleared.
+  // How many requests it applies to before it clears itself (for
+  // IgnoreWrites, how many writes); empty: until cleared.
   std::optional<uint32_t> requests;
 
   static Fault Of(FaultKind kind, std::optional<uint32_t> requests = std::nullopt);

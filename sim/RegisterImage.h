@@ -88,6 +88,7 @@ constexpr uint16_t LimitPolarity = 0x0080;
 constexpr uint16_t PulseRatio = 0x008C;  // float
 constexpr uint16_t StallStopTime = 0x008E;
 constexpr uint16_t BaudRate = 0x0090;  // 32-bit
+constexpr uint16_t SerialParity = 0x0092;
 constexpr uint16_t ParameterLock = 0x0094;
 constexpr uint16_t AnalogGain = 0x0096;  // float
 

@@ -1,5 +1,6 @@
 #include "sim/SimulatedDriver.h"
 
+#include "link/FrameCodec.h"
 #include "sim/RtuFrames.h"
 
 namespace sim {
@@ -15,15 +16,24 @@ Reply SimulatedDriver::Answer(const uint8_t* frame, size_t length) {
   if (frame[0] != address_ && fault_.kind != FaultKind::AnyAddress) return {};
   ++requests_;
   lastRequest_.assign(frame, frame + length);
-  const Fault fault = TakeFault();
+  const uint8_t* pdu = frame + 1;
+  const size_t pduLength = length - 3;
+  const bool write = pduLength > 0 && (pdu[0] == FunctionWriteSingle || pdu[0] == FunctionWriteMultiple);
+  const Fault fault = TakeFault(write);
   if (fault.kind == FaultKind::NoAnswer) return {};
 
   device_.AdvanceTo(now_());
-  const uint8_t* pdu = frame + 1;
-  const size_t pduLength = length - 3;
-  const std::vector<uint8_t> answer = fault.kind == FaultKind::Exception
-                                          ? ExceptionPdu(pdu[0], fault.exceptionCode)
-                                          : device_.Handle(pdu, pduLength);
+  std::vector<uint8_t> answer;
+  if (fault.kind == FaultKind::Exception) {
+    answer = ExceptionPdu(pdu[0], fault.exceptionCode);
+  } else if (fault.kind == FaultKind::IgnoreWrites && write) {
+    // Answered by a copy that is then dropped: the answer is the one the
+    // write would get (its echo, or its refusal), and nothing is kept.
+    Device forgetful = device_;
+    answer = forgetful.Handle(pdu, pduLength);
+  } else {
+    answer = device_.Handle(pdu, pduLength);
+  }
   return ShapeReply(fault, SealFrame(address_, answer));
 }
 
@@ -92,10 +102,18 @@ void SimulatedDriver::SetMotorFault(MotorFault fault) {
   device_.SetMotorFault(fault);
 }
 
-Fault SimulatedDriver::TakeFault() {
+Fault SimulatedDriver::TakeFault(bool write) {
   const Fault fault = fault_;
-  if (fault_.kind != FaultKind::None && fault_.requests && --*fault_.requests == 0) fault_ = Fault{};
+  // Reads do not use up a fault that acts on writes only.
+  const bool counts = fault_.kind != FaultKind::IgnoreWrites || write;
+  if (fault_.kind != FaultKind::None && counts && fault_.requests && --*fault_.requests == 0) fault_ = Fault{};
   return fault;
+}
+
+LineSettings SimulatedDriver::StoredLineSettings() const {
+  std::lock_guard lock(mutex_);
+  const uint32_t baud = (static_cast<uint32_t>(device_.Get(reg::BaudRate)) << 16) | device_.Get(reg::BaudRate + 1);
+  return SettingsFromRegisters(baud, device_.Get(reg::SerialParity));
 }
 
 }  // namespace sim

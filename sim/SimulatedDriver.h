@@ -12,6 +12,7 @@
 #include "sim/Device.h"
 #include "sim/DriverOptions.h"
 #include "sim/Fault.h"
+#include "sim/LineSettings.h"
 #include "sim/MotorModel.h"
 
 namespace sim {
@@ -52,8 +53,12 @@ class SimulatedDriver {
   void SetLoad(double load);
   void SetMotorFault(MotorFault fault);
 
+  // The baud rate and parity its registers hold now. A driver takes them up
+  // when it starts; a change over the line waits for the next start.
+  LineSettings StoredLineSettings() const;
+
  private:
-  Fault TakeFault();
+  Fault TakeFault(bool write);
 
   mutable std::mutex mutex_;
   std::function<Clock::time_point()> now_;

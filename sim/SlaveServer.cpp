@@ -3,6 +3,9 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/eventfd.h>
+#include <sys/prctl.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -26,29 +29,49 @@ constexpr size_t kMaxPending = 512;
 constexpr std::chrono::milliseconds kBabblePeriod{5};
 // Longer than any pause of a faulty answer the serving thread may be in.
 constexpr std::chrono::seconds kBabbleTakenWithin{2};
+// A paced answer's bytes are a character time apart (95 us at 115200
+// bit/s); the kernel's default slack of 50 us would smear them.
+constexpr unsigned long kPacedTimerSlackNs = 1000;
+
+timespec TimespecOf(std::chrono::nanoseconds duration) {
+  const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(duration);
+  return {static_cast<time_t>(seconds.count()), static_cast<long>((duration - seconds).count())};
+}
+
+bool IsSocket(int fd) {
+  struct stat info {};
+  return fstat(fd, &info) == 0 && S_ISSOCK(info.st_mode);
+}
+
+void Signal(const UniqueFd& event) {
+  const uint64_t one = 1;
+  [[maybe_unused]] const ssize_t written = write(event.Get(), &one, sizeof one);
+}
 
 }  // namespace
 
 SlaveServer::SlaveServer(SimulatedDriver& driver, int fd, TrafficLog log)
-    : driver_(driver), fd_(fd), savedFlags_(fcntl(fd, F_GETFL)), log_(std::move(log)),
-      wake_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {
-  if (!wake_.Valid()) throw std::runtime_error("eventfd failed");
+    : SlaveServer(driver, fd, LineOptions{}, std::move(log)) {}
+
+SlaveServer::SlaveServer(SimulatedDriver& driver, int fd, LineOptions line, TrafficLog log)
+    : driver_(driver), fd_(fd), savedFlags_(fcntl(fd, F_GETFL)), terminal_(isatty(fd) == 1), socket_(IsSocket(fd)), line_(std::move(line)),
+      log_(std::move(log)), wake_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)), ended_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {
+  if (!wake_.Valid() || !ended_.Valid()) throw std::runtime_error("eventfd failed");
+  if (line_.settings.baud == 0) line_.settings.baud = LineSettings{}.baud;
   if (savedFlags_ >= 0) fcntl(fd_, F_SETFL, savedFlags_ | O_NONBLOCK);
   thread_ = std::thread([this] { Serve(); });
 }
 
 SlaveServer::~SlaveServer() {
   stop_ = true;
-  const uint64_t one = 1;
-  [[maybe_unused]] const ssize_t written = write(wake_.Get(), &one, sizeof one);
+  Signal(wake_);
   thread_.join();
   if (savedFlags_ >= 0) fcntl(fd_, F_SETFL, savedFlags_);
 }
 
 void SlaveServer::Babble(unsigned bytesPerSecond) {
   babbleRate_ = bytesPerSecond;
-  const uint64_t one = 1;
-  [[maybe_unused]] const ssize_t written = write(wake_.Get(), &one, sizeof one);
+  Signal(wake_);
   std::unique_lock lock(babbleMutex_);
   babbleTaken_.wait_for(lock, kBabbleTakenWithin, [&] { return babbleServed_ == bytesPerSecond; });
 }
@@ -74,16 +97,23 @@ SlaveServer::Event SlaveServer::Wait(int timeoutMs) {
   }
 }
 
-bool SlaveServer::Pause(std::chrono::milliseconds duration) {
+bool SlaveServer::PauseUntil(Clock::time_point deadline) {
   pollfd wake{wake_.Get(), POLLIN, 0};
-  const auto deadline = std::chrono::steady_clock::now() + duration;
   for (;;) {
-    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    // Each wait runs to the absolute deadline, so waits do not add up
+    // their wake-up latencies.
+    const auto left = deadline - Clock::now();
     if (left.count() <= 0) return true;
-    const int ready = poll(&wake, 1, static_cast<int>(left.count()));
+    const timespec timeout = TimespecOf(left);
+    const int ready = ppoll(&wake, 1, &timeout, nullptr);
     if (ready > 0 && TakeWake()) return false;
     if (ready < 0 && errno != EINTR) return false;
   }
+}
+
+void SlaveServer::End() {
+  Signal(ended_);
+  WaitForStop();
 }
 
 void SlaveServer::WaitForStop() {
@@ -110,6 +140,7 @@ void SlaveServer::SendBabble(std::chrono::steady_clock::time_point& mark) {
 }
 
 void SlaveServer::Serve() {
+  if (line_.wire) prctl(PR_SET_TIMERSLACK, kPacedTimerSlackNs);
   std::vector<uint8_t> pending;
   bool dropping = false;  // a broken frame: ignore the line until it falls silent
   auto babbleMark = std::chrono::steady_clock::now();
@@ -140,6 +171,10 @@ void SlaveServer::Serve() {
         WaitForStop();
         return;
       case Event::Hangup:
+        if (!terminal_) {
+          End();
+          return;
+        }
         pending.clear();
         dropping = false;
         if (!Pause(kHangupRetry)) return;
@@ -156,7 +191,13 @@ void SlaveServer::Serve() {
     }
     uint8_t chunk[256];
     const ssize_t n = read(fd_, chunk, sizeof chunk);
+    const Clock::time_point arrived = Clock::now();
     if (n < 0 && (errno == EAGAIN || errno == EINTR)) continue;
+    if (n <= 0 && !terminal_) {
+      // A socket whose peer has closed it, or that broke.
+      End();
+      return;
+    }
     if (n <= 0) {
       // EIO on a pseudo-terminal whose other side is closed.
       pending.clear();
@@ -164,6 +205,7 @@ void SlaveServer::Serve() {
       continue;
     }
     if (dropping || babbling) continue;  // a babbling driver hears nothing
+    if (pending.empty()) requestStart_ = arrived;
     pending.insert(pending.end(), chunk, chunk + n);
     dropping = !TakeRequests(pending);
     if (dropping || pending.size() > kMaxPending) {
@@ -185,32 +227,39 @@ bool SlaveServer::TakeRequests(std::vector<uint8_t>& pending) {
 }
 
 void SlaveServer::Handle(const std::vector<uint8_t>& request) {
+  // On the wire the request ends its length after its first byte came, and
+  // what came with it follows it.
+  const Clock::time_point ended =
+      line_.wire ? requestStart_ + WireTime(request.size(), line_.settings.baud) : Clock::now();
+  requestStart_ = ended;
+  if (!Hears()) return;
   const Reply reply = driver_.Answer(request.data(), request.size());
   if (log_) log_(request, reply);
-  Send(reply);
+  Send(reply, line_.wire ? ended + line_.turnaround : Clock::now());
 }
 
-void SlaveServer::Send(const Reply& reply) {
-  if (reply.bytes.empty()) return;
-  if (reply.delay.count() > 0 && !Pause(reply.delay)) return;
-  if (reply.splitAt > 0 && reply.splitAt < reply.bytes.size()) {
-    if (!WriteAll(reply.bytes.data(), reply.splitAt) || !Pause(reply.splitGap)) return;
-    WriteAll(reply.bytes.data() + reply.splitAt, reply.bytes.size() - reply.splitAt);
-    return;
-  }
-  if (reply.pieceGap.count() <= 0) {
-    WriteAll(reply.bytes.data(), reply.bytes.size());
-    return;
-  }
-  for (size_t i = 0; i < reply.bytes.size(); ++i) {
-    if (i > 0 && !Pause(reply.pieceGap)) return;
-    if (!WriteAll(&reply.bytes[i], 1)) return;
+bool SlaveServer::Hears() {
+  if (!line_.hearOwnSettingsOnly) return true;
+  // Read for every request, so a master that reopens at another rate is
+  // noticed at once.
+  const std::optional<LineSettings> master = MasterSettings(fd_);
+  if (!master || *master == line_.settings) return true;
+  if (line_.unheard) line_.unheard(*master);
+  return false;
+}
+
+void SlaveServer::Send(const Reply& reply, Clock::time_point start) {
+  size_t sent = 0;
+  for (const AnswerPiece& piece : ScheduleAnswer(reply, start, line_.wire ? line_.settings.baud : 0)) {
+    if (!PauseUntil(piece.at) || !WriteAll(reply.bytes.data() + sent, piece.end - sent)) return;
+    sent = piece.end;
   }
 }
 
 bool SlaveServer::WriteAll(const uint8_t* bytes, size_t count) {
   while (count > 0) {
-    const ssize_t n = write(fd_, bytes, count);
+    // A peer that has closed its socket must not raise SIGPIPE.
+    const ssize_t n = socket_ ? send(fd_, bytes, count, MSG_NOSIGNAL) : write(fd_, bytes, count);
     if (n > 0) {
       bytes += n;
       count -= static_cast<size_t>(n);

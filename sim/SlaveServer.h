@@ -1,8 +1,10 @@
-// Serves a SimulatedDriver on a file descriptor (a pseudo-terminal master or
-// a serial device) from a thread of its own, as a real RTU slave would: it
-// finds the end of each request by its length, or by the line falling
-// silent, answers through the driver, and sends the answer as the driver's
-// faults ask (delayed, in single bytes).
+// Serves a SimulatedDriver on a file descriptor (a pseudo-terminal master, a
+// serial device or a socket) from a thread of its own, as a real RTU slave
+// would: it finds the end of each request by its length, or by the line
+// falling silent, answers through the driver, and sends the answer as the
+// driver's faults ask (delayed, in single bytes). On request it hears only a
+// master at its own line settings, and paces requests and answers as an
+// RS-485 line at its baud rate would carry them.
 #pragma once
 
 #include <atomic>
@@ -16,9 +18,30 @@
 
 #include "link/UniqueFd.h"
 #include "sim/Fault.h"
+#include "sim/LineSettings.h"
+#include "sim/LineTiming.h"
 #include "sim/SimulatedDriver.h"
 
 namespace sim {
+
+struct LineOptions {
+  // The driver's own settings: the rate of a paced line, and what a master
+  // must use to be heard.
+  LineSettings settings;
+  // A master whose port is at other settings is not heard: its requests
+  // are dropped as a real driver drops frames it cannot decode. A
+  // descriptor that is not a terminal (a socket) carries no settings and
+  // is always heard.
+  bool hearOwnSettingsOnly = false;
+  // A request is taken to end on the wire its length in characters after
+  // its first byte came; the answer starts `turnaround` later and its
+  // bytes leave one character time apart.
+  bool wire = false;
+  std::chrono::microseconds turnaround = DefaultTurnaround;
+  // Called on the serving thread for each request that went unheard, with
+  // the master's settings.
+  std::function<void(const LineSettings& master)> unheard = {};
+};
 
 class SlaveServer {
  public:
@@ -32,6 +55,7 @@ class SlaveServer {
   // Starts serving at once. The descriptor stays the caller's; it is put in
   // non-blocking mode while served and set back afterwards.
   SlaveServer(SimulatedDriver& driver, int fd, TrafficLog log = {});
+  SlaveServer(SimulatedDriver& driver, int fd, LineOptions line, TrafficLog log = {});
   // Stops and joins the serving thread, also in the middle of a delayed or
   // piecewise answer.
   ~SlaveServer();
@@ -44,6 +68,11 @@ class SlaveServer {
   // change (so no garbage follows a return from Babble(0)).
   void Babble(unsigned bytesPerSecond);
 
+  // Becomes readable once the far end of a descriptor that is not a
+  // terminal has gone (a socket's peer closed it); nothing more is served
+  // then. A terminal's hang-ups are waited out instead.
+  int EndedDescriptor() const { return ended_.Get(); }
+
  private:
   enum class Event { Readable, Silence, Stop, Kick, Hangup, Closed };
 
@@ -53,10 +82,15 @@ class SlaveServer {
   // was broken and the rest must be dropped until the line falls silent.
   bool TakeRequests(std::vector<uint8_t>& pending);
   void Handle(const std::vector<uint8_t>& request);
-  void Send(const Reply& reply);
+  // Whether the master's port is at the settings this driver hears.
+  bool Hears();
+  void Send(const Reply& reply, Clock::time_point start);
   bool WriteAll(const uint8_t* bytes, size_t count);
-  // Waits `duration` unless told to stop; false when told.
-  bool Pause(std::chrono::milliseconds duration);
+  // Waits until `deadline` unless told to stop; false when told.
+  bool PauseUntil(Clock::time_point deadline);
+  bool Pause(std::chrono::milliseconds duration) { return PauseUntil(Clock::now() + duration); }
+  // The far end is gone for good: says so and serves no more.
+  void End();
   void WaitForStop();
   // Reads the wake-up descriptor; true when it says stop.
   bool TakeWake();
@@ -66,8 +100,15 @@ class SlaveServer {
   SimulatedDriver& driver_;
   int fd_;
   int savedFlags_;
+  bool terminal_;
+  bool socket_;
+  LineOptions line_;
   TrafficLog log_;
   UniqueFd wake_;  // stop, or a change of the babble rate
+  UniqueFd ended_;
+  // When the first byte of the request being gathered came (on a paced
+  // line, when the one before it ended on the wire).
+  Clock::time_point requestStart_{};
   std::atomic<bool> stop_{false};
   std::atomic<unsigned> babbleRate_{0};
   std::mutex babbleMutex_;

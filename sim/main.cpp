@@ -1,12 +1,18 @@
 // korvelt-driver-sim: the simulated driver on a pseudo-terminal, reachable as
-// COMn through the ports folder.
+// COMn through the ports folder, or behind a TCP port on the loopback
+// interface.
 #include <fcntl.h>
+#include <poll.h>
 #include <pty.h>
 #include <signal.h>
+#include <sys/signalfd.h>
 #include <termios.h>
 #include <unistd.h>
 
+#include <cerrno>
+
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <system_error>
@@ -16,6 +22,7 @@
 #include "sim/CommandLine.h"
 #include "sim/SimulatedDriver.h"
 #include "sim/SlaveServer.h"
+#include "sim/TcpLine.h"
 
 namespace {
 
@@ -90,6 +97,107 @@ void LogTraffic(const std::vector<uint8_t>& request, const sim::Reply& reply) {
                reply.bytes.empty() ? "(silence)" : Hex(reply.bytes).c_str());
 }
 
+sim::LineOptions LineOptionsFor(const sim::CommandLine& line, const sim::SimulatedDriver& driver) {
+  sim::LineOptions options;
+  // Taken up once, as the driver does at power-up.
+  options.settings = driver.StoredLineSettings();
+  options.hearOwnSettingsOnly = !line.anySettings;
+  options.wire = line.wire;
+  options.turnaround = line.turnaround;
+  if (line.verbose) {
+    const std::string own = sim::Describe(options.settings);
+    options.unheard = [own](const sim::LineSettings& master) {
+      std::fprintf(stderr, "korvelt-driver-sim: <- noise (the master's port is at %s, this driver's at %s)\n",
+                   sim::Describe(master).c_str(), own.c_str());
+    };
+  }
+  return options;
+}
+
+// After the line that says it is ready, which scripts wait for.
+void TellLine(const sim::CommandLine& line, const sim::LineOptions& options) {
+  if (!line.verbose) return;
+  std::fprintf(stderr, "korvelt-driver-sim: line %s%s%s\n", sim::Describe(options.settings).c_str(),
+               line.anySettings ? ", any master heard" : "", line.wire ? ", wire timing" : "");
+}
+
+sim::SlaveServer::TrafficLog TrafficLogFor(const sim::CommandLine& line) {
+  return line.verbose ? sim::SlaveServer::TrafficLog(LogTraffic) : sim::SlaveServer::TrafficLog();
+}
+
+// SIGINT and SIGTERM as a descriptor, so that the stop is waited for
+// together with the line. Blocked before any thread starts, so that no
+// thread takes them otherwise.
+UniqueFd StopSignals() {
+  sigset_t stopSignals;
+  sigemptyset(&stopSignals);
+  sigaddset(&stopSignals, SIGINT);
+  sigaddset(&stopSignals, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+  return UniqueFd(signalfd(-1, &stopSignals, SFD_CLOEXEC));
+}
+
+// Waits until a stop signal comes (true) or `other` is readable (false).
+bool WaitForStopOr(int stop, int other) {
+  pollfd fds[2] = {{stop, POLLIN, 0}, {other, POLLIN, 0}};
+  for (;;) {
+    const int ready = poll(fds, other >= 0 ? 2 : 1, -1);
+    if (ready < 0 && errno == EINTR) continue;
+    if (ready < 0 || fds[0].revents != 0) return true;
+    if (fds[1].revents != 0) return false;
+  }
+}
+
+int ServePseudoTerminal(const sim::CommandLine& line, sim::SimulatedDriver& driver, int stop) {
+  Terminal terminal;
+  if (!OpenTerminal(terminal)) {
+    std::perror("korvelt-driver-sim: openpty");
+    return 1;
+  }
+  const std::string folder = line.portsFolder.empty() ? PortsDirectory() : line.portsFolder;
+  PortLink link(fs::path(folder) / ("COM" + std::to_string(line.com)), terminal.device);
+  std::string error;
+  if (!link.Create(error)) {
+    std::fprintf(stderr, "korvelt-driver-sim: cannot link %s\n", error.c_str());
+    return 1;
+  }
+  const sim::LineOptions options = LineOptionsFor(line, driver);
+  sim::SlaveServer server(driver, terminal.master.Get(), options, TrafficLogFor(line));
+  std::printf("korvelt-driver-sim: COM%u -> %s\n", line.com, terminal.device.c_str());
+  std::fflush(stdout);
+  TellLine(line, options);
+  WaitForStopOr(stop, -1);
+  return 0;
+}
+
+// One connection at a time; when it closes the next is accepted.
+int ServeTcp(const sim::CommandLine& line, sim::SimulatedDriver& driver, int stop) {
+  uint16_t port = 0;
+  const UniqueFd listener = sim::ListenOnLoopback(*line.tcpPort, port);
+  if (!listener.Valid()) {
+    std::fprintf(stderr, "korvelt-driver-sim: cannot listen on 127.0.0.1:%u: %s\n", *line.tcpPort,
+                 std::strerror(errno));
+    return 1;
+  }
+  const sim::LineOptions options = LineOptionsFor(line, driver);
+  std::printf("korvelt-driver-sim: tcp 127.0.0.1:%u\n", port);
+  std::fflush(stdout);
+  TellLine(line, options);
+  while (!WaitForStopOr(stop, listener.Get())) {
+    const UniqueFd connection = sim::AcceptConnection(listener.Get());
+    if (!connection.Valid()) {
+      if (errno == EINTR || errno == EAGAIN || errno == ECONNABORTED) continue;
+      std::fprintf(stderr, "korvelt-driver-sim: accept: %s\n", std::strerror(errno));
+      return 1;
+    }
+    if (line.verbose) std::fputs("korvelt-driver-sim: connection opened\n", stderr);
+    sim::SlaveServer server(driver, connection.Get(), options, TrafficLogFor(line));
+    if (WaitForStopOr(stop, server.EndedDescriptor())) break;
+    if (line.verbose) std::fputs("korvelt-driver-sim: connection closed\n", stderr);
+  }
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -108,36 +216,13 @@ int main(int argc, char** argv) {
     return 0;
   }
 
-  // Blocked before the serving thread starts, so that only sigwait below
-  // receives them.
-  sigset_t stopSignals;
-  sigemptyset(&stopSignals);
-  sigaddset(&stopSignals, SIGINT);
-  sigaddset(&stopSignals, SIGTERM);
-  pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
-
-  Terminal terminal;
-  if (!OpenTerminal(terminal)) {
-    std::perror("korvelt-driver-sim: openpty");
+  const UniqueFd stop = StopSignals();
+  if (!stop.Valid()) {
+    std::perror("korvelt-driver-sim: signalfd");
     return 1;
   }
-  const std::string folder = line.portsFolder.empty() ? PortsDirectory() : line.portsFolder;
-  PortLink link(fs::path(folder) / ("COM" + std::to_string(line.com)), terminal.device);
-  if (!link.Create(error)) {
-    std::fprintf(stderr, "korvelt-driver-sim: cannot link %s\n", error.c_str());
-    return 1;
-  }
-
   sim::SimulatedDriver driver(line.driver);
   driver.SetFault(line.fault);
   driver.SetMotorFault(line.motorFault);
-  {
-    sim::SlaveServer server(driver, terminal.master.Get(),
-                            line.verbose ? sim::SlaveServer::TrafficLog(LogTraffic) : sim::SlaveServer::TrafficLog());
-    std::printf("korvelt-driver-sim: COM%u -> %s\n", line.com, terminal.device.c_str());
-    std::fflush(stdout);
-    int signal = 0;
-    sigwait(&stopSignals, &signal);
-  }
-  return 0;
+  return line.tcpPort ? ServeTcp(line, driver, stop.Get()) : ServePseudoTerminal(line, driver, stop.Get());
 }

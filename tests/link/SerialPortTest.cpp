@@ -81,6 +81,15 @@ TEST_F(SerialLine, EveryPanelRateAndParityReachesTheDevice) {
     EXPECT_EQ(port.BaudRate(), rate);
   }
 
+  // A pseudo-terminal drops parity; a second open at odd or even parity
+  // must not be taken for a refused rate.
+  for (const char parity : {'e', 'e', 'o', 'o', 'e'}) {
+    SerialPort port;
+    ASSERT_TRUE(port.Open(1));
+    ASSERT_TRUE(port.Configure(LineSettings{9600, parity, 8, 1})) << parity;
+    ASSERT_TRUE(port.Configure(LineSettings{14400, parity, 8, 1})) << parity;
+  }
+
   // A pseudo-terminal drops parity, so only the stop bits and the raw mode
   // can be seen on it; the parity flags are checked on the settings below.
   for (int stopBits : {1, 2}) {

@@ -3,8 +3,11 @@
 // Also its options.
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
 #include <fcntl.h>
+#include <netinet/in.h>
 #include <signal.h>
+#include <sys/socket.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -31,20 +34,26 @@ std::string StartedDevice(ChildProcess& sim, unsigned com) {
   return line->substr(expected.size() - 5);
 }
 
-UniqueFd OpenRaw(const std::string& path) {
+// A raw port, by default at the factory settings (9600 bit/s, no parity,
+// two stop bits), which the simulator hears unless told otherwise.
+UniqueFd OpenRaw(const std::string& path, speed_t speed = B9600, tcflag_t parityAndStops = CSTOPB) {
   UniqueFd fd(open(path.c_str(), O_RDWR | O_NOCTTY));
   termios settings{};
   if (fd.Valid() && tcgetattr(fd.Get(), &settings) == 0) {
     cfmakeraw(&settings);
+    settings.c_cflag &= ~static_cast<tcflag_t>(PARENB | PARODD | CSTOPB);
+    settings.c_cflag |= parityAndStops;
+    cfsetspeed(&settings, speed);
     tcsetattr(fd.Get(), TCSANOW, &settings);
   }
   return fd;
 }
 
-Bytes Exchange(int fd, const Bytes& request, size_t answerLength) {
-  if (write(fd, request.data(), request.size()) != static_cast<ssize_t>(request.size())) return {};
-  const std::string answer = ReadExactly(fd, answerLength, 3000ms);
-  return Bytes(answer.begin(), answer.end());
+UniqueFd ConnectLocal(uint16_t port) {
+  UniqueFd fd(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+  const sockaddr_in address{.sin_family = AF_INET, .sin_port = htons(port), .sin_addr = {htonl(INADDR_LOOPBACK)}, .sin_zero = {}};
+  if (connect(fd.Get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) fd.Reset();
+  return fd;
 }
 
 }  // namespace
@@ -85,7 +94,8 @@ TEST(DriverSimProgram, HelpNamesEveryOptionAndBadOptionsAreRefused) {
   for (const char* option : {"--com", "--ports", "--address", "--learned", "--edge-values", "--learning-time", "--learning-outcome",
                              "--stroke-time", "--fault", "--fault-count", "no-answer", "bad-crc", "wrong-address",
                              "exception=", "pieces", "delay=", "garbage", "overlong", "lying-count", "wrong-count",
-                             "wrong-echo", "any-address", "split"}) {
+                             "wrong-echo", "any-address", "split", "ignore-writes", "--baud", "--parity",
+                             "--any-settings", "--wire", "--turnaround", "--tcp"}) {
     EXPECT_NE(help.output.find(option), std::string::npos) << option;
   }
   const ProgramResult version = RunProgram({KORVELT_SIM_EXECUTABLE, "--version"}, 5s);
@@ -133,8 +143,56 @@ TEST(DriverSimCommandLine, ParsesFaultsProceduresAndRanges) {
                                        {"--learning-outcome", "maybe"},
                                        {"--learning-time", "-1"},
                                        {"--load", "2"},
+                                       {"--baud", "12345"},
+                                       {"--parity", "mark"},
+                                       {"--tcp", "65536"},
+                                       {"--turnaround", "-1"},
                                        {"--com"}}) {
     sim::CommandLine ignored;
     EXPECT_FALSE(parse(bad, ignored)) << bad[0] << " " << (bad.size() > 1 ? bad[1] : "");
   }
+}
+
+TEST(DriverSimProgram, HearsOnlyItsOwnLineSettingsAndKeepsThemUntilItsNextStart) {
+  PortsFolder ports;
+  ChildProcess sim({KORVELT_SIM_EXECUTABLE, "--ports", ports.Path(), "--baud", "19200", "--parity", "even", "--verbose"});
+  const std::string device = StartedDevice(sim, 1);
+  ASSERT_FALSE(device.empty());
+  UniqueFd port = OpenRaw(device, B19200, PARENB);
+  EXPECT_EQ(Words(Exchange(port.Get(), Read(1, 0x0090, 3), 11)), (std::vector<uint16_t>{0, 19200, 2}));
+  EXPECT_EQ(Exchange(port.Get(), WriteMany(1, 0x0090, {0, 9600, 0}), 8), Sealed({1, 0x10, 0x00, 0x90, 0x00, 0x03}));
+
+  port = OpenRaw(device);  // at the settings just written, which wait for a restart
+  ASSERT_EQ(write(port.Get(), Read(1, 0x0090, 3).data(), 8), 8);
+  std::optional<std::string> said;
+  while ((said = sim.ReadLine(5s)) && said->rfind("korvelt-driver-sim: <- noise", 0) != 0) {
+  }
+  EXPECT_TRUE(said) << "not heard";
+  sim.Signal(SIGTERM);
+  EXPECT_EQ(sim.Wait(5s), 0);
+}
+
+TEST(DriverSimProgram, ServesOneTcpConnectionAtATimeWithoutAComLink) {
+  PortsFolder ports;
+  ChildProcess sim({KORVELT_SIM_EXECUTABLE, "--tcp", "0", "--wire", "--turnaround", "0.5", "--baud", "115200"});
+  const std::optional<std::string> ready = sim.ReadLine(10s);
+  const std::string prefix = "korvelt-driver-sim: tcp 127.0.0.1:";
+  ASSERT_TRUE(ready && ready->rfind(prefix, 0) == 0) << ready.value_or("(nothing)");
+  const auto port = static_cast<uint16_t>(std::stoi(ready->substr(prefix.size())));
+  ASSERT_NE(port, 0);
+  EXPECT_TRUE(fs::is_empty(ports.Path()));
+
+  const Bytes request = Read(1, 0x0050, 4);
+  const Bytes answer = sim::SimulatedDriver().Respond(request);
+  UniqueFd first = ConnectLocal(port);
+  UniqueFd second = ConnectLocal(port);  // waits until the first has gone
+  ASSERT_TRUE(first.Valid() && second.Valid());
+  ASSERT_EQ(write(second.Get(), request.data(), request.size()), static_cast<ssize_t>(request.size()));
+  EXPECT_EQ(Exchange(first.Get(), request, answer.size()), answer);
+  first.Reset();
+  const std::string late = ReadExactly(second.Get(), answer.size(), 3000ms);
+  EXPECT_EQ(Bytes(late.begin(), late.end()), answer);
+
+  sim.Signal(SIGTERM);
+  EXPECT_EQ(sim.Wait(5s), 0);
 }

@@ -108,3 +108,18 @@ TEST(Fault, LastsForItsCountOfRequestsOrUntilCleared) {
   driver.ClearFault();
   EXPECT_FALSE(driver.Respond(kReadRamp).empty());
 }
+
+TEST(Fault, IgnoredWritesAreAnsweredRightAndChangeNothing) {
+  sim::SimulatedDriver clean(sim::DriverOptions{.learned = true});
+  sim::SimulatedDriver driver(sim::DriverOptions{.learned = true});
+  const Bytes rampWrite = WriteMany(1, 0x0050, {7, 8, 9, 10});
+  driver.SetFault(Fault::Of(FaultKind::IgnoreWrites, 3));
+  for (const Bytes& write : {rampWrite, WriteOne(1, 0x0042, 300), WriteOne(1, 0x0020, 1)}) {
+    EXPECT_EQ(driver.Respond(write), clean.Respond(write)) << "the echo, or the same refusal";
+    EXPECT_EQ(Words(driver.Respond(Read(1, 0x0050, 4))), (std::vector<uint16_t>{5, 5, 5000, 5000})) << "not stored";
+  }
+  EXPECT_EQ(driver.Register(0x0042), 0) << "the PWM command is not taken";
+  EXPECT_EQ(driver.CurrentFault().kind, FaultKind::None) << "used up by three writes, not by the reads between";
+  EXPECT_EQ(driver.Respond(rampWrite), clean.Respond(rampWrite));
+  EXPECT_EQ(driver.Register(0x0053), 10) << "stored once the count is used up";
+}

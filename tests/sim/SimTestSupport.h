@@ -8,6 +8,9 @@
 #include <memory>
 #include <vector>
 
+#include <unistd.h>
+
+#include "PtyPair.h"
 #include "link/FrameCodec.h"
 #include "sim/SimulatedDriver.h"
 
@@ -57,6 +60,13 @@ inline std::vector<uint16_t> Words(const Bytes& answer) {
     words.push_back(static_cast<uint16_t>((answer[3 + i] << 8) | answer[4 + i]));
   }
   return words;
+}
+
+// Writes `request` to `fd` and reads an answer of `answerLength` bytes.
+inline Bytes Exchange(int fd, const Bytes& request, size_t answerLength) {
+  if (write(fd, request.data(), request.size()) != static_cast<ssize_t>(request.size())) return {};
+  const std::string answer = ReadExactly(fd, answerLength, std::chrono::milliseconds(3000));
+  return Bytes(answer.begin(), answer.end());
 }
 
 // The exception code of an answer, 0 if it is not an exception.

@@ -1,0 +1,48 @@
+// The driver's own serial settings (baud rate and parity, as its system
+// parameter registers hold them), and the settings of the master on the
+// other side of a pseudo-terminal, read back from the terminal itself.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace sim {
+
+// 8 data bits in every case; the parity register's values 0, 1, 2.
+enum class Parity { None2, Odd, Even };
+
+struct LineSettings {
+  unsigned baud = 9600;
+  Parity parity = Parity::None2;
+  bool operator==(const LineSettings&) const = default;
+};
+
+// The rates the driver offers.
+constexpr unsigned BaudRates[] = {9600, 14400, 19200, 38400, 57600, 115200};
+bool IsBaudRate(unsigned baud);
+
+// "none2", "odd", "even".
+std::string_view ParityName(Parity parity);
+std::optional<Parity> ParityFromName(std::string_view name);
+uint16_t ParityRegister(Parity parity);
+
+// The settings a driver starts with from its baud rate pair and parity
+// register. Like the port, a parity value past 2 means even; a rate the
+// driver does not offer falls back to the factory 9600 bit/s.
+LineSettings SettingsFromRegisters(uint32_t baudRate, uint16_t parity);
+
+// "9600 bit/s none2".
+std::string Describe(const LineSettings& settings);
+
+// The settings of the port that the master opened on the other side of the
+// pseudo-terminal `fd` (the master side of a pty shares the termios of its
+// slave); nothing when `fd` is not a terminal. A pseudo-terminal drops the
+// parity-enable flag but keeps the odd flag and the stop bits, so "odd"
+// shows as the odd flag, "none2" as two stop bits, and one stop bit without
+// the odd flag as even parity (no parity with one stop bit, which the tool
+// never uses, cannot be told from it).
+std::optional<LineSettings> MasterSettings(int fd);
+
+}  // namespace sim
