@@ -1,10 +1,7 @@
 #include "link/Answer.h"
 
 #include <algorithm>
-#include <cmath>
 #include <cstring>
-
-#include "link/SerialPort.h"
 
 namespace {
 
@@ -18,12 +15,6 @@ constexpr size_t kIdentificationHeader = 8;
 constexpr size_t kCrcLength = 2;
 
 bool CrcHolds(const uint8_t* bytes, size_t length) { return FrameCheck(bytes, length, bytes[0]); }
-
-AnswerFit FitAt(const uint8_t* bytes, size_t available, size_t length) {
-  if (length > MaxFrameLength) return {Kind::Impossible, 0};
-  if (length > available) return {Kind::NeedsMore, 0};
-  return {CrcHolds(bytes, length) ? Kind::Complete : Kind::BadCrc, length};
-}
 
 // An identification answer ends after one of its objects; the first end
 // at which the CRC holds is taken.
@@ -45,17 +36,23 @@ bool CopyWouldBeEcho(const Frame& request, bool lineEchoes) {
 
 }  // namespace
 
+AnswerFit FitAtLength(const uint8_t* bytes, size_t available, size_t length) {
+  if (length > MaxFrameLength) return {Kind::Impossible, 0};
+  if (length > available) return {Kind::NeedsMore, 0};
+  return {CrcHolds(bytes, length) ? Kind::Complete : Kind::BadCrc, length};
+}
+
 AnswerFit FitAnswer(const uint8_t* bytes, size_t available) {
   if (available < 2) return {Kind::NeedsMore, 0};
   const uint8_t function = bytes[1];
-  if (function & ExceptionBit) return FitAt(bytes, available, kExceptionLength);
+  if (function & ExceptionBit) return FitAtLength(bytes, available, kExceptionLength);
   switch (function) {
     case FunctionReadHolding:
       if (available < 3) return {Kind::NeedsMore, 0};
-      return FitAt(bytes, available, bytes[2] + 3 + kCrcLength);
+      return FitAtLength(bytes, available, bytes[2] + 3 + kCrcLength);
     case FunctionWriteSingle:
     case FunctionWriteMultiple:
-      return FitAt(bytes, available, kWriteAnswerLength);
+      return FitAtLength(bytes, available, kWriteAnswerLength);
     case FunctionEncapsulated:
       return FitIdentification(bytes, available);
     default:
@@ -151,12 +148,4 @@ AnswerData DataOf(const uint8_t* answer, size_t length) {
     return {answer + 5, length - 5 - kCrcLength};
   }
   return {};
-}
-
-std::chrono::microseconds QuietGap(const LineSettings& settings) {
-  constexpr double kCharacters = 3.5;
-  constexpr std::chrono::microseconds kFloor{1750};
-  const int bits = 1 + settings.dataBits + (settings.parity != 'n' ? 1 : 0) + settings.stopBits;
-  const double micros = kCharacters * bits * 1e6 / std::max(settings.baudRate, 1);
-  return std::max(kFloor, std::chrono::microseconds(static_cast<int64_t>(std::ceil(micros))));
 }

@@ -10,13 +10,10 @@
 // (the local echo of many RS-485 adapters) is skipped.
 #pragma once
 
-#include <chrono>
 #include <cstddef>
 #include <cstdint>
 
 #include "link/FrameCodec.h"
-
-struct LineSettings;
 
 // How an answer that starts at a given byte ends among the bytes received.
 struct AnswerFit {
@@ -30,6 +27,11 @@ struct AnswerFit {
   Kind kind = Kind::NeedsMore;
   size_t length = 0;  // Complete, BadCrc: the length, CRC included
 };
+
+// A frame of `length` bytes, CRC included, whose first `available` bytes
+// are at `bytes`: NeedsMore, Complete or BadCrc; Impossible beyond
+// MaxFrameLength.
+AnswerFit FitAtLength(const uint8_t* bytes, size_t available, size_t length);
 
 // Fits the answer whose first `available` bytes are at `bytes`: a read by
 // its byte count, a write 8 bytes, an exception 5, an identification
@@ -75,8 +77,3 @@ struct AnswerData {
   size_t length = 0;
 };
 AnswerData DataOf(const uint8_t* answer, size_t length);
-
-// How long the line must stay silent between two frames: 3.5 character
-// times at `settings`, and never less than 1.75 ms, the floor that fast
-// rates use.
-std::chrono::microseconds QuietGap(const LineSettings& settings);

@@ -11,6 +11,7 @@
 #include <system_error>
 
 #include "link/Answer.h"
+#include "link/LineTiming.h"
 
 namespace {
 
@@ -192,8 +193,26 @@ bool ModbusMaster::TakeInput() {
   if (n < 0) return errno == EAGAIN || errno == EWOULDBLOCK;
   if (n == 0) return false;  // hung up
   lastInput_ = Clock::now();
+  if (receiveCount_ == 0) firstInput_ = lastInput_;
   receiveCount_ = AppendReceived(receive_, receiveCount_, chunk, static_cast<size_t>(n));
+  if (frameLog_ && !transactionReads_) {
+    frameLog_->RecordUnsolicited(frameLogTag_, chunk, static_cast<size_t>(n), {lastInput_, WallMicrosNow()});
+  }
   return true;
+}
+
+void ModbusMaster::LogTransaction(const Frame& request, ModbusResult result) {
+  TransactionRecord record;
+  record.link = frameLogTag_;
+  record.request = request.bytes.data();
+  record.requestLength = request.length;
+  record.received = receive_;
+  record.receivedLength = receiveCount_;
+  record.sentAt = sentAt_;
+  record.firstByteAt = firstInput_;
+  record.endedAt = {endedAt_, WallMicrosNow()};
+  record.result = result;
+  frameLog_->RecordTransaction(record);
 }
 
 void ModbusMaster::ReaderWatchesPort(bool watch) {
@@ -228,12 +247,11 @@ ModbusResult ModbusMaster::Transact(const Frame& request, Frame& answer) {
   std::lock_guard transaction(transactionLock_);
   const uint64_t session = statisticsSession_;
   const ModbusResult result = Exchange(request, answer);
-  const auto endedAt = Clock::now();
   lastFailed_ = result == ResultTimeout || result == ResultBadResponse;
-  if (lastFailed_) failedAt_ = endedAt;
+  if (lastFailed_) failedAt_ = endedAt_;
   std::lock_guard lock(statisticsMutex_);
   if (session == statisticsSession_) {
-    CountTransaction(statistics_, result, std::chrono::duration_cast<std::chrono::microseconds>(endedAt - sentAt_));
+    CountTransaction(statistics_, result, std::chrono::duration_cast<std::chrono::microseconds>(endedAt_ - sentAt_));
   }
   return result;
 }
@@ -263,10 +281,15 @@ void ModbusMaster::SettleLine() {
   receiveCount_ = 0;
 }
 
+ModbusResult ModbusMaster::EndUnsent() {
+  sentAt_ = endedAt_ = Clock::now();
+  return ResultTimeout;
+}
+
 ModbusResult ModbusMaster::Exchange(const Frame& request, Frame& answer) {
-  if (portLost_) return ResultTimeout;
+  if (portLost_) return EndUnsent();
   if (lastFailed_) SettleLine();
-  if (!open_) return ResultTimeout;  // closed meanwhile: nothing goes out
+  if (!open_) return EndUnsent();  // closed meanwhile: nothing goes out
   // The transaction reads its answer itself: a hand-over from the reader
   // would cost two thread wake-ups per answer. The reader is told to leave
   // the input alone without being woken.
@@ -278,10 +301,14 @@ ModbusResult ModbusMaster::Exchange(const Frame& request, Frame& answer) {
     lastRequest_ = request;
   }
   sentAt_ = Clock::now();
-  const auto deadline = sentAt_ + ResponseTimeout;
+  const auto deadline = sentAt_ + std::chrono::microseconds(responseTimeoutMicros_.load(std::memory_order_relaxed));
   const ModbusResult result = SendRequest(request, deadline) ? AwaitAnswer(request, answer, deadline) : ResultTimeout;
   {
     std::lock_guard lock(bufferMutex_);
+    endedAt_ = Clock::now();
+    // Recorded before the reader may take the next bytes, so that a late
+    // answer follows its transaction in the log.
+    if (frameLog_) LogTransaction(request, result);
     transactionReads_ = false;
   }
   // Late bytes are the reader's again; any already waiting wake it at once.
@@ -337,6 +364,24 @@ std::vector<uint8_t> ModbusMaster::LastSentFrame() const {
 std::vector<uint8_t> ModbusMaster::LastReceivedFrame() const {
   std::lock_guard lock(bufferMutex_);
   return std::vector<uint8_t>(receive_, receive_ + receiveCount_);
+}
+
+bool ModbusMaster::SetResponseTimeout(std::chrono::microseconds timeout) {
+  if (timeout.count() <= 0 || timeout > MaxResponseTimeout) return false;
+  responseTimeoutMicros_.store(timeout.count(), std::memory_order_relaxed);
+  return true;
+}
+
+std::chrono::microseconds ModbusMaster::CurrentResponseTimeout() const {
+  return std::chrono::microseconds(responseTimeoutMicros_.load(std::memory_order_relaxed));
+}
+
+void ModbusMaster::AttachFrameLog(std::shared_ptr<FrameLog> log, uint16_t linkTag) {
+  std::lock_guard transaction(transactionLock_);
+  std::lock_guard lock(bufferMutex_);
+  // The log let go of leaves with `log`, after both locks.
+  frameLog_.swap(log);
+  frameLogTag_ = linkTag;
 }
 
 LinkStatistics ModbusMaster::Statistics() const {

@@ -7,18 +7,21 @@
 // Every transaction returns a ModbusResult and leaves the caller's buffers
 // and out-parameters untouched unless it succeeds. The last request and the
 // bytes received since it was sent can be copied at any time for the traffic
-// display.
+// display, and a frame log attached to record every frame the link sends
+// and receives.
 #pragma once
 
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "link/FrameCodec.h"
+#include "link/FrameLog.h"
 #include "link/IdentificationWalk.h"
 #include "link/LinkStatistics.h"
 #include "link/SerialPort.h"
@@ -77,7 +80,23 @@ class ModbusMaster {
   // opened; a consistent copy, taken without waiting for a transaction.
   LinkStatistics Statistics() const;
 
+  // How long a transaction waits for its answer, from the moment its
+  // request goes out. Transactions of every thread that start after the
+  // call wait this long; it stays across ClosePort and OpenPort. False, and
+  // nothing changed, for a time-out not above zero or above
+  // MaxResponseTimeout.
+  bool SetResponseTimeout(std::chrono::microseconds timeout);
+  std::chrono::microseconds CurrentResponseTimeout() const;
+
+  // From the next transaction on, records every request, what came back for
+  // it and what the reader takes between transactions in `log`, tagged
+  // `linkTag`; nullptr ends it. Several links may share one log. Waits for a
+  // transaction in progress to end. Without a log nothing is recorded.
+  void AttachFrameLog(std::shared_ptr<FrameLog> log, uint16_t linkTag = 0);
+
+  // The response time-out until SetResponseTimeout changes it.
   static constexpr std::chrono::milliseconds ResponseTimeout{500};
+  static constexpr std::chrono::seconds MaxResponseTimeout{60};
   static constexpr int MaxIdentificationRequests = IdentificationWalk::MaxRequests;
   // After an exchange that failed, the next request waits for the line to
   // fall quiet, but never longer than this.
@@ -92,6 +111,8 @@ class ModbusMaster {
   // Settles the line if need be, takes the port's input from the reader,
   // sends, waits for the answer and judges it, and hands the input back.
   ModbusResult Exchange(const Frame& request, Frame& answer);
+  // Ends an exchange that sent nothing.
+  ModbusResult EndUnsent();
   // Reads the port until an answer to `request` is in (its result), the
   // deadline passes, the port closes or goes away (ResultTimeout).
   ModbusResult AwaitAnswer(const Frame& request, Frame& answer, Clock::time_point deadline);
@@ -99,8 +120,12 @@ class ModbusMaster {
   // close. Changing it does not wake the reader.
   void ReaderWatchesPort(bool watch);
   // Under bufferMutex_: appends what the port holds (up to the buffer's
-  // bound). False when the port has gone away.
+  // bound); between transactions it also goes to the frame log. False when
+  // the port has gone away.
   bool TakeInput();
+  // Under bufferMutex_, at the end of an exchange: the request and what came
+  // back for it go to the frame log.
+  void LogTransaction(const Frame& request, ModbusResult result);
   // After a failed exchange: waits until the line has been quiet for a
   // quiet gap (at most MaxQuietWait) and drops what came meanwhile, so that
   // a late answer is not taken for the next one.
@@ -146,6 +171,8 @@ class ModbusMaster {
   bool lastFailed_ = false;
   Clock::time_point failedAt_;
   Clock::time_point sentAt_;  // under transactionLock_: when the request went
+  Clock::time_point endedAt_;  // under transactionLock_: when the exchange ended
+  std::atomic<int64_t> responseTimeoutMicros_{std::chrono::microseconds(ResponseTimeout).count()};
 
   // Counted at the end of each transaction, copied by Statistics(); each
   // open starts a new session, and a transaction that began in an earlier
@@ -161,6 +188,11 @@ class ModbusMaster {
   size_t receiveCount_ = 0;
   Frame lastRequest_;
   Clock::time_point lastInput_;  // when bytes were last taken from the port
+  Clock::time_point firstInput_;  // when the first of the bytes in receive_ was taken
+  // Written with transactionLock_ and bufferMutex_ held, so a transaction or
+  // the reader reads it under either.
+  std::shared_ptr<FrameLog> frameLog_;
+  uint16_t frameLogTag_ = 0;
   // A transaction reads the port itself; the reader, should it have woken
   // for the port just before, leaves the input alone.
   bool transactionReads_ = false;

@@ -94,12 +94,15 @@ int main(int argc, char** argv) {
     return 2;
   }
   const fs::path root = argv[1];
-  for (const char* target : {"answer", "identification", "sim_request", "decode"}) fs::create_directories(root / target);
+  for (const char* target : {"answer", "identification", "sim_request", "frame_split", "decode"}) {
+    fs::create_directories(root / target);
+  }
 
   sim::SimulatedDriver learned(sim::DriverOptions{.learned = true});
   sim::SimulatedDriver fresh;  // not learned: motion answers exception 0x60
   Bytes allRequests = {0x02};
   Bytes walk;
+  Bytes traffic;  // every request and its answer, back to back, as a listener hears them
   for (const Request& r : kRequests) {
     const Bytes request = Build(r);
     const Bytes answer = learned.Respond(request);
@@ -107,6 +110,7 @@ int main(int argc, char** argv) {
     Write(root / "sim_request" / r.name, Join({{0x02}, request}));
     Write(root / "decode" / r.name, Join({{static_cast<uint8_t>(request.size())}, request, answer}));
     allRequests.insert(allRequests.end(), request.begin(), request.end());
+    traffic = Join({traffic, request, answer});
     if ((r.kind & 3) == Identify) {
       // From the more-follows byte on, as the master hands it to the walk.
       const Bytes data(answer.begin() + 5, answer.end() - 2);
@@ -130,6 +134,14 @@ int main(int argc, char** argv) {
         Join({Header(stop, LineEchoes), Build(stop), learned.Respond(Build(stop))}));
   const Request& pwm = kRequests[11];
   Write(root / "answer" / "exception-not-learned", Join({Header(pwm, 0), fresh.Respond(Build(pwm))}));
+  // The listener's seeds: 9600 bit/s without parity; then the same with
+  // silences in the times, and with noise and an unanswered request between.
+  Write(root / "frame_split" / "traffic", Join({{0x03, 0x12, 0x34}, traffic}));
+  Write(root / "frame_split" / "traffic-with-silences", Join({{0x83, 0x12, 0x34}, traffic}));
+  Write(root / "frame_split" / "traffic-with-noise",
+        Join({{0x13, 0x56, 0x78}, Build(ramp), {0x00, 0xFF, 0x5A}, Build(ramp), rampAnswer, Build(kRequests[1]),
+              learned.Respond(Build(kRequests[1]))}));
+
   learned.SetRegister(0x0094, 1);  // parameters locked
   const Request& writeRamp = kRequests[16];
   Write(root / "answer" / "exception-locked", Join({Header(writeRamp, 0), learned.Respond(Build(writeRamp))}));

@@ -5,6 +5,7 @@
 
 #include "WireBytes.h"
 #include "link/Answer.h"
+#include "link/LineTiming.h"
 #include "link/SerialPort.h"
 
 namespace {

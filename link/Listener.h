@@ -1,0 +1,68 @@
+// Listens to a line without sending: reads an open port on a thread of its
+// own until stopped, stamps each chunk as it comes, splits the bytes into
+// frames (FrameSplitter) and hands each frame to a callback on that thread.
+// A line that stays quiet for IdleFlush with bytes held lets them out, so
+// the last frame before a pause is not kept back.
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+#include <thread>
+
+#include "link/FrameSplitter.h"
+#include "link/SerialPort.h"
+#include "link/UniqueFd.h"
+
+enum class ListenEnd {
+  Running,   // not ended yet (or never started)
+  Stopped,   // Stop() ended it
+  PortLost,  // the port went away (adapter pulled, line hung up)
+  Failed,    // the system refused to wait on the port
+};
+
+class Listener {
+ public:
+  using FrameHandler = std::function<void(const SplitFrame&)>;
+
+  Listener() = default;
+  Listener(const Listener&) = delete;
+  Listener& operator=(const Listener&) = delete;
+  ~Listener();  // stops
+
+  // Starts listening on `port`, open and set to `settings`; `onFrame` runs
+  // on the listener's thread for every frame. False, and nothing started,
+  // when it still listens, the port is not open, or no thread or wake-up
+  // descriptor can be had. A listener that has ended may start again. The
+  // port must stay open, and nobody else may read it, until the listener
+  // has ended.
+  bool Start(SerialPort& port, const LineSettings& settings, FrameHandler onFrame);
+  // Ends the listening at once and waits for the thread; what the splitter
+  // held is handed out first. From any thread but the listener's own (not
+  // from the handler). Does nothing when not listening.
+  void Stop();
+  // Blocks until the listening ends (Stop from another thread, or the port
+  // lost) and says how; Running when it was never started.
+  ListenEnd Wait();
+  ListenEnd Ended() const { return end_; }
+
+  // How long a quiet line holds bytes back at the least; four quiet gaps
+  // where that is longer. Longer than a USB adapter's latency timer, so
+  // that its pauses do not end frames.
+  static constexpr std::chrono::milliseconds IdleFlush{20};
+
+ private:
+  void CHILD_Listen(SerialPort& port, const LineSettings& settings);
+  void CHILD_End(ListenEnd end);
+
+  FrameHandler onFrame_;
+  UniqueFd wake_;  // eventfd: Stop
+  std::thread thread_;
+  std::mutex controlMutex_;  // Start and Stop
+  std::mutex endMutex_;
+  std::condition_variable ended_;
+  std::atomic<ListenEnd> end_{ListenEnd::Running};
+  bool started_ = false;  // under endMutex_
+};
