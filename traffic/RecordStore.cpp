@@ -54,16 +54,32 @@ void FilteredView::Reset(const RecordStore& store, const Filter& filter) {
 }
 
 size_t FilteredView::Update(const RecordStore& store) {
-  size_t gone = 0;
-  while (!rows_.empty() && rows_.front() < store.First()) {
-    rows_.pop_front();
-    ++gone;
-  }
-  for (uint64_t number = std::max(seen_, store.First()); number < store.End(); ++number) {
-    if (filter_.Matches(store.At(number))) rows_.push_back(number);
-  }
-  seen_ = store.End();
+  const size_t gone = Forget(store);
+  Take(NewRows(store), store);
   return gone;
+}
+
+size_t FilteredView::Gone(const RecordStore& store) const {
+  return static_cast<size_t>(std::lower_bound(rows_.begin(), rows_.end(), store.First()) - rows_.begin());
+}
+
+size_t FilteredView::Forget(const RecordStore& store) {
+  const size_t gone = Gone(store);
+  rows_.erase(rows_.begin(), rows_.begin() + static_cast<std::ptrdiff_t>(gone));
+  return gone;
+}
+
+std::vector<uint64_t> FilteredView::NewRows(const RecordStore& store) const {
+  std::vector<uint64_t> rows;
+  for (uint64_t number = std::max(seen_, store.First()); number < store.End(); ++number) {
+    if (filter_.Matches(store.At(number))) rows.push_back(number);
+  }
+  return rows;
+}
+
+void FilteredView::Take(const std::vector<uint64_t>& rows, const RecordStore& store) {
+  rows_.insert(rows_.end(), rows.begin(), rows.end());
+  seen_ = store.End();
 }
 
 }  // namespace traffic

@@ -62,6 +62,14 @@ class FilteredView {
   // Takes the records that came since the last Reset or Update and forgets
   // the ones the store no longer holds. How many rows went from the front.
   size_t Update(const RecordStore& store);
+  // Update in its two steps, for a table that must say what changes before
+  // it does: the rows whose records the store no longer holds go (how
+  // many: `Gone` tells before), then the new rows come (`NewRows`, then
+  // `Take`).
+  size_t Gone(const RecordStore& store) const;
+  size_t Forget(const RecordStore& store);
+  std::vector<uint64_t> NewRows(const RecordStore& store) const;
+  void Take(const std::vector<uint64_t>& rows, const RecordStore& store);
 
   size_t Size() const { return rows_.size(); }
   uint64_t At(size_t row) const { return rows_[row]; }

@@ -25,6 +25,8 @@ void CMainDlg::BuildMenus() {
   };
   const Item items[] = {
       {Menu::File, "退出(&X)", &CMainDlg::reject},
+      {Menu::Tools, "扫描设备(&S)...", &CMainDlg::OnScan},
+      {Menu::Tools, "通讯记录(&L)", &CMainDlg::OnTraffic},
       {Menu::Tools, forms::texts::StopItem, &CMainDlg::OnStopShortcut, forms::texts::StopKey, true},
       {Menu::Help, forms::texts::AboutItem, &CMainDlg::OnAbout},
   };

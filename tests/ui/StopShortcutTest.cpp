@@ -2,12 +2,15 @@
 // chosen on "电机控制", whichever tab or window has the keyboard; Esc still
 // closes the window.
 #include <QLineEdit>
+#include <QPushButton>
+#include <QTableView>
 #include <QRadioButton>
 #include <QTabBar>
 
 #include "WindowPageTest.h"
 #include "ui/PidParamPage.h"
 #include "ui/TabCtrl.h"
+#include "ui/TrafficDlg.h"
 #include "ui/forms/MotorControlForm.h"
 
 namespace {
@@ -64,6 +67,41 @@ TEST_F(StopShortcutTest, F9StopsFromThePidTabWithTheModeChosenOnMotorControl) {
   // Esc still closes the window.
   QTest::keyClick(edit, Qt::Key_Escape);
   EXPECT_FALSE(dlg->isVisible());
+}
+
+// Another window of the tool has the keyboard: "通讯记录", whose own stop
+// button stops too.
+TEST_F(StopShortcutTest, F9AndTheStopButtonStopFromTheLogWindow) {
+  On<QRadioButton>(mc::id::EmergencyStop)->click();
+  CTrafficDlg* log = dlg->TrafficWindow();
+  log->show();
+  log->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(log));
+  const std::vector<uint8_t> emergency = {1, 0x06, 0x00, 0x40, 0, 1};
+  const auto lastSent = [&] {
+    const std::vector<uint8_t> sent = dlg->m_link.LastSentFrame();
+    return std::vector<uint8_t>(sent.begin(), sent.begin() + std::min<size_t>(sent.size(), 6));
+  };
+
+  RunMotor();
+  QTest::keyClick(log->Table(), Qt::Key_F9);
+  EXPECT_EQ(lastSent(), emergency);
+
+  RunMotor();
+  QPushButton* stop = nullptr;
+  for (QPushButton* button : log->findChildren<QPushButton*>()) {
+    if (button->text() == QString::fromUtf8("停止电机")) stop = button;
+  }
+  ASSERT_NE(stop, nullptr);
+  EXPECT_NE(stop->toolTip().indexOf("F9"), -1);
+  QTest::mouseClick(stop, Qt::LeftButton);
+  EXPECT_EQ(lastSent(), emergency);
+  EXPECT_EQ(StopRegister(), 1);
+  EXPECT_TRUE(boxes.Boxes().empty());
+
+  QTest::keyClick(log->Table(), Qt::Key_Escape);
+  EXPECT_FALSE(log->isVisible()) << "Esc closes the log window";
+  EXPECT_TRUE(dlg->isVisible()) << "and only it";
 }
 
 TEST_F(StopShortcutTest, AStopThatFailsSaysWhy) {

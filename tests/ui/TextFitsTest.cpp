@@ -11,6 +11,8 @@
 #include "fields/StatusTexts.h"
 #include "ui/AboutDlg.h"
 #include "ui/MotorControlPage.h"
+#include "ui/ScanDlg.h"
+#include "ui/TrafficDlg.h"
 #include "ui/SystemParamPage.h"
 #include "ui/TabCtrl.h"
 #include "ui/Text.h"
@@ -130,6 +132,19 @@ TEST_F(TextFitsTest, MainWindowAndItsPagesShowEveryTextWhole) {
     }
   }
   EXPECT_TRUE(cuts.empty()) << Describe(cuts).toStdString();
+}
+
+TEST_F(TextFitsTest, ScanAndLogWindowsShowEveryTextWhole) {
+  // The panel's longest port, rate and parity name the scan's choice.
+  Select(ids::PortCombo, 14);
+  Select(ids::BaudCombo, 5);
+  Select(ids::ParityCombo, 0);
+  for (QWidget* window : std::initializer_list<QWidget*>{dlg->ScanWindow(), dlg->TrafficWindow()}) {
+    window->show();
+    QCoreApplication::processEvents();
+    const std::vector<CutText> cuts = CutTexts(window);
+    EXPECT_TRUE(cuts.empty()) << window->windowTitle().toStdString() << "\n" << Describe(cuts).toStdString();
+  }
 }
 
 TEST_F(TextFitsTest, AboutBoxShowsItsTextsWhole) {

@@ -55,7 +55,7 @@ constexpr const char* NoValue = "-";
 // The stop that works on every page and in every window of the tool, with
 // the stop mode chosen on "电机控制".
 constexpr const char* StopKey = "F9";
-constexpr const char* StopItem = "停止电机(&S)";
+constexpr const char* StopItem = "停止电机(&T)";
 constexpr const char* StopTooltip = "停止电机 (F9: 在本工具的任何页面和窗口中均可)";
 }  // namespace texts
 
