@@ -1,6 +1,8 @@
 // Fuzz target: the frame decoder on any request and anything that comes
-// back for it. Whatever the bytes, every description is one line of
-// printable UTF-8 that names what it saw, and every field has a name.
+// back for it, and the listener's path: what came back split into frames
+// and each described as `korvelt listen` does. Whatever the bytes, every
+// description is one line of printable UTF-8 that names what it saw, and
+// every field has a name.
 //
 // Input: byte 0 the request's length L, then L bytes of request, then what
 // came back (an answer, or an answer among echo and noise).
@@ -10,6 +12,9 @@
 
 #include "FuzzCheck.h"
 #include "decode/FrameMeaning.h"
+#include "link/FrameSplitter.h"
+#include "link/SerialPort.h"
+#include "traffic/TrafficRecord.h"
 
 namespace {
 
@@ -62,5 +67,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Check(heard.Request(request));
   Check(heard.Answer(back));
   Check(heard.Answer(back));
+
+  FrameSplitter splitter(LineSettings{});
+  decode::Conversation line;
+  uint64_t frames = 0;
+  const auto describe = [&](const SplitFrame& frame) {
+    const traffic::Record record = traffic::FromHeard(frame, ++frames, line);
+    FUZZ_REQUIRE(!record.meaning.empty() && PrintableUtf8(record.meaning));
+  };
+  const Stamp now = Stamp::Now();
+  splitter.Feed(data + 1, size - 1, now, describe);
+  splitter.Flush(describe);
   return 0;
 }
