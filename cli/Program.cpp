@@ -35,6 +35,9 @@ size_t Columns(const std::string& text) {
   return columns;
 }
 
+bool IsDevicePath(const std::string& port) { return port.find('/') != std::string::npos; }
+unsigned ComNumber(const std::string& port) { return static_cast<unsigned>(std::stoul(port.substr(3))); }
+
 }  // namespace
 
 int ParityIndex(const std::string& name) { return fields::ParityIndex(name); }
@@ -44,13 +47,23 @@ const char* ParityName(int index) { return fields::ParityName(index); }
 int Program::Open(DriverLink& link) const {
   const std::string mode = ModeStringFor(options.baud, Parity());
   int opened = 0;
-  if (options.port.find('/') != std::string::npos) {
+  if (IsDevicePath(options.port)) {
     opened = link.OpenDeviceWithMode(options.port, mode.c_str());
   } else {
-    opened = link.OpenWithMode(static_cast<unsigned>(std::stoul(options.port.substr(3))), mode.c_str());
+    opened = link.OpenWithMode(ComNumber(options.port), mode.c_str());
   }
   if (opened != 0) return Done;
   Say(fields::OpenFailureMessage(DiagnoseOpenFailure(link.LastOpenFailure())));
+  return PortNotOpened;
+}
+
+int Program::Open(SerialPort& port, LineSettings& settings) const {
+  ParseModeString(ModeStringFor(options.baud, Parity()).c_str(), settings);
+  const bool opened = IsDevicePath(options.port) ? port.OpenDevice(options.port) : port.Open(ComNumber(options.port));
+  if (opened && port.Configure(settings)) return Done;
+  const OpenFailure failure = port.LastOpenFailure();
+  port.Close();
+  Say(fields::OpenFailureMessage(DiagnoseOpenFailure(failure)));
   return PortNotOpened;
 }
 
@@ -82,6 +95,24 @@ std::string FormatRows(const std::vector<TextRow>& rows) {
   return text;
 }
 
+std::string FormatTable(const std::vector<std::vector<std::string>>& rows) {
+  std::vector<size_t> widths;
+  for (const auto& row : rows) {
+    widths.resize(std::max(widths.size(), row.size()));
+    for (size_t i = 0; i < row.size(); ++i) widths[i] = std::max(widths[i], Columns(row[i]));
+  }
+  std::string text;
+  for (const auto& row : rows) {
+    std::string line;
+    for (size_t i = 0; i < row.size(); ++i) {
+      line += row[i];
+      if (i + 1 < row.size()) line.append(widths[i] - Columns(row[i]) + 2, ' ');
+    }
+    text += line + '\n';
+  }
+  return text;
+}
+
 void Describe(CLI::App& app, Program& program) {
   GlobalOptions& o = program.options;
   app.description("Configures and tests a KORVELT brushless DC motor driver over RS-485 (Modbus RTU), "
@@ -102,6 +133,7 @@ void Describe(CLI::App& app, Program& program) {
       AddDeviceCommands,
       AddParameterCommands,
       AddRecordCommands,
+      AddBusCommands,
   };
   for (const CommandGroup add : kGroups) add(app, program);
 }

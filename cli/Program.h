@@ -36,6 +36,9 @@ class Program {
   // Opens the port of the options; on failure says why on standard error
   // (as the window's box does) and gives PortNotOpened, else Done.
   int Open(DriverLink& link) const;
+  // The same for a bare port set to the options' line settings (a
+  // listener's, which sends nothing); `settings` receives them.
+  int Open(SerialPort& port, LineSettings& settings) const;
   uint8_t Address() const { return static_cast<uint8_t>(options.address); }
   int Parity() const { return ParityIndex(options.parity); }
 
@@ -59,6 +62,7 @@ using CommandGroup = void (*)(CLI::App& app, Program& program);
 void AddDeviceCommands(CLI::App& app, Program& program);
 void AddParameterCommands(CLI::App& app, Program& program);
 void AddRecordCommands(CLI::App& app, Program& program);
+void AddBusCommands(CLI::App& app, Program& program);
 
 // One line per entry: the name, the text and the unit, in columns.
 struct TextRow {
@@ -67,5 +71,7 @@ struct TextRow {
   std::string unit;
 };
 std::string FormatRows(const std::vector<TextRow>& rows);
+// Rows of cells in aligned columns, two spaces apart.
+std::string FormatTable(const std::vector<std::vector<std::string>>& rows);
 
 }  // namespace cli

@@ -5,12 +5,11 @@
 
 namespace {
 
-// Words of the learning block.
-constexpr int RunFlagWord = 1;
-constexpr int StateWord = 2;
-constexpr int CountWord = 4;
-constexpr uint16_t StateSucceeded = 3;
-constexpr uint16_t StateFailed = 4;
+constexpr int RunFlagWord = RegisterMap::LearningRunFlagWord;
+constexpr int StateWord = RegisterMap::LearningStateWord;
+constexpr int CountWord = RegisterMap::LearningCountWord;
+constexpr uint16_t StateSucceeded = RegisterMap::LearningSucceeded;
+constexpr uint16_t StateFailed = RegisterMap::LearningFailed;
 
 }  // namespace
 

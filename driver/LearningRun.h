@@ -35,7 +35,7 @@ class LearningRun {
 
   static constexpr std::chrono::milliseconds PollPeriod{250};
   // Result registers read after the five head registers: the phase order.
-  static constexpr uint16_t ResultRegisters = 6;
+  static constexpr uint16_t ResultRegisters = RegisterMap::LearningResultWords;
   // The driver's "device busy" answer to the start: it is learning already,
   // and the run is followed like one that was accepted.
   static constexpr ModbusResult Busy = 0x06;

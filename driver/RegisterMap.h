@@ -130,6 +130,14 @@ struct PidBlock {
   float positionKp, positionKi, positionKd;
 };
 
+// The position move, always written whole.
+struct PositionMoveBlock {
+  uint16_t frequency;     // 0.1 Hz
+  uint16_t positionType;  // 0 absolute, 1 relative
+  uint16_t positionHigh;  // signed 32-bit pulses
+  uint16_t positionLow;
+};
+
 // Room for the five head registers and up to eleven results. Word 4 tells
 // ReadLearningBlock how many result registers to read after the head.
 struct LearningBlock {
@@ -168,16 +176,29 @@ constexpr BlockSpec PresetSpeed{"PresetSpeedBlock", 0x00B0, 4, sizeof(PresetSpee
 constexpr BlockSpec Pid{"PidBlock", 0x00BA, 18, sizeof(PidBlock), true, {{{0, 36}}}, {}};
 // Written four registers at a time; read 5 + N registers, at most 16.
 constexpr BlockSpec Learning{"LearningBlock", 0x00E0, 4, sizeof(LearningBlock), true, {}, {}};
+// Its 32-bit position stays two words; the write puts the high one first.
+constexpr BlockSpec PositionMove{"PositionMoveBlock", 0x0044, 4, sizeof(PositionMoveBlock), true, {}, {}};
 
 constexpr uint16_t StopCommand = 0x0040;
 constexpr uint16_t PwmDutyCommand = 0x0042;
 constexpr uint16_t FrequencyCommand = 0x0043;
 constexpr uint16_t ThirdSpeedCommand = 0x0044;
-constexpr uint16_t PositionMoveStart = 0x0044;
-constexpr uint16_t PositionMoveCount = 4;
+constexpr uint16_t PositionMoveStart = PositionMove.start;
+constexpr uint16_t PositionMoveCount = PositionMove.count;
 constexpr uint16_t ReciprocateCommand = 0x00AA;
 constexpr uint16_t LearningHeadRegisters = 5;
 constexpr uint16_t LearningMaxRegisters = 16;
+// Words of the learning block: the run flag (1 starts a run, 0 when the
+// driver has stopped it), the state (3 learned, 4 failed, others running),
+// the number of result words a read asks for, and the results, the six
+// phase-order values.
+constexpr int LearningRunFlagWord = 1;
+constexpr int LearningStateWord = 2;
+constexpr int LearningCountWord = 4;
+constexpr int LearningFirstResultWord = LearningHeadRegisters;
+constexpr int LearningResultWords = 6;
+constexpr uint16_t LearningSucceeded = 3;
+constexpr uint16_t LearningFailed = 4;
 
 // Speed command registers by selector (0 PWM duty, 1 frequency, 2 third).
 constexpr std::array<uint16_t, 3> SpeedCommandRegisters{PwmDutyCommand, FrequencyCommand, ThirdSpeedCommand};
@@ -201,3 +222,4 @@ static_assert(sizeof(ReciprocateBlock) == 20 && offsetof(ReciprocateBlock, total
 static_assert(sizeof(PresetSpeedBlock) == 8);
 static_assert(sizeof(PidBlock) == 36);
 static_assert(sizeof(LearningBlock) == 32);
+static_assert(sizeof(PositionMoveBlock) == 8);

@@ -6,8 +6,6 @@
 namespace fields {
 namespace {
 
-constexpr size_t LearningStateWord = 2;
-
 std::string PositionMoveText(const uint16_t* words) {
   const auto position = static_cast<int32_t>((static_cast<uint32_t>(words[2]) << 16) | words[3]);
   const char* type = ItemText(PositionTypes, words[1]);
@@ -46,10 +44,10 @@ std::string CommandText(uint16_t start, const uint16_t* words, uint16_t count) {
     }
   }
   if (start == map::PositionMoveStart && count == map::PositionMoveCount) return PositionMoveText(words);
-  if (start == map::Learning.start && count >= LearningStateWord + 1) {
+  if (start == map::Learning.start && count >= static_cast<uint16_t>(RegisterMap::LearningStateWord) + 1) {
     // The start command finds the block idle; the run's last write hands
     // back the block as the driver left it.
-    return words[LearningStateWord] == 0 ? "开始学习" : "学习结束";
+    return words[RegisterMap::LearningStateWord] == 0 ? "开始学习" : "学习结束";
   }
   for (const ParamBlock& block : ParamBlocks()) {
     if (block.spec->start == start) return std::string("写入 ") + block.title;

@@ -1,6 +1,5 @@
-// The driver's command registers in the tool's words: the stop modes, the
-// position types and the reciprocation commands as the pages offer them,
-// and the text of any write as the plot's marks show it.
+// The text of any write to the driver as the plot's marks show it, in the
+// tool's words, from the command registers' description (CommandTables).
 #pragma once
 
 #include <cstdint>
@@ -8,19 +7,16 @@
 #include <string>
 
 #include "driver/RegisterMap.h"
+#include "fields/CommandTables.h"
 #include "fields/Param.h"
 
 namespace fields {
 
-// Values of the stop command register.
-inline constexpr ListItem StopModes[] = {{"正常停止", 0}, {"紧急停止", 1}, {"自由停止", 2}};
-// Values of the position type register of a move.
-inline constexpr ListItem PositionTypes[] = {{"绝对位置", 0}, {"相对位置", 1}};
-// Values of the reciprocation command register, as its buttons say them.
-inline constexpr ListItem ReciprocateCommands[] = {{"取消操作", RegisterMap::ReciprocateCancel},
-                                                   {"SQ1复位", RegisterMap::ReciprocateResetSq1},
-                                                   {"SQ2复位", RegisterMap::ReciprocateResetSq2},
-                                                   {"测量行程", RegisterMap::ReciprocateMeasureStroke}};
+// The lists of the command registers are described once, with the
+// registers themselves.
+using command::PositionTypes;
+using command::StopModes;
+inline constexpr std::span<const ListItem> ReciprocateCommands = command::ReciprocateOperations;
 
 // The text of a list item by its value; empty for a value it has none for.
 const char* ItemText(std::span<const ListItem> items, int value);

@@ -7,8 +7,6 @@
 namespace fields {
 namespace {
 
-// At most this many bytes of the 16-byte model are shown.
-constexpr size_t ModelShown = 15;
 
 constexpr InfoField kFields[DeviceInfoFieldCount] = {
     {"identity", "设备标识", ""},
@@ -20,11 +18,11 @@ constexpr InfoField kFields[DeviceInfoFieldCount] = {
     {"currentResolution", "电流分辨率", "mA"},
 };
 
+// All sixteen bytes of the register text: a model that fills them is shown
+// whole ("KVB-4815-RS485-S"), not cut at fifteen.
 std::string ModelText(const DeviceInfoBlock& info) {
-  char model[sizeof info.model];
-  std::memcpy(model, info.model, sizeof model);
-  model[ModelShown] = '\0';
-  return CFormat("%s", model);
+  const auto* end = static_cast<const char*>(std::memchr(info.model, '\0', sizeof info.model));
+  return std::string(info.model, end != nullptr ? end : info.model + sizeof info.model);
 }
 
 }  // namespace

@@ -22,8 +22,8 @@ struct InfoField {
 // The seven, in the order the window sets them.
 std::span<const InfoField> DeviceInfoFields();
 
-// The texts, in the order of DeviceInfoFields(). The model shows at most 15
-// bytes and stops at its first NUL.
+// The texts, in the order of DeviceInfoFields(). The model shows all 16
+// bytes of its registers, up to its first NUL.
 std::array<std::string, DeviceInfoFieldCount> DeviceInfoTexts(const DeviceInfoBlock& info);
 
 // Indexes of the three that identify a device.

@@ -16,9 +16,10 @@ constexpr uint8_t kMoreFollows = 0xFF;
 // Objects start after more-follows, next object id and object count.
 constexpr size_t kFirstObject = 3;
 
-// Appends the objects of one answer to `text`. An object whose length runs
-// past the data contributes only the bytes present, and ends the walk.
-void AppendObjects(const uint8_t* data, size_t length, std::string& text) {
+}  // namespace
+
+std::vector<IdentificationObject> IdentificationObjects(const uint8_t* data, size_t length) {
+  std::vector<IdentificationObject> objects;
   size_t offset = kFirstObject;
   while (offset + 1 < length) {
     const uint8_t id = data[offset];
@@ -26,12 +27,22 @@ void AppendObjects(const uint8_t* data, size_t length, std::string& text) {
     const size_t present = std::min(declared, length - (offset + 2));
     const uint8_t* value = data + offset + 2;
     const size_t shown = std::find(value, value + present, 0) - value;
-    if (!text.empty()) text += "\r\n";
-    text += ObjectName(id);
-    text += ':';
-    text.append(reinterpret_cast<const char*>(value), shown);
+    objects.push_back({ObjectName(id), std::string(reinterpret_cast<const char*>(value), shown)});
     if (present < declared) break;
     offset += declared + 2;
+  }
+  return objects;
+}
+
+namespace {
+
+// Appends the objects of one answer to `text`.
+void AppendObjects(const uint8_t* data, size_t length, std::string& text) {
+  for (const IdentificationObject& object : IdentificationObjects(data, length)) {
+    if (!text.empty()) text += "\r\n";
+    text += object.name;
+    text += ':';
+    text += object.value;
   }
 }
 

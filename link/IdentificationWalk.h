@@ -7,6 +7,19 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
+
+// One identification object as the walk reads it: its name by its id, and
+// its value up to its first zero byte and the end of the data.
+struct IdentificationObject {
+  const char* name;
+  std::string value;
+};
+
+// The objects of one answer's data, from its more-follows byte on. An
+// object whose length runs past the data gives only the bytes present and
+// is the last.
+std::vector<IdentificationObject> IdentificationObjects(const uint8_t* data, size_t length);
 
 class IdentificationWalk {
  public:

@@ -14,7 +14,9 @@
 #include "ui/AppIcon.h"
 #include "ui/DialogBuilder.h"
 #include "ui/DialogFont.h"
+#include "ui/ScanDlg.h"
 #include "ui/TabCtrl.h"
+#include "ui/TrafficDlg.h"
 #include "ui/Text.h"
 #include "ui/forms/ControlIds.h"
 #include "ui/forms/DialogLayout.h"
@@ -41,7 +43,8 @@ constexpr int PageInsetBottom = 20;
 
 }  // namespace
 
-CMainDlg::CMainDlg() : m_icon(AppIcon()) {
+CMainDlg::CMainDlg() : m_frameLog(std::make_shared<FrameLog>()), m_icon(AppIcon()) {
+  m_link.AttachFrameLog(m_frameLog);
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                  Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
   m_timer.setParent(this);
@@ -60,6 +63,9 @@ CMainDlg::~CMainDlg() {
   m_timer.stop();
   delete m_plotWindow;
   m_plotWindow = nullptr;
+  // A scan still running ends with its try; the windows go before the link.
+  m_scanDlg.reset();
+  m_trafficDlg.reset();
   for (CTabPage* page : std::initializer_list<CTabPage*>{&m_motorControlPage, &m_motorParamPage, &m_systemParamPage,
                                                           &m_pidPage, &m_reciprocatePage}) {
     page->OnDestroy();

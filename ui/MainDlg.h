@@ -27,7 +27,9 @@
 #include "ui/worker/PollWorker.h"
 
 class CPlotWindow;
+class CScanDlg;
 class CTabCtrl;
+class CTrafficDlg;
 class QComboBox;
 class QMenu;
 class QMenuBar;
@@ -53,7 +55,31 @@ class CMainDlg : public QDialog {
   // The one link of the run; the port is opened only by the operator.
   DriverLink m_link;
 
+  // Every frame of the window's link and of its scans, for "通讯记录".
+  const std::shared_ptr<FrameLog>& FrameLogOfWindow() const { return m_frameLog; }
+  // The connection panel's port, rate and parity as they are set now.
+  struct PanelLine {
+    unsigned comNumber = 1;
+    int baud = 9600;
+    int parity = 0;
+  };
+  PanelLine PanelSettings();
+  // Lets go of the port for a scan: closes it when it is open (true then).
+  bool ReleasePort();
+  // A driver the scan found: the address switches, rate and parity set to
+  // it and the port opened, as the operator would.
+  void UseDriver(uint8_t address, int baud, int parity);
+  // The tool's further windows, created on first use (工具 → 扫描设备...,
+  // 工具 → 通讯记录).
+  CScanDlg* ScanWindow();
+  CTrafficDlg* TrafficWindow();
+
  private:
+  // Allocated whole at the start, attached to the link for the whole run.
+  std::shared_ptr<FrameLog> m_frameLog;
+  // Children of the window, owned here and ended first by its destructor.
+  std::unique_ptr<CScanDlg> m_scanDlg;
+  std::unique_ptr<CTrafficDlg> m_trafficDlg;
   std::vector<CTabPage*> m_pages;  // entry i is the page of tab i
   CTabCtrl* m_tab = nullptr;
   QMenuBar* m_menuBar = nullptr;
@@ -85,6 +111,12 @@ class CMainDlg : public QDialog {
   // The window-menu commands: 0x0010..0x001F open the about box; close,
   // minimize and restore do what they say.
   void OnSysCommand(unsigned commandId, long parameter);
+  // Stops the motor with the stop mode chosen on "电机控制", as that page's
+  // stop button does. F9 in any window of the tool comes here, and so do
+  // the stop buttons of the tool's other windows. A failure is shown over
+  // `over` (the window the operator is in), else over this window.
+  void StopMotor(QWidget* over = nullptr);
+
   // The window's context menu, which carries the about item.
   std::unique_ptr<QMenu> CreateSystemMenu();
 
@@ -164,6 +196,10 @@ class CMainDlg : public QDialog {
   paramfile::Header FileHeader() const;
   // A block read back by a restore, shown in its page.
   void ShowParamBlock(size_t block, const paramfile::Words& words);
+  void OnScan();
+  void OnTraffic();
+  // F9: the stop, its failure shown over the window that has the keyboard.
+  void OnStopShortcut();
 
   // The status poll runs on m_pollWorker; its result comes back to the
   // user-interface thread, which alone touches the fields.

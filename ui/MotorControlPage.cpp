@@ -7,6 +7,7 @@
 #include <algorithm>
 
 #include "ui/Text.h"
+#include "ui/forms/DialogLayout.h"
 #include "ui/forms/MotorControlForm.h"
 
 namespace mc = forms::motorcontrol;
@@ -44,6 +45,7 @@ bool CMotorControlPage::OnInitDialog() {
   OnClicked(mc::id::RunFrequency, &CMotorControlPage::OnRunFrequency);
   OnClicked(mc::id::RunPosition, &CMotorControlPage::OnRunPosition);
   OnClicked(mc::id::Stop, &CMotorControlPage::OnStop);
+  if (QWidget* stop = Control(mc::id::Stop)) stop->setToolTip(QString::fromUtf8(forms::texts::StopTooltip));
   OnClicked(mc::id::ReadRamp, &CMotorControlPage::OnReadRamp);
   OnClicked(mc::id::SetRamp, &CMotorControlPage::OnSetRamp);
   if (QWidget* frequencyMax = Control(mc::id::FrequencyMax)) frequencyMax->installEventFilter(this);
@@ -103,9 +105,13 @@ void CMotorControlPage::OnRunFrequency() {
       [tenths](DriverLink& link, uint8_t slave) { return link.WriteSpeedCommand(slave, tenths, FrequencySelector); });
 }
 
-void CMotorControlPage::OnStop() {
+uint16_t CMotorControlPage::StopMode() {
   m_entries.Take();
-  const auto mode = static_cast<uint16_t>(std::max(m_entries.Values()[mc::StopMode].index, 0));
+  return static_cast<uint16_t>(std::max(m_entries.Values()[mc::StopMode].index, 0));
+}
+
+void CMotorControlPage::OnStop() {
+  const uint16_t mode = StopMode();
   RunCommand([mode](DriverLink& link, uint8_t slave) { return link.WriteStopCommand(slave, mode); });
 }
 

@@ -20,6 +20,9 @@ class CMotorControlPage : public CFieldPage {
   void OnRunFrequency();
   void OnRunPosition();
   void OnStop();
+  // The stop mode chosen on the page (0 normal, 1 emergency, 2 free stop):
+  // what its stop button sends, and the main window's stop from anywhere.
+  uint16_t StopMode();
   void OnReadRamp();
   void OnSetRamp();
   bool ShowParamBlock(const fields::ParamBlock& block, const uint8_t* record) override;

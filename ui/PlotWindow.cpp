@@ -1,5 +1,7 @@
 #include "ui/PlotWindow.h"
 
+#include "ui/forms/DialogLayout.h"
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFormLayout>
@@ -158,6 +160,11 @@ QWidget* CPlotWindow::BuildView() {
   auto* exportVisible = NamedButton("exportVisible", "导出可见部分...");
   connect(exportVisible, &QPushButton::clicked, this, &CPlotWindow::OnExportVisible);
   form->addRow(exportVisible);
+  // The motor stops from here as from every window of the tool.
+  auto* stopMotor = NamedButton("stopMotor", "停止电机");
+  stopMotor->setToolTip(QString::fromUtf8(forms::texts::StopTooltip));
+  connect(stopMotor, &QPushButton::clicked, this, [this] { dlg_.StopMotor(this); });
+  form->addRow(stopMotor);
   return box;
 }
 

@@ -73,7 +73,7 @@ TEST_F(ParameterCommands, BackupDiffRestoreAndWriteInJson) {
   ASSERT_EQ(read.status, 0) << read.err;
   const json document = read.Json();
   EXPECT_EQ(document["format"], "korvelt-parameters");
-  EXPECT_EQ(document["device"]["model"], "KVB-4815-RS485-");
+  EXPECT_EQ(document["device"]["model"], "KVB-4815-RS485-S");
   EXPECT_EQ(document["blocks"]["motor"]["fields"][0]["key"], "ratedCurrent");
   EXPECT_EQ(document["blocks"]["motor"]["words"].size(), 23u);
   EXPECT_FALSE(document["blocks"].contains("ramp"));
@@ -93,7 +93,7 @@ TEST_F(ParameterCommands, BackupDiffRestoreAndWriteInJson) {
   EXPECT_TRUE(restore.Json()["verified"]);
   EXPECT_EQ(line.Driver().Register(0x006A), 500);
   const std::string backup = restore.Json()["backup"];
-  EXPECT_EQ(backup.rfind(home.Path() + "/korvelt-demo/backups/KVB-4815-RS485-", 0), 0u) << backup;
+  EXPECT_EQ(backup.rfind(home.Path() + "/korvelt-demo/backups/KVB-4815-RS485-S-", 0), 0u) << backup;
   EXPECT_NE(restore.err.find("已备份到 " + backup), std::string::npos);
   EXPECT_EQ(Korvelt({"diff", file}).status, 0);
 

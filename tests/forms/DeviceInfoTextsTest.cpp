@@ -44,10 +44,10 @@ TEST(DeviceInfoTexts, FormatsOfTheRatings) {
   EXPECT_EQ(Texts(info)[ids::PwmFrequency], "16.8kHz");
 }
 
-TEST(DeviceInfoTexts, ModelShowsAtMostFifteenBytesAndStopsAtNul) {
+TEST(DeviceInfoTexts, ModelShowsAllSixteenBytesAndStopsAtNul) {
   DeviceInfoBlock info{};
   std::memcpy(info.model, "ABCDEFGHIJKLMNOP", 16);
-  EXPECT_EQ(Texts(info)[ids::Model], "ABCDEFGHIJKLMNO");
+  EXPECT_EQ(Texts(info)[ids::Model], "ABCDEFGHIJKLMNOP");
   std::memcpy(info.model, "AB\0DEFGH", 8);
   EXPECT_EQ(Texts(info)[ids::Model], "AB");
 }

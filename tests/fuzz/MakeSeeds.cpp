@@ -2,6 +2,7 @@
 // by its own request builders), the simulated driver's answers to them, its
 // exceptions and identification answers, each in the input layout of its
 // target. Run once when a layout changes: fuzz_seeds tests/fuzz/corpus
+// (the decode seeds: the request's length, the request, its answer)
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -93,7 +94,9 @@ int main(int argc, char** argv) {
     return 2;
   }
   const fs::path root = argv[1];
-  for (const char* target : {"answer", "identification", "sim_request", "frame_split"}) fs::create_directories(root / target);
+  for (const char* target : {"answer", "identification", "sim_request", "frame_split", "decode"}) {
+    fs::create_directories(root / target);
+  }
 
   sim::SimulatedDriver learned(sim::DriverOptions{.learned = true});
   sim::SimulatedDriver fresh;  // not learned: motion answers exception 0x60
@@ -105,6 +108,7 @@ int main(int argc, char** argv) {
     const Bytes answer = learned.Respond(request);
     Write(root / "answer" / r.name, Join({Header(r, 0), answer}));
     Write(root / "sim_request" / r.name, Join({{0x02}, request}));
+    Write(root / "decode" / r.name, Join({{static_cast<uint8_t>(request.size())}, request, answer}));
     allRequests.insert(allRequests.end(), request.begin(), request.end());
     traffic = Join({traffic, request, answer});
     if ((r.kind & 3) == Identify) {
@@ -141,5 +145,8 @@ int main(int argc, char** argv) {
   learned.SetRegister(0x0094, 1);  // parameters locked
   const Request& writeRamp = kRequests[16];
   Write(root / "answer" / "exception-locked", Join({Header(writeRamp, 0), learned.Respond(Build(writeRamp))}));
+  const Bytes rampRequest = Build(ramp);
+  Write(root / "decode" / "echo-noise-then-answer",
+        Join({{static_cast<uint8_t>(rampRequest.size())}, rampRequest, rampRequest, {0x00, 0x01}, rampAnswer}));
   return 0;
 }

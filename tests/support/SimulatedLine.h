@@ -11,7 +11,9 @@
 // A simulated driver on COM `comNumber` of a private ports folder.
 class SimulatedLine {
  public:
-  explicit SimulatedLine(unsigned comNumber = 1, sim::DriverOptions options = {});
+  // `line`: the driver's own settings, and whether it hears only a master
+  // at them (by default it hears any).
+  explicit SimulatedLine(unsigned comNumber = 1, sim::DriverOptions options = {}, sim::LineOptions line = {});
   ~SimulatedLine();
 
   sim::SimulatedDriver& Driver() { return driver_; }

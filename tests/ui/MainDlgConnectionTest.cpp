@@ -124,7 +124,7 @@ TEST_F(MainDlgTest, ReadsDeviceInformationAndIdentification) {
   EXPECT_TRUE(boxes.Boxes().empty());
   EXPECT_EQ(Text(ids::DeviceId), "0x00AB");
   EXPECT_EQ(Text(ids::Version), "2.10");
-  EXPECT_EQ(Text(ids::Model), "KV-48V-TESTMODE");
+  EXPECT_EQ(Text(ids::Model), "KV-48V-TESTMODEL") << "all sixteen bytes";
   EXPECT_EQ(Text(ids::PwmResolution), "1/1000");
   EXPECT_EQ(Text(ids::PwmFrequency), "20.0kHz");
   EXPECT_EQ(Text(ids::MaxCurrent), "12.3A");

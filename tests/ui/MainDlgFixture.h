@@ -8,6 +8,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QTest>
 #include <functional>
 #include <memory>
@@ -22,7 +23,8 @@ class MainDlgTest : public ::testing::Test {
  protected:
   MainDlgTest() = default;
   // A simulated driver set up otherwise than by default.
-  explicit MainDlgTest(sim::DriverOptions options) : line(1, std::move(options)) {}
+  explicit MainDlgTest(sim::DriverOptions options, sim::LineOptions settings = {})
+      : line(1, std::move(options), std::move(settings)) {}
 
   void SetUp() override {
     TestApp();
@@ -51,6 +53,14 @@ class MainDlgTest : public ::testing::Test {
   void Click(int controlId) { QTest::mouseClick(Get<QAbstractButton>(controlId), Qt::LeftButton); }
 
   void Select(int comboId, int index) { Get<QComboBox>(comboId)->setCurrentIndex(index); }
+
+  // Chooses a menu item as the operator would.
+  void ChooseMenuItem(CMainDlg::Menu menu, const QString& text) {
+    for (QAction* action : dlg->MenuOf(menu)->actions()) {
+      if (action->text() == text) return action->trigger();
+    }
+    ADD_FAILURE() << "no menu item " << text.toStdString();
+  }
 
   static bool WaitFor(const std::function<bool()>& condition, int timeoutMs = 5000) {
     return QTest::qWaitFor(condition, timeoutMs);

@@ -62,7 +62,7 @@ TEST_F(ParamFileMenu, SavedThenLoadedThenWrittenAndEachRowSaysItTook) {
   Click(ids::OpenPortButton);
   Choose("保存参数(&S)...");
   ASSERT_EQ(boxes.Texts().back().toStdString(), "参数已保存到 " + file);
-  EXPECT_EQ(suggestedSave.rfind(std::filesystem::path(std::getenv("HOME")).string() + "/KVB-4815-RS485-", 0), 0u)
+  EXPECT_EQ(suggestedSave.rfind(std::filesystem::path(std::getenv("HOME")).string() + "/KVB-4815-RS485-S-", 0), 0u)
       << "named by the model and the time: " << suggestedSave;
   ASSERT_TRUE(std::filesystem::exists(file));
 

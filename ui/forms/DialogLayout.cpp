@@ -9,33 +9,44 @@ using K = ControlKind;
 
 // Labels are 8 units high; their width comes from their text.
 constexpr UnitRect LabelAt(int x, int y) { return {x, y, 0, 8}; }
-// Value fields of the two right-hand boxes.
-constexpr UnitRect ValueAt(int y, int width = 54) { return {333, y, width, 8}; }
+// The right-hand column: the device-information and status boxes. Their
+// value fields are wide enough for sixteen of the widest characters of a
+// model (WWWWWWWWWWWWWWWW) and for the longest text a failed read gives
+// ("网关目标设备响应失败"); the window is that much wider than the 403
+// units of its first layout.
+constexpr int RightColumnWidth = 156;
+constexpr int ValueWidth = 98;
+constexpr int Widened = RightColumnWidth - 112;
+// The buttons and the check box stay centred in their boxes.
+constexpr int Centred = Widened / 2;
+constexpr UnitRect ValueAt(int y, int width = ValueWidth) { return {333, y, width, 8}; }
 
 constexpr ControlTemplate kMainControls[] = {
     // Regions
     {K::GroupBox, 0, "通讯设置", {7, 7, 271, 49}},
     {K::TabControl, ids::PageTab, "", {7, 59, 271, 215}},
     {K::GroupBox, 0, "通讯数据", {7, 278, 271, 50}},
-    {K::GroupBox, 0, "设备信息", {284, 7, 112, 114}},
-    {K::GroupBox, 0, "实时状态", {284, 122, 112, 206}},
+    {K::GroupBox, 0, "设备信息", {284, 7, RightColumnWidth, 114}},
+    {K::GroupBox, 0, "实时状态", {284, 122, RightColumnWidth, 206}},
 
-    // Connection panel
+    // Connection panel: each list a little wider than in the first layout,
+    // so that "COM15", "115200" and "无+2停止位" show whole, the labels and
+    // the open button moved along with them.
     {K::Label, 0, "串口号:", LabelAt(14, 23)},
-    {K::DropList, ids::PortCombo, "", {43, 21, 36, 124}},
-    {K::Label, 0, "波特率:", LabelAt(82, 23)},
-    {K::DropList, ids::BaudCombo, "", {111, 21, 36, 124}},
-    {K::Label, 0, "校验:", LabelAt(149, 23)},
-    {K::DropList, ids::ParityCombo, "", {171, 21, 48, 124}},
+    {K::DropList, ids::PortCombo, "", {43, 21, 39, 124}},
+    {K::Label, 0, "波特率:", LabelAt(85, 23)},
+    {K::DropList, ids::BaudCombo, "", {114, 21, 39, 124}},
+    {K::Label, 0, "校验:", LabelAt(156, 23)},
+    {K::DropList, ids::ParityCombo, "", {178, 21, 52, 124}},
     {K::Label, 0, "设备地址:", LabelAt(14, 39)},
-    {K::CheckBox, ids::FirstAddressSwitch + 0, "1", {53, 39, 15, 10}},
+    {K::CheckBox, ids::FirstAddressSwitch + 0, "1", {53, 39, 20, 10}},
     {K::CheckBox, ids::FirstAddressSwitch + 1, "2", {75, 39, 20, 10}},
     {K::CheckBox, ids::FirstAddressSwitch + 2, "3", {97, 39, 20, 10}},
     {K::CheckBox, ids::FirstAddressSwitch + 3, "4", {118, 39, 20, 10}},
     {K::CheckBox, ids::FirstAddressSwitch + 4, "5", {141, 39, 20, 10}},
     {K::CheckBox, ids::FirstAddressSwitch + 5, "6", {162, 39, 20, 10}},
     {K::CheckBox, ids::FirstAddressSwitch + 6, "7", {182, 39, 20, 10}},
-    {K::PushButton, ids::OpenPortButton, texts::OpenPort, {223, 22, 39, 20}},
+    {K::PushButton, ids::OpenPortButton, texts::OpenPort, {234, 22, 39, 20}},
 
     // Device information
     {K::Label, 0, "设备标识:", LabelAt(289, 18)},
@@ -52,8 +63,8 @@ constexpr ControlTemplate kMainControls[] = {
     {K::ValueText, ids::MaxCurrent, texts::NoValue, ValueAt(78)},
     {K::Label, 0, "电流分辨率:", LabelAt(286, 90)},
     {K::ValueText, ids::CurrentResolution, texts::NoValue, ValueAt(90)},
-    {K::PushButton, ids::ReadInfoButton, "读取信息", {294, 102, 40, 14}},
-    {K::PushButton, ids::OemInfoButton, "OEM信息", {344, 102, 40, 14}},
+    {K::PushButton, ids::ReadInfoButton, "读取信息", {294 + Centred, 102, 40, 14}},
+    {K::PushButton, ids::OemInfoButton, "OEM信息", {344 + Centred, 102, 40, 14}},
 
     // Real-time status
     {K::Label, 0, "输出PWM:", LabelAt(289, 132)},
@@ -89,8 +100,8 @@ constexpr ControlTemplate kMainControls[] = {
     {K::Label, 0, "电机转速:", LabelAt(289, 292)},
     {K::ValueText, ids::MotorSpeed, texts::NoValue, ValueAt(292)},
     {K::Label, 0, "错误状态:", LabelAt(289, 302)},
-    {K::ValueText, ids::ErrorState, texts::NoValue, ValueAt(302, 58)},
-    {K::CheckBox, ids::AutoUpdate, "自动更新", {315, 314, 48, 10}},
+    {K::ValueText, ids::ErrorState, texts::NoValue, ValueAt(302, ValueWidth + 4)},
+    {K::CheckBox, ids::AutoUpdate, "自动更新", {315 + Centred, 314, 48, 10}},
 
     // Traffic display
     {K::Label, 0, "发送:", LabelAt(14, 293)},
@@ -100,7 +111,7 @@ constexpr ControlTemplate kMainControls[] = {
 
     // Communication statistics: one line under the two lower boxes, across
     // the window, which grows by it.
-    {K::ValueText, ids::StatisticsLine, texts::NoValue, {10, 331, 386, 8}},
+    {K::ValueText, ids::StatisticsLine, texts::NoValue, {10, 331, 386 + Widened, 8}},
 };
 
 constexpr ControlTemplate kAboutControls[] = {
@@ -114,7 +125,7 @@ constexpr const char* kPortItems[] = {"COM1", "COM2",  "COM3",  "COM4",  "COM5",
 constexpr const char* kBaudItems[] = {"9600", "14400", "19200", "38400", "57600", "115200"};
 constexpr const char* kParityItems[] = {"无+2停止位", "奇+1停止位", "偶+1停止位"};
 
-const DialogTemplate kMainDialog{texts::AppName, 403, 345, kMainControls};
+const DialogTemplate kMainDialog{texts::AppName, 403 + Widened, 345, kMainControls};
 const DialogTemplate kAboutDialog{"关于 KORVELT_Demo", 235, 55, kAboutControls};
 
 }  // namespace

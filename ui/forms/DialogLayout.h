@@ -52,6 +52,11 @@ constexpr const char* OpenFailed = fields::OpenFailedText;
 constexpr const char* PortLost = "串口已断开: %s";  // the device
 constexpr const char* AboutItem = "关于 KORVELT_Demo(&A)...";
 constexpr const char* NoValue = "-";
+// The stop that works on every page and in every window of the tool, with
+// the stop mode chosen on "电机控制".
+constexpr const char* StopKey = "F9";
+constexpr const char* StopItem = "停止电机(&T)";
+constexpr const char* StopTooltip = "停止电机 (F9: 在本工具的任何页面和窗口中均可)";
 }  // namespace texts
 
 }  // namespace forms

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <climits>
 
-#include "fields/CommandTexts.h"
+#include "fields/CommandTables.h"
 #include "fields/FieldCodec.h"
 #include "fields/NumberText.h"
 #include "fields/ParamTables.h"
@@ -47,10 +47,10 @@ constexpr FieldSpec kRamps[] = {
 };
 static_assert(ShowsAll(fields::ramp::Params, kRamps));
 
-constexpr std::span<const ListItem> kStopModes = fields::StopModes;
+constexpr auto& kStopModes = fields::command::StopModes;
 constexpr int kStopButtons[] = {id::NormalStop, id::EmergencyStop, id::FreeStop};
 
-constexpr std::span<const ListItem> kPositionTypes = fields::PositionTypes;
+constexpr auto& kPositionTypes = fields::command::PositionTypes;
 constexpr int kPositionButtons[] = {id::AbsolutePosition, id::RelativePosition};
 
 constexpr FieldSpec kEntries[] = {

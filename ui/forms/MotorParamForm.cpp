@@ -1,7 +1,7 @@
 #include "ui/forms/MotorParamForm.h"
 
 #include "link/FrameCodec.h"
-#include "fields/CFormat.h"
+#include "fields/CommandTables.h"
 #include "fields/ParamTables.h"
 
 namespace forms::motorparam {
@@ -10,8 +10,6 @@ namespace {
 constexpr int Group = 0;
 // Two label, edit and unit triples per row.
 constexpr int Second = 3;
-constexpr int PhaseOrderBytes = 6;
-constexpr int FirstResultWord = 5;
 
 constexpr GroupSpec kGroups[] = {{fields::motor::Title, 0, 0}};
 
@@ -66,12 +64,7 @@ FormValues InitialParams() {
 }
 
 std::string LearnedPhaseOrder(const LearningBlock& block) {
-  std::string text;
-  for (int i = 0; i < PhaseOrderBytes; ++i) {
-    if (i > 0) text += ' ';
-    text += fields::CFormat("%02X", static_cast<unsigned>(block.words[FirstResultWord + i]));
-  }
-  return text;
+  return fields::command::LearnedPhaseOrderText(block.words + RegisterMap::LearningFirstResultWord);
 }
 
 std::string LearningMessage(const LearningReport& report) {

@@ -1,0 +1,277 @@
+// korvelt scan and listen: which drivers answer on a line, and what another
+// master and the drivers say on it.
+#include <poll.h>
+#include <sys/eventfd.h>
+
+#include <atomic>
+#include <csignal>
+#include <cstdio>
+#include <thread>
+
+#include "cli/Program.h"
+#include "decode/FrameMeaning.h"
+#include "fields/CFormat.h"
+#include "fields/OpenFailureText.h"
+#include "link/PortDiagnosis.h"
+#include "link/Listener.h"
+#include "scan/BusScan.h"
+#include "traffic/TrafficRecord.h"
+
+namespace cli {
+namespace {
+
+using nlohmann::json;
+
+struct ScanOptions {
+  std::string addresses = "1-128";
+  std::string bauds = "current";
+  std::string parities = "current";
+};
+
+struct ListenOptions {
+  uint64_t count = 0;  // 0: until interrupted
+};
+
+// SIGINT and SIGTERM while a scan or a listener runs: the scan checks the
+// flag between tries, the listener's waiter wakes on the descriptor.
+std::atomic<bool> g_interrupted{false};
+std::atomic<int> g_wake{-1};
+
+void OnInterrupt(int) {
+  g_interrupted = true;
+  const int fd = g_wake.load();
+  const uint64_t one = 1;
+  if (fd >= 0) [[maybe_unused]] const ssize_t ignored = write(fd, &one, sizeof one);
+}
+
+// Catches the two signals for the life of the object, then restores what
+// was there.
+class InterruptWatch {
+ public:
+  explicit InterruptWatch(int wakeFd = -1) {
+    g_interrupted = false;
+    g_wake = wakeFd;
+    struct sigaction action {};
+    action.sa_handler = OnInterrupt;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, &previousInt_);
+    sigaction(SIGTERM, &action, &previousTerm_);
+  }
+  ~InterruptWatch() {
+    sigaction(SIGINT, &previousInt_, nullptr);
+    sigaction(SIGTERM, &previousTerm_, nullptr);
+    g_wake = -1;
+  }
+  InterruptWatch(const InterruptWatch&) = delete;
+  InterruptWatch& operator=(const InterruptWatch&) = delete;
+
+ private:
+  struct sigaction previousInt_ {};
+  struct sigaction previousTerm_ {};
+};
+
+std::vector<std::string> SplitList(const std::string& text) {
+  std::vector<std::string> items;
+  size_t start = 0;
+  while (start <= text.size()) {
+    const size_t comma = std::min(text.find(',', start), text.size());
+    items.push_back(text.substr(start, comma - start));
+    start = comma + 1;
+  }
+  return items;
+}
+
+bool ParseNumber(const std::string& text, int low, int high, int& value) {
+  if (text.empty() || text.size() > 6 || text.find_first_not_of("0123456789") != std::string::npos) return false;
+  value = std::stoi(text);
+  return value >= low && value <= high;
+}
+
+// "A-B" or "A", within 1..128.
+std::string CheckAddresses(const std::string& text) {
+  const size_t dash = text.find('-');
+  int first = 0, last = 0;
+  const bool ok = dash == std::string::npos
+                      ? ParseNumber(text, 1, 128, first)
+                      : ParseNumber(text.substr(0, dash), 1, 128, first) && ParseNumber(text.substr(dash + 1), 1, 128, last);
+  if (!ok || (dash != std::string::npos && last < first)) return "an address 1..128 or a range such as 1-128";
+  return {};
+}
+
+std::pair<uint8_t, uint8_t> AddressRange(const std::string& text) {
+  const size_t dash = text.find('-');
+  const int first = std::stoi(text.substr(0, dash));
+  const int last = dash == std::string::npos ? first : std::stoi(text.substr(dash + 1));
+  return {static_cast<uint8_t>(first), static_cast<uint8_t>(last)};
+}
+
+bool IsRate(int baud) {
+  const std::vector<int> all = scan::AllBauds();
+  return std::find(all.begin(), all.end(), baud) != all.end();
+}
+
+std::string CheckBauds(const std::string& text) {
+  if (text == "current" || text == "all") return {};
+  for (const std::string& item : SplitList(text)) {
+    int baud = 0;
+    if (!ParseNumber(item, 1, 999999, baud) || !IsRate(baud)) {
+      return "current, all, or a list of 9600, 14400, 19200, 38400, 57600, 115200 (9600,19200)";
+    }
+  }
+  return {};
+}
+
+std::string CheckParities(const std::string& text) {
+  if (text == "current" || text == "all") return {};
+  for (const std::string& item : SplitList(text)) {
+    if (item != "none2" && item != "odd" && item != "even") return "current, all, or a list of none2, odd, even";
+  }
+  return {};
+}
+
+std::vector<int> Bauds(const std::string& text, int current) {
+  if (text == "current") return {current};
+  if (text == "all") return scan::AllBauds();
+  std::vector<int> bauds;
+  for (const std::string& item : SplitList(text)) bauds.push_back(std::stoi(item));
+  return bauds;
+}
+
+std::vector<int> Parities(const std::string& text, int current) {
+  if (text == "current") return {current};
+  if (text == "all") return scan::AllParities();
+  std::vector<int> parities;
+  for (const std::string& item : SplitList(text)) parities.push_back(ParityIndex(item));
+  return parities;
+}
+
+const char* AnswerName(scan::Answer answer) {
+  constexpr const char* kNames[] = {"identified", "exception", "garbled"};
+  return kNames[static_cast<size_t>(answer)];
+}
+
+int Scan(Program& program, const ScanOptions& options) {
+  scan::ScanPlan plan;
+  if (program.options.port.find('/') != std::string::npos) {
+    plan.device = program.options.port;
+  } else {
+    plan.comNumber = static_cast<unsigned>(std::stoul(program.options.port.substr(3)));
+  }
+  std::tie(plan.firstAddress, plan.lastAddress) = AddressRange(options.addresses);
+  plan.settings = scan::Combine(Bauds(options.bauds, program.options.baud), Parities(options.parities, program.Parity()));
+
+  scan::ScanCallbacks callbacks;
+  callbacks.progress = [&](const scan::Progress& progress) {
+    if (progress.address != plan.firstAddress) return;
+    program.Say(fields::CFormat("扫描 %d %s, 地址 %u-%u (%zu/%zu)", progress.line.baud, ParityName(progress.line.parity),
+                                plan.firstAddress, plan.lastAddress, progress.tried, progress.total));
+  };
+  const InterruptWatch interrupts;
+  const scan::ScanOutcome outcome = scan::RunScan(plan, callbacks, g_interrupted);
+  if (outcome.end == scan::ScanEnd::PortFailed) {
+    program.Say(fields::OpenFailureMessage(DiagnoseOpenFailure(outcome.failure)));
+    return PortNotOpened;
+  }
+  if (program.options.json) {
+    json found = json::array();
+    for (const scan::Found& f : outcome.found) {
+      json entry = {{"address", f.address}, {"baud", f.line.baud}, {"parity", ParityName(f.line.parity)},
+                    {"identity", f.identity}, {"model", f.model},   {"version", f.version},
+                    {"answer", AnswerName(f.answer)}};
+      if (f.answer == scan::Answer::Exception) entry["exception"] = f.exception;
+      found.push_back(entry);
+    }
+    program.PrintJson({{"found", found},
+                       {"tried", outcome.tried},
+                       {"seconds", std::chrono::duration<double>(outcome.elapsed).count()}});
+  } else if (!outcome.found.empty()) {
+    std::vector<std::vector<std::string>> rows = {{"地址", "波特率", "校验", "设备标识", "设备型号", "版本号", "应答"}};
+    for (const scan::Found& f : outcome.found) {
+      rows.push_back({std::to_string(f.address), std::to_string(f.line.baud), ParityName(f.line.parity), f.identity,
+                      f.model, f.version, scan::AnswerText(f)});
+    }
+    program.Print(FormatTable(rows));
+  }
+  program.Say(fields::CFormat("试了 %zu 次, 用时 %.1f 秒, 找到 %zu 台", outcome.tried,
+                              std::chrono::duration<double>(outcome.elapsed).count(), outcome.found.size()));
+  if (outcome.end == scan::ScanEnd::Cancelled) return Interrupted;
+  return outcome.found.empty() ? NoAnswer : Done;
+}
+
+int Listen(Program& program, const ListenOptions& options) {
+  SerialPort port;
+  LineSettings settings;
+  if (const int status = program.Open(port, settings); status != Done) return status;
+  UniqueFd wake(eventfd(0, EFD_CLOEXEC));
+  if (!wake.Valid()) {
+    program.Say("无法等待串口");
+    return PortNotOpened;
+  }
+  const InterruptWatch interrupts(wake.Get());
+  decode::Conversation conversation;
+  uint64_t heard = 0;
+  const auto signal = [&] {
+    const uint64_t one = 1;
+    [[maybe_unused]] const ssize_t ignored = write(wake.Get(), &one, sizeof one);
+  };
+  Listener listener;
+  const bool started = listener.Start(port, settings, [&](const SplitFrame& frame) {
+    if (options.count != 0 && heard >= options.count) return;
+    const traffic::Record record = traffic::FromHeard(frame, ++heard, conversation);
+    const std::string line = program.options.json
+                                 ? traffic::ToJson(record).dump(-1, ' ', false, json::error_handler_t::replace)
+                                 : traffic::TextLine(record);
+    std::fputs((line + "\n").c_str(), stdout);
+    std::fflush(stdout);
+    if (options.count != 0 && heard == options.count) signal();
+  });
+  if (!started) {
+    program.Say("无法收听串口");
+    return PortNotOpened;
+  }
+  // Stopped from here when enough was heard or a signal came; the listener
+  // ends by itself when the port goes.
+  std::thread stopper([&] {
+    pollfd fd{wake.Get(), POLLIN, 0};
+    while (poll(&fd, 1, -1) < 0 && errno == EINTR) {
+    }
+    listener.Stop();
+  });
+  const ListenEnd end = listener.Wait();
+  signal();
+  stopper.join();
+  if (end == ListenEnd::PortLost || end == ListenEnd::Failed) {
+    program.Say(fields::CFormat("串口已断开: %s", port.DevicePath().c_str()));
+    return PortNotOpened;
+  }
+  const bool countMet = options.count == 0 || heard >= options.count;
+  return countMet ? Done : Interrupted;
+}
+
+}  // namespace
+
+void AddBusCommands(CLI::App& app, Program& program) {
+  auto scanOptions = std::make_shared<ScanOptions>();
+  CLI::App* scanCommand = app.add_subcommand(
+      "scan", "find drivers: every address of a range at one or all rates and parities; exit 4 when none answers");
+  scanCommand->add_option("--addresses", scanOptions->addresses, "an address or a range (default 1-128)")
+      ->check(CLI::Validator(CheckAddresses, "A-B"));
+  scanCommand->add_option("--bauds", scanOptions->bauds, "current (default: --baud), all, or a list: 9600,19200")
+      ->check(CLI::Validator(CheckBauds, "RATES"));
+  scanCommand->add_option("--parities", scanOptions->parities, "current (default: --parity), all, or a list: none2,even")
+      ->check(CLI::Validator(CheckParities, "PARITIES"));
+  scanCommand->callback([&program, scanOptions] {
+    program.run = [scanOptions](Program& p) { return Scan(p, *scanOptions); };
+  });
+
+  auto listenOptions = std::make_shared<ListenOptions>();
+  CLI::App* listenCommand = app.add_subcommand(
+      "listen", "sends nothing: one line per frame another master and the drivers send, with what it means");
+  listenCommand->add_option("--count", listenOptions->count, "end after N frames (default: until interrupted)")
+      ->check(CLI::PositiveNumber);
+  listenCommand->callback([&program, listenOptions] {
+    program.run = [listenOptions](Program& p) { return Listen(p, *listenOptions); };
+  });
+}
+
+}  // namespace cli

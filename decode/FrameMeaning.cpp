@@ -1,0 +1,256 @@
+#include "decode/FrameMeaning.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "fields/CFormat.h"
+#include "link/Answer.h"
+#include "link/FrameCodec.h"
+#include "link/IdentificationWalk.h"
+
+namespace decode {
+namespace {
+
+using fields::CFormat;
+
+constexpr size_t kCrc = 2;
+constexpr size_t kRequestLength = 8;         // read, write single
+constexpr size_t kWriteMultipleHeader = 7;   // up to the byte count
+constexpr size_t kIdentificationRequest = 7;
+constexpr size_t kIdentificationHeader = 8;  // up to the object count
+constexpr size_t kExceptionLength = 5;
+
+uint16_t Word(const uint8_t* bytes) { return static_cast<uint16_t>((bytes[0] << 8) | bytes[1]); }
+
+Meaning Text(std::string text) { return {std::move(text), {}}; }
+
+// The length of the UTF-8 sequence at `at`, or 0 where it is none (a stray
+// continuation byte, an overlong or cut sequence, a surrogate, beyond
+// U+10FFFF).
+size_t SequenceAt(std::string_view text, size_t at) {
+  const auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
+  const unsigned lead = byte(at);
+  const size_t length = lead < 0x80 ? 1 : lead >= 0xC2 && lead < 0xE0 ? 2 : lead >= 0xE0 && lead < 0xF0 ? 3
+                        : lead >= 0xF0 && lead < 0xF5                  ? 4
+                                                                       : 0;
+  if (length == 0 || at + length > text.size()) return 0;
+  for (size_t i = 1; i < length; ++i) {
+    if ((byte(at + i) & 0xC0) != 0x80) return 0;
+  }
+  if (length == 3 && ((lead == 0xE0 && byte(at + 1) < 0xA0) || (lead == 0xED && byte(at + 1) >= 0xA0))) return 0;
+  if (length == 4 && ((lead == 0xF0 && byte(at + 1) < 0x90) || (lead == 0xF4 && byte(at + 1) >= 0x90))) return 0;
+  return length;
+}
+
+// Texts of the driver (its model, its identification objects) are bytes
+// it chose: what is no UTF-8, and control characters that would break a
+// line of the log or of a listener's output, show as U+FFFD.
+std::string Printable(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (size_t at = 0; at < text.size();) {
+    const size_t length = SequenceAt(text, at);
+    const auto lead = static_cast<unsigned char>(text[at]);
+    if (length == 0 || lead < 0x20 || lead == 0x7F) {
+      out += "\xEF\xBF\xBD";
+      at += length == 0 ? 1 : length;
+    } else {
+      out.append(text, at, length);
+      at += length;
+    }
+  }
+  return out;
+}
+
+Meaning Printable(Meaning meaning) {
+  meaning.text = Printable(meaning.text);
+  for (FieldText& field : meaning.fields) {
+    field.name = Printable(field.name);
+    field.text = Printable(field.text);
+  }
+  return meaning;
+}
+
+// "<head>: <fields>", or the head alone when there are none.
+Meaning WithFields(std::string head, RegisterMeaning registers) {
+  Meaning meaning{std::move(head), std::move(registers.fields)};
+  if (!meaning.fields.empty()) meaning.text += ": " + JoinFields(meaning.fields);
+  return meaning;
+}
+
+std::string Span(const char* verb, uint16_t start, uint16_t count) {
+  return CFormat("%s %s (0x%04X 起 %u 个寄存器)", verb, JoinAreas(NameRegisters(start, count).areas).c_str(), start,
+                 static_cast<unsigned>(count));
+}
+
+std::string UnknownFunction(uint8_t function) { return CFormat("未知功能码 0x%02X", function); }
+
+std::string Short(const char* what) { return CFormat("%s (帧不完整)", what); }
+
+// What the request asked for, as the head of its answer's text.
+std::string Asked(std::span<const uint8_t> request) {
+  if (request.size() < 2) return {};
+  switch (request[1]) {
+    case FunctionReadHolding:
+      return request.size() >= kRequestLength ? Span("读取", Word(&request[2]), Word(&request[4])) : Short("读取");
+    case FunctionWriteSingle:
+      return request.size() >= kRequestLength ? "写入 " + JoinAreas(DescribeSingleWrite(Word(&request[2]), 0).areas)
+                                              : Short("写入");
+    case FunctionWriteMultiple:
+      return request.size() >= kWriteMultipleHeader ? Span("写入", Word(&request[2]), Word(&request[4]))
+                                                    : Short("写入");
+    case FunctionEncapsulated:
+      return "读取设备识别码";
+    default:
+      return UnknownFunction(request[1]);
+  }
+}
+
+Meaning DescribeReadRequest(std::span<const uint8_t> frame) {
+  if (frame.size() < kRequestLength) return Text(Short("读取"));
+  return Text(Span("读取", Word(&frame[2]), Word(&frame[4])));
+}
+
+Meaning DescribeWriteSingle(std::span<const uint8_t> frame, const char* verb) {
+  if (frame.size() < kRequestLength) return Text(Short(verb));
+  RegisterMeaning registers = DescribeSingleWrite(Word(&frame[2]), Word(&frame[4]));
+  std::string head = std::string(verb) + " " + JoinAreas(registers.areas);
+  return WithFields(std::move(head), std::move(registers));
+}
+
+Meaning DescribeWriteMultipleRequest(std::span<const uint8_t> frame) {
+  if (frame.size() < kWriteMultipleHeader) return Text(Short("写入"));
+  const uint16_t start = Word(&frame[2]);
+  const uint16_t count = Word(&frame[4]);
+  const size_t byteCount = frame[6];
+  std::string head = Span("写入", start, count);
+  const size_t data = std::min(byteCount, frame.size() - std::min(frame.size(), kWriteMultipleHeader + kCrc));
+  if (byteCount != 2u * count || frame.size() != kWriteMultipleHeader + byteCount + kCrc) {
+    head += CFormat(" (字节数 %zu 与寄存器个数不符)", byteCount);
+  }
+  return WithFields(std::move(head), DescribeRegisters(start, &frame[kWriteMultipleHeader], data));
+}
+
+Meaning DescribeIdentificationRequest(std::span<const uint8_t> frame) {
+  if (frame.size() < kIdentificationRequest) return Text(Short("读取设备识别码"));
+  if (frame[2] != MeiReadDeviceId) return Text(CFormat("封装接口 MEI 0x%02X (未知)", frame[2]));
+  return Text(CFormat("读取设备识别码 (读取码 %u, 从对象 %u 起)", frame[3], frame[4]));
+}
+
+Meaning DescribeReadAnswer(std::span<const uint8_t> answer, std::span<const uint8_t> request) {
+  if (answer.size() < 3 + kCrc) return Text(Short("读取应答"));
+  const size_t byteCount = answer[2];
+  const size_t data = std::min(byteCount, answer.size() - 3 - kCrc);
+  const bool asked = request.size() >= kRequestLength && request[1] == FunctionReadHolding;
+  if (!asked) return Text(CFormat("读取应答: %zu 字节数据 (请求未知)", data));
+  const uint16_t start = Word(&request[2]);
+  const uint16_t count = Word(&request[4]);
+  std::string head = JoinAreas(NameRegisters(start, count).areas);
+  if (byteCount != 2u * count) head += CFormat(" (应答 %zu 字节, 请求 %u 个寄存器)", byteCount, count);
+  return WithFields(std::move(head), DescribeRegisters(start, &answer[3], data));
+}
+
+Meaning DescribeWriteMultipleAnswer(std::span<const uint8_t> answer) {
+  if (answer.size() < 6) return Text(Short("写入应答"));
+  return Text(Span("已写入", Word(&answer[2]), Word(&answer[4])));
+}
+
+Meaning DescribeIdentificationAnswer(std::span<const uint8_t> answer) {
+  if (answer.size() < kIdentificationHeader + kCrc) return Text(Short("设备识别码应答"));
+  // From the more-follows byte to the last object, as the walk takes it.
+  const size_t data = answer.size() - 5 - kCrc;
+  Meaning meaning{"设备识别码", {}};
+  for (IdentificationObject& object : IdentificationObjects(&answer[5], data)) {
+    meaning.fields.push_back({object.name, std::move(object.value)});
+  }
+  const bool more = answer[5] == 0xFF;
+  if (!meaning.fields.empty()) meaning.text += ": " + JoinFields(meaning.fields);
+  if (more) meaning.text += CFormat(" (后续从对象 %u 起)", answer[6]);
+  return meaning;
+}
+
+Meaning DescribeException(std::span<const uint8_t> answer, std::span<const uint8_t> request) {
+  if (answer.size() < kExceptionLength) return Text(Short("异常应答"));
+  const uint8_t code = answer[2];
+  const uint8_t function = answer[1] & ~ExceptionBit;
+  const bool asked = request.size() >= 2 && request[1] == function;
+  const std::string what = asked ? Asked(request) : CFormat("功能码 0x%02X", function);
+  return Text(CFormat("异常应答 %02X %s (%s)", code, ResultText(code).c_str(), what.c_str()));
+}
+
+
+Meaning RequestMeaning(std::span<const uint8_t> request) {
+  if (request.size() < 2) return Text("不完整的帧");
+  switch (request[1]) {
+    case FunctionReadHolding:
+      return DescribeReadRequest(request);
+    case FunctionWriteSingle:
+      return DescribeWriteSingle(request, "写入");
+    case FunctionWriteMultiple:
+      return DescribeWriteMultipleRequest(request);
+    case FunctionEncapsulated:
+      return DescribeIdentificationRequest(request);
+    default:
+      return Text(UnknownFunction(request[1]));
+  }
+}
+
+Meaning AnswerMeaning(std::span<const uint8_t> answer, std::span<const uint8_t> request) {
+  if (answer.size() < 2) return Text("不完整的帧");
+  if (answer[1] & ExceptionBit) return DescribeException(answer, request);
+  switch (answer[1]) {
+    case FunctionReadHolding:
+      return DescribeReadAnswer(answer, request);
+    case FunctionWriteSingle:
+      return DescribeWriteSingle(answer, "已写入");
+    case FunctionWriteMultiple:
+      return DescribeWriteMultipleAnswer(answer);
+    case FunctionEncapsulated:
+      return DescribeIdentificationAnswer(answer);
+    default:
+      return Text(UnknownFunction(answer[1]));
+  }
+}
+
+}  // namespace
+
+Meaning DescribeRequest(std::span<const uint8_t> request) { return Printable(RequestMeaning(request)); }
+
+Meaning DescribeAnswer(std::span<const uint8_t> answer, std::span<const uint8_t> request) {
+  return Printable(AnswerMeaning(answer, request));
+}
+
+Meaning DescribeReceived(std::span<const uint8_t> received, std::span<const uint8_t> request) {
+  if (received.empty()) return Text("无应答");
+  Frame asked;
+  asked.length = std::min(request.size(), asked.bytes.size());
+  std::copy_n(request.begin(), asked.length, asked.bytes.begin());
+  const size_t count = std::min(received.size(), MaxFrameLength);
+  // A copy of a write-single request is its answer here: on a line that
+  // echoes, the answer after it says the same.
+  const AnswerSearch search = FindAnswer(asked, received.data(), count, false);
+  if (search.state == AnswerSearch::State::Incomplete) return Text(CFormat("%zu 字节, 无完整应答", received.size()));
+  Meaning meaning = DescribeAnswer(received.subspan(search.offset, search.length), request);
+  if (search.state == AnswerSearch::State::Malformed) meaning.text = "长度与帧头不符的应答: " + meaning.text;
+  const size_t before = search.offset - (search.echoSkipped ? asked.length : 0);
+  if (search.echoSkipped) meaning.text += " (前有回显)";
+  if (before > 0) meaning.text += CFormat(" (前有 %zu 字节干扰)", before);
+  return meaning;
+}
+
+Meaning Conversation::Request(std::span<const uint8_t> request) {
+  requestLength_ = std::min(request.size(), sizeof request_);
+  std::copy_n(request.begin(), requestLength_, request_);
+  return DescribeRequest(request);
+}
+
+Meaning Conversation::Answer(std::span<const uint8_t> answer) {
+  std::span<const uint8_t> request(request_, requestLength_);
+  const bool answers = answer.size() >= 2 && request.size() >= 2 && request[0] == answer[0] &&
+                       request[1] == (answer[1] & ~ExceptionBit);
+  Meaning meaning = DescribeAnswer(answer, answers ? request : std::span<const uint8_t>());
+  if (answers) Forget();
+  return meaning;
+}
+
+}  // namespace decode

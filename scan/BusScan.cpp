@@ -1,0 +1,161 @@
+#include "scan/BusScan.h"
+
+#include <algorithm>
+#include <optional>
+#include <system_error>
+
+#include "driver/DriverLink.h"
+#include "fields/CFormat.h"
+#include "fields/DeviceInfoTexts.h"
+#include "link/LineTiming.h"
+#include "link/SerialPort.h"
+
+namespace scan {
+namespace {
+
+constexpr int kBauds[] = {9600, 14400, 19200, 38400, 57600, 115200};
+constexpr int kParities = 3;
+// A device-information read: its request, and its answer of 14 registers.
+constexpr size_t kRequestBytes = 8;
+constexpr size_t kAnswerBytes = 5 + 2 * RegisterMap::DeviceInfo.count;
+
+bool IsException(ModbusResult result) { return result >= 0x01 && result <= 0x7F; }
+
+// The bytes that came back during the last transaction, less a copy of the
+// request in front (an adapter's echo).
+bool SomethingAnswered(const DriverLink& link) {
+  const std::vector<uint8_t> sent = link.LastSentFrame();
+  const std::vector<uint8_t> received = link.LastReceivedFrame();
+  const bool echo = received.size() >= sent.size() && std::equal(sent.begin(), sent.end(), received.begin());
+  return received.size() > (echo ? sent.size() : 0);
+}
+
+// One try: the driver at `address`, if one answers.
+std::optional<Found> Try(DriverLink& link, uint8_t address, const LineChoice& line) {
+  DeviceInfoBlock info{};
+  const ModbusResult result = link.ReadDeviceInfo(address, info);
+  Found found;
+  found.address = address;
+  found.line = line;
+  if (result == ResultSuccess) {
+    const auto texts = fields::DeviceInfoTexts(info);
+    found.identity = texts[fields::IdentityField];
+    found.model = texts[fields::ModelField];
+    found.version = texts[fields::VersionField];
+    return found;
+  }
+  if (IsException(result)) {
+    found.answer = Answer::Exception;
+    found.exception = result;
+    return found;
+  }
+  if (result == ResultBadResponse || (result == ResultTimeout && SomethingAnswered(link))) {
+    found.answer = Answer::Garbled;
+    return found;
+  }
+  return std::nullopt;
+}
+
+bool Open(DriverLink& link, const ScanPlan& plan, const LineChoice& line) {
+  const std::string mode = ModeStringFor(line.baud, line.parity);
+  return (plan.device.empty() ? link.OpenWithMode(plan.comNumber, mode.c_str())
+                              : link.OpenDeviceWithMode(plan.device, mode.c_str())) != 0;
+}
+
+}  // namespace
+
+std::vector<int> AllBauds() { return {std::begin(kBauds), std::end(kBauds)}; }
+
+std::vector<int> AllParities() {
+  std::vector<int> parities;
+  for (int parity = 0; parity < kParities; ++parity) parities.push_back(parity);
+  return parities;
+}
+
+std::vector<LineChoice> Combine(const std::vector<int>& bauds, const std::vector<int>& parities) {
+  std::vector<LineChoice> settings;
+  for (int baud : bauds) {
+    for (int parity : parities) settings.push_back({baud, parity});
+  }
+  return settings;
+}
+
+size_t ScanPlan::Tries() const {
+  const size_t addresses = lastAddress >= firstAddress ? size_t{lastAddress} - firstAddress + 1 : 0;
+  return addresses * settings.size();
+}
+
+std::string AnswerText(const Found& found) {
+  switch (found.answer) {
+    case Answer::Identified:
+      return {};
+    case Answer::Exception:
+      return fields::CFormat("异常应答 %02X %s", static_cast<unsigned>(found.exception),
+                             ResultText(found.exception).c_str());
+    case Answer::Garbled:
+      return "应答无法识别 (设置不符, 或同一地址有多台设备)";
+  }
+  return {};
+}
+
+std::chrono::microseconds TryTimeout(int baud) {
+  return TransactionTimeout(kRequestBytes, kAnswerBytes, baud, TryMargin);
+}
+
+ScanOutcome RunScan(const ScanPlan& plan, const ScanCallbacks& callbacks, const std::atomic<bool>& cancel,
+                    std::shared_ptr<FrameLog> log, uint16_t logTag) {
+  const auto start = std::chrono::steady_clock::now();
+  ScanOutcome outcome;
+  DriverLink link;
+  if (log) link.AttachFrameLog(std::move(log), logTag);
+  const size_t total = plan.Tries();
+  for (const LineChoice& line : plan.settings) {
+    if (cancel || plan.firstAddress > plan.lastAddress) break;
+    if (!Open(link, plan, line)) {
+      outcome.end = ScanEnd::PortFailed;
+      outcome.failure = link.LastOpenFailure();
+      break;
+    }
+    link.SetResponseTimeout(TryTimeout(line.baud));
+    for (unsigned address = plan.firstAddress; address <= plan.lastAddress && !cancel; ++address) {
+      const auto slave = static_cast<uint8_t>(address);
+      if (callbacks.progress) callbacks.progress({outcome.tried, total, slave, line});
+      const std::optional<Found> found = Try(link, slave, line);
+      ++outcome.tried;
+      if (!found) continue;
+      if (callbacks.found) callbacks.found(*found);
+      outcome.found.push_back(*found);
+    }
+    link.ClosePort();
+  }
+  if (outcome.end == ScanEnd::Finished && cancel) outcome.end = ScanEnd::Cancelled;
+  outcome.elapsed = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start);
+  return outcome;
+}
+
+BusScan::~BusScan() {
+  Cancel();
+  Wait();
+}
+
+bool BusScan::Start(ScanPlan plan, ScanCallbacks callbacks, Finished finished, std::shared_ptr<FrameLog> log,
+                    uint16_t logTag) {
+  if (worker_.joinable()) return false;
+  cancel_ = false;
+  try {
+    worker_ = std::thread([this, plan = std::move(plan), callbacks = std::move(callbacks),
+                           finished = std::move(finished), log = std::move(log), logTag]() mutable {
+      const ScanOutcome outcome = RunScan(plan, callbacks, cancel_, std::move(log), logTag);
+      if (finished) finished(outcome);
+    });
+  } catch (const std::system_error&) {
+    return false;
+  }
+  return true;
+}
+
+void BusScan::Wait() {
+  if (worker_.joinable()) worker_.join();
+}
+
+}  // namespace scan

@@ -1,0 +1,136 @@
+// The bus scan: finds the drivers on a line by asking each address, at one
+// or more line settings, for its device-information block. Each try waits
+// only as long as the line's timing says an answer takes (its wire time and
+// a small margin), after the line has fallen quiet. An exception answer is a
+// driver that is there; an answer that comes but does not hold (a wrong
+// CRC: another setting, or two drivers on one address) is shown as such.
+// The window's "扫描设备..." and `korvelt scan` run the same scan.
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "link/FrameCodec.h"
+#include "link/FrameLog.h"
+#include "link/OpenFailure.h"
+
+namespace scan {
+
+// A rate and the connection panel's parity index (0 none with two stop
+// bits, 1 odd, 2 even).
+struct LineChoice {
+  int baud = 9600;
+  int parity = 0;
+  bool operator==(const LineChoice&) const = default;
+};
+
+// The connection panel's rates and parities, in its order.
+std::vector<int> AllBauds();
+std::vector<int> AllParities();
+// Every rate with every parity: rates first, then parities within each.
+std::vector<LineChoice> Combine(const std::vector<int>& bauds, const std::vector<int>& parities);
+
+struct ScanPlan {
+  unsigned comNumber = 1;  // the port, unless `device` names one
+  std::string device;
+  uint8_t firstAddress = 1;
+  uint8_t lastAddress = 128;
+  std::vector<LineChoice> settings{LineChoice{}};  // in the order they are tried
+  size_t Tries() const;
+};
+
+enum class Answer {
+  Identified,  // its device-information block came back
+  Exception,   // it refused with an exception code
+  Garbled,     // something answered, but no frame holds (CRC, length)
+};
+
+struct Found {
+  uint8_t address = 0;
+  LineChoice line;
+  Answer answer = Answer::Identified;
+  ModbusResult exception = ResultSuccess;  // Exception: its code
+  // Identified: the device-information box's texts.
+  std::string identity;
+  std::string model;
+  std::string version;
+};
+
+// What a found driver's answer says, for the table: "" when it identified
+// itself, the exception's code and text, or what a garbled answer means.
+std::string AnswerText(const Found& found);
+
+struct Progress {
+  size_t tried = 0;  // tries finished before this one
+  size_t total = 0;
+  uint8_t address = 0;
+  LineChoice line;
+};
+
+enum class ScanEnd {
+  Finished,
+  Cancelled,
+  PortFailed,  // the port did not open at a setting (`failure` says why)
+};
+
+struct ScanOutcome {
+  ScanEnd end = ScanEnd::Finished;
+  std::vector<Found> found;
+  size_t tried = 0;
+  std::chrono::microseconds elapsed{0};
+  OpenFailure failure;
+};
+
+struct ScanCallbacks {
+  // Before each try, and for each driver found; on the scanning thread,
+  // which they must not hold up.
+  std::function<void(const Progress&)> progress;
+  std::function<void(const Found&)> found;
+};
+
+// How long one try waits for its answer at `baud`: the request's and the
+// answer's wire time, the quiet gap and TryMargin.
+std::chrono::microseconds TryTimeout(int baud);
+// Beyond the wire: the driver's turn-around and an adapter's latency, which
+// the link asks to be low when it opens the port.
+constexpr std::chrono::milliseconds TryMargin{20};
+
+// Runs the scan on the calling thread until it is done or `cancel` is set
+// (between tries; a try in progress ends by its own short time-out). The
+// link the scan uses records into `log` when one is given, tagged
+// `logTag`.
+ScanOutcome RunScan(const ScanPlan& plan, const ScanCallbacks& callbacks, const std::atomic<bool>& cancel,
+                    std::shared_ptr<FrameLog> log = nullptr, uint16_t logTag = 0);
+
+// A scan on a worker of its own.
+class BusScan {
+ public:
+  using Finished = std::function<void(const ScanOutcome&)>;
+
+  BusScan() = default;
+  ~BusScan();  // cancels and waits
+  BusScan(const BusScan&) = delete;
+  BusScan& operator=(const BusScan&) = delete;
+
+  // Starts the scan; `finished` is called once on the worker when it ends.
+  // False while a scan runs or when no thread can be had.
+  bool Start(ScanPlan plan, ScanCallbacks callbacks, Finished finished, std::shared_ptr<FrameLog> log = nullptr,
+             uint16_t logTag = 0);
+  // Returns at once; the scan ends within the try in progress.
+  void Cancel() { cancel_ = true; }
+  // Waits for the worker to end (after `finished` has returned).
+  void Wait();
+  bool Active() const { return worker_.joinable(); }
+
+ private:
+  std::atomic<bool> cancel_{false};
+  std::thread worker_;
+};
+
+}  // namespace scan

@@ -1,0 +1,229 @@
+#include "traffic/TrafficRecord.h"
+
+#include <algorithm>
+#include <ctime>
+
+#include "fields/CFormat.h"
+#include "fields/HexText.h"
+#include "link/Answer.h"
+
+namespace traffic {
+namespace {
+
+using fields::CFormat;
+
+struct LocalTime {
+  std::tm tm{};
+  long micros = 0;
+};
+
+LocalTime Local(int64_t wallMicros) {
+  LocalTime local;
+  auto seconds = static_cast<time_t>(wallMicros / 1'000'000);
+  local.micros = static_cast<long>(wallMicros % 1'000'000);
+  if (local.micros < 0) {
+    local.micros += 1'000'000;
+    --seconds;
+  }
+  localtime_r(&seconds, &local.tm);
+  return local;
+}
+
+// Kind, slave and function of one whole frame by its own bytes.
+void Classify(Record& record, const uint8_t* frame, size_t length, bool request) {
+  record.slave = length > 0 ? frame[0] : 0;
+  record.function = length > 1 ? frame[1] : 0;
+  record.crcGood = length >= 4 && FrameCheck(frame, length, frame[0]);
+  if (request) {
+    record.kind = Kind::Request;
+  } else if (length < 2) {
+    record.kind = Kind::Unknown;
+  } else {
+    record.kind = (frame[1] & ExceptionBit) ? Kind::Exception : Kind::Answer;
+  }
+}
+
+std::string CsvField(const std::string& text) {
+  if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
+  std::string quoted = "\"";
+  for (char c : text) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+  return quoted + "\"";
+}
+
+}  // namespace
+
+std::string IsoTime(int64_t wallMicros) {
+  const LocalTime local = Local(wallMicros);
+  char date[32];
+  std::strftime(date, sizeof date, "%Y-%m-%dT%H:%M:%S", &local.tm);
+  const long offset = local.tm.tm_gmtoff / 60;
+  const long hours = (offset < 0 ? -offset : offset) / 60;
+  const long minutes = (offset < 0 ? -offset : offset) % 60;
+  return CFormat("%s.%06ld%c%02ld:%02ld", date, local.micros, offset < 0 ? '-' : '+', hours, minutes);
+}
+
+std::string ClockTime(int64_t wallMicros) {
+  const LocalTime local = Local(wallMicros);
+  return CFormat("%02d:%02d:%02d.%06ld", local.tm.tm_hour, local.tm.tm_min, local.tm.tm_sec, local.micros);
+}
+
+const char* KindName(Kind kind) {
+  constexpr const char* kNames[] = {"request", "answer", "exception", "unknown"};
+  return kNames[static_cast<size_t>(kind)];
+}
+
+const char* KindText(Kind kind) {
+  constexpr const char* kTexts[] = {"请求", "应答", "异常应答", "未知"};
+  return kTexts[static_cast<size_t>(kind)];
+}
+
+const char* DirectionText(Direction direction) {
+  constexpr const char* kTexts[] = {"发送", "接收", "未请求", "收听"};
+  return kTexts[static_cast<size_t>(direction)];
+}
+
+std::string ResultColumn(const Record& record) { return record.transaction ? ResultText(record.result) : ""; }
+
+std::string RoundTripColumn(const Record& record) {
+  if (!record.transaction) return {};
+  return CFormat("%.1f ms", static_cast<double>(record.roundTrip.count()) / 1000.0);
+}
+
+std::string HexColumn(const Record& record) {
+  std::string hex = fields::FormatHexBytes(record.bytes);
+  if (!hex.empty()) hex.pop_back();
+  return hex;
+}
+
+nlohmann::json ToJson(const Record& record) {
+  nlohmann::json object = {
+      {"time", IsoTime(record.wallMicros)}, {"bytes", HexColumn(record)},  {"slave", record.slave},
+      {"function", record.function},        {"kind", KindName(record.kind)}, {"crc", record.crcGood},
+      {"meaning", record.meaning},
+  };
+  if (record.direction != Direction::Heard) {
+    constexpr const char* kDirections[] = {"sent", "received", "unsolicited", "heard"};
+    object["direction"] = kDirections[static_cast<size_t>(record.direction)];
+  }
+  if (record.transaction) {
+    object["result"] = ResultText(record.result);
+    object["roundTripMicros"] = record.roundTrip.count();
+  }
+  return object;
+}
+
+std::string CsvHeader() { return "时间,方向,从站,功能码,长度,CRC,往返,结果,含义,字节\r\n"; }
+
+std::string CsvRow(const Record& record) {
+  const std::string fields[] = {
+      IsoTime(record.wallMicros),
+      DirectionText(record.direction),
+      std::to_string(record.slave),
+      CFormat("0x%02X", record.function),
+      std::to_string(record.bytes.size()),
+      record.crcGood ? "正确" : "错误",
+      RoundTripColumn(record),
+      ResultColumn(record),
+      record.meaning,
+      HexColumn(record),
+  };
+  std::string row;
+  for (const std::string& field : fields) row += (row.empty() ? "" : ",") + CsvField(field);
+  return row + "\r\n";
+}
+
+std::string TextLine(const Record& record) {
+  return CFormat("%s %-4s %02X %02X %s %s | %s", ClockTime(record.wallMicros).c_str(), KindText(record.kind),
+                 record.slave, record.function, record.crcGood ? "CRC正确" : "CRC错误", record.meaning.c_str(),
+                 HexColumn(record).c_str());
+}
+
+Record FromHeard(const SplitFrame& frame, uint64_t sequence, decode::Conversation& conversation) {
+  Record record;
+  record.sequence = sequence;
+  record.wallMicros = frame.time.wallMicros;
+  record.direction = Direction::Heard;
+  record.bytes.assign(frame.bytes.begin(), frame.bytes.end());
+  record.slave = frame.slave;
+  record.function = frame.function;
+  record.crcGood = frame.crcGood;
+  switch (frame.kind) {
+    case FrameKind::Request:
+      record.kind = Kind::Request;
+      record.meaning = conversation.Request(frame.bytes).text;
+      break;
+    case FrameKind::Answer:
+    case FrameKind::Exception:
+      record.kind = frame.kind == FrameKind::Answer ? Kind::Answer : Kind::Exception;
+      record.meaning = conversation.Answer(frame.bytes).text;
+      break;
+    case FrameKind::Unknown:
+      record.kind = Kind::Unknown;
+      conversation.Forget();
+      record.meaning = CFormat("%zu 字节, 不成帧", frame.bytes.size());
+      break;
+  }
+  if (!record.crcGood && frame.kind != FrameKind::Unknown) record.meaning = "CRC错误: " + record.meaning;
+  return record;
+}
+
+LogReader::LogReader(std::shared_ptr<const FrameLog> log) : log_(std::move(log)) {}
+
+uint64_t LogReader::ReadNew(std::vector<Record>& out, size_t maxFrames) {
+  log_->Read(last_, batch_, maxFrames);
+  last_ = batch_.last;
+  for (const LoggedFrame& frame : batch_.frames) out.push_back(FromLogged(frame, batch_.BytesOf(frame)));
+  return batch_.lost;
+}
+
+Record LogReader::FromLogged(const LoggedFrame& frame, std::span<const uint8_t> bytes) {
+  Record record;
+  record.sequence = frame.sequence;
+  record.wallMicros = frame.time.wallMicros;
+  record.bytes.assign(bytes.begin(), bytes.end());
+  record.transaction = frame.direction != FrameDirection::Unsolicited;
+  record.result = frame.result;
+  record.roundTrip = frame.roundTrip;
+  auto known = std::find_if(requests_.begin(), requests_.end(), [&](const LastRequest& r) { return r.link == frame.link; });
+  switch (frame.direction) {
+    case FrameDirection::Request: {
+      record.direction = Direction::Sent;
+      Classify(record, bytes.data(), bytes.size(), true);
+      record.meaning = decode::DescribeRequest(bytes).text;
+      if (known == requests_.end()) known = requests_.insert(requests_.end(), LastRequest{frame.link, 0, {}});
+      known->transaction = frame.transaction;
+      known->bytes = record.bytes;
+      break;
+    }
+    case FrameDirection::Answer: {
+      record.direction = Direction::Received;
+      const bool asked = known != requests_.end() && known->transaction == frame.transaction;
+      const std::vector<uint8_t> request = asked ? known->bytes : std::vector<uint8_t>{};
+      // The answer among echo and noise gives the row its slave, function
+      // and verdict; without one, the first bytes do.
+      Frame sent;
+      sent.length = std::min(request.size(), sent.bytes.size());
+      std::copy_n(request.begin(), sent.length, sent.bytes.begin());
+      const AnswerSearch search = FindAnswer(sent, bytes.data(), std::min(bytes.size(), MaxFrameLength), false);
+      if (search.state == AnswerSearch::State::Incomplete) {
+        Classify(record, bytes.data(), bytes.size(), false);
+        record.kind = Kind::Unknown;
+      } else {
+        Classify(record, bytes.data() + search.offset, search.length, false);
+      }
+      record.meaning = decode::DescribeReceived(bytes, request).text;
+      break;
+    }
+    case FrameDirection::Unsolicited: {
+      record.direction = Direction::Unsolicited;
+      Classify(record, bytes.data(), bytes.size(), false);
+      if (!record.crcGood) record.kind = Kind::Unknown;
+      record.meaning = record.crcGood ? "迟到的应答: " + decode::DescribeAnswer(bytes).text
+                                      : CFormat("%zu 字节, 不属于任何通讯 (迟到或干扰)", bytes.size());
+      break;
+    }
+  }
+  return record;
+}
+
+}  // namespace traffic

@@ -1,0 +1,223 @@
+#include "ui/ScanDlg.h"
+
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+#include "fields/CFormat.h"
+#include "fields/OpenFailureText.h"
+#include "link/PortDiagnosis.h"
+#include "ui/DialogFont.h"
+#include "ui/MainDlg.h"
+#include "ui/MessageBox.h"
+#include "ui/Text.h"
+#include "ui/forms/ControlIds.h"
+#include "ui/forms/DialogLayout.h"
+
+namespace {
+
+QString Q(const char* text) { return QString::fromUtf8(text); }
+
+// The connection panel's text of a parity index.
+std::string ParityText(int parity) {
+  const auto items = forms::ComboItems(forms::ids::ParityCombo);
+  return parity >= 0 && static_cast<size_t>(parity) < items.size() ? items[static_cast<size_t>(parity)] : "";
+}
+
+constexpr const char* kColumns[] = {"地址", "波特率", "校验", "设备标识", "设备型号", "版本号", "应答"};
+// The frame log's tag of the scans' link.
+constexpr uint16_t ScanLogTag = 1;
+
+QSpinBox* AddressBox(int value) {
+  auto* box = new QSpinBox;
+  box->setRange(1, 128);
+  box->setValue(value);
+  return box;
+}
+
+}  // namespace
+
+CScanDlg::CScanDlg(CMainDlg& owner) : QDialog(&owner), m_owner(owner) {
+  setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowCloseButtonHint | Qt::WindowMinimizeButtonHint);
+  setWindowTitle(Q("扫描设备"));
+  setFont(DialogFont());
+
+  auto* range = new QGroupBox(Q("地址范围"));
+  auto* rangeGrid = new QGridLayout(range);
+  m_first = AddressBox(1);
+  m_last = AddressBox(128);
+  auto* firstLabel = new QLabel(Q("起始地址:"));
+  auto* lastLabel = new QLabel(Q("结束地址:"));
+  firstLabel->setBuddy(m_first);
+  lastLabel->setBuddy(m_last);
+  rangeGrid->addWidget(firstLabel, 0, 0);
+  rangeGrid->addWidget(m_first, 0, 1);
+  rangeGrid->addWidget(lastLabel, 1, 0);
+  rangeGrid->addWidget(m_last, 1, 1);
+
+  auto* settings = new QGroupBox(Q("通讯参数"));
+  auto* settingsColumn = new QVBoxLayout(settings);
+  m_panelSettings = new QRadioButton;
+  m_allSettings = new QRadioButton(Q("全部波特率和校验方式 (共 18 种)"));
+  m_panelSettings->setChecked(true);
+  settingsColumn->addWidget(m_panelSettings);
+  settingsColumn->addWidget(m_allSettings);
+
+  m_start = new QPushButton(Q("开始扫描"));
+  m_cancel = new QPushButton(Q("取消扫描"));
+  m_use = new QPushButton(Q("使用"));
+  auto* close = new QPushButton(Q("关闭"));
+  for (QPushButton* button : {m_start, m_cancel, m_use, close}) button->setAutoDefault(false);
+  m_use->setToolTip(Q("把选中的设备设到连接面板并打开串口 (双击一行也可)"));
+  auto* buttons = new QVBoxLayout;
+  for (QPushButton* button : {m_start, m_cancel, m_use, close}) buttons->addWidget(button);
+  buttons->addStretch();
+
+  m_progress = new QProgressBar;
+  m_trying = new QLabel(Q("尚未扫描"));
+  m_results = new QTableWidget(0, static_cast<int>(std::size(kColumns)));
+  QStringList headers;
+  for (const char* column : kColumns) headers << Q(column);
+  m_results->setHorizontalHeaderLabels(headers);
+  m_results->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  m_results->setSelectionBehavior(QAbstractItemView::SelectRows);
+  m_results->setSelectionMode(QAbstractItemView::SingleSelection);
+  m_results->verticalHeader()->hide();
+  m_results->horizontalHeader()->setStretchLastSection(true);
+  m_results->setMinimumSize(640, 160);
+
+  auto* top = new QHBoxLayout;
+  top->addWidget(range);
+  top->addWidget(settings, 1);
+  top->addLayout(buttons);
+  auto* page = new QVBoxLayout(this);
+  page->addLayout(top);
+  page->addWidget(m_progress);
+  page->addWidget(m_trying);
+  page->addWidget(m_results, 1);
+
+  connect(m_start, &QPushButton::clicked, this, &CScanDlg::StartScan);
+  connect(m_cancel, &QPushButton::clicked, this, &CScanDlg::CancelScan);
+  connect(m_use, &QPushButton::clicked, this, &CScanDlg::UseSelected);
+  connect(close, &QPushButton::clicked, this, &QDialog::close);
+  connect(m_results, &QTableWidget::cellDoubleClicked, this, [this](int row) {
+    m_results->selectRow(row);
+    UseSelected();
+  });
+  ShowScanning(false);
+}
+
+CScanDlg::~CScanDlg() {
+  m_scan.Cancel();
+  m_scan.Wait();
+}
+
+void CScanDlg::showEvent(QShowEvent* event) {
+  const CMainDlg::PanelLine line = m_owner.PanelSettings();
+  m_panelSettings->setText(ToQString(
+      fields::CFormat("连接面板的设置 (COM%u, %d, %s)", line.comNumber, line.baud, ParityText(line.parity).c_str())));
+  QDialog::showEvent(event);
+}
+
+void CScanDlg::ShowScanning(bool scanning) {
+  m_scanning = scanning;
+  for (QWidget* control : std::initializer_list<QWidget*>{m_start, m_first, m_last, m_panelSettings, m_allSettings}) {
+    control->setEnabled(!scanning);
+  }
+  m_cancel->setEnabled(scanning);
+  m_use->setEnabled(!scanning && !m_found.empty());
+}
+
+template <class T>
+void CScanDlg::Post(void (CScanDlg::*call)(const T&), const T& value) {
+  const unsigned generation = m_generation;
+  QMetaObject::invokeMethod(
+      this,
+      [this, call, value, generation] {
+        if (generation == m_generation) (this->*call)(value);
+      },
+      Qt::QueuedConnection);
+}
+
+void CScanDlg::StartScan() {
+  if (m_scanning) return;
+  m_scan.Wait();  // the last scan's worker, which has ended
+  const CMainDlg::PanelLine line = m_owner.PanelSettings();
+  scan::ScanPlan plan;
+  plan.comNumber = line.comNumber;
+  plan.firstAddress = static_cast<uint8_t>(std::min(m_first->value(), m_last->value()));
+  plan.lastAddress = static_cast<uint8_t>(std::max(m_first->value(), m_last->value()));
+  plan.settings = m_allSettings->isChecked() ? scan::Combine(scan::AllBauds(), scan::AllParities())
+                                             : std::vector<scan::LineChoice>{{line.baud, line.parity}};
+  // The scan opens the port itself at each setting.
+  const bool released = m_owner.ReleasePort();
+  ++m_generation;
+  m_found.clear();
+  m_results->setRowCount(0);
+  m_progress->setRange(0, static_cast<int>(plan.Tries()));
+  m_progress->setValue(0);
+  m_trying->setText(released ? Q("串口已关闭, 由扫描使用") : QString());
+  scan::ScanCallbacks callbacks;
+  callbacks.progress = [this](const scan::Progress& progress) { Post(&CScanDlg::OnProgress, progress); };
+  callbacks.found = [this](const scan::Found& found) { Post(&CScanDlg::OnFound, found); };
+  const bool started = m_scan.Start(
+      plan, callbacks, [this](const scan::ScanOutcome& outcome) { Post(&CScanDlg::OnFinished, outcome); },
+      m_owner.FrameLogOfWindow(), ScanLogTag);
+  if (!started) {
+    ui::ShowMessage(this, Q("无法启动扫描"));
+    return;
+  }
+  ShowScanning(true);
+}
+
+void CScanDlg::CancelScan() { m_scan.Cancel(); }
+
+void CScanDlg::OnProgress(const scan::Progress& progress) {
+  m_progress->setValue(static_cast<int>(progress.tried));
+  m_trying->setText(ToQString(fields::CFormat("正在尝试: 地址 %u, %d, %s (%zu/%zu)", progress.address,
+                                              progress.line.baud, ParityText(progress.line.parity).c_str(),
+                                              progress.tried + 1, progress.total)));
+}
+
+void CScanDlg::OnFound(const scan::Found& found) {
+  m_found.push_back(found);
+  const int row = m_results->rowCount();
+  m_results->insertRow(row);
+  const std::string cells[] = {std::to_string(found.address), std::to_string(found.line.baud),
+                               ParityText(found.line.parity), found.identity, found.model, found.version,
+                               scan::AnswerText(found)};
+  for (int column = 0; column < static_cast<int>(std::size(cells)); ++column) {
+    m_results->setItem(row, column, new QTableWidgetItem(ToQString(cells[column])));
+  }
+  m_results->resizeColumnsToContents();
+  if (row == 0) m_results->selectRow(0);
+}
+
+void CScanDlg::OnFinished(const scan::ScanOutcome& outcome) {
+  m_progress->setValue(static_cast<int>(outcome.tried));
+  const double seconds = std::chrono::duration<double>(outcome.elapsed).count();
+  const char* how = outcome.end == scan::ScanEnd::Cancelled ? "已取消" : "扫描完成";
+  m_trying->setText(ToQString(fields::CFormat("%s: 试了 %zu 次, 用时 %.1f 秒, 找到 %zu 台", how, outcome.tried, seconds,
+                                              outcome.found.size())));
+  ShowScanning(false);
+  if (outcome.end == scan::ScanEnd::PortFailed) {
+    ui::ShowMessage(this, fields::OpenFailureMessage(DiagnoseOpenFailure(outcome.failure)));
+  }
+}
+
+void CScanDlg::UseSelected() {
+  if (m_scanning) return;
+  const int row = m_results->currentRow();
+  if (row < 0 || static_cast<size_t>(row) >= m_found.size()) return;
+  const scan::Found& found = m_found[static_cast<size_t>(row)];
+  m_owner.UseDriver(found.address, found.line.baud, found.line.parity);
+  if (m_owner.m_link.IsOpen()) close();
+}

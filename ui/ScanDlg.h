@@ -1,0 +1,61 @@
+// "扫描设备...": finds the drivers on the line behind the connection panel's
+// port, at the panel's settings or at every rate and parity, and takes the
+// one the operator picks into the panel. The scan runs on a worker; the
+// window only shows its progress and results.
+#pragma once
+
+#include <QDialog>
+#include <vector>
+
+#include "scan/BusScan.h"
+
+class CMainDlg;
+class QLabel;
+class QProgressBar;
+class QPushButton;
+class QRadioButton;
+class QSpinBox;
+class QTableWidget;
+
+class CScanDlg : public QDialog {
+ public:
+  explicit CScanDlg(CMainDlg& owner);
+  // Cancels a scan still running and waits for its try to end.
+  ~CScanDlg() override;
+
+  void StartScan();
+  void CancelScan();
+  // Takes the chosen driver into the connection panel and opens the port.
+  void UseSelected();
+  bool Scanning() const { return m_scanning; }
+  const std::vector<scan::Found>& Results() const { return m_found; }
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+
+ private:
+  void OnProgress(const scan::Progress& progress);
+  void OnFound(const scan::Found& found);
+  void OnFinished(const scan::ScanOutcome& outcome);
+  void ShowScanning(bool scanning);
+  // Runs `call` on this window's thread with `value`, unless a newer scan
+  // has begun meanwhile.
+  template <class T>
+  void Post(void (CScanDlg::*call)(const T&), const T& value);
+
+  CMainDlg& m_owner;
+  QSpinBox* m_first = nullptr;
+  QSpinBox* m_last = nullptr;
+  QRadioButton* m_panelSettings = nullptr;
+  QRadioButton* m_allSettings = nullptr;
+  QPushButton* m_start = nullptr;
+  QPushButton* m_cancel = nullptr;
+  QPushButton* m_use = nullptr;
+  QProgressBar* m_progress = nullptr;
+  QLabel* m_trying = nullptr;
+  QTableWidget* m_results = nullptr;
+  std::vector<scan::Found> m_found;  // row i of the table
+  bool m_scanning = false;
+  unsigned m_generation = 0;
+  scan::BusScan m_scan;  // last: joined before the widgets go
+};

@@ -1,0 +1,214 @@
+#include "ui/TrafficDlg.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTableView>
+#include <QVBoxLayout>
+#include <set>
+
+#include "fields/CFormat.h"
+#include "traffic/Export.h"
+#include "ui/DialogFont.h"
+#include "ui/MainDlg.h"
+#include "ui/MessageBox.h"
+#include "ui/Text.h"
+#include "ui/forms/DialogLayout.h"
+
+namespace {
+
+QString Q(const char* text) { return QString::fromUtf8(text); }
+
+// A tick reads at most this many batches, so that catching up after a
+// pause never holds the window long.
+constexpr int kBatchesPerTick = 8;
+
+struct Choice {
+  const char* text;
+  int value;
+};
+constexpr Choice kResults[] = {{"全部结果", 0}, {"成功", 1}, {"失败", 2}};
+constexpr Choice kFunctions[] = {{"全部功能码", -1},      {"03 读取寄存器", 0x03}, {"06 写单个寄存器", 0x06},
+                                 {"10 写多个寄存器", 0x10}, {"2B 设备识别码", 0x2B}};
+
+template <size_t N>
+QComboBox* ChoiceList(const Choice (&choices)[N]) {
+  auto* list = new QComboBox;
+  for (const Choice& choice : choices) list->addItem(Q(choice.text), choice.value);
+  return list;
+}
+
+QPushButton* Button(const char* text) {
+  auto* button = new QPushButton(Q(text));
+  button->setAutoDefault(false);
+  return button;
+}
+
+}  // namespace
+
+CTrafficDlg::CTrafficDlg(CMainDlg& owner, std::shared_ptr<const FrameLog> log)
+    : QDialog(&owner), m_owner(owner), m_reader(std::move(log)) {
+  setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowCloseButtonHint | Qt::WindowMinMaxButtonsHint);
+  setWindowTitle(Q("通讯记录"));
+  setFont(DialogFont());
+
+  m_pause = Button("暂停显示");
+  m_pause->setCheckable(true);
+  m_pause->setToolTip(Q("暂停时记录照常进行, 继续后补上"));
+  m_results = ChoiceList(kResults);
+  m_functions = ChoiceList(kFunctions);
+  m_text = new QLineEdit;
+  m_text->setPlaceholderText(Q("含义、字节或结果中的文字"));
+  auto* textLabel = new QLabel(Q("查找:"));
+  textLabel->setBuddy(m_text);
+  auto* resultsLabel = new QLabel(Q("结果:"));
+  resultsLabel->setBuddy(m_results);
+  auto* functionsLabel = new QLabel(Q("功能码:"));
+  functionsLabel->setBuddy(m_functions);
+  QPushButton* exportButton = Button("导出...");
+  QPushButton* copyButton = Button("复制为十六进制");
+  QPushButton* stopButton = Button("停止电机");
+  stopButton->setToolTip(Q(forms::texts::StopTooltip));
+
+  auto* tools = new QHBoxLayout;
+  tools->addWidget(m_pause);
+  tools->addWidget(resultsLabel);
+  tools->addWidget(m_results);
+  tools->addWidget(functionsLabel);
+  tools->addWidget(m_functions);
+  tools->addWidget(textLabel);
+  tools->addWidget(m_text, 1);
+  tools->addWidget(exportButton);
+  tools->addWidget(copyButton);
+  tools->addWidget(stopButton);
+
+  m_table = new QTableView;
+  m_table->setModel(&m_model);
+  m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
+  m_table->setWordWrap(false);
+  m_table->verticalHeader()->hide();
+  m_table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+  m_table->horizontalHeader()->setStretchLastSection(true);
+  m_table->setMinimumSize(900, 360);
+  // Each column as wide as its widest text or its header; the meaning gets
+  // room for a long line, the bytes the rest.
+  const QFontMetrics metrics(font());
+  m_table->verticalHeader()->setDefaultSectionSize(metrics.height() + 6);
+  constexpr const char* kWidest[] = {"00:00:00.000000", "未请求", "128", "FF", "256", "正确", "500.0 ms",
+                                     "网关目标设备响应失败", "", ""};
+  static_assert(std::size(kWidest) == CTrafficModel::ColumnCount);
+  constexpr int kPadding = 16;
+  for (int column = 0; column < CTrafficModel::ColumnCount; ++column) {
+    const QString header = m_model.headerData(column, Qt::Horizontal, Qt::DisplayRole).toString();
+    const int text = std::max(metrics.horizontalAdvance(Q(kWidest[column])), metrics.horizontalAdvance(header));
+    m_table->setColumnWidth(column, text + kPadding);
+  }
+  m_table->setColumnWidth(CTrafficModel::Meaning, metrics.horizontalAdvance(QString(40, QChar(0x5B57))));
+  m_counts = new QLabel;
+
+  auto* page = new QVBoxLayout(this);
+  page->addLayout(tools);
+  page->addWidget(m_table, 1);
+  page->addWidget(m_counts);
+
+  connect(m_pause, &QPushButton::toggled, this, &CTrafficDlg::SetPaused);
+  connect(m_results, &QComboBox::currentIndexChanged, this, &CTrafficDlg::ApplyFilter);
+  connect(m_functions, &QComboBox::currentIndexChanged, this, &CTrafficDlg::ApplyFilter);
+  connect(m_text, &QLineEdit::textChanged, this, &CTrafficDlg::ApplyFilter);
+  connect(exportButton, &QPushButton::clicked, this, &CTrafficDlg::OnExport);
+  connect(copyButton, &QPushButton::clicked, this, &CTrafficDlg::CopyHex);
+  connect(stopButton, &QPushButton::clicked, this, [this] { m_owner.StopMotor(this); });
+  m_timer.setParent(this);
+  connect(&m_timer, &QTimer::timeout, this, &CTrafficDlg::Refresh);
+  ShowCounts();
+}
+
+void CTrafficDlg::showEvent(QShowEvent* event) {
+  Refresh();
+  m_timer.start(RefreshMs);
+  QDialog::showEvent(event);
+}
+
+void CTrafficDlg::hideEvent(QHideEvent* event) {
+  m_timer.stop();
+  QDialog::hideEvent(event);
+}
+
+void CTrafficDlg::Refresh() {
+  if (m_paused) return;
+  QScrollBar* scroll = m_table->verticalScrollBar();
+  const bool atBottom = scroll->value() == scroll->maximum();
+  for (int i = 0; i < kBatchesPerTick; ++i) {
+    m_lost += m_reader.ReadNew(m_batch);
+    m_model.Append(m_batch);
+    if (!m_reader.More()) break;
+  }
+  if (atBottom) m_table->scrollToBottom();
+  ShowCounts();
+}
+
+void CTrafficDlg::SetPaused(bool paused) {
+  m_paused = paused;
+  if (m_pause->isChecked() != paused) m_pause->setChecked(paused);
+  m_pause->setText(Q(paused ? "继续显示" : "暂停显示"));
+  if (!paused) Refresh();
+  ShowCounts();
+}
+
+void CTrafficDlg::ApplyFilter() {
+  traffic::Filter filter;
+  const int result = m_results->currentData().toInt();
+  filter.results = result == 1   ? traffic::Filter::Results::Successes
+                   : result == 2 ? traffic::Filter::Results::Failures
+                                 : traffic::Filter::Results::All;
+  filter.function = m_functions->currentData().toInt();
+  filter.text = ToStdString(m_text->text().trimmed());
+  m_model.SetFilter(filter);
+  ShowCounts();
+}
+
+void CTrafficDlg::ShowCounts() {
+  std::string text = fields::CFormat("记录 %zu 帧 (最多 %zu), 显示 %zu 帧", m_model.Store().Size(),
+                                     m_model.Store().Capacity(), m_model.View().Size());
+  const uint64_t dropped = m_lost + m_model.Store().Dropped();
+  if (dropped > 0) text += fields::CFormat(", 较早的 %llu 帧已舍弃", static_cast<unsigned long long>(dropped));
+  if (m_paused) text += ", 已暂停显示 (记录继续)";
+  m_counts->setText(ToQString(text));
+}
+
+std::string CTrafficDlg::ExportTo(const std::string& path) {
+  return traffic::ExportRecords(path, traffic::FormatOf(path), m_model.View().Size(),
+                                [this](size_t row) -> const traffic::Record& { return m_model.RecordAt(static_cast<int>(row)); });
+}
+
+void CTrafficDlg::OnExport() {
+  QString chosenFilter;
+  const QString csv = Q("CSV 文件 (*.csv)");
+  const QString jsonl = Q("JSON Lines 文件 (*.jsonl)");
+  QString path = QFileDialog::getSaveFileName(this, Q("导出通讯记录"), Q("通讯记录.csv"), csv + ";;" + jsonl, &chosenFilter);
+  if (path.isEmpty()) return;
+  const bool wantsJson = chosenFilter == jsonl;
+  if (QFileInfo(path).suffix().isEmpty()) path += wantsJson ? QStringLiteral(".jsonl") : QStringLiteral(".csv");
+  const std::string error = ExportTo(ToStdString(path));
+  if (!error.empty()) {
+    ui::ShowMessage(this, "导出失败: " + error);
+    return;
+  }
+  m_counts->setText(ToQString(fields::CFormat("已导出 %zu 帧到 ", m_model.View().Size())) + path);
+}
+
+void CTrafficDlg::CopyHex() {
+  std::set<int> rows;
+  for (const QModelIndex& index : m_table->selectionModel()->selectedIndexes()) rows.insert(index.row());
+  QString text;
+  for (int row : rows) text += ToQString(traffic::HexColumn(m_model.RecordAt(row))) + QLatin1Char('\n');
+  QApplication::clipboard()->setText(text);
+}

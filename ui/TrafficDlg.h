@@ -1,0 +1,63 @@
+// "通讯记录": every frame of the window's link and of its scans, read from
+// the frame log every 100 ms into a store of the newest 100 000, with
+// pause (the log goes on recording), filters, export as CSV or JSON Lines,
+// copy as hex, and the stop that is always at hand.
+#pragma once
+
+#include <QDialog>
+#include <QTimer>
+#include <memory>
+#include <string>
+
+#include "link/FrameLog.h"
+#include "traffic/TrafficRecord.h"
+#include "ui/TrafficModel.h"
+
+class CMainDlg;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTableView;
+
+class CTrafficDlg : public QDialog {
+ public:
+  CTrafficDlg(CMainDlg& owner, std::shared_ptr<const FrameLog> log);
+
+  // Takes what the log gained since the last time (the timer's job).
+  void Refresh();
+  void SetPaused(bool paused);
+  bool Paused() const { return m_paused; }
+  // Writes the rows the filter shows to `path`: JSON Lines for ".jsonl",
+  // else CSV; whole or not at all. Empty on success, else why.
+  std::string ExportTo(const std::string& path);
+  // The bytes of the chosen rows as hex, one row a line, to the clipboard.
+  void CopyHex();
+  const CTrafficModel& Model() const { return m_model; }
+  QTableView* Table() const { return m_table; }
+
+  static constexpr int RefreshMs = 100;
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void hideEvent(QHideEvent* event) override;
+
+ private:
+  void ApplyFilter();
+  void OnExport();
+  void ShowCounts();
+
+  CMainDlg& m_owner;
+  CTrafficModel m_model;
+  traffic::LogReader m_reader;
+  std::vector<traffic::Record> m_batch;  // reused by every read
+  uint64_t m_lost = 0;                   // frames the log dropped before they were read
+  bool m_paused = false;
+  QTimer m_timer;
+  QTableView* m_table = nullptr;
+  QPushButton* m_pause = nullptr;
+  QComboBox* m_results = nullptr;
+  QComboBox* m_functions = nullptr;
+  QLineEdit* m_text = nullptr;
+  QLabel* m_counts = nullptr;
+};

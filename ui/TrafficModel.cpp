@@ -1,0 +1,87 @@
+#include "ui/TrafficModel.h"
+
+#include "fields/CFormat.h"
+#include "ui/Text.h"
+
+namespace {
+
+constexpr const char* kHeaders[] = {"时间", "方向", "从站", "功能码", "长度", "CRC", "往返", "结果", "含义", "字节"};
+static_assert(std::size(kHeaders) == CTrafficModel::ColumnCount);
+
+std::string Cell(const traffic::Record& record, int column) {
+  switch (column) {
+    case CTrafficModel::Time:
+      return traffic::ClockTime(record.wallMicros);
+    case CTrafficModel::Direction:
+      return traffic::DirectionText(record.direction);
+    case CTrafficModel::Slave:
+      return std::to_string(record.slave);
+    case CTrafficModel::Function:
+      return fields::CFormat("%02X", record.function);
+    case CTrafficModel::Length:
+      return std::to_string(record.bytes.size());
+    case CTrafficModel::Crc:
+      return record.crcGood ? "正确" : "错误";
+    case CTrafficModel::RoundTrip:
+      return traffic::RoundTripColumn(record);
+    case CTrafficModel::Result:
+      return traffic::ResultColumn(record);
+    case CTrafficModel::Meaning:
+      return record.meaning;
+    case CTrafficModel::Bytes:
+      return traffic::HexColumn(record);
+    default:
+      return {};
+  }
+}
+
+}  // namespace
+
+CTrafficModel::CTrafficModel(QObject* parent) : QAbstractTableModel(parent) { m_view.Reset(m_store, {}); }
+
+void CTrafficModel::Append(std::vector<traffic::Record>& records) {
+  if (records.empty()) return;
+  for (traffic::Record& record : records) m_store.Push(std::move(record));
+  records.clear();
+  // Rows whose records the store let go leave from the top; new ones come
+  // at the bottom.
+  if (const size_t gone = m_view.Gone(m_store)) {
+    beginRemoveRows({}, 0, static_cast<int>(gone) - 1);
+    m_view.Forget(m_store);
+    endRemoveRows();
+  }
+  const std::vector<uint64_t> rows = m_view.NewRows(m_store);
+  if (rows.empty()) {
+    m_view.Take(rows, m_store);
+    return;
+  }
+  const int first = rowCount();
+  beginInsertRows({}, first, first + static_cast<int>(rows.size()) - 1);
+  m_view.Take(rows, m_store);
+  endInsertRows();
+}
+
+void CTrafficModel::SetFilter(const traffic::Filter& filter) {
+  beginResetModel();
+  m_view.Reset(m_store, filter);
+  endResetModel();
+}
+
+int CTrafficModel::rowCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : static_cast<int>(m_view.Size());
+}
+
+int CTrafficModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : ColumnCount; }
+
+QVariant CTrafficModel::data(const QModelIndex& index, int role) const {
+  if (!index.isValid() || index.row() >= rowCount()) return {};
+  const traffic::Record& record = RecordAt(index.row());
+  if (role == Qt::DisplayRole) return ToQString(Cell(record, index.column()));
+  if (role == Qt::ToolTipRole && index.column() == Meaning) return ToQString(record.meaning);
+  return {};
+}
+
+QVariant CTrafficModel::headerData(int section, Qt::Orientation orientation, int role) const {
+  if (role != Qt::DisplayRole || orientation != Qt::Horizontal || section < 0 || section >= ColumnCount) return {};
+  return QString::fromUtf8(kHeaders[section]);
+}
