@@ -7,29 +7,15 @@
 #include <string>
 #include <vector>
 
-#include "PtyPair.h"
+#include "LinkOnSimulator.h"
 #include "decode/FrameMeaning.h"
 #include "driver/DriverLink.h"
-#include "sim/SimulatedDriver.h"
-#include "sim/SlaveServer.h"
 
 namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-class DecodeTheToolsFrames : public ::testing::Test {
- protected:
-  PortsFolder ports;
-  PtyPair pty;
-  sim::SimulatedDriver driver{sim::DriverOptions{.learned = true}};
-  sim::SlaveServer server{driver, pty.Master()};
-  DriverLink link;
-
-  void SetUp() override {
-    ports.Map(1, pty.SlavePath());
-    ASSERT_NE(link.OpenPort(1, 9600, 0), 0);
-  }
-};
+using DecodeTheToolsFrames = LinkOnSimulator<DriverLink>;
 
 struct Operation {
   const char* what;

@@ -5,28 +5,14 @@
 
 #include <cstring>
 
-#include "PtyPair.h"
+#include "LinkOnSimulator.h"
 #include "driver/DriverLink.h"
-#include "sim/SimulatedDriver.h"
-#include "sim/SlaveServer.h"
 
 namespace {
 
 using namespace std::chrono_literals;
 
-class DriverWithSimulator : public ::testing::Test {
- protected:
-  PortsFolder ports;
-  PtyPair pty;
-  sim::SimulatedDriver driver{sim::DriverOptions{.learned = true}};
-  sim::SlaveServer server{driver, pty.Master()};
-  DriverLink link;
-
-  void SetUp() override {
-    ports.Map(1, pty.SlavePath());
-    ASSERT_NE(link.OpenPort(1, 9600, 0), 0);
-  }
-};
+using DriverWithSimulator = LinkOnSimulator<DriverLink>;
 
 TEST_F(DriverWithSimulator, IdentityAndStatusReadAsTheDriverHoldsThem) {
   DeviceInfoBlock info{};

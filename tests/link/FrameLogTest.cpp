@@ -5,29 +5,23 @@
 #include <future>
 #include <thread>
 
-#include "PtyPair.h"
+#include "LinkOnSimulator.h"
 #include "WireBytes.h"
 #include "link/ModbusMaster.h"
-#include "sim/SimulatedDriver.h"
-#include "sim/SlaveServer.h"
 
 namespace {
 
 using namespace std::chrono_literals;
 
-class FrameLogOnLine : public ::testing::Test {
+class FrameLogOnLine : public LinkOnSimulator<ModbusMaster> {
  protected:
-  PortsFolder ports;
-  PtyPair pty;
-  sim::SimulatedDriver driver{sim::DriverOptions{.learned = true}};
-  sim::SlaveServer server{driver, pty.Master()};
-  ModbusMaster link;
+  FrameLogOnLine() : LinkOnSimulator(115200) {}
+
   std::shared_ptr<FrameLog> log = std::make_shared<FrameLog>();
   FrameLogBatch batch;
 
   void SetUp() override {
-    ports.Map(1, pty.SlavePath());
-    ASSERT_NE(link.OpenPort(1, 115200, 0), 0);
+    LinkOnSimulator::SetUp();
     link.AttachFrameLog(log, 7);
   }
   // Direction, transaction, result, link tag and bytes of a frame.
