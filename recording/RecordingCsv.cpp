@@ -50,7 +50,7 @@ void LocalSecond(int64_t second, std::string& date, std::string& offset) {
   date += ':';
   Digits(date, local.tm_sec, 2);
   const long east = local.tm_gmtoff;
-  offset = east < 0 ? "-" : "+";
+  offset.assign(1, east < 0 ? '-' : '+');
   const long minutes = (east < 0 ? -east : east) / 60;
   Digits(offset, minutes / 60, 2);
   offset += ':';

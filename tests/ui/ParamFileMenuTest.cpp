@@ -2,13 +2,16 @@
 // simulated driver: saved, then loaded with nothing to write; after the
 // driver changed, the rows that differ, "写入" with one row unticked, each
 // row saying whether it took, the page showing what was read back, the
-// backup taken before; a change of the driver's parity asked about first.
+// backup taken before; a change of the driver's parity asked about first;
+// a failed read, a file from another model, a driver that does not store.
 #include <QLineEdit>
 #include <QMenu>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QTableWidget>
 #include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
 
 #include "PageFixture.h"
 #include "ui/CompareDlg.h"
@@ -117,6 +120,51 @@ TEST_F(ParamFileMenu, SavedThenLoadedThenWrittenAndEachRowSaysItTook) {
   EXPECT_FALSE(dlg->ParamFiles().Jobs().Running());
   EXPECT_EQ(line.Driver().RequestCount(), requests);
   EXPECT_EQ(line.Driver().Register(0x0092), 1);
+}
+
+// A read that fails saves nothing; a file from another model is asked about
+// and, once accepted, says it came from another device; a driver that answers
+// its writes without storing them is caught by the read-back, row by row.
+TEST_F(ParamFileMenu, AnotherModelIsAskedAboutAndADriverThatDoesNotStoreIsCaught) {
+  Click(ids::OpenPortButton);
+  line.Driver().SetFault(sim::Fault::Of(sim::FaultKind::NoAnswer));
+  Choose("保存参数(&S)...");
+  const std::string failed = boxes.Texts().back().toStdString();
+  EXPECT_EQ(failed, "读取设备信息: 通讯超时\n参数未保存") << "names the read and its result";
+  EXPECT_FALSE(std::filesystem::exists(file));
+  line.Driver().ClearFault();
+
+  Choose("保存参数(&S)...");
+  ASSERT_TRUE(std::filesystem::exists(file));
+  nlohmann::json saved = nlohmann::json::parse(std::ifstream(file));
+  saved["device"]["model"] = "KVB-2410-RS485";
+  saved["device"]["identity"] = "0x0B00";
+  std::ofstream(file) << saved.dump(2);
+  line.Driver().SetRegister(0x0052, 1234);
+
+  boxes.AnswerQuestions(false);
+  Choose("载入参数(&L)...");
+  ASSERT_EQ(boxes.Questions().size(), 1u);
+  EXPECT_TRUE(boxes.Questions()[0].contains("文件来自另一型号的设备")) << boxes.Questions()[0].toStdString();
+  EXPECT_EQ(dlg->ParamFiles().Comparison(), nullptr) << "declined: nothing shown, nothing to write";
+
+  boxes.AnswerQuestions(true);
+  Choose("载入参数(&L)...");
+  CCompareDlg* comparison = dlg->ParamFiles().Comparison();
+  ASSERT_NE(comparison, nullptr);
+  EXPECT_TRUE(comparison->IdentityLine()->isVisible());
+  EXPECT_TRUE(comparison->IdentityLine()->text().startsWith("文件保存自另一台设备: KVB-2410-RS485 0x0B00"))
+      << comparison->IdentityLine()->text().toStdString();
+  QTableWidget* table = comparison->Table();
+  ASSERT_EQ(table->rowCount(), 1);
+
+  line.Driver().SetFault(sim::Fault::Of(sim::FaultKind::IgnoreWrites));
+  QTest::mouseClick(comparison->WriteButton(), Qt::LeftButton);
+  ASSERT_TRUE(WaitFor([&] { return !table->item(0, CCompareDlg::Result)->text().isEmpty(); }));
+  EXPECT_EQ(table->item(0, CCompareDlg::Result)->text(), "未生效, 读回 123.4");
+  EXPECT_TRUE(comparison->Status()->text().contains("1 个参数读回与写入不同")) << comparison->Status()->text().toStdString();
+  EXPECT_TRUE(comparison->WriteButton()->isEnabled()) << "the operator may try again";
+  EXPECT_EQ(line.Driver().Register(0x0052), 1234);
 }
 
 }  // namespace
