@@ -122,7 +122,7 @@ TEST_F(ParamFileMenu, SavedThenLoadedThenWrittenAndEachRowSaysItTook) {
   EXPECT_EQ(line.Driver().Register(0x0092), 1);
 }
 
-// A read that fails saves nothing; a file from another model is asked about
+// A read that fails saves nothing, nor one cancelled; a file from another model is asked about
 // and, once accepted, says it came from another device; a driver that answers
 // its writes without storing them is caught by the read-back, row by row.
 TEST_F(ParamFileMenu, AnotherModelIsAskedAboutAndADriverThatDoesNotStoreIsCaught) {
@@ -132,6 +132,19 @@ TEST_F(ParamFileMenu, AnotherModelIsAskedAboutAndADriverThatDoesNotStoreIsCaught
   const std::string failed = boxes.Texts().back().toStdString();
   EXPECT_EQ(failed, "读取设备信息: 通讯超时\n参数未保存") << "names the read and its result";
   EXPECT_FALSE(std::filesystem::exists(file));
+  // Cancelled while the driver answers slowly: it stops between two reads,
+  // asks for no file name and says nothing.
+  line.Driver().SetFault(sim::Fault::Delayed(std::chrono::milliseconds(150)));
+  const size_t messages = boxes.Texts().size();
+  dlg->MenuOf(CMainDlg::Menu::File)->actions().front()->trigger();
+  ASSERT_NE(dlg->ParamFiles().Jobs().Progress(), nullptr);
+  QPushButton* cancel = dlg->ParamFiles().Jobs().Progress()->findChild<QPushButton*>();
+  ASSERT_NE(cancel, nullptr);
+  EXPECT_EQ(cancel->text(), "取消");
+  QTest::mouseClick(cancel, Qt::LeftButton);
+  ASSERT_TRUE(WaitFor([&] { return !dlg->ParamFiles().Jobs().Running(); }));
+  EXPECT_TRUE(suggestedSave.empty());
+  EXPECT_EQ(boxes.Texts().size(), messages);
   line.Driver().ClearFault();
 
   Choose("保存参数(&S)...");
