@@ -7,7 +7,7 @@
 #include "cli/Interrupt.h"
 #include "cli/Program.h"
 #include "paramfile/Restore.h"
-#include "paramfile/WholeFile.h"
+#include "files/AtomicFile.h"
 
 namespace cli {
 namespace {
@@ -187,7 +187,7 @@ int Backup(Program& program, const Arguments& args) {
     program.Print(text);
     return Done;
   }
-  if (std::string failure = pf::WriteWholeFile(args.file, text); !failure.empty()) {
+  if (std::string failure = files::WriteWholeFile(args.file, text); !failure.empty()) {
     program.Say(failure);
     return FileNotWritten;
   }

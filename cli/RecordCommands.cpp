@@ -8,7 +8,7 @@
 
 #include "cli/Program.h"
 #include "device/Identity.h"
-#include "recording/AtomicFile.h"
+#include "files/AtomicFile.h"
 #include "recording/RecordingCsv.h"
 #include "recording/StatusReads.h"
 
@@ -74,7 +74,7 @@ int Record(Program& program, const RecordOptions& options) {
   DriverLink link;
   if (const int status = program.Open(link); status != Done) return status;
 
-  recording::AtomicFile file;
+  files::AtomicFile file;
   if (!options.file.empty() && !file.Open(options.file)) {
     program.Say("导出记录失败: " + file.Error());
     return Usage;
@@ -117,11 +117,8 @@ int Record(Program& program, const RecordOptions& options) {
       program.Say("导出记录失败: " + file.Error());
       return Usage;
     }
-    std::string error;
-    const std::string json = recording::CompanionJson(info, startWall, writer.Totals())
-                                 .dump(2, ' ', false, nlohmann::json::error_handler_t::replace) +
-                             "\n";
-    if (!recording::WriteFileAtomically(recording::CompanionPath(options.file), json, &error)) {
+    if (const std::string error = recording::WriteCompanion(options.file, info, startWall, writer.Totals());
+        !error.empty()) {
       program.Say("导出记录失败: " + error);
       return Usage;
     }

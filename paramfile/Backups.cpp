@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "paramfile/LocalTime.h"
-#include "paramfile/WholeFile.h"
+#include "files/AtomicFile.h"
 
 namespace paramfile {
 namespace {
@@ -53,7 +53,7 @@ SavedBackup SaveBackup(const std::string& document, const std::string& model, st
   const std::string stem = folder + "/" + FileStem(model, time);
   std::string path = stem + kSuffix;
   for (int n = 2; fs::exists(path, error) && n < 1000; ++n) path = stem + "-" + std::to_string(n) + kSuffix;
-  if (std::string failure = WriteWholeFile(path, document); !failure.empty()) return {{}, failure};
+  if (std::string failure = files::WriteWholeFile(path, document); !failure.empty()) return {{}, failure};
   PruneBackups(folder, kept);
   return {path, {}};
 }

@@ -8,7 +8,7 @@
 
 #include "fields/DeviceInfoTexts.h"
 #include "fields/StatusTexts.h"
-#include "recording/AtomicFile.h"
+#include "files/AtomicFile.h"
 
 namespace recording {
 namespace {
@@ -176,7 +176,7 @@ std::string CompanionPath(const std::string& csvPath) {
 
 bool ExportRecording(const StatusRecording& recording, ExportRange range, const RecordingInfo& info,
                      const std::string& csvPath, std::string* error, CsvTotals* totals) {
-  AtomicFile file;
+  files::AtomicFile file;
   if (!file.Open(csvPath)) {
     if (error != nullptr) *error = file.Error();
     return false;
@@ -205,10 +205,16 @@ bool ExportRecording(const StatusRecording& recording, ExportRange range, const 
     return false;
   }
   if (totals != nullptr) *totals = writer.Totals();
-  const std::string json = CompanionJson(info, recording.StartWall(), writer.Totals())
-                               .dump(2, ' ', false, nlohmann::json::error_handler_t::replace) +
-                           "\n";
-  return WriteFileAtomically(CompanionPath(csvPath), json, error);
+  const std::string failure = WriteCompanion(csvPath, info, recording.StartWall(), writer.Totals());
+  if (!failure.empty() && error != nullptr) *error = failure;
+  return failure.empty();
+}
+
+std::string WriteCompanion(const std::string& csvPath, const RecordingInfo& info, WallClock::time_point startWall,
+                           const CsvTotals& totals) {
+  const std::string json =
+      CompanionJson(info, startWall, totals).dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
+  return files::WriteWholeFile(CompanionPath(csvPath), json);
 }
 
 }  // namespace recording

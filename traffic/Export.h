@@ -5,34 +5,9 @@
 #include <functional>
 #include <string>
 
-#include "link/UniqueFd.h"
 #include "traffic/TrafficRecord.h"
 
 namespace traffic {
-
-// A file written through a temporary one beside it: Commit() flushes it to
-// the disk and renames it over the target; without a Commit the target
-// stays as it was and the temporary one goes.
-class AtomicFile {
- public:
-  explicit AtomicFile(std::string path);
-  ~AtomicFile();
-  AtomicFile(const AtomicFile&) = delete;
-  AtomicFile& operator=(const AtomicFile&) = delete;
-
-  bool Write(const std::string& bytes);
-  bool Commit();
-  // What went wrong; empty while nothing has.
-  const std::string& Error() const { return error_; }
-
- private:
-  bool Fail(const char* what);
-
-  std::string path_;
-  std::string temporary_;
-  UniqueFd fd_;
-  std::string error_;
-};
 
 enum class ExportFormat { Csv, JsonLines };
 

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <ctime>
 
-#include "paramfile/WholeFile.h"
+#include "files/AtomicFile.h"
 #include "ui/FileDialogs.h"
 #include "ui/MessageBox.h"
 #include "ui/Text.h"
@@ -79,7 +79,7 @@ void CParamFileFlow::Saved(const DeviceRead& read) {
   const std::string path = ui::ChooseFile(window_.widget, ui::FileDialog::Save, suggested);
   if (path.empty()) return;
   lastFolder_ = ToStdString(QFileInfo(ToQString(path)).absolutePath());
-  const std::string failure = pf::WriteWholeFile(path, pf::DeviceDocument(read.device, window_.header()));
+  const std::string failure = files::WriteWholeFile(path, pf::DeviceDocument(read.device, window_.header()));
   ui::ShowMessage(window_.widget, failure.empty() ? "参数已保存到 " + path : failure + "\n参数未保存");
 }
 
