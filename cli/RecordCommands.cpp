@@ -77,7 +77,7 @@ int Record(Program& program, const RecordOptions& options) {
   files::AtomicFile file;
   if (!options.file.empty() && !file.Open(options.file)) {
     program.Say("导出记录失败: " + file.Error());
-    return Usage;
+    return FileNotWritten;
   }
   recording::RecordingInfo info = InfoFor(program, options, link);
   if (!options.file.empty()) {
@@ -115,15 +115,15 @@ int Record(Program& program, const RecordOptions& options) {
   if (!options.file.empty()) {
     if (!file.Commit()) {
       program.Say("导出记录失败: " + file.Error());
-      return Usage;
+      return FileNotWritten;
     }
     if (const std::string error = recording::WriteCompanion(options.file, info, startWall, writer.Totals());
         !error.empty()) {
       program.Say("导出记录失败: " + error);
-      return Usage;
+      return FileNotWritten;
     }
   } else if (!writer.Ok()) {
-    return Usage;
+    return FileNotWritten;
   }
 
   const recording::CsvTotals& rows = writer.Totals();

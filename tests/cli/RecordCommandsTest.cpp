@@ -1,6 +1,6 @@
 // korvelt record as a shell runs it, against the simulated driver: the rows
-// it was asked for, gaps and the exit status when nothing answers, and a
-// file that Ctrl+C leaves complete with its companion.
+// it was asked for, a file it cannot write, gaps and the exit status when
+// nothing answers, and a file that Ctrl+C leaves complete with its companion.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <unistd.h>
@@ -44,6 +44,14 @@ TEST(KorveltRecord, CountWritesExactlyThatManyRows) {
   ASSERT_EQ(lines.size(), 8u) << run.out;
   EXPECT_EQ(lines[0].rfind("时间,经过时间 [s],输出PWM [%],相电流 [A]", 0), 0u) << "no byte-order mark on a pipe";
   for (size_t i = 1; i < lines.size(); ++i) EXPECT_EQ(lines[i].find(",,"), std::string::npos) << lines[i];
+}
+
+TEST(KorveltRecord, AFileThatCannotBeWrittenSaysSoBeforeAnyRead) {
+  SimulatedLine line(2);
+  const KorveltRun run = RunKorvelt({"--port", "COM2", "record", "--count", "3", "/nonexistent-folder/run.csv"});
+  EXPECT_EQ(run.status, 9) << run.err;
+  EXPECT_NE(run.err.find("导出记录失败: 无法写入 /nonexistent-folder/run.csv"), std::string::npos) << run.err;
+  EXPECT_EQ(line.Driver().RequestCount(), 0u);
 }
 
 TEST(KorveltRecord, NothingAnsweringRecordsGapsAndExitsWithNoAnswer) {
