@@ -140,26 +140,25 @@ void AddRawWords(const Area& area, const Covered& covered, std::vector<FieldText
   }
 }
 
+// A block shown by its own texts (the status, the device information): only
+// when the frame covers it whole, else as raw words.
+template <class Block, class TextsOf, class FieldsOf>
+void AddBlockTexts(const Area& area, const Covered& covered, TextsOf textsOf, FieldsOf fieldsOf,
+                   std::vector<FieldText>& out) {
+  if (!covered.Whole(area)) return AddRawWords(area, covered, out);
+  Block block;
+  std::memcpy(&block, covered.record.data(), sizeof block);
+  const auto texts = textsOf(block);
+  const auto names = fieldsOf();
+  for (size_t i = 0; i < texts.size(); ++i) out.push_back({names[i].name, texts[i]});
+}
+
 void AddFields(const Area& area, const Covered& covered, std::vector<FieldText>& out) {
   switch (area.texts) {
-    case Texts::Status: {
-      if (!covered.Whole(area)) return AddRawWords(area, covered, out);
-      StatusBlock status;
-      std::memcpy(&status, covered.record.data(), sizeof status);
-      const auto texts = fields::StatusTexts(status);
-      const auto names = fields::StatusFields();
-      for (size_t i = 0; i < texts.size(); ++i) out.push_back({names[i].name, texts[i]});
-      return;
-    }
-    case Texts::DeviceInfo: {
-      if (!covered.Whole(area)) return AddRawWords(area, covered, out);
-      DeviceInfoBlock info;
-      std::memcpy(&info, covered.record.data(), sizeof info);
-      const auto texts = fields::DeviceInfoTexts(info);
-      const auto names = fields::DeviceInfoFields();
-      for (size_t i = 0; i < texts.size(); ++i) out.push_back({names[i].name, texts[i]});
-      return;
-    }
+    case Texts::Status:
+      return AddBlockTexts<StatusBlock>(area, covered, fields::StatusTexts, fields::StatusFields, out);
+    case Texts::DeviceInfo:
+      return AddBlockTexts<DeviceInfoBlock>(area, covered, fields::DeviceInfoTexts, fields::DeviceInfoFields, out);
     case Texts::Params: {
       const std::span<const ParamSpec> params = area.paramsFor ? area.paramsFor(covered.record.data()) : area.params;
       for (const ParamSpec& param : params) {
