@@ -2,6 +2,7 @@
 
 #include <ctime>
 
+#include "fields/TimeText.h"
 #include "paramfile/LocalTime.h"
 #include "paramfile/WholeFile.h"
 
@@ -146,7 +147,7 @@ Identity IdentityOf(const DeviceIdentity& device) {
 
 Header HeaderNow(const std::string& program, const std::string& port, int baud, const std::string& parity,
                  int address) {
-  return {IsoTime(std::time(nullptr)), program + " " + KORVELT_VERSION, port, baud, parity, address};
+  return {fields::IsoTime(int64_t{std::time(nullptr)} * 1'000'000, 0), program + " " + KORVELT_VERSION, port, baud, parity, address};
 }
 
 json Document(const Header& header, const Identity* device, const BlockWords& blocks) {

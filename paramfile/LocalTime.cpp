@@ -13,15 +13,6 @@ std::tm Local(std::time_t time) {
 
 }  // namespace
 
-std::string IsoTime(std::time_t time) {
-  const std::tm local = Local(time);
-  const int offset = static_cast<int>(local.tm_gmtoff / 60);
-  const int minutes = offset < 0 ? -offset : offset;
-  return fields::CFormat("%04d-%02d-%02dT%02d:%02d:%02d%c%02d:%02d", local.tm_year + 1900, local.tm_mon + 1,
-                         local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec, offset < 0 ? '-' : '+',
-                         minutes / 60, minutes % 60);
-}
-
 std::string StampTime(std::time_t time) {
   const std::tm local = Local(time);
   return fields::CFormat("%04d%02d%02d-%02d%02d%02d", local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,

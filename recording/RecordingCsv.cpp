@@ -1,7 +1,5 @@
 #include "recording/RecordingCsv.h"
 
-#include <time.h>
-
 #include <charconv>
 #include <cstring>
 #include <vector>
@@ -32,31 +30,6 @@ void Digits(std::string& text, long n, int width) {
   text.append(digits, end);
 }
 
-// The local date and time of a second and the offset in force then.
-void LocalSecond(int64_t second, std::string& date, std::string& offset) {
-  const auto seconds = static_cast<time_t>(second);
-  tm local{};
-  localtime_r(&seconds, &local);
-  date.clear();
-  Digits(date, local.tm_year + 1900L, 4);
-  date += '-';
-  Digits(date, local.tm_mon + 1, 2);
-  date += '-';
-  Digits(date, local.tm_mday, 2);
-  date += 'T';
-  Digits(date, local.tm_hour, 2);
-  date += ':';
-  Digits(date, local.tm_min, 2);
-  date += ':';
-  Digits(date, local.tm_sec, 2);
-  const long east = local.tm_gmtoff;
-  offset.assign(1, east < 0 ? '-' : '+');
-  const long minutes = (east < 0 ? -east : east) / 60;
-  Digits(offset, minutes / 60, 2);
-  offset += ':';
-  Digits(offset, minutes % 60, 2);
-}
-
 // Microseconds as "s.uuuuuu": a capture's reads lie a few milliseconds apart.
 void Seconds(std::string& text, int64_t micros) {
   if (micros < 0) text += '-';
@@ -74,16 +47,6 @@ void Number(std::string& text, double value, int decimals) {
 }
 
 }  // namespace
-
-std::string IsoTime(int64_t wallMicros) {
-  std::string date;
-  std::string offset;
-  const int64_t second = FloorDiv(wallMicros, 1'000'000);
-  LocalSecond(second, date, offset);
-  date += '.';
-  Digits(date, static_cast<long>(FloorDiv(wallMicros, 1000) - second * 1000), 3);
-  return date + offset;
-}
 
 CsvWriter::CsvWriter(std::FILE* out, WallClock::time_point startWall)
     : out_(out), startWallMicros_(WallMicros(startWall)) {}
@@ -110,13 +73,13 @@ void CsvWriter::Row(const Sample& sample) {
   const int64_t wall = startWallMicros_ + sample.time;
   const int64_t second = FloorDiv(wall, 1'000'000);
   if (second != cachedSecond_) {
-    LocalSecond(second, cachedDate_, cachedOffset_);
+    cached_ = fields::LocalSecondOf(second);
     cachedSecond_ = second;
   }
-  line += cachedDate_;
+  line += cached_.dateTime;
   line += '.';
   Digits(line, static_cast<long>(FloorDiv(wall, 1000) - second * 1000), 3);
-  line += cachedOffset_;
+  line += cached_.offset;
   line += ',';
   Seconds(line, sample.time);
   for (const size_t field : fields::MeasuredStatusFields()) {
@@ -157,9 +120,9 @@ nlohmann::json CompanionJson(const RecordingInfo& info, WallClock::time_point st
       {"tool", info.tool},
       {"pollIntervalMs", info.pollIntervalMs == 0 ? json(nullptr) : json(info.pollIntervalMs)},
       {"fast", info.pollIntervalMs == 0},
-      {"start", IsoTime(start)},
-      {"first", totals.rows == 0 ? json(nullptr) : json(IsoTime(start + totals.first))},
-      {"last", totals.rows == 0 ? json(nullptr) : json(IsoTime(start + totals.last))},
+      {"start", fields::IsoTime(start, 3)},
+      {"first", totals.rows == 0 ? json(nullptr) : json(fields::IsoTime(start + totals.first, 3))},
+      {"last", totals.rows == 0 ? json(nullptr) : json(fields::IsoTime(start + totals.last, 3))},
       {"rows", totals.rows},
       {"samples", totals.rows - totals.gaps},
       {"gaps", totals.gaps},

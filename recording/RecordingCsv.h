@@ -14,6 +14,7 @@
 #include <string>
 
 #include "device/Identity.h"
+#include "fields/TimeText.h"
 #include "recording/StatusRecording.h"
 
 namespace recording {
@@ -48,13 +49,8 @@ class CsvWriter {
   // The date, time and offset of the second last written ("2026-12-07T12:19:33"
   // and "+08:00"), which most rows share.
   int64_t cachedSecond_ = std::numeric_limits<int64_t>::min();
-  std::string cachedDate_;
-  std::string cachedOffset_;
+  fields::LocalSecond cached_;
 };
-
-// The ISO 8601 text of a wall time in microseconds since the epoch, in local
-// time with milliseconds and offset ("2026-12-07T12:19:33.042+08:00").
-std::string IsoTime(int64_t wallMicros);
 
 // What the JSON companion says beside the counts.
 struct RecordingInfo {

@@ -1,33 +1,16 @@
 #include "traffic/TrafficRecord.h"
 
 #include <algorithm>
-#include <ctime>
 
 #include "fields/CFormat.h"
 #include "fields/HexText.h"
+#include "fields/TimeText.h"
 #include "link/Answer.h"
 
 namespace traffic {
 namespace {
 
 using fields::CFormat;
-
-struct LocalTime {
-  std::tm tm{};
-  long micros = 0;
-};
-
-LocalTime Local(int64_t wallMicros) {
-  LocalTime local;
-  auto seconds = static_cast<time_t>(wallMicros / 1'000'000);
-  local.micros = static_cast<long>(wallMicros % 1'000'000);
-  if (local.micros < 0) {
-    local.micros += 1'000'000;
-    --seconds;
-  }
-  localtime_r(&seconds, &local.tm);
-  return local;
-}
 
 // Kind, slave and function of one whole frame by its own bytes.
 void Classify(Record& record, const uint8_t* frame, size_t length, bool request) {
@@ -52,19 +35,10 @@ std::string CsvField(const std::string& text) {
 
 }  // namespace
 
-std::string IsoTime(int64_t wallMicros) {
-  const LocalTime local = Local(wallMicros);
-  char date[32];
-  std::strftime(date, sizeof date, "%Y-%m-%dT%H:%M:%S", &local.tm);
-  const long offset = local.tm.tm_gmtoff / 60;
-  const long hours = (offset < 0 ? -offset : offset) / 60;
-  const long minutes = (offset < 0 ? -offset : offset) % 60;
-  return CFormat("%s.%06ld%c%02ld:%02ld", date, local.micros, offset < 0 ? '-' : '+', hours, minutes);
-}
-
 std::string ClockTime(int64_t wallMicros) {
-  const LocalTime local = Local(wallMicros);
-  return CFormat("%02d:%02d:%02d.%06ld", local.tm.tm_hour, local.tm.tm_min, local.tm.tm_sec, local.micros);
+  // The time of day is the same in the whole text, so take it from there.
+  const std::string whole = fields::IsoTime(wallMicros, 6);
+  return whole.substr(whole.find('T') + 1, 15);
 }
 
 const char* KindName(Kind kind) {
@@ -97,7 +71,7 @@ std::string HexColumn(const Record& record) {
 
 nlohmann::json ToJson(const Record& record) {
   nlohmann::json object = {
-      {"time", IsoTime(record.wallMicros)}, {"bytes", HexColumn(record)},  {"slave", record.slave},
+      {"time", fields::IsoTime(record.wallMicros, 6)}, {"bytes", HexColumn(record)},  {"slave", record.slave},
       {"function", record.function},        {"kind", KindName(record.kind)}, {"crc", record.crcGood},
       {"meaning", record.meaning},
   };
@@ -116,7 +90,7 @@ std::string CsvHeader() { return "时间,方向,从站,功能码,长度,CRC,往�
 
 std::string CsvRow(const Record& record) {
   const std::string fields[] = {
-      IsoTime(record.wallMicros),
+      fields::IsoTime(record.wallMicros, 6),
       DirectionText(record.direction),
       std::to_string(record.slave),
       CFormat("0x%02X", record.function),

@@ -43,8 +43,6 @@ struct Record {
   std::string meaning;
 };
 
-// "2026-12-07T13:34:56.123456+01:00": local time, microseconds, offset.
-std::string IsoTime(int64_t wallMicros);
 // "13:34:56.123456": the log's column.
 std::string ClockTime(int64_t wallMicros);
 // "request", "answer", "exception", "unknown".

@@ -9,6 +9,7 @@
 #include <limits>
 
 #include "fields/StatusTexts.h"
+#include "fields/TimeText.h"
 #include "ui/PlotSeries.h"
 #include "ui/Text.h"
 
@@ -256,7 +257,7 @@ QString CLivePlot::CursorText() const {
                         recording_.StartWall().time_since_epoch())
                         .count() +
                     static_cast<int64_t>(cursorKey_ * 1e6);
-  QStringList parts{ToQString(recording::IsoTime(wall))};
+  QStringList parts{ToQString(fields::IsoTime(wall, 3))};
   for (const size_t field : shown_) {
     const QCPGraph* graph = GraphOf(field);
     double value = kNoValue;
