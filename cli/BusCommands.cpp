@@ -1,13 +1,9 @@
 // korvelt scan and listen: which drivers answer on a line, and what another
 // master and the drivers say on it.
-#include <poll.h>
-#include <sys/eventfd.h>
-
-#include <atomic>
-#include <csignal>
 #include <cstdio>
 #include <thread>
 
+#include "cli/Interrupt.h"
 #include "cli/Program.h"
 #include "decode/FrameMeaning.h"
 #include "fields/CFormat.h"
@@ -30,44 +26,6 @@ struct ScanOptions {
 
 struct ListenOptions {
   uint64_t count = 0;  // 0: until interrupted
-};
-
-// SIGINT and SIGTERM while a scan or a listener runs: the scan checks the
-// flag between tries, the listener's waiter wakes on the descriptor.
-std::atomic<bool> g_interrupted{false};
-std::atomic<int> g_wake{-1};
-
-void OnInterrupt(int) {
-  g_interrupted = true;
-  const int fd = g_wake.load();
-  const uint64_t one = 1;
-  if (fd >= 0) [[maybe_unused]] const ssize_t ignored = write(fd, &one, sizeof one);
-}
-
-// Catches the two signals for the life of the object, then restores what
-// was there.
-class InterruptWatch {
- public:
-  explicit InterruptWatch(int wakeFd = -1) {
-    g_interrupted = false;
-    g_wake = wakeFd;
-    struct sigaction action {};
-    action.sa_handler = OnInterrupt;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, &previousInt_);
-    sigaction(SIGTERM, &action, &previousTerm_);
-  }
-  ~InterruptWatch() {
-    sigaction(SIGINT, &previousInt_, nullptr);
-    sigaction(SIGTERM, &previousTerm_, nullptr);
-    g_wake = -1;
-  }
-  InterruptWatch(const InterruptWatch&) = delete;
-  InterruptWatch& operator=(const InterruptWatch&) = delete;
-
- private:
-  struct sigaction previousInt_ {};
-  struct sigaction previousTerm_ {};
 };
 
 std::vector<std::string> SplitList(const std::string& text) {
@@ -166,8 +124,7 @@ int Scan(Program& program, const ScanOptions& options) {
     program.Say(fields::CFormat("扫描 %d %s, 地址 %u-%u (%zu/%zu)", progress.line.baud, ParityName(progress.line.parity),
                                 plan.firstAddress, plan.lastAddress, progress.tried, progress.total));
   };
-  const InterruptWatch interrupts;
-  const scan::ScanOutcome outcome = scan::RunScan(plan, callbacks, g_interrupted);
+  const scan::ScanOutcome outcome = scan::RunScan(plan, callbacks, CatchInterrupts().flag);
   if (outcome.end == scan::ScanEnd::PortFailed) {
     program.Say(fields::OpenFailureMessage(DiagnoseOpenFailure(outcome.failure)));
     return PortNotOpened;
@@ -202,18 +159,9 @@ int Listen(Program& program, const ListenOptions& options) {
   SerialPort port;
   LineSettings settings;
   if (const int status = program.Open(port, settings); status != Done) return status;
-  UniqueFd wake(eventfd(0, EFD_CLOEXEC));
-  if (!wake.Valid()) {
-    program.Say("无法等待串口");
-    return PortNotOpened;
-  }
-  const InterruptWatch interrupts(wake.Get());
+  const recording::StopSignal& stop = CatchInterrupts().stop;
   decode::Conversation conversation;
   uint64_t heard = 0;
-  const auto signal = [&] {
-    const uint64_t one = 1;
-    [[maybe_unused]] const ssize_t ignored = write(wake.Get(), &one, sizeof one);
-  };
   Listener listener;
   const bool started = listener.Start(port, settings, [&](const SplitFrame& frame) {
     if (options.count != 0 && heard >= options.count) return;
@@ -223,7 +171,7 @@ int Listen(Program& program, const ListenOptions& options) {
                                  : traffic::TextLine(record);
     std::fputs((line + "\n").c_str(), stdout);
     std::fflush(stdout);
-    if (options.count != 0 && heard == options.count) signal();
+    if (options.count != 0 && heard == options.count) stop.Raise();
   });
   if (!started) {
     program.Say("无法收听串口");
@@ -232,13 +180,11 @@ int Listen(Program& program, const ListenOptions& options) {
   // Stopped from here when enough was heard or a signal came; the listener
   // ends by itself when the port goes.
   std::thread stopper([&] {
-    pollfd fd{wake.Get(), POLLIN, 0};
-    while (poll(&fd, 1, -1) < 0 && errno == EINTR) {
-    }
+    stop.WaitUntil(std::chrono::steady_clock::time_point::max());
     listener.Stop();
   });
   const ListenEnd end = listener.Wait();
-  signal();
+  stop.Raise();
   stopper.join();
   if (end == ListenEnd::PortLost || end == ListenEnd::Failed) {
     program.Say(fields::CFormat("串口已断开: %s", port.DevicePath().c_str()));

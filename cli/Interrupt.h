@@ -1,13 +1,22 @@
 // SIGINT and SIGTERM during long work: instead of ending the program at
-// once, they ask the work to stop between two transactions, so that a
-// restore can still say which blocks the driver took.
+// once, they set a flag that the work checks between two transactions and
+// raise a stop that a waiting loop wakes on, so that a restore can still say
+// which blocks the driver took and a recording ends with its file complete.
 #pragma once
 
 #include <atomic>
 
+#include "recording/StopSignal.h"
+
 namespace cli {
 
-// Installs the handlers (once) and gives the flag they set.
-const std::atomic<bool>* CatchInterrupts();
+struct Interrupts {
+  std::atomic<bool> flag{false};
+  recording::StopSignal stop;
+};
+
+// Installs the handlers (once, for the rest of the run) and gives what they
+// set.
+const Interrupts& CatchInterrupts();
 
 }  // namespace cli

@@ -1,11 +1,10 @@
 // korvelt record: the status over time as CSV, paced like the window's poll
 // or as fast as the line goes, on standard output or into a file with its
 // JSON companion. Ctrl+C ends it with the file complete.
-#include <signal.h>
-
 #include <cstdio>
 #include <memory>
 
+#include "cli/Interrupt.h"
 #include "cli/Program.h"
 #include "device/Identity.h"
 #include "files/AtomicFile.h"
@@ -24,38 +23,6 @@ struct RecordOptions {
   double durationSeconds = 0;
   uint64_t count = 0;
   std::string file;
-};
-
-// The stop that SIGINT and SIGTERM raise while a recording runs.
-const recording::StopSignal* g_stop = nullptr;
-
-void RaiseStop(int) {
-  if (g_stop != nullptr) g_stop->Raise();
-}
-
-// Routes SIGINT and SIGTERM to `stop` while it lives, then puts back what
-// was there.
-class StopOnSignals {
- public:
-  explicit StopOnSignals(const recording::StopSignal& stop) {
-    g_stop = &stop;
-    struct sigaction action {};
-    action.sa_handler = RaiseStop;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, &previousInt_);
-    sigaction(SIGTERM, &action, &previousTerm_);
-  }
-  ~StopOnSignals() {
-    sigaction(SIGINT, &previousInt_, nullptr);
-    sigaction(SIGTERM, &previousTerm_, nullptr);
-    g_stop = nullptr;
-  }
-  StopOnSignals(const StopOnSignals&) = delete;
-  StopOnSignals& operator=(const StopOnSignals&) = delete;
-
- private:
-  struct sigaction previousInt_ {};
-  struct sigaction previousTerm_ {};
 };
 
 recording::RecordingInfo InfoFor(const Program& program, const RecordOptions& options, const DriverLink& link) {
@@ -87,8 +54,7 @@ int Record(Program& program, const RecordOptions& options) {
     }
   }
 
-  const recording::StopSignal stop;
-  const StopOnSignals signals(stop);
+  const recording::StopSignal& stop = CatchInterrupts().stop;
   std::FILE* out = options.file.empty() ? stdout : file.Stream();
   const WallClock::time_point startWall = WallClock::now();
   const SteadyClock::time_point start = SteadyClock::now();
