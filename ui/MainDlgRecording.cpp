@@ -3,8 +3,9 @@
 #include <QDateTime>
 #include <QDir>
 
-#include "fields/CFormat.h"
 #include "device/Identity.h"
+#include "fields/CFormat.h"
+#include "fields/LineNames.h"
 #include "recording/CommandMarks.h"
 #include "ui/MainDlg.h"
 #include "ui/FileDialogs.h"
@@ -16,7 +17,6 @@ namespace {
 
 // The status poll's period, as the companion file records it.
 constexpr int PollIntervalMs = 100;
-constexpr const char* kParityNames[] = {"none2", "odd", "even"};
 
 }  // namespace
 
@@ -56,7 +56,7 @@ recording::RecordingInfo CMainDlg::RecordingInfoNow() const {
   info.port = "COM" + std::to_string(m_portIndex + 1);
   info.devicePath = m_link.DevicePath();
   info.baud = m_openBaud;
-  info.parity = kParityNames[m_parityIndex >= 0 && m_parityIndex <= 2 ? m_parityIndex : 0];
+  info.parity = fields::ParityName(m_openParity);
   info.address = m_address;
   info.tool = std::string("KORVELT_Demo ") + KORVELT_VERSION;
   info.pollIntervalMs = PollIntervalMs;
