@@ -118,7 +118,7 @@ void AddRecordCommands(CLI::App& app, Program& program) {
   record->add_option("--count", options->count, "rows to record, failed reads included")
       ->check(CLI::Range(uint64_t{1}, uint64_t{1} << 40))
       ->excludes(duration);
-  record->add_option("FILE", options->file, "the CSV file; its companion FILE.json goes beside it");
+  record->add_option("FILE", options->file, "the CSV file; its JSON companion goes beside it (run.csv: run.json)");
   record->callback([&program, options] { program.run = [options](Program& p) { return Record(p, *options); }; });
 }
 
