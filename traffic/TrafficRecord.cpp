@@ -101,8 +101,12 @@ std::string CsvRow(const Record& record) {
       record.meaning,
       HexColumn(record),
   };
+  // A comma before every field but the first, appended in place.
   std::string row;
-  for (const std::string& field : fields) row += (row.empty() ? "" : ",") + CsvField(field);
+  for (const std::string& field : fields) {
+    if (&field != fields) row += ',';
+    row += CsvField(field);
+  }
   return row + "\r\n";
 }
 
