@@ -30,8 +30,8 @@ TEST(Crc, CarriedOnOverPiecesIsTheCrcOfTheWhole) {
   }
 }
 
-// Every start's tail as FrameCheck judges it: frames after noise, a frame
-// that ends in a frame, a frame followed by two zero bytes (which also end
+// Every start's tail as FrameCheck judges it: tails too short for a frame,
+// frames after noise, a frame that ends in a frame, a frame followed by two zero bytes (which also end
 // in their CRC), buffers past what the receive side keeps, and noise with
 // a frame planted at every offset.
 TEST(CrcHoldingTails, AgreesWithFrameCheckAtEveryStart) {
@@ -44,6 +44,8 @@ TEST(CrcHoldingTails, AgreesWithFrameCheckAtEveryStart) {
       Bytes("01 03 00"),
       WithCrc("01 83"),
       WithCrc("01"),
+      join(Bytes("05 06 07"), WithCrc("01")),  // tails of three and two bytes that end in their CRC
+      Bytes("01 02 03 FF FF"),
       join(Bytes("00 01 02"), WithCrc("01 06 00 40 00 02")),
       WithCrc(WithCrc("11 03 02 00 07")),
       join(WithCrc("11 03 02 00 07"), Bytes("00 00")),
