@@ -48,17 +48,20 @@ size_t SequenceAt(std::string_view text, size_t at) {
 std::string Printable(std::string_view text) {
   std::string out;
   out.reserve(text.size());
+  size_t kept = 0;  // text[kept, at) is printable and not yet copied
   for (size_t at = 0; at < text.size();) {
     const size_t length = SequenceAt(text, at);
     const auto lead = static_cast<unsigned char>(text[at]);
     if (length == 0 || lead < 0x20 || lead == 0x7F) {
+      out.append(text, kept, at - kept);
       out += "\xEF\xBF\xBD";
       at += length == 0 ? 1 : length;
+      kept = at;
     } else {
-      out.append(text, at, length);
       at += length;
     }
   }
+  out.append(text, kept, text.size() - kept);
   return out;
 }
 

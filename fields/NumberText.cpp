@@ -14,8 +14,8 @@ namespace fields {
 namespace {
 
 constexpr int64_t Saturated = int64_t{1} << 62;
-// More digits than this cannot change a value that fits below 2^62.
-constexpr int MaxDigits = 18;
+// 2^62 has 19 digits: an integer part of more is beyond it.
+constexpr int MaxDigits = 19;
 
 struct Decimal {
   bool negative = false;
@@ -82,15 +82,16 @@ std::optional<int64_t> ParseScaled(std::string_view text, int decimals) {
   const int64_t integerDigits = static_cast<int64_t>(digits.size()) + shift;
   if (digits.empty() || integerDigits < 0) return 0;
   if (integerDigits > MaxDigits) return number->negative ? -Saturated : Saturated;
-  int64_t value = 0;
+  // Nineteen digits, and one more for rounding, fit an unsigned 64-bit value.
+  uint64_t value = 0;
   for (int64_t k = 0; k < integerDigits; ++k) {
     value = value * 10 + (k < static_cast<int64_t>(digits.size()) ? digits[static_cast<size_t>(k)] - '0' : 0);
   }
   if (integerDigits < static_cast<int64_t>(digits.size()) && digits[static_cast<size_t>(integerDigits)] >= '5') {
     ++value;
   }
-  value = std::min(value, Saturated);
-  return number->negative ? -value : value;
+  const auto magnitude = static_cast<int64_t>(std::min(value, static_cast<uint64_t>(Saturated)));
+  return number->negative ? -magnitude : magnitude;
 }
 
 std::optional<float> ParseFloat(std::string_view text) {

@@ -1,7 +1,10 @@
 #include "link/Answer.h"
 
 #include <algorithm>
+#include <bitset>
 #include <cstring>
+
+#include "link/CrcTails.h"
 
 namespace {
 
@@ -17,13 +20,18 @@ constexpr size_t kCrcLength = 2;
 bool CrcHolds(const uint8_t* bytes, size_t length) { return FrameCheck(bytes, length, bytes[0]); }
 
 // An identification answer ends after one of its objects; the first end
-// at which the CRC holds is taken.
+// at which the CRC holds is taken. The CRC is carried on from one end to
+// the next rather than summed again from the first byte.
 AnswerFit FitIdentification(const uint8_t* bytes, size_t available) {
   size_t end = kIdentificationHeader;
+  size_t summed = 0;
+  uint16_t crc = Crc16Modbus(bytes, 0);
   for (;;) {
     if (end + kCrcLength > MaxFrameLength) return {Kind::Impossible, 0};
     if (end + kCrcLength > available) return {Kind::NeedsMore, 0};
-    if (CrcHolds(bytes, end + kCrcLength)) return {Kind::Complete, end + kCrcLength};
+    crc = Crc16ModbusUpdate(crc, bytes + summed, end - summed);
+    summed = end;
+    if (bytes[end] == (crc & 0xFF) && bytes[end + 1] == (crc >> 8)) return {Kind::Complete, end + kCrcLength};
     end += 2 + bytes[end + 1];  // the next object: id, length, value
   }
 }
@@ -87,6 +95,10 @@ AnswerSearch FindAnswer(const Frame& request, const uint8_t* received, size_t co
   }
 
   AnswerSearch malformed = search;
+  // Whether the CRC holds from a start to the end, for all starts at once
+  // and only once one is asked for.
+  std::bitset<MaxFrameLength> holding;
+  bool holdingKnown = false;
   for (size_t offset = start; offset < count; ++offset) {
     if (received[offset] != slave) continue;
     const uint8_t* frame = received + offset;
@@ -108,7 +120,12 @@ AnswerSearch FindAnswer(const Frame& request, const uint8_t* received, size_t co
     }
     // A frame of this slave whose CRC holds over everything from here on,
     // but not where its header says it ends: an answer, and a bad one.
-    if (malformed.state == AnswerSearch::State::Incomplete && CrcHolds(frame, available)) {
+    if (malformed.state != AnswerSearch::State::Incomplete) continue;
+    if (!holdingKnown) {
+      holding = CrcHoldingTails(received, count);
+      holdingKnown = true;
+    }
+    if (holding.test(offset)) {
       malformed.state = AnswerSearch::State::Malformed;
       malformed.offset = offset;
       malformed.length = available;

@@ -58,8 +58,9 @@ Frame StartFrame(uint8_t slave, uint8_t function) {
 
 }  // namespace
 
-uint16_t Crc16Modbus(const uint8_t* data, size_t length) {
-  uint16_t crc = 0xFFFF;
+uint16_t Crc16Modbus(const uint8_t* data, size_t length) { return Crc16ModbusUpdate(0xFFFF, data, length); }
+
+uint16_t Crc16ModbusUpdate(uint16_t crc, const uint8_t* data, size_t length) {
   for (size_t i = 0; i < length; ++i) {
     crc = static_cast<uint16_t>((crc >> 8) ^ kCrcTable[(crc ^ data[i]) & 0xFF]);
   }

@@ -35,6 +35,9 @@ constexpr size_t MaxRequestLength = 64;
 constexpr uint16_t MaxWriteRegisters = (MaxRequestLength - 9) / 2;
 
 uint16_t Crc16Modbus(const uint8_t* data, size_t length);
+// Carries a CRC on over `length` more bytes: the CRC of a then b is
+// Crc16ModbusUpdate(Crc16Modbus(a), b).
+uint16_t Crc16ModbusUpdate(uint16_t crc, const uint8_t* data, size_t length);
 
 // Register records are host values made from big-endian wire bytes by
 // swapping bytes; on a big-endian host the swaps would scramble them.

@@ -1,5 +1,8 @@
 #include "link/FrameShapes.h"
 
+#include <array>
+#include <iterator>
+
 namespace {
 
 using Kind = AnswerFit::Kind;
@@ -55,11 +58,19 @@ constexpr FunctionShape kShapes[] = {
     {FunctionEncapsulated, kDeviceId, kToolAnswer},
 };
 
+// Where each function's shape is in kShapes (kNoShape: none): the
+// listener looks a function up for every byte it tries as a frame start.
+constexpr uint8_t kNoShape = 0xFF;
+constexpr std::array<uint8_t, 256> kShapeIndex = [] {
+  std::array<uint8_t, 256> index{};
+  index.fill(kNoShape);
+  for (size_t i = 0; i < std::size(kShapes); ++i) index[kShapes[i].function] = static_cast<uint8_t>(i);
+  return index;
+}();
+
 const FunctionShape* ShapeOf(uint8_t function) {
-  for (const FunctionShape& shape : kShapes) {
-    if (shape.function == function) return &shape;
-  }
-  return nullptr;
+  const uint8_t at = kShapeIndex[function];
+  return at == kNoShape ? nullptr : &kShapes[at];
 }
 
 AnswerFit FitByRule(const LengthRule& rule, const uint8_t* bytes, size_t available) {

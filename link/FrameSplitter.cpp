@@ -71,10 +71,11 @@ bool FrameSplitter::AnswerFirst(const uint8_t* at, size_t available) const {
   return awaited_.active && available >= 2 && at[0] == awaited_.slave && (at[1] & ~ExceptionBit) == awaited_.function;
 }
 
-size_t FrameSplitter::Rank(const uint8_t* at, size_t available, Ranked (&ranked)[3]) const {
+size_t FrameSplitter::Rank(const uint8_t* at, size_t available, Reading (&ranked)[3]) const {
+  using By = Reading::By;
   const bool exception = available >= 2 && (at[1] & ExceptionBit);
-  const Ranked request{FrameKind::Request, FitRequest(at, available)};
-  const Ranked answer{exception ? FrameKind::Exception : FrameKind::Answer, FitAnyAnswer(at, available)};
+  const Reading request{FrameKind::Request, By::Request};
+  const Reading answer{exception ? FrameKind::Exception : FrameKind::Answer, By::Answer};
   if (!AnswerFirst(at, available)) {
     ranked[0] = request;
     ranked[1] = answer;
@@ -84,21 +85,32 @@ size_t FrameSplitter::Rank(const uint8_t* at, size_t available, Ranked (&ranked)
   // (a byte count that lies); else a new request.
   size_t n = 0;
   ranked[n++] = answer;
-  if (!exception && awaited_.length != 0) {
-    ranked[n++] = {FrameKind::Answer, FitAtLength(at, available, awaited_.length)};
-  }
+  if (!exception && awaited_.length != 0) ranked[n++] = {FrameKind::Answer, By::AwaitedLength};
   ranked[n++] = request;
   return n;
 }
 
+AnswerFit FrameSplitter::FitOf(const Reading& reading, const uint8_t* at, size_t available) const {
+  switch (reading.by) {
+    case Reading::By::Request:
+      return FitRequest(at, available);
+    case Reading::By::Answer:
+      return FitAnyAnswer(at, available);
+    case Reading::By::AwaitedLength:
+      break;
+  }
+  return FitAtLength(at, available, awaited_.length);
+}
+
 FrameSplitter::Choice FrameSplitter::Choose(const uint8_t* at, size_t available, bool final) const {
-  Ranked ranked[3];
+  Reading ranked[3];
   const size_t n = Rank(at, available, ranked);
   for (size_t i = 0; i < n; ++i) {
+    const AnswerFit fit = FitOf(ranked[i], at, available);
     // Only once every better reading is settled: else more bytes could
     // change the choice.
-    if (ranked[i].fit.kind == Fit::NeedsMore && !final) return {Choice::Action::Wait};
-    if (ranked[i].fit.kind == Fit::Complete) return {Choice::Action::Take, ranked[i].kind, ranked[i].fit.length};
+    if (fit.kind == Fit::NeedsMore && !final) return {Choice::Action::Wait};
+    if (fit.kind == Fit::Complete) return {Choice::Action::Take, ranked[i].kind, fit.length};
   }
   return {Choice::Action::Skip};
 }
@@ -121,10 +133,11 @@ void FrameSplitter::EmitUnknown(bool endsAtSilence, const Sink& sink) {
   if (endsAtSilence && silenceBefore_[0]) {
     // Between two silences, at the length its header gives: that frame,
     // damaged.
-    Ranked ranked[3];
+    Reading ranked[3];
     const size_t n = Rank(bytes_, length, ranked);
     for (size_t i = 0; i < n && kind == FrameKind::Unknown; ++i) {
-      if (ranked[i].fit.kind == Fit::BadCrc && ranked[i].fit.length == length) kind = ranked[i].kind;
+      const AnswerFit fit = FitOf(ranked[i], bytes_, length);
+      if (fit.kind == Fit::BadCrc && fit.length == length) kind = ranked[i].kind;
     }
   }
   Emit(length, kind, false, sink);

@@ -64,9 +64,12 @@ class FrameSplitter {
   size_t Held() const { return count_; }
 
  private:
-  struct Ranked {
+  // One way to read the frame at a start; its fit is worked out only when
+  // the better readings leave the choice open.
+  struct Reading {
+    enum class By : uint8_t { Request, Answer, AwaitedLength };
     FrameKind kind = FrameKind::Unknown;
-    AnswerFit fit;
+    By by = By::Request;
   };
   struct Choice {
     enum class Action { Wait, Take, Skip } action = Action::Skip;
@@ -86,7 +89,8 @@ class FrameSplitter {
   // final pass nothing more will come.
   Choice Choose(const uint8_t* at, size_t available, bool final) const;
   // The readings of the frame at `at`, the likeliest first; how many.
-  size_t Rank(const uint8_t* at, size_t available, Ranked (&ranked)[3]) const;
+  size_t Rank(const uint8_t* at, size_t available, Reading (&ranked)[3]) const;
+  AnswerFit FitOf(const Reading& reading, const uint8_t* at, size_t available) const;
   bool AnswerFirst(const uint8_t* at, size_t available) const;
   // Hands out the first `length` bytes as a frame and drops them.
   void Emit(size_t length, FrameKind kind, bool crcGood, const Sink& sink);

@@ -151,6 +151,28 @@ TEST(FieldCodec, EntriesAreReadExactlyOrRefused) {
   }
 }
 
+// Values up to 2^62 are read as they are, 19 digits included; only beyond
+// it do they saturate.
+TEST(NumberText, ScaledValuesSaturateOnlyBeyondTwoToTheSixtyTwo) {
+  constexpr int64_t Top = int64_t{1} << 62;
+  const struct {
+    const char* text;
+    int decimals;
+    int64_t value;
+  } cases[] = {
+      {"1000000000000000000", 0, 1000000000000000000},  {"-1000000000000000000", 0, -1000000000000000000},
+      {"100000000000000000.0", 1, 1000000000000000000}, {"999999999999999999.9", 0, 1000000000000000000},
+      {"4611686018427387903", 0, Top - 1},               {"4611686018427387904", 0, Top},
+      {"4611686018427387905", 0, Top},                   {"9999999999999999999", 0, Top},
+      {"9999999999999999999.9", 0, Top},                 {"99999999999999999999", 0, Top},
+      {"-1e30", 2, -Top},                                {"461168601842738790.34", 1, Top - 1},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(ParseScaled(c.text, c.decimals), c.value) << c.text;
+    EXPECT_EQ(ParseScaled(FormatScaled(c.value, c.decimals), c.decimals), c.value) << c.text;
+  }
+}
+
 TEST(FieldCodec, RefusalsNameTheFieldAndItsRange) {
   EXPECT_EQ(RangeMessage(Plain(2)), "额定电流: 请输入 0.00 到 655.35 之间的数值");
   EXPECT_EQ(RangeMessage(kOffset), "模拟信号调整: 请输入 -32.768 到 32.767 之间的数值");

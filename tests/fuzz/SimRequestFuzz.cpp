@@ -23,12 +23,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   options.now = [&now] { return now; };
   sim::SimulatedDriver driver(options);
 
-  std::vector<uint8_t> pending(data + 1, data + size);
-  while (!pending.empty()) {
-    size_t length = sim::RequestLength(pending.data(), pending.size());
-    if (length == 0 || length == sim::UnknownRequestLength || length > pending.size()) length = pending.size();
-    std::vector<uint8_t> request(pending.begin(), pending.begin() + static_cast<std::ptrdiff_t>(length));
-    pending.erase(pending.begin(), pending.begin() + static_cast<std::ptrdiff_t>(length));
+  const uint8_t* pending = data + 1;
+  const uint8_t* const end = data + size;
+  std::vector<uint8_t> request;
+  while (pending < end) {
+    const auto left = static_cast<size_t>(end - pending);
+    size_t length = sim::RequestLength(pending, left);
+    if (length == 0 || length == sim::UnknownRequestLength || length > left) length = left;
+    request.assign(pending, pending + length);
+    pending += length;
     if (seal) {
       request.resize(request.size() + 2);
       sim::Reseal(request);

@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "WireBytes.h"
+#include "link/CrcTails.h"
 #include "link/FrameCodec.h"
 
 namespace {
@@ -18,6 +20,61 @@ TEST(Crc, MatchesTheStandardCheckValueAndWorkedFrame) {
   // Appended low byte first.
   EXPECT_EQ(Hex(WithCrc(std::vector<uint8_t>(digits, digits + 9))).substr(27), "37 4B");
   EXPECT_EQ(Hex(ToVector(BuildReadRequest(1, 0x0020, 22))), "01 03 00 20 00 16 C5 CE");
+}
+
+TEST(Crc, CarriedOnOverPiecesIsTheCrcOfTheWhole) {
+  const auto bytes = Bytes("01 03 00 20 00 16 C5 CE 2B");
+  for (size_t cut = 0; cut <= bytes.size(); ++cut) {
+    EXPECT_EQ(Crc16ModbusUpdate(Crc16Modbus(bytes.data(), cut), bytes.data() + cut, bytes.size() - cut),
+              Crc16Modbus(bytes.data(), bytes.size()));
+  }
+}
+
+// Every start's tail as FrameCheck judges it: tails too short for a frame,
+// frames after noise, a frame that ends in a frame, a frame followed by two zero bytes (which also end
+// in their CRC), buffers past what the receive side keeps, and noise with
+// a frame planted at every offset.
+TEST(CrcHoldingTails, AgreesWithFrameCheckAtEveryStart) {
+  auto join = [](std::vector<uint8_t> a, const std::vector<uint8_t>& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+  };
+  std::vector<std::vector<uint8_t>> cases = {
+      {},
+      Bytes("01 03 00"),
+      WithCrc("01 83"),
+      WithCrc("01"),
+      join(Bytes("05 06 07"), WithCrc("01")),  // tails of three and two bytes that end in their CRC
+      Bytes("01 02 03 FF FF"),
+      join(Bytes("00 01 02"), WithCrc("01 06 00 40 00 02")),
+      WithCrc(WithCrc("11 03 02 00 07")),
+      join(WithCrc("11 03 02 00 07"), Bytes("00 00")),
+      join(std::vector<uint8_t>(300, 0x01), WithCrc("01 03 02 00 07")),
+      join(WithCrc("01 03 02 00 07"), std::vector<uint8_t>(300, 0x01)),
+  };
+  uint32_t seed = 0x2545F491;
+  for (size_t at = 0; at < 260; at += 7) {
+    std::vector<uint8_t> noise(at);
+    for (uint8_t& byte : noise) {
+      seed ^= seed << 13;
+      seed ^= seed >> 17;
+      seed ^= seed << 5;
+      byte = static_cast<uint8_t>(seed);
+    }
+    cases.push_back(join(noise, WithCrc(std::vector<uint8_t>(noise.begin() + at / 2, noise.end()))));
+  }
+  size_t found = 0;
+  for (size_t c = 0; c < cases.size(); ++c) {
+    const std::vector<uint8_t>& bytes = cases[c];
+    const size_t kept = std::min(bytes.size(), MaxFrameLength);
+    const auto holding = CrcHoldingTails(bytes.data(), bytes.size());
+    for (size_t o = 0; o < MaxFrameLength; ++o) {
+      const bool expected = o < kept && FrameCheck(bytes.data() + o, kept - o, bytes[o]);
+      EXPECT_EQ(holding.test(o), expected) << "case " << c << ", start " << o;
+      found += expected;
+    }
+  }
+  EXPECT_GT(found, cases.size() / 2);  // the table has tails that hold, not only ones that fail
 }
 
 TEST(RequestBuilders, LayOutEveryRequestHighByteFirst) {
