@@ -1,7 +1,7 @@
 // The backups' folder as other programs and people leave it: backups taken
 // at the same time by two writers, files whose modification times lie,
-// files of the user's own; the folder without HOME. And what a parameter
-// file read refuses: a key given twice, a path that is no regular file.
+// files of the user's own; the folder without HOME. And a parameter file
+// with a key given twice.
 #include <gtest/gtest.h>
 #include <pwd.h>
 #include <sys/stat.h>
@@ -16,7 +16,6 @@
 #include "paramfile/Backups.h"
 #include "paramfile/Document.h"
 #include "paramfile/LocalTime.h"
-#include "paramfile/WholeFile.h"
 
 namespace {
 
@@ -124,15 +123,6 @@ TEST(ParamFileRead, RefusesAKeyGivenTwiceNamingIt) {
       EXPECT_FALSE(loaded.file.has_value()) << c.text;
       EXPECT_NE(loaded.refusal.find(c.refusal), std::string::npos) << loaded.refusal;
     }
-  }
-}
-
-TEST(ParamFileRead, OnlyARegularFile) {
-  DataHome home;
-  // A device without end, a folder (a FIFO: korvelt diff's test).
-  for (const std::string& path : {std::string("/dev/zero"), home.Path()}) {
-    std::string data;
-    EXPECT_NE(pf::ReadWholeFile(path, pf::MaxFileBytes, data).find("不是普通文件"), std::string::npos) << path;
   }
 }
 
