@@ -49,6 +49,9 @@ CCompareDlg::CCompareDlg(QWidget* parent, const std::vector<paramfile::Differenc
     table_->setItem(at, Unit, Cell(row.unit));
     table_->setItem(at, Result, Cell(""));
   }
+  // The table is one stop of Tab, so that Tab reaches the buttons; the
+  // arrows move between its cells.
+  table_->setTabKeyNavigation(false);
   table_->verticalHeader()->hide();
   table_->horizontalHeader()->setStretchLastSection(true);
   table_->resizeColumnsToContents();
@@ -65,6 +68,9 @@ CCompareDlg::CCompareDlg(QWidget* parent, const std::vector<paramfile::Differenc
     if (onWrite) onWrite();
   });
   connect(close, &QPushButton::clicked, this, &QDialog::reject);
+  connect(table_, &QTableWidget::itemChanged, this, [this](QTableWidgetItem* item) {
+    if (item->column() == Block && item->checkState() == Qt::Checked) write_->setEnabled(true);
+  });
   layout->addWidget(buttons);
   resize(760, 420);
 }
@@ -84,3 +90,9 @@ void CCompareDlg::ShowResults(const std::vector<QString>& results) {
 void CCompareDlg::ShowStatus(const QString& text) { status_->setText(text); }
 
 void CCompareDlg::EnableWrite(bool enabled) { write_->setEnabled(enabled); }
+
+void CCompareDlg::ShowDevice(const std::vector<QString>& device) {
+  for (int r = 0; r < table_->rowCount() && static_cast<size_t>(r) < device.size(); ++r) {
+    table_->item(r, Device)->setText(device[static_cast<size_t>(r)]);
+  }
+}

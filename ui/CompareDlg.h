@@ -27,6 +27,9 @@ class CCompareDlg : public QDialog {
   // What each row came to, and a line under the table.
   void ShowResults(const std::vector<QString>& results);
   void ShowStatus(const QString& text);
+  // The device's side of each row, as read back after a write.
+  void ShowDevice(const std::vector<QString>& device);
+  // A row ticked again after a write enables "写入" once more.
   void EnableWrite(bool enabled);
 
   // Run by "写入".

@@ -15,6 +15,7 @@
 #include "ui/DialogBuilder.h"
 #include "ui/DialogFont.h"
 #include "ui/ScanDlg.h"
+#include "ui/StopKey.h"
 #include "ui/TabCtrl.h"
 #include "ui/TrafficDlg.h"
 #include "ui/Text.h"
@@ -51,8 +52,10 @@ CMainDlg::CMainDlg() : m_frameLog(std::make_shared<FrameLog>()), m_icon(AppIcon(
   m_timer.setObjectName(QStringLiteral("statusTimer"));
   m_paramFiles = std::make_unique<CParamFileFlow>(CParamFileFlow::Window{
       this, &m_link, [this] { return m_address; }, [this] { return FileHeader(); },
-      [this](size_t block, const paramfile::Words& words) { ShowParamBlock(block, words); }});
+      [this](size_t block, const paramfile::Words& words) { ShowParamBlock(block, words); },
+      [this] { return ControlText(forms::ids::Model); }, [this](const DeviceInfoBlock& info) { ShowDeviceInfo(info); }});
   recording::MarkWrites(m_link, m_recording);
+  m_stopKey = std::make_unique<CStopKey>([this] { OnStopShortcut(); });
   g_pMainDlg = this;
 }
 
@@ -60,6 +63,7 @@ CMainDlg::CMainDlg() : m_frameLog(std::make_shared<FrameLog>()), m_icon(AppIcon(
 // link is still open; a status poll still out is cut short and its worker
 // joined. Only then do the members go, the link before the pages.
 CMainDlg::~CMainDlg() {
+  m_stopKey.reset();
   m_timer.stop();
   delete m_plotWindow;
   m_plotWindow = nullptr;

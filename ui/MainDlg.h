@@ -28,6 +28,7 @@
 
 class CPlotWindow;
 class CScanDlg;
+class CStopKey;
 class CTabCtrl;
 class CTrafficDlg;
 class QComboBox;
@@ -64,8 +65,15 @@ class CMainDlg : public QDialog {
     int parity = 0;
   };
   PanelLine PanelSettings();
-  // Lets go of the port for a scan: closes it when it is open (true then).
+  // Closes the port when it is open (true then).
   bool ReleasePort();
+  // Lends the port to a scan: closes it when it is open (true then) and
+  // keeps how it was, for TakePortBack.
+  bool LendPortToScan();
+  // The scan has ended: the port opened again at the settings it had when
+  // it was lent, if it was open then; nothing once it is back.
+  void TakePortBack();
+  bool PortLentToScan() const { return m_portLent; }
   // A driver the scan found: the address switches, rate and parity set to
   // it and the port opened, as the operator would.
   void UseDriver(uint8_t address, int baud, int parity);
@@ -77,6 +85,8 @@ class CMainDlg : public QDialog {
  private:
   // Allocated whole at the start, attached to the link for the whole run.
   std::shared_ptr<FrameLog> m_frameLog;
+  // F9 in every window of the application, modal ones included.
+  std::unique_ptr<CStopKey> m_stopKey;
   // Children of the window, owned here and ended first by its destructor.
   std::unique_ptr<CScanDlg> m_scanDlg;
   std::unique_ptr<CTrafficDlg> m_trafficDlg;
@@ -115,7 +125,9 @@ class CMainDlg : public QDialog {
   // stop button does. F9 in any window of the tool comes here, and so do
   // the stop buttons of the tool's other windows. A failure is shown over
   // `over` (the window the operator is in), else over this window.
-  void StopMotor(QWidget* over = nullptr);
+  // While a scan holds the port, the scan ends and the stop goes out on the
+  // port as it was before it. True when the driver took the stop.
+  bool StopMotor(QWidget* over = nullptr);
 
   // The window's context menu, which carries the about item.
   std::unique_ptr<QMenu> CreateSystemMenu();
@@ -160,6 +172,10 @@ class CMainDlg : public QDialog {
 
   // Enter (and any other OK) leaves the window open.
   void accept() override;
+  // Leaving ("文件" → "退出", Esc, the window's close): while the driver
+  // reports a running motor, the operator chooses to stop it first, to
+  // leave it running or to stay.
+  void reject() override;
   void setVisible(bool visible) override;
 
  protected:
@@ -176,9 +192,17 @@ class CMainDlg : public QDialog {
   void ConnectHandlers();
   bool UpdateData(bool saveAndValidate);
   void SetControlText(int controlId, const std::string& text);
+  std::string ControlText(int controlId) const;
+  // The device-information fields, from a read of the block.
+  void ShowDeviceInfo(const DeviceInfoBlock& info);
   void RefreshPortTooltips();
 
   void OnOpenPort();
+  // Opens the link and sets the button; a new session restarts the
+  // recording. False when the port did not open.
+  bool OpenLine(unsigned comNumber, int baud, int parity, bool newSession);
+  // Asks the driver now: its output or its speed is not zero.
+  bool MotorRunning();
   // The adapter went away under the open port: close it and say so once.
   void OnPortLost();
   // Closes the port and sets the button back to "打开串口".
@@ -232,10 +256,14 @@ class CMainDlg : public QDialog {
   // Declared after m_link, so even without the destructor's explicit stop
   // it is joined before the link goes.
   PollWorker m_pollWorker;
-  // The port as it was opened, for the files saved.
+  // The port as it was opened, for the files saved and a scan's return.
   std::string m_openPort;
+  unsigned m_openComNumber = 0;
   int m_openBaud = 0;
   int m_openParity = 0;
+  // A scan has the port; it was open when lent.
+  bool m_portLent = false;
+  bool m_portWasOpen = false;
   // After m_link, like the poll worker: its job thread goes first.
   std::unique_ptr<CParamFileFlow> m_paramFiles;
 };

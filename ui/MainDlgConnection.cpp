@@ -16,6 +16,12 @@
 #include "ui/forms/DialogLayout.h"
 #include "fields/OpenFailureText.h"
 
+namespace {
+
+constexpr const char* kScanHoldsPort = "扫描正在使用串口。请等扫描结束, 或先取消扫描。";
+
+}  // namespace
+
 void CMainDlg::UpdateAddress() {
   UpdateData(true);
   forms::AddressSwitches checked{};
@@ -29,6 +35,10 @@ void CMainDlg::OnAddressSwitch() { UpdateAddress(); }
 
 void CMainDlg::OnOpenPort() {
   UpdateAddress();  // takes all controls into their members first
+  if (m_portLent) {
+    ui::ShowMessage(this, std::string(kScanHoldsPort));
+    return;
+  }
   if (m_link.IsOpen()) {
     // A step test ends with its stop command: it goes out before the port
     // closes, so closing never leaves the motor running. One write, waited
@@ -44,20 +54,24 @@ void CMainDlg::OnOpenPort() {
   const unsigned portNumber = static_cast<unsigned>(m_portIndex + 1);
   if (!rateChosen) {
     ui::ShowMessage(this, std::string(forms::texts::OpenFailed));
-  } else if (m_link.OpenPort(portNumber, baudRate, m_parityIndex) != 0) {
-    m_openPort = "COM" + std::to_string(portNumber);
-    m_openBaud = baudRate;
-    m_openParity = m_parityIndex;
-    m_pollRate.Restart(forms::PollRate::Clock::now());
-    // A new recording for the new session.
-    m_recording.Restart();
-    if (auto* button = m_controls.As<QPushButton>(forms::ids::OpenPortButton)) {
-      button->setText(QString::fromUtf8(forms::texts::ClosePort));
-    }
-  } else {
+  } else if (!OpenLine(portNumber, baudRate, m_parityIndex, true)) {
     // Looked up now, while the cause (a holder, a missing adapter) is still there.
     ui::ShowMessage(this, fields::OpenFailureMessage(DiagnoseOpenFailure(m_link.LastOpenFailure())));
   }
+}
+
+bool CMainDlg::OpenLine(unsigned comNumber, int baud, int parity, bool newSession) {
+  if (m_link.OpenPort(comNumber, baud, parity) == 0) return false;
+  m_openPort = "COM" + std::to_string(comNumber);
+  m_openComNumber = comNumber;
+  m_openBaud = baud;
+  m_openParity = parity;
+  m_pollRate.Restart(forms::PollRate::Clock::now());
+  if (newSession) m_recording.Restart();
+  if (auto* button = m_controls.As<QPushButton>(forms::ids::OpenPortButton)) {
+    button->setText(QString::fromUtf8(forms::texts::ClosePort));
+  }
+  return true;
 }
 
 void CMainDlg::ClosePortAndButton() {

@@ -1,5 +1,8 @@
 // Device information and identification, read on demand.
+#include <QLabel>
+
 #include "ui/MainDlg.h"
+#include "ui/Text.h"
 #include "ui/MessageBox.h"
 #include "ui/forms/BoxTexts.h"
 
@@ -11,6 +14,10 @@ void CMainDlg::OnReadInfo() {
     ui::ShowMessage(this, ResultText(result));
     return;
   }
+  ShowDeviceInfo(info);
+}
+
+void CMainDlg::ShowDeviceInfo(const DeviceInfoBlock& info) {
   for (const forms::FieldText& field : forms::DeviceInfoTexts(info)) SetControlText(field.controlId, field.text);
 }
 
@@ -18,4 +25,9 @@ void CMainDlg::OnOemInfo() {
   std::string text;
   const ModbusResult result = m_link.ReadDeviceIdentificationText(m_address, text);
   ui::ShowMessage(this, result == ResultSuccess ? text : ResultText(result));
+}
+
+std::string CMainDlg::ControlText(int controlId) const {
+  auto* label = qobject_cast<QLabel*>(m_controls.Get(controlId));
+  return label != nullptr ? ToStdString(label->text()) : std::string();
 }

@@ -19,9 +19,9 @@ void CMainDlg::BuildMenus() {
     Menu menu;
     const char* text;
     void (CMainDlg::*run)();
+    // Shown beside the item. F9 itself is taken by the stop key on the
+    // application (ui/StopKey), which also reaches modal windows.
     const char* shortcut = nullptr;
-    // The shortcut works in every window of the tool, not only here.
-    bool everywhere = false;
   };
   const Item items[] = {
       {Menu::File, "保存参数(&S)...", &CMainDlg::OnSaveParams, "Ctrl+S"},
@@ -31,7 +31,7 @@ void CMainDlg::BuildMenus() {
       {Menu::Tools, "实时曲线(&P)", &CMainDlg::OnPlotWindow},
       {Menu::Tools, "扫描设备(&S)...", &CMainDlg::OnScan},
       {Menu::Tools, "通讯记录(&L)", &CMainDlg::OnTraffic},
-      {Menu::Tools, forms::texts::StopItem, &CMainDlg::OnStopShortcut, forms::texts::StopKey, true},
+      {Menu::Tools, forms::texts::StopItem, &CMainDlg::OnStopShortcut, forms::texts::StopKey},
       {Menu::Help, forms::texts::AboutItem, &CMainDlg::OnAbout},
   };
   for (size_t i = 0; i < std::size(kMenuTitles); ++i) {
@@ -40,7 +40,6 @@ void CMainDlg::BuildMenus() {
   for (const Item& item : items) {
     QAction* action = MenuOf(item.menu)->addAction(QString::fromUtf8(item.text));
     if (item.shortcut != nullptr) action->setShortcut(QKeySequence(QString::fromUtf8(item.shortcut)));
-    if (item.everywhere) action->setShortcutContext(Qt::ApplicationShortcut);
     connect(action, &QAction::triggered, this, item.run);
   }
   // A menu with nothing in it is not offered.

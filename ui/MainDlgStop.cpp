@@ -1,15 +1,97 @@
 // The stop that is always at hand: F9 in every window of the tool, and the
 // stop buttons of the tool's other windows, send the stop command with the
-// stop mode chosen on "电机控制".
+// stop mode chosen on "电机控制". A scan that holds the port gives it back
+// for the stop, and leaving the tool with the motor running asks first.
 #include <QApplication>
 
+#include "fields/OpenFailureText.h"
+#include "link/PortDiagnosis.h"
 #include "ui/MainDlg.h"
 #include "ui/MessageBox.h"
+#include "ui/ScanDlg.h"
 
-void CMainDlg::StopMotor(QWidget* over) {
+namespace {
+
+constexpr const char* kLeaveRunning = "电机正在运行。退出前是否停止电机?";
+// By LeaveChoice.
+const char* const kLeaveButtons[] = {"停止电机并退出(&S)", "退出, 电机继续运行(&Q)", "不退出(&C)"};
+enum LeaveChoice : size_t { StopAndLeave, LeaveRunning, Stay };
+
+}  // namespace
+
+bool CMainDlg::StopMotor(QWidget* over) {
+  // While a scan has the port, the stop cannot wait for it to end: the scan
+  // ends within its try and the port is opened for the stop, then left as
+  // the scan found it.
+  bool closeAfter = false;
+  if (m_portLent) {
+    const bool wasOpen = m_portWasOpen;
+    if (m_scanDlg) m_scanDlg->EndScan();
+    TakePortBack();
+    if (!wasOpen) {
+      const PanelLine line = PanelSettings();
+      UpdateAddress();
+      closeAfter = OpenLine(line.comNumber, line.baud, line.parity, false);
+    }
+  }
   const ModbusResult result = m_link.WriteStopCommand(m_address, m_motorControlPage.StopMode());
+  if (closeAfter) ClosePortAndButton();
   // Only a failure is shown, as for the page's own button.
   if (result != ResultSuccess) ui::ShowMessage(over != nullptr ? over : this, ResultText(result));
+  return result == ResultSuccess;
 }
 
-void CMainDlg::OnStopShortcut() { StopMotor(QApplication::activeWindow()); }
+void CMainDlg::OnStopShortcut() {
+  QWidget* modal = QApplication::activeModalWidget();
+  StopMotor(modal != nullptr ? modal : QApplication::activeWindow());
+}
+
+bool CMainDlg::LendPortToScan() {
+  m_portWasOpen = m_link.IsOpen();
+  m_portLent = true;
+  if (m_portWasOpen) ClosePortAndButton();
+  return m_portWasOpen;
+}
+
+void CMainDlg::TakePortBack() {
+  if (!m_portLent) return;
+  m_portLent = false;
+  if (!m_portWasOpen || m_link.IsOpen()) return;
+  // The same port at the same settings, and the same recording: the scan
+  // was a pause, not a new session. "自动更新" polls again on the next tick.
+  if (!OpenLine(m_openComNumber, m_openBaud, m_openParity, false)) {
+    ui::ShowMessage(this, fields::OpenFailureMessage(DiagnoseOpenFailure(m_link.LastOpenFailure())));
+  }
+}
+
+bool CMainDlg::MotorRunning() {
+  if (!m_link.IsOpen()) return false;
+  StatusBlock status{};
+  if (m_link.ReadStatus(m_address, status) != ResultSuccess) return false;
+  const bool turning = status.motorSpeed != 0 && status.motorSpeed != 0xFFFF;
+  return status.outputPwm != 0 || turning;
+}
+
+// "文件" → "退出", Esc and the window's close all come here.
+void CMainDlg::reject() {
+  // A scan's port comes back first, so that the motor can be asked about.
+  if (m_portLent) {
+    if (m_scanDlg) m_scanDlg->EndScan();
+    TakePortBack();
+  }
+  if (MotorRunning()) {
+    std::vector<QString> buttons;
+    for (const char* button : kLeaveButtons) buttons.push_back(QString::fromUtf8(button));
+    switch (ui::AskChoice(this, kLeaveRunning, buttons)) {
+      case StopAndLeave:
+        // A stop that failed has said why; the operator stays with the motor.
+        if (!StopMotor(this)) return;
+        break;
+      case LeaveRunning:
+        break;
+      default:
+        return;
+    }
+  }
+  QDialog::reject();
+}

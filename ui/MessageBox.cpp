@@ -39,6 +39,26 @@ QuestionHandler& Questions() {
   return handler;
 }
 
+size_t ChooseInRealBox(QWidget* parent, const QString& text, const std::vector<QString>& buttons) {
+  QMessageBox box(QMessageBox::NoIcon, QString::fromUtf8(forms::texts::AppName), text, QMessageBox::NoButton, parent);
+  box.setTextFormat(Qt::PlainText);
+  std::vector<QPushButton*> added;
+  for (const QString& button : buttons) added.push_back(box.addButton(button, QMessageBox::ActionRole));
+  if (added.empty()) return 0;
+  box.setDefaultButton(added.back());
+  box.setEscapeButton(added.back());
+  box.exec();
+  for (size_t i = 0; i < added.size(); ++i) {
+    if (box.clickedButton() == added[i]) return i;
+  }
+  return added.size() - 1;
+}
+
+ChoiceHandler& Choices() {
+  static ChoiceHandler handler;
+  return handler;
+}
+
 }  // namespace
 
 int ShowMessage(QWidget* parent, const QString& text) {
@@ -63,5 +83,13 @@ bool AskQuestion(QWidget* parent, const std::string& utf8Text) {
 }
 
 QuestionHandler SetQuestionHandler(QuestionHandler handler) { return std::exchange(Questions(), std::move(handler)); }
+
+size_t AskChoice(QWidget* parent, const std::string& utf8Text, const std::vector<QString>& buttons) {
+  const QString text = ToQString(utf8Text);
+  if (Choices()) return Choices()(parent, text, buttons);
+  return ChooseInRealBox(parent, text, buttons);
+}
+
+ChoiceHandler SetChoiceHandler(ChoiceHandler handler) { return std::exchange(Choices(), std::move(handler)); }
 
 }  // namespace ui

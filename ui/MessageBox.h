@@ -6,6 +6,7 @@
 #include <QString>
 #include <functional>
 #include <string>
+#include <vector>
 
 class QWidget;
 
@@ -31,5 +32,14 @@ MessageBoxHandler SetMessageBoxHandler(MessageBoxHandler handler);
 using QuestionHandler = std::function<bool(QWidget* parent, const QString& text)>;
 bool AskQuestion(QWidget* parent, const std::string& utf8Text);
 QuestionHandler SetQuestionHandler(QuestionHandler handler);
+
+// A question with a button for each of `buttons` (their texts, with their
+// access keys), on the user-interface thread only: the index of the button
+// chosen. The last button is the default and what Esc or closing the box
+// means, so it should be the choice that changes nothing. Tests replace how
+// it is asked, as for the boxes above.
+using ChoiceHandler = std::function<size_t(QWidget* parent, const QString& text, const std::vector<QString>& buttons)>;
+size_t AskChoice(QWidget* parent, const std::string& utf8Text, const std::vector<QString>& buttons);
+ChoiceHandler SetChoiceHandler(ChoiceHandler handler);
 
 }  // namespace ui

@@ -64,23 +64,51 @@ bool CParamFileFlow::ReadEverything(QWidget* over, const char* title, std::funct
 // "保存参数..."
 
 void CParamFileFlow::Save() {
+  if (jobs_.Running()) {
+    ui::ShowMessage(window_.widget, std::string(kBusy));
+    return;
+  }
   if (!CheckOpen()) return;
-  ReadEverything(window_.widget, "保存参数", [this](const DeviceRead& read) { Saved(read); });
+  // The file is chosen first: a folder that cannot take it is said before
+  // the reads, not after them.
+  const std::string path = ChooseSaveFile(window_.model());
+  if (path.empty()) return;
+  ReadEverything(window_.widget, "保存参数", [this, path](const DeviceRead& read) { Saved(read, path); });
 }
 
-void CParamFileFlow::Saved(const DeviceRead& read) {
+std::string CParamFileFlow::ChooseSaveFile(const std::string& model) {
+  const std::string suggested = lastFolder_ + "/" + pf::FileStem(model, std::time(nullptr)) + ".json";
+  const std::string path = ui::ChooseFile(window_.widget, ui::FileDialog::Save, suggested);
+  if (path.empty()) return {};
+  lastFolder_ = ToStdString(QFileInfo(ToQString(path)).absolutePath());
+  // The temporary file the write will use, made and dropped again: the
+  // folder exists and takes a new file.
+  files::AtomicFile probe;
+  if (!probe.Open(path)) {
+    ui::ShowMessage(window_.widget, probe.Error() + "\n参数未保存");
+    return {};
+  }
+  return path;
+}
+
+void CParamFileFlow::Saved(const DeviceRead& read, const std::string& path) {
   if (read.end.cancelled) return;
   if (!read.end.Done()) {
     ui::ShowMessage(window_.widget, read.end.Message() + "\n参数未保存");
     return;
   }
-  const std::string suggested =
-      lastFolder_ + "/" + pf::FileStem(read.device.identity.Model(), std::time(nullptr)) + ".json";
-  const std::string path = ui::ChooseFile(window_.widget, ui::FileDialog::Save, suggested);
-  if (path.empty()) return;
-  lastFolder_ = ToStdString(QFileInfo(ToQString(path)).absolutePath());
-  const std::string failure = files::WriteWholeFile(path, pf::DeviceDocument(read.device, window_.header()));
-  ui::ShowMessage(window_.widget, failure.empty() ? "参数已保存到 " + path : failure + "\n参数未保存");
+  window_.showIdentity(read.device.identity.info);
+  const std::string document = pf::DeviceDocument(read.device, window_.header());
+  // A write that fails after the reads (the disk full, the folder gone)
+  // keeps what was read for another file.
+  for (std::string target = path; !target.empty(); target = ChooseSaveFile(read.device.identity.Model())) {
+    const std::string failure = files::WriteWholeFile(target, document);
+    if (failure.empty()) {
+      ui::ShowMessage(window_.widget, "参数已保存到 " + target);
+      return;
+    }
+    if (!ui::AskQuestion(window_.widget, failure + "\n参数已读出但未保存。是否另选文件保存?")) return;
+  }
 }
 
 // "载入参数..."
@@ -210,6 +238,7 @@ void CParamFileFlow::Written(const pf::RestoreReport& report) {
   }
   if (dialog_ == nullptr) return;
   dialog_->ShowResults(RowResults(report));
+  dialog_->ShowDevice(DeviceAfter(report));
   std::string status;
   if (!report.written.empty()) status = "已写入: " + Titles(report.written);
   if (report.Verified()) status += "; 读回一致";
@@ -221,6 +250,24 @@ void CParamFileFlow::Written(const pf::RestoreReport& report) {
     ui::ShowMessage(dialog_, report.end.Message() + "\n" +
                                  (report.written.empty() ? "未写入任何参数块" : "已写入: " + Titles(report.written)));
   }
+}
+
+// The device's text of each row where its block was read back: the field's
+// text now, which is the file's where it took.
+std::vector<QString> CParamFileFlow::DeviceAfter(const pf::RestoreReport& report) const {
+  std::vector<QString> texts;
+  for (const pf::Difference& row : comparison_.rows) {
+    std::string text = row.device;
+    const pf::Words& readBack = report.readBack[row.block];
+    if (!readBack.empty()) {
+      text = row.file;
+      for (const pf::Difference& now : pf::CompareBlock(row.block, readBack, comparison_.file[row.block])) {
+        if (now.key == row.key) text = now.device;
+      }
+    }
+    texts.push_back(ToQString(text));
+  }
+  return texts;
 }
 
 std::vector<QString> CParamFileFlow::RowResults(const pf::RestoreReport& report) const {

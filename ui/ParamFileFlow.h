@@ -27,11 +27,17 @@ class CParamFileFlow : public QObject, public BackupService {
     std::function<paramfile::Header()> header;
     // Shows a block read back in its page, as after the page's "读取".
     std::function<void(size_t block, const paramfile::Words& words)> show;
+    // The model the window shows, for a file's name before anything is
+    // read; and the identity a save has read, shown in "设备信息".
+    std::function<std::string()> model;
+    std::function<void(const DeviceInfoBlock& info)> showIdentity;
   };
 
   explicit CParamFileFlow(Window window);
 
-  // Reads every block, asks for a file name and writes the file whole.
+  // Asks for a file name and checks that its folder takes the file, then
+  // reads every block and writes the file whole; a file that cannot be
+  // written then may go to another name, the reads kept.
   void Save();
   // Opens a file, reads the device and shows what differs; "写入" writes
   // the rows ticked after a backup, and reads each written block back.
@@ -60,13 +66,16 @@ class CParamFileFlow : public QObject, public BackupService {
   bool ReadEverything(QWidget* over, const char* title, std::function<void(const DeviceRead&)> done);
   bool CheckOpen();
 
-  void Saved(const DeviceRead& read);
+  // The file chosen and found writable, or "" (cancelled or refused).
+  std::string ChooseSaveFile(const std::string& model);
+  void Saved(const DeviceRead& read, const std::string& path);
   void Compared(const DeviceRead& read);
   // "写入": the rows ticked, after the questions and the backup.
   void WriteTicked();
   void WriteFrom(const paramfile::BlockWords& base);
   void Written(const paramfile::RestoreReport& report);
   std::vector<QString> RowResults(const paramfile::RestoreReport& report) const;
+  std::vector<QString> DeviceAfter(const paramfile::RestoreReport& report) const;
 
   Window window_;
   CParamJobs jobs_;

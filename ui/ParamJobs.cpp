@@ -1,5 +1,7 @@
 #include "ui/ParamJobs.h"
 
+#include <QFontMetrics>
+#include <QLabel>
 #include <system_error>
 
 #include "ui/Text.h"
@@ -13,6 +15,13 @@ bool CParamJobs::Start(QWidget* over, const QString& title, Job job) {
   auto cancel = std::make_shared<std::atomic<bool>>(false);
   auto* progress = new QProgressDialog(over);
   progress->setWindowTitle(title);
+  // A label of a fixed size, two lines of some thirty characters: the box
+  // keeps its size, and its place under the mouse, as the steps go by.
+  auto* label = new QLabel(progress);
+  label->setWordWrap(true);
+  const QFontMetrics metrics(label->font());
+  label->setFixedSize(metrics.horizontalAdvance(QString(32, QChar(0x53C2))), 2 * metrics.lineSpacing());
+  progress->setLabel(label);
   progress->setLabelText(title);
   progress->setCancelButtonText(QString::fromUtf8("取消"));
   progress->setWindowModality(Qt::WindowModal);
@@ -20,6 +29,7 @@ bool CParamJobs::Start(QWidget* over, const QString& title, Job job) {
   progress->setAutoReset(false);
   progress->setMinimumDuration(0);
   progress->setRange(0, 0);
+  progress->setFixedSize(progress->sizeHint());
   connect(progress, &QProgressDialog::canceled, this, [cancel] { cancel->store(true); });
   const unsigned run = ++run_;
   try {

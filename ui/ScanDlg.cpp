@@ -157,14 +157,15 @@ void CScanDlg::StartScan() {
   plan.lastAddress = static_cast<uint8_t>(std::max(m_first->value(), m_last->value()));
   plan.settings = m_allSettings->isChecked() ? scan::Combine(scan::AllBauds(), scan::AllParities())
                                              : std::vector<scan::LineChoice>{{line.baud, line.parity}};
-  // The scan opens the port itself at each setting.
-  const bool released = m_owner.ReleasePort();
+  // The scan opens the port itself at each setting; the window has it back
+  // when the scan ends.
+  const bool released = m_owner.LendPortToScan();
   ++m_generation;
   m_found.clear();
   m_results->setRowCount(0);
   m_progress->setRange(0, static_cast<int>(plan.Tries()));
   m_progress->setValue(0);
-  m_trying->setText(released ? Q("串口已关闭, 由扫描使用") : QString());
+  m_trying->setText(released ? Q("串口由扫描使用, 扫描结束后重新打开") : QString());
   scan::ScanCallbacks callbacks;
   callbacks.progress = [this](const scan::Progress& progress) { Post(&CScanDlg::OnProgress, progress); };
   callbacks.found = [this](const scan::Found& found) { Post(&CScanDlg::OnFound, found); };
@@ -172,6 +173,7 @@ void CScanDlg::StartScan() {
       plan, callbacks, [this](const scan::ScanOutcome& outcome) { Post(&CScanDlg::OnFinished, outcome); },
       m_owner.FrameLogOfWindow(), ScanLogTag);
   if (!started) {
+    m_owner.TakePortBack();
     ui::ShowMessage(this, Q("无法启动扫描"));
     return;
   }
@@ -179,6 +181,11 @@ void CScanDlg::StartScan() {
 }
 
 void CScanDlg::CancelScan() { m_scan.Cancel(); }
+
+void CScanDlg::EndScan() {
+  m_scan.Cancel();
+  m_scan.Wait();
+}
 
 void CScanDlg::OnProgress(const scan::Progress& progress) {
   m_progress->setValue(static_cast<int>(progress.tried));
@@ -208,6 +215,7 @@ void CScanDlg::OnFinished(const scan::ScanOutcome& outcome) {
   m_trying->setText(ToQString(fields::CFormat("%s: 试了 %zu 次, 用时 %.1f 秒, 找到 %zu 台", how, outcome.tried, seconds,
                                               outcome.found.size())));
   ShowScanning(false);
+  m_owner.TakePortBack();
   if (outcome.end == scan::ScanEnd::PortFailed) {
     ui::ShowMessage(this, fields::OpenFailureMessage(DiagnoseOpenFailure(outcome.failure)));
   }

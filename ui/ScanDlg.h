@@ -25,6 +25,10 @@ class CScanDlg : public QDialog {
 
   void StartScan();
   void CancelScan();
+  // Cancels a scan and waits for its try to end (at most a transaction's
+  // time-out), for a stop that cannot wait; the end is shown as for a
+  // cancel.
+  void EndScan();
   // Takes the chosen driver into the connection panel and opens the port.
   void UseSelected();
   bool Scanning() const { return m_scanning; }

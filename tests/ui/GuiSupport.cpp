@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <gtest/gtest.h>
+#include <algorithm>
 #include <cstdlib>
 
 #include "ui/DemoApp.h"
@@ -42,11 +43,16 @@ MessageRecorder::MessageRecorder() {
     questions_.push_back(text);
     return answer_;
   });
+  previousChoices_ = ui::SetChoiceHandler([this](QWidget*, const QString& text, const std::vector<QString>& buttons) {
+    choices_.push_back(text);
+    return std::min(choice_, buttons.size() - 1);
+  });
 }
 
 MessageRecorder::~MessageRecorder() {
   ui::SetMessageBoxHandler(std::move(previous_));
   ui::SetQuestionHandler(std::move(previousQuestions_));
+  ui::SetChoiceHandler(std::move(previousChoices_));
 }
 
 std::vector<QString> MessageRecorder::Texts() const {

@@ -5,6 +5,7 @@
 
 #include <QString>
 #include <QThread>
+#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -36,12 +37,19 @@ class MessageRecorder {
   std::vector<QString> Texts() const;
   const std::vector<QString>& Questions() const { return questions_; }
   void AnswerQuestions(bool yes) { answer_ = yes; }
+  // The questions with buttons of their own, answered with the button
+  // `choice` (the last one, the choice that changes nothing, unless told).
+  const std::vector<QString>& Choices() const { return choices_; }
+  void AnswerChoices(size_t choice) { choice_ = choice; }
 
  private:
   std::vector<Shown> boxes_;
   std::vector<QString> questions_;
   bool answer_ = true;
+  std::vector<QString> choices_;
+  size_t choice_ = SIZE_MAX;
   ui::MessageBoxHandler previous_;
   ui::QuestionHandler previousQuestions_;
+  ui::ChoiceHandler previousChoices_;
 };
 

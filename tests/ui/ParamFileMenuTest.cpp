@@ -8,8 +8,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QApplication>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPointer>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QTableWidget>
@@ -68,6 +70,7 @@ class ParamFileMenu : public PageTest {
 
 TEST_F(ParamFileMenu, SavedThenLoadedThenWrittenAndEachRowSaysItTook) {
   Click(ids::OpenPortButton);
+  Click(ids::ReadInfoButton);  // the file is named by the model "设备信息" shows
   Choose("保存参数(&S)...");
   ASSERT_EQ(boxes.Texts().back().toStdString(), "参数已保存到 " + file);
   EXPECT_EQ(suggestedSave.rfind(std::filesystem::path(std::getenv("HOME")).string() + "/KVB-4815-RS485-S-", 0), 0u)
@@ -107,6 +110,20 @@ TEST_F(ParamFileMenu, SavedThenLoadedThenWrittenAndEachRowSaysItTook) {
   EXPECT_EQ(Backups(), 1u) << "saved before the write";
   EXPECT_FALSE(comparison->WriteButton()->isEnabled());
   EXPECT_TRUE(comparison->Status()->text().startsWith("已写入: PWM方式缓冲/闭环方式加速度; 读回一致"));
+  EXPECT_EQ(table->item(0, CCompareDlg::Device)->text(), table->item(0, CCompareDlg::File)->text())
+      << "the device as read back";
+  EXPECT_NE(table->item(1, CCompareDlg::Device)->text(), table->item(1, CCompareDlg::File)->text());
+  table->item(1, CCompareDlg::Block)->setCheckState(Qt::Checked);
+  EXPECT_TRUE(comparison->WriteButton()->isEnabled()) << "a row ticked again can be written";
+  // The table is one stop of Tab; the buttons are the next ones.
+  comparison->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(comparison));
+  table->setFocus();
+  QTest::keyClick(table, Qt::Key_Tab);
+  EXPECT_EQ(QApplication::focusWidget(), comparison->WriteButton());
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+  ASSERT_NE(qobject_cast<QPushButton*>(QApplication::focusWidget()), nullptr);
+  EXPECT_EQ(qobject_cast<QPushButton*>(QApplication::focusWidget())->text(), "关闭(&C)");
   // The ramps' page shows what was read back, as after its "读取".
   EXPECT_EQ(TextOn(MotorControl, forms::motorcontrol::id::Acceleration).toStdString(),
             fields::FormatScaled(acceleration, 1));
@@ -138,7 +155,7 @@ TEST_F(ParamFileMenu, AnotherModelIsAskedAboutAndADriverThatDoesNotStoreIsCaught
   EXPECT_EQ(failed, "读取设备信息: 通讯超时\n参数未保存") << "names the read and its result";
   EXPECT_FALSE(std::filesystem::exists(file));
   // Cancelled while the driver answers slowly: it stops between two reads,
-  // asks for no file name and says nothing.
+  // writes nothing and says nothing.
   line.Driver().SetFault(sim::Fault::Delayed(std::chrono::milliseconds(150)));
   const size_t messages = boxes.Texts().size();
   dlg->MenuOf(CMainDlg::Menu::File)->actions().front()->trigger();
@@ -148,7 +165,7 @@ TEST_F(ParamFileMenu, AnotherModelIsAskedAboutAndADriverThatDoesNotStoreIsCaught
   EXPECT_EQ(cancel->text(), "取消");
   QTest::mouseClick(cancel, Qt::LeftButton);
   ASSERT_TRUE(WaitFor([&] { return !dlg->ParamFiles().Jobs().Running(); }));
-  EXPECT_TRUE(suggestedSave.empty());
+  EXPECT_FALSE(std::filesystem::exists(file));
   EXPECT_EQ(boxes.Texts().size(), messages);
   line.Driver().ClearFault();
 
@@ -183,6 +200,49 @@ TEST_F(ParamFileMenu, AnotherModelIsAskedAboutAndADriverThatDoesNotStoreIsCaught
   EXPECT_TRUE(comparison->Status()->text().contains("1 个参数读回与写入不同")) << comparison->Status()->text().toStdString();
   EXPECT_TRUE(comparison->WriteButton()->isEnabled()) << "the operator may try again";
   EXPECT_EQ(line.Driver().Register(0x0052), 1234);
+}
+
+// A folder that cannot take the file is refused before anything is read; a
+// write that fails after the reads keeps them for another file; the
+// identity read shows in "设备信息"; the progress box keeps its size.
+TEST_F(ParamFileMenu, AFileThatCannotBeWrittenIsRefusedBeforeTheReadsOrKeepsThem) {
+  Click(ids::OpenPortButton);
+  file = dataHome.Path() + "/no-such-folder/driver.json";
+  const uint64_t before = line.Driver().RequestCount();
+  dlg->ParamFiles().Save();
+  EXPECT_FALSE(dlg->ParamFiles().Jobs().Running());
+  EXPECT_EQ(line.Driver().RequestCount(), before) << "nothing read";
+  ASSERT_EQ(boxes.Texts().size(), 1u);
+  EXPECT_TRUE(boxes.Texts()[0].endsWith("参数未保存")) << boxes.Texts()[0].toStdString();
+
+  const std::string folder = dataHome.Path() + "/going";
+  std::filesystem::create_directory(folder);
+  file = folder + "/driver.json";
+  line.Driver().SetFault(sim::Fault::Delayed(std::chrono::milliseconds(60)));
+  dlg->ParamFiles().Save();
+  const QPointer<QProgressDialog> progress = dlg->ParamFiles().Jobs().Progress();
+  ASSERT_NE(progress, nullptr);
+  const QSize size = progress->size();
+  const QString title = progress->labelText();
+  ASSERT_TRUE(WaitFor([&] { return progress->labelText() != title; }));
+  std::filesystem::remove_all(folder);  // during the reads
+  file = dataHome.Path() + "/driver.json";  // the second choice
+  std::vector<QString> resizedWith;
+  ASSERT_TRUE(WaitFor(
+      [&] {
+        if (progress != nullptr && progress->isVisible() && progress->size() != size) {
+          resizedWith.push_back(progress->labelText());
+        }
+        return !dlg->ParamFiles().Jobs().Running();
+      },
+      20000));
+  EXPECT_TRUE(resizedWith.empty()) << "the box changed its size with " << resizedWith.front().toStdString();
+  ASSERT_EQ(boxes.Questions().size(), 1u);
+  EXPECT_TRUE(boxes.Questions()[0].endsWith("参数已读出但未保存。是否另选文件保存?"))
+      << boxes.Questions()[0].toStdString();
+  EXPECT_EQ(boxes.Texts().back().toStdString(), "参数已保存到 " + file);
+  EXPECT_TRUE(std::filesystem::exists(file));
+  EXPECT_EQ(Text(ids::Model), "KVB-4815-RS485-S") << "the identity the save read";
 }
 
 // A FIFO chosen as the file is refused at once, off the window's thread:
