@@ -15,7 +15,8 @@ enum ExitStatus : int {
   BadAnswer = 6,        // an answer that does not answer the request
   ReadBackDiffers = 7,  // a block read back differs from what was written
   FileDoesNotFit = 8,   // not a parameter file, a refused text, another model
-  FileNotWritten = 9,   // the file to save could not be written
+  FileNotWritten = 9,   // a file to save (a recording, its companion, a restore's backup) or
+                        // standard output did not take what was written
   Interrupted = 130,    // ended by SIGINT before it was done
 };
 

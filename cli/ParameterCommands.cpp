@@ -24,6 +24,7 @@ struct Arguments {
   std::vector<std::string> only;         // restore
   bool dryRun = false;
   bool force = false;
+  bool noBackup = false;  // restore: write without the backup first
 };
 
 std::vector<std::string> BlockKeyList() {
@@ -277,10 +278,21 @@ int Restore(Program& program, const Arguments& args) {
     }
     return Done;
   }
-  const pf::SavedBackup backup = pf::BackUp(compared.device, HeaderOf(program));
-  program.Say(backup.error.empty() ? "已备份到 " + backup.path : "未能备份 (" + backup.error + "), 仍然写入");
+  // Nothing is written without its backup, unless the command line says so.
+  json backupPath = nullptr;
+  if (args.noBackup) {
+    program.Say("未备份 (--no-backup)");
+  } else {
+    const pf::SavedBackup backup = pf::BackUp(compared.device, HeaderOf(program));
+    if (!backup.error.empty()) {
+      program.Say("未能备份 (" + backup.error + "), 未写入; 用 --no-backup 不备份写入");
+      return FileNotWritten;
+    }
+    program.Say("已备份到 " + backup.path);
+    backupPath = backup.path;
+  }
   return Report(program, pf::WriteAndCheck(link, program.Address(), plan, Interruptible()),
-                {{"backup", backup.path}});
+                {{"backup", backupPath}});
 }
 
 }  // namespace
@@ -326,6 +338,9 @@ void AddParameterCommands(CLI::App& app, Program& program) {
       ->check(CLI::IsMember(keys));
   restore->add_flag("--dry-run", args->dryRun, "show what would be written, write nothing");
   restore->add_flag("--force", args->force, "write a file saved from another model");
+  restore->add_flag("--no-backup", args->noBackup,
+                    "write without saving the device among the backups first (without it, a backup that "
+                    "cannot be saved writes nothing and ends with 9)");
   restore->callback(runs(Restore));
 }
 

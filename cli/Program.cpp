@@ -1,6 +1,8 @@
 #include "cli/Program.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #include "fields/LineNames.h"
 #include "fields/OpenFailureText.h"
@@ -75,11 +77,24 @@ int Program::Fail(ModbusResult result, const std::string& what) const {
 void Program::Say(const std::string& message) const { std::fprintf(stderr, "korvelt: %s\n", message.c_str()); }
 
 void Program::PrintJson(const nlohmann::json& document) const {
-  std::fputs(document.dump(2, ' ', false, nlohmann::json::error_handler_t::replace).c_str(), stdout);
-  std::fputc('\n', stdout);
+  Put(document.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n");
 }
 
-void Program::Print(const std::string& text) const { std::fputs(text.c_str(), stdout); }
+void Program::Print(const std::string& text) const { Put(text); }
+
+void Program::Put(const std::string& text) const {
+  if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() && outputError_ == 0) outputError_ = errno;
+}
+
+int Program::Finish(int status) const {
+  errno = 0;
+  const bool flushed = std::fflush(stdout) == 0;
+  if (flushed && !std::ferror(stdout)) return status;
+  const int error = outputError_ != 0 ? outputError_ : errno != 0 ? errno : EIO;
+  Say(std::string("无法写入标准输出: ") + std::strerror(error));
+  // A failure the command met first says more than the output lost after it.
+  return status == Done || status == Differs ? FileNotWritten : status;
+}
 
 std::string FormatRows(const std::vector<TextRow>& rows) {
   size_t width = 0;

@@ -50,6 +50,17 @@ class Program {
   void PrintJson(const nlohmann::json& document) const;
   // Lines of text on standard output.
   void Print(const std::string& text) const;
+
+  // The end of every command: what it wrote to standard output is flushed
+  // and checked, so that data lost there (a full disk, a closed pipe) is
+  // not a success. Gives `status`, or FileNotWritten, with the reason on
+  // standard error, when standard output did not take everything.
+  int Finish(int status) const;
+
+ private:
+  // What the first write to standard output that failed met; 0 while none did.
+  mutable int outputError_ = 0;
+  void Put(const std::string& text) const;
 };
 
 

@@ -1,6 +1,7 @@
 // korvelt record: the status over time as CSV, paced like the window's poll
 // or as fast as the line goes, on standard output or into a file with its
 // JSON companion. Ctrl+C ends it with the file complete.
+#include <cmath>
 #include <cstdio>
 #include <memory>
 
@@ -8,6 +9,7 @@
 #include "cli/Program.h"
 #include "device/Identity.h"
 #include "files/AtomicFile.h"
+#include "recording/CompanionPlace.h"
 #include "recording/RecordingCsv.h"
 #include "recording/StatusReads.h"
 
@@ -25,6 +27,21 @@ struct RecordOptions {
   std::string file;
 };
 
+// Beyond this the deadline would overflow the clock; a billion seconds is
+// over thirty years.
+constexpr double kMaxDurationSeconds = 1e9;
+
+// A positive, finite number of seconds within the bound ("nan" is no limit,
+// 1e10 no deadline at all once converted).
+std::string CheckDuration(const std::string& text) {
+  double seconds = 0;
+  if (!CLI::detail::lexical_cast(text, seconds) || !std::isfinite(seconds) || seconds <= 0 ||
+      seconds > kMaxDurationSeconds) {
+    return "--duration: a number of seconds above 0 and at most 1e9, not " + text.substr(0, 40);
+  }
+  return {};
+}
+
 recording::RecordingInfo InfoFor(const Program& program, const RecordOptions& options, const DriverLink& link) {
   recording::RecordingInfo info;
   info.port = program.options.port;
@@ -38,28 +55,40 @@ recording::RecordingInfo InfoFor(const Program& program, const RecordOptions& op
 }
 
 int Record(Program& program, const RecordOptions& options) {
+  // From here on SIGINT and SIGTERM end the recording with its files
+  // complete, the identity's read included, rather than the process with a
+  // temporary file left behind.
+  const recording::StopSignal& stop = CatchInterrupts().stop;
+  // "-", as for the other commands: standard output.
+  const bool toFile = !options.file.empty() && options.file != "-";
+  if (toFile) {
+    if (const recording::CompanionPlace place = recording::PlaceCompanion(options.file); !place.refusal.empty()) {
+      program.Say("导出记录失败: " + place.refusal);
+      return FileNotWritten;
+    }
+  }
   DriverLink link;
   if (const int status = program.Open(link); status != Done) return status;
 
   files::AtomicFile file;
-  if (!options.file.empty() && !file.Open(options.file)) {
+  if (toFile && !file.Open(options.file)) {
     program.Say("导出记录失败: " + file.Error());
     return FileNotWritten;
   }
   recording::RecordingInfo info = InfoFor(program, options, link);
-  if (!options.file.empty()) {
+  // The identity is for the companion, which a device does not get.
+  if (toFile && !file.InPlace()) {
     DeviceIdentity identity;
     if (ReadDeviceIdentity(link, program.Address(), identity) == ResultSuccess) {
       info.device = recording::DeviceJson(identity);
     }
   }
 
-  const recording::StopSignal& stop = CatchInterrupts().stop;
-  std::FILE* out = options.file.empty() ? stdout : file.Stream();
+  std::FILE* out = toFile ? file.Stream() : stdout;
   const WallClock::time_point startWall = WallClock::now();
   const SteadyClock::time_point start = SteadyClock::now();
   recording::CsvWriter writer(out, startWall);
-  if (!options.file.empty()) writer.ByteOrderMark();
+  if (toFile) writer.ByteOrderMark();
   writer.Header();
 
   recording::ReadPace pace;
@@ -69,7 +98,7 @@ int Record(Program& program, const RecordOptions& options) {
                              std::chrono::duration<double>(options.durationSeconds));
   }
   pace.count = options.count;
-  const bool toPipe = options.file.empty();
+  const bool toPipe = !toFile || file.InPlace();
   const recording::LoopTotals totals = recording::ReadStatusLoop(
       link, program.Address(), recording::CapturePlan{}, pace, stop, [&](const recording::Reading& reading) {
         const auto micros = std::chrono::duration_cast<std::chrono::microseconds>(reading.at - start).count();
@@ -78,7 +107,7 @@ int Record(Program& program, const RecordOptions& options) {
         if (toPipe) std::fflush(out);
       });
 
-  if (!options.file.empty()) {
+  if (toFile) {
     if (!file.Commit()) {
       program.Say("导出记录失败: " + file.Error());
       return FileNotWritten;
@@ -114,11 +143,13 @@ void AddRecordCommands(CLI::App& app, Program& program) {
           ->check(CLI::Range(1, 3600000));
   record->add_flag("--fast", options->fast, "read back to back, as fast as the line carries")->excludes(interval);
   CLI::Option* duration =
-      record->add_option("--duration", options->durationSeconds, "seconds to record")->check(CLI::PositiveNumber);
+      record->add_option("--duration", options->durationSeconds, "seconds to record (at most 1e9)")
+          ->check(CLI::Validator(CheckDuration, "SECONDS"));
   record->add_option("--count", options->count, "rows to record, failed reads included")
       ->check(CLI::Range(uint64_t{1}, uint64_t{1} << 40))
       ->excludes(duration);
-  record->add_option("FILE", options->file, "the CSV file; its JSON companion goes beside it (run.csv: run.json)");
+  record->add_option("FILE", options->file,
+                     "the CSV file; its JSON companion goes beside it (run.csv: run.json); '-': standard output");
   record->callback([&program, options] { program.run = [options](Program& p) { return Record(p, *options); }; });
 }
 

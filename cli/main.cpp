@@ -16,7 +16,7 @@ int main(int argc, char** argv) {
   } catch (const CLI::ParseError& error) {
     // --help and --version print and end well; anything else is a usage error.
     const int printed = app.exit(error);
-    return printed == 0 ? cli::Done : cli::Usage;
+    return program.Finish(printed == 0 ? cli::Done : cli::Usage);
   }
-  return program.run ? program.run(program) : cli::Usage;
+  return program.Finish(program.run ? program.run(program) : cli::Usage);
 }

@@ -1,13 +1,12 @@
 #include "link/PortNames.h"
 
-#include <pwd.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <string_view>
 #include <system_error>
+
+#include "link/HomeFolder.h"
 
 namespace fs = std::filesystem;
 
@@ -45,14 +44,7 @@ bool OnBoardUartPresent(const std::string& name) {
 
 std::string PortsDirectory() {
   if (const char* folder = std::getenv("KORVELT_PORTS"); folder != nullptr && *folder != '\0') return folder;
-  const char* home = std::getenv("HOME");
-  if (home == nullptr || *home == '\0') {
-    // Started without a login environment (a service, env -i): the home
-    // folder of the account still names the same place.
-    const passwd* account = getpwuid(getuid());
-    home = account != nullptr ? account->pw_dir : nullptr;
-  }
-  return std::string(home != nullptr ? home : ".") + "/.korvelt/ports";
+  return HomeFolder() + "/.korvelt/ports";
 }
 
 std::vector<std::string> EnumerateSerialDevices() {

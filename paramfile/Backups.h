@@ -26,12 +26,16 @@ struct SavedBackup {
 };
 
 // Writes `document` whole into the folder (made when missing) under a name
-// of its own, then removes the oldest backups beyond `kept`.
+// of its own, claimed so that no other backup, of this process or another,
+// takes it too; then prunes the folder to `kept`, the new one among them.
 SavedBackup SaveBackup(const std::string& document, const std::string& model, std::time_t time,
                        size_t kept = BackupsKept);
 
-// Removes the oldest backups in `folder` (by modification time, then name)
-// until `kept` are left; only files that end in ".json" count.
-void PruneBackups(const std::string& folder, size_t kept);
+// Removes the oldest of the tool's own backups in `folder` until `kept`
+// are left. Only names of the form "<stem>-YYYYMMDD-HHMMSS[-N].json" are
+// the tool's (any other file stays), ordered by the time in the name, not
+// the file's modification time, which a copy or a clock may have set
+// anywhere. `keep` (the backup just written) is never removed.
+void PruneBackups(const std::string& folder, size_t kept, const std::string& keep = {});
 
 }  // namespace paramfile

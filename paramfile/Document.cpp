@@ -1,6 +1,9 @@
 #include "paramfile/Document.h"
 
 #include <ctime>
+#include <optional>
+#include <set>
+#include <vector>
 
 #include "fields/TimeText.h"
 #include "paramfile/LocalTime.h"
@@ -175,8 +178,20 @@ std::string DocumentText(const json& document) {
 Loaded ParseParamFile(std::string_view bytes) {
   if (bytes.size() > MaxFileBytes) return Refuse(NotAFile("超过 1 MB"));
   bool tooDeep = false;
-  const json::parser_callback_t keep = [&tooDeep](int depth, json::parse_event_t, json&) {
+  // The keys of the object open at each depth: a key given twice would
+  // otherwise be taken silently, the last one winning.
+  std::vector<std::set<std::string>> keys(kMaxDepth + 2);
+  std::optional<std::string> duplicate;
+  const json::parser_callback_t keep = [&](int depth, json::parse_event_t event, json& parsed) {
     if (depth > kMaxDepth) tooDeep = true;
+    if (depth <= kMaxDepth) {
+      const size_t level = static_cast<size_t>(depth);
+      if (event == json::parse_event_t::object_start) keys[level + 1].clear();
+      if (event == json::parse_event_t::key && parsed.is_string() &&
+          !keys[level].insert(parsed.get<std::string>()).second && !duplicate) {
+        duplicate = parsed.get<std::string>();
+      }
+    }
     return depth <= kMaxDepth;
   };
   json document;
@@ -189,6 +204,7 @@ Loaded ParseParamFile(std::string_view bytes) {
     return Refuse(NotAFile("JSON 有误 (数值超出范围)"));
   }
   if (tooDeep) return Refuse(NotAFile("嵌套过深"));
+  if (duplicate) return Refuse("参数文件中的键 \"" + duplicate->substr(0, 64) + "\" 出现了两次");
   if (!document.is_object() || StringOr(document, "format", "") != FormatName) {
     return Refuse(NotAFile(std::string("没有 \"format\": \"") + FormatName + "\""));
   }

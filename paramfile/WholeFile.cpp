@@ -1,6 +1,7 @@
 #include "paramfile/WholeFile.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -21,8 +22,12 @@ std::string ReadWholeFile(const std::string& path, size_t limit, std::string& da
   UniqueFd owned;
   int fd = STDIN_FILENO;
   if (path != "-") {
-    owned = UniqueFd(open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    // Without waiting: opening a FIFO blocks until it has a writer.
+    owned = UniqueFd(open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
     if (!owned.Valid()) return Failure("无法打开", path, errno);
+    struct stat status {};
+    if (fstat(owned.Get(), &status) != 0) return Failure("无法读取", path, errno);
+    if (!S_ISREG(status.st_mode)) return path + ": 不是普通文件, 不是参数文件";
     fd = owned.Get();
   }
   std::string read;

@@ -7,6 +7,7 @@
 #include "fields/DeviceInfoTexts.h"
 #include "fields/StatusTexts.h"
 #include "files/AtomicFile.h"
+#include "recording/CompanionPlace.h"
 
 namespace recording {
 namespace {
@@ -139,6 +140,10 @@ std::string CompanionPath(const std::string& csvPath) {
 
 bool ExportRecording(const StatusRecording& recording, ExportRange range, const RecordingInfo& info,
                      const std::string& csvPath, std::string* error, CsvTotals* totals) {
+  if (const CompanionPlace place = PlaceCompanion(csvPath); !place.refusal.empty()) {
+    if (error != nullptr) *error = place.refusal;
+    return false;
+  }
   files::AtomicFile file;
   if (!file.Open(csvPath)) {
     if (error != nullptr) *error = file.Error();
@@ -175,9 +180,13 @@ bool ExportRecording(const StatusRecording& recording, ExportRange range, const 
 
 std::string WriteCompanion(const std::string& csvPath, const RecordingInfo& info, WallClock::time_point startWall,
                            const CsvTotals& totals) {
+  // Decided again now that the CSV is written: the folder may have changed
+  // while the recording ran.
+  const CompanionPlace place = PlaceCompanion(csvPath);
+  if (!place.refusal.empty() || place.path.empty()) return place.refusal;
   const std::string json =
       CompanionJson(info, startWall, totals).dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
-  return files::WriteWholeFile(CompanionPath(csvPath), json);
+  return files::WriteWholeFile(place.path, json);
 }
 
 }  // namespace recording

@@ -80,13 +80,15 @@ nlohmann::json CompanionJson(const RecordingInfo& info, WallClock::time_point st
 // "run.csv" → "run.json"; another name gets ".json" added.
 std::string CompanionPath(const std::string& csvPath);
 
-// Writes the companion of the CSV file at `csvPath` whole; empty on
-// success, else what went wrong.
+// Writes the companion of the CSV file at `csvPath` whole, where
+// PlaceCompanion puts it (nowhere for a device); empty on success, else
+// what went wrong.
 std::string WriteCompanion(const std::string& csvPath, const RecordingInfo& info, WallClock::time_point startWall,
                            const CsvTotals& totals);
 
 // Writes the samples in `range` to `csvPath` and the companion beside it,
-// each whole or not at all. False, with `error` set, when either failed.
+// each whole or not at all; neither when the companion's name is refused.
+// False, with `error` set, when either failed.
 bool ExportRecording(const StatusRecording& recording, ExportRange range, const RecordingInfo& info,
                      const std::string& csvPath, std::string* error, CsvTotals* totals = nullptr);
 

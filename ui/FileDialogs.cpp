@@ -19,7 +19,8 @@ struct DialogSpec {
 constexpr DialogSpec kDialogs[] = {
     {"保存参数", "参数文件 (*.json)", "json", true},
     {"载入参数", "参数文件 (*.json)", "json", false},
-    {"导出记录", "CSV (*.csv)", "csv", true},
+    // Says what the export writes: the CSV and, beside it, its companion.
+    {"导出记录: CSV 文件及同名的 .json 说明文件", "CSV (*.csv)", "csv", true},
 };
 
 std::string ChooseInRealDialog(QWidget* parent, FileDialog dialog, const std::string& suggested) {

@@ -7,6 +7,7 @@
 #include "fields/CFormat.h"
 #include "fields/LineNames.h"
 #include "recording/CommandMarks.h"
+#include "recording/CompanionPlace.h"
 #include "ui/MainDlg.h"
 #include "ui/FileDialogs.h"
 #include "ui/MessageBox.h"
@@ -84,7 +85,12 @@ void CMainDlg::ExportRecording(recording::ExportRange range) {
     std::string error;
     recording::CsvTotals totals;
     const bool ok = recording::ExportRecording(m_recording, range, info, file, &error, &totals);
-    const std::string text = ok ? fields::CFormat("记录已导出: %s\n%llu 行, 间断 %llu", file.c_str(),
+    // Both files are named: the companion is written too, and never over
+    // a file that is not one.
+    const std::string companion = ok ? recording::PlaceCompanion(file).path : std::string();
+    const std::string companionLine = companion.empty() ? "" : "说明文件: " + companion + "\n";
+    const std::string text = ok ? fields::CFormat("记录已导出: %s\n%s%llu 行, 间断 %llu", file.c_str(),
+                                                  companionLine.c_str(),
                                                   static_cast<unsigned long long>(totals.rows),
                                                   static_cast<unsigned long long>(totals.gaps))
                                 : "导出记录失败: " + error;

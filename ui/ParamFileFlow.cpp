@@ -121,15 +121,36 @@ void CParamFileFlow::Load() {
   const std::string path = ui::ChooseFile(window_.widget, ui::FileDialog::Open, lastFolder_);
   if (path.empty()) return;
   lastFolder_ = ToStdString(QFileInfo(ToQString(path)).absolutePath());
-  pf::Loaded loaded = pf::LoadParamFile(path);
-  if (!loaded.file) {
-    ui::ShowMessage(window_.widget, loaded.refusal);
-    return;
-  }
-  if (!CheckOpen()) return;
   if (dialog_ != nullptr) dialog_->close();
-  file_ = std::move(loaded.file);
-  ReadEverything(window_.widget, "载入参数", [this](const DeviceRead& read) { Compared(read); });
+  // The file is read on the jobs' thread too: a slow disk or a share must
+  // not hold the window. The device is read only for a file taken and an
+  // open port; a refused file is said first, as it is found first.
+  DriverLink* link = window_.link;
+  const uint8_t address = window_.address();
+  const bool readDevice = link->IsOpen();
+  const bool started = jobs_.Run<FileRead>(
+      window_.widget, QString::fromUtf8("载入参数"),
+      [path, link, address, readDevice](const pf::Work& work) {
+        FileRead read;
+        read.loaded = pf::LoadParamFile(path);
+        if (read.loaded.file && readDevice) {
+          read.device.end = pf::ReadDevice(*link, address, pf::AllBlocks(), true, work, read.device.device);
+        }
+        return read;
+      },
+      [this, readDevice](const FileRead& read) {
+        if (!read.loaded.file) {
+          ui::ShowMessage(window_.widget, read.loaded.refusal);
+          return;
+        }
+        if (!readDevice) {
+          ui::ShowMessage(window_.widget, ResultText(ResultPortNotOpen));
+          return;
+        }
+        file_ = read.loaded.file;
+        Compared(read.device);
+      });
+  if (!started) ui::ShowMessage(window_.widget, std::string(kBusy));
 }
 
 void CParamFileFlow::Compared(const DeviceRead& read) {

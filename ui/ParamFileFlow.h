@@ -57,6 +57,11 @@ class CParamFileFlow : public QObject, public BackupService {
     paramfile::StepResult end;
     paramfile::DeviceImage device;
   };
+  // "载入参数...": the file, then the device it is compared with.
+  struct FileRead {
+    paramfile::Loaded loaded;
+    DeviceRead device;
+  };
   // Reads the identity and every block on the jobs' thread.
   bool ReadEverything(QWidget* over, const char* title, std::function<void(const DeviceRead&)> done);
   bool CheckOpen();

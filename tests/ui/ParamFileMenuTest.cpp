@@ -4,6 +4,10 @@
 // row saying whether it took, the page showing what was read back, the
 // backup taken before; a change of the driver's parity asked about first;
 // a failed read, a file from another model, a driver that does not store.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QApplication>
 #include <QLineEdit>
 #include <QMenu>
@@ -14,6 +18,7 @@
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
+#include <thread>
 
 #include "PageFixture.h"
 #include "ui/CompareDlg.h"
@@ -238,6 +243,33 @@ TEST_F(ParamFileMenu, AFileThatCannotBeWrittenIsRefusedBeforeTheReadsOrKeepsThem
   EXPECT_EQ(boxes.Texts().back().toStdString(), "参数已保存到 " + file);
   EXPECT_TRUE(std::filesystem::exists(file));
   EXPECT_EQ(Text(ids::Model), "KVB-4815-RS485-S") << "the identity the save read";
+}
+
+// A FIFO chosen as the file is refused at once, off the window's thread:
+// nothing waits for a writer that may never come.
+TEST_F(ParamFileMenu, AFifoIsRefusedWithoutTheWindowWaiting) {
+  Click(ids::OpenPortButton);
+  file = dataHome.Path() + "/pipe.json";
+  ASSERT_EQ(mkfifo(file.c_str(), 0600), 0);
+  // Should the file be opened as a FIFO after all, a writer comes and goes
+  // so that the test ends and fails instead of hanging.
+  std::atomic<bool> done{false};
+  std::thread writer([&] {
+    while (!done) {
+      const int fd = open(file.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+      if (fd >= 0) {
+        close(fd);
+        return;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+  });
+  Choose("载入参数(&L)...");
+  done = true;
+  writer.join();
+  ASSERT_FALSE(boxes.Texts().empty());
+  EXPECT_TRUE(boxes.Texts().back().contains(QString::fromUtf8("不是普通文件"))) << boxes.Texts().back().toStdString();
+  EXPECT_EQ(dlg->ParamFiles().Comparison(), nullptr);
 }
 
 }  // namespace

@@ -109,6 +109,42 @@ TEST_F(PlotWindowTest, ExportWritesTheWholeRecordingAndItsCompanion) {
   std::filesystem::remove_all(folder);
 }
 
+// The export names both files it writes, and writes neither when the
+// companion's name belongs to the CSV itself or to a file that is no
+// companion (a parameter file beside the CSV).
+TEST_F(PlotWindowTest, TheExportsCompanionReplacesNoOtherFile) {
+  const std::filesystem::path folder =
+      std::filesystem::temp_directory_path() / ("korvelt-companion-" + std::to_string(getpid()));
+  std::filesystem::create_directories(folder);
+  const std::string parameters = R"({"format": "korvelt-parameters", "version": 1, "blocks": {}})";
+  std::ofstream(folder / "line3.json") << parameters;
+  std::string chosen;
+  const ui::FileChooser previous = ui::SetFileChooser([&](QWidget*, ui::FileDialog, const std::string&) { return chosen; });
+  OpenAndPoll();
+  struct Case {
+    const char* file;
+    const char* says;
+  };
+  const Case cases[] = {
+      {"run.json", "以 .json 结尾"},
+      {"line3.csv", "已存在且不是记录的说明文件"},
+      {"run.csv", "说明文件: "},
+  };
+  for (const Case& c : cases) {
+    chosen = (folder / c.file).string();
+    const size_t shown = boxes.Texts().size();
+    Item(dlg->MenuOf(CMainDlg::Menu::File), "导出记录")->trigger();
+    ASSERT_TRUE(WaitFor([&] { return boxes.Texts().size() > shown; }, 10000));
+    EXPECT_TRUE(boxes.Texts().back().contains(QString::fromUtf8(c.says))) << boxes.Texts().back().toStdString();
+  }
+  EXPECT_TRUE(boxes.Texts().back().contains(QString::fromStdString((folder / "run.json").string())));
+  std::ifstream kept(folder / "line3.json");
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), parameters);
+  EXPECT_FALSE(std::filesystem::exists(folder / "line3.csv"));
+  ui::SetFileChooser(previous);
+  std::filesystem::remove_all(folder);
+}
+
 // Whether the window closes or the operator presses "关闭串口", the step
 // test's stop goes out before the port closes.
 TEST_F(PlotWindowTest, ClosingTheWindowOrThePortInAStepTestStopsTheMotor) {
