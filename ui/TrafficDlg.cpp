@@ -5,9 +5,9 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
-#include <QKeyEvent>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -211,8 +211,7 @@ std::string CTrafficDlg::ExportTo(const std::string& path) {
 }
 
 void CTrafficDlg::OnExport() {
-  const std::string path =
-      ui::ChooseFile(this, ui::FileDialog::ExportTraffic, m_lastFolder + "/" + "通讯记录.csv");
+  const std::string path = ui::ChooseFile(this, ui::FileDialog::ExportTraffic, m_lastFolder + "/通讯记录.csv");
   if (path.empty()) return;
   m_lastFolder = ToStdString(QFileInfo(ToQString(path)).absolutePath());
   const std::string error = ExportTo(path);
