@@ -24,6 +24,7 @@
 namespace {
 
 constexpr size_t kMotorSpeed = 15;
+constexpr size_t kPhaseCurrent = 1;
 
 class PlotWindowTest : public MainDlgTest {
  protected:
@@ -139,15 +140,6 @@ TEST_F(PlotWindowTest, ClosingTheWindowOrThePortInAStepTestStopsTheMotor) {
   }
 }
 
-size_t FieldOf(std::string_view key) {
-  const auto all = fields::StatusFields();
-  for (size_t i = 0; i < all.size(); ++i) {
-    if (all[i].key == key) return i;
-  }
-  ADD_FAILURE() << "no field " << key;
-  return 0;
-}
-
 QCPGraph* GraphNamed(QCustomPlot* plot, size_t field) {
   for (int i = 0; i < plot->graphCount(); ++i) {
     if (plot->graph(i)->name() == plot::SeriesName(field)) return plot->graph(i);
@@ -173,7 +165,7 @@ TEST_F(PlotWindowTest, FlatSeriesMarksReadingRateAndEscAsTheOperatorMeetsThem) {
     return graph->valueAxis()->coordToPixel(graph->data()->at(graph->dataCount() - 1)->value);
   };
   live->Refresh();
-  EXPECT_GT(std::abs(row(kMotorSpeed) - row(FieldOf("phaseCurrent"))), 20) << "one flat line hides the other";
+  EXPECT_GT(std::abs(row(kMotorSpeed) - row(kPhaseCurrent)), 20) << "one flat line hides the other";
 
   QTest::mouseClick(
       qobject_cast<QAbstractButton*>(dynamic_cast<CFieldPage*>(dlg->Pages()[0])->Control(forms::motorcontrol::id::Stop)),
