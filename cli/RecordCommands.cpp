@@ -102,7 +102,7 @@ int Record(Program& program, const RecordOptions& options) {
   const recording::LoopTotals totals = recording::ReadStatusLoop(
       link, program.Address(), recording::CapturePlan{}, pace, stop, [&](const recording::Reading& reading) {
         const auto micros = std::chrono::duration_cast<std::chrono::microseconds>(reading.at - start).count();
-        writer.Row({micros, reading.status, reading.read});
+        writer.Row({micros, reading.status, reading.read}, options.fast);
         // Whoever reads the pipe sees each row as it comes.
         if (toPipe) std::fflush(out);
       });

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "fields/CommandTexts.h"
+#include "recording/ThinnedSamples.h"
 
 namespace recording {
 namespace {
@@ -74,12 +75,14 @@ void Capture::CHILD_Run(DriverLink& link, StatusRecording& recording, const Capt
                         const Finished& finished) {
   CaptureReport report;
   std::shared_ptr<StepRun> run;
+  ThinnedSamples runSamples(request.runSamples);
   if (request.step) {
     run = std::make_shared<StepRun>();
     run->label = StepText(*request.step);
   }
   const SteadyClock::time_point start = SteadyClock::now();
   std::optional<SteadyClock::time_point> commandAt;
+  recording.BeginFast(start);
 
   ReadPace pace;
   if (!request.step && request.duration.count() > 0) pace.until = start + request.duration;
@@ -97,15 +100,16 @@ void Capture::CHILD_Run(DriverLink& link, StatusRecording& recording, const Capt
   const TakeReading take = [&](const Reading& reading) {
     Record(recording, reading);
     ++readings_;
-    if (run && run->samples.size() < StepRunSamples) {
-      run->samples.push_back({recording.ToMicros(reading.at), reading.status, reading.read});
-    }
+    if (run) runSamples.Add({recording.ToMicros(reading.at), reading.status, reading.read});
   };
   report.totals = ReadStatusLoop(link, request.slave, request.plan, pace, *stop_, take, before);
+  recording.EndFast(SteadyClock::now());
 
   // A motor that a step test started is stopped however the test ended.
   if (report.commandSent) report.stopResult = link.WriteStopCommand(request.slave, request.step->stopMode);
   if (run) {
+    run->stride = runSamples.Stride();
+    run->samples = runSamples.Take();
     const Micros zero = commandAt ? recording.ToMicros(*commandAt) : recording.ToMicros(start + StepLead);
     for (Sample& sample : run->samples) sample.time -= zero;
     report.run = std::move(run);

@@ -68,7 +68,7 @@ void CsvWriter::Header() {
   std::fwrite(line.data(), 1, line.size(), out_);
 }
 
-void CsvWriter::Row(const Sample& sample) {
+void CsvWriter::Row(const Sample& sample, bool fast) {
   std::string line;
   line.reserve(160);
   const int64_t wall = startWallMicros_ + sample.time;
@@ -93,6 +93,19 @@ void CsvWriter::Row(const Sample& sample) {
   totals_.last = sample.time;
   ++totals_.rows;
   if (IsGap(sample)) ++totals_.gaps;
+  if (fast) {
+    ++totals_.fastRows;
+    // A run beyond the list's bound is counted, never added to the last one listed.
+    if (!lastFast_) {
+      runListed_ = totals_.fastRuns.size() < CsvTotals::MaxFastRuns;
+      if (runListed_) totals_.fastRuns.push_back({sample.time, sample.time, 0});
+    }
+    if (runListed_) {
+      totals_.fastRuns.back().last = sample.time;
+      ++totals_.fastRuns.back().rows;
+    }
+  }
+  lastFast_ = fast;
 }
 
 bool CsvWriter::Ok() const { return !std::ferror(out_); }
@@ -114,13 +127,24 @@ nlohmann::json CompanionJson(const RecordingInfo& info, WallClock::time_point st
   for (const size_t field : fields::MeasuredStatusFields()) {
     columns.push_back({{"key", fields[field].key}, {"name", fields[field].name}, {"unit", fields[field].unit}});
   }
+  // Rows of a capture lie a few milliseconds apart, not at the poll's
+  // interval: the interval stands only while some rows came from the poll.
+  const bool paced = info.pollIntervalMs != 0 && (totals.rows == 0 || totals.fastRows < totals.rows);
+  json fastRuns = json::array();
+  for (const FastRows& run : totals.fastRuns) {
+    fastRuns.push_back({{"first", fields::IsoTime(start + run.first, 3)},
+                        {"last", fields::IsoTime(start + run.last, 3)},
+                        {"rows", run.rows}});
+  }
   return json{
       {"device", info.device},
       {"line", {{"port", info.port}, {"device", info.devicePath}, {"baud", info.baud}, {"parity", info.parity},
                 {"address", info.address}, {"frame", "8 data bits, 11 bits a character"}}},
       {"tool", info.tool},
-      {"pollIntervalMs", info.pollIntervalMs == 0 ? json(nullptr) : json(info.pollIntervalMs)},
-      {"fast", info.pollIntervalMs == 0},
+      {"pollIntervalMs", paced ? json(info.pollIntervalMs) : json(nullptr)},
+      {"fast", info.pollIntervalMs == 0 || totals.fastRows > 0},
+      {"fastRows", totals.fastRows},
+      {"fastRuns", fastRuns},
       {"start", fields::IsoTime(start, 3)},
       {"first", totals.rows == 0 ? json(nullptr) : json(fields::IsoTime(start + totals.first, 3))},
       {"last", totals.rows == 0 ? json(nullptr) : json(fields::IsoTime(start + totals.last, 3))},
@@ -154,6 +178,13 @@ bool ExportRecording(const StatusRecording& recording, ExportRange range, const 
   writer.Header();
   // In blocks, so that the recording goes on taking samples meanwhile.
   std::vector<Sample> block(kCopyBlock);
+  const std::vector<FastPeriod> periods = recording.FastPeriods();
+  auto period = periods.begin();
+  // Rows come in time order, and so do the periods.
+  const auto fast = [&](Micros time) {
+    while (period != periods.end() && period->to < time) ++period;
+    return period != periods.end() && period->from <= time;
+  };
   uint64_t next = recording.FirstAtOrAfter(range.from);
   bool done = false;
   while (!done && writer.Ok()) {
@@ -163,7 +194,7 @@ bool ExportRecording(const StatusRecording& recording, ExportRange range, const 
       if (block[i].time > range.to) {
         done = true;
       } else {
-        writer.Row(block[i]);
+        writer.Row(block[i], fast(block[i].time));
       }
     }
     next = copied.first + copied.count;

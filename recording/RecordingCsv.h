@@ -12,6 +12,7 @@
 #include <limits>
 #include <nlohmann/json.hpp>
 #include <string>
+#include <vector>
 
 #include "device/Identity.h"
 #include "fields/TimeText.h"
@@ -19,12 +20,24 @@
 
 namespace recording {
 
+// A run of rows read back to back, one after the other in the file.
+struct FastRows {
+  Micros first = 0;
+  Micros last = 0;
+  uint64_t rows = 0;
+};
+
 // What the rows came to.
 struct CsvTotals {
+  // The runs of fast rows the totals list at most; more are counted only.
+  static constexpr size_t MaxFastRuns = 4096;
+
   uint64_t rows = 0;
   uint64_t gaps = 0;  // rows of failed reads
   Micros first = 0;
   Micros last = 0;
+  uint64_t fastRows = 0;  // rows read back to back (a capture, `record --fast`)
+  std::vector<FastRows> fastRuns;
 };
 
 // Writes the header, then rows one at a time, to a stream.
@@ -37,7 +50,8 @@ class CsvWriter {
   // as UTF-8; files get it, a pipe does not.
   void ByteOrderMark();
   void Header();
-  void Row(const Sample& sample);
+  // `fast`: the row was read back to back rather than by the paced poll.
+  void Row(const Sample& sample, bool fast = false);
   // No write failed so far.
   bool Ok() const;
   const CsvTotals& Totals() const { return totals_; }
@@ -46,6 +60,8 @@ class CsvWriter {
   std::FILE* out_;
   int64_t startWallMicros_;
   CsvTotals totals_;
+  bool lastFast_ = false;   // the row before was fast
+  bool runListed_ = false;  // and its run is in the totals' list
   // The date, time and offset of the second last written ("2026-12-07T12:19:33"
   // and "+08:00"), which most rows share.
   int64_t cachedSecond_ = std::numeric_limits<int64_t>::min();
@@ -62,6 +78,7 @@ struct RecordingInfo {
   int address = 1;
   std::string tool;  // "KORVELT_Demo 1.0.0", "korvelt 1.0.0"
   // The status poll's interval; 0 while reading as fast as the line goes.
+  // Rows the totals count as fast are not taken at this interval.
   int pollIntervalMs = 100;
 };
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
 
 #include "fields/StatusTexts.h"
 
@@ -42,6 +43,7 @@ void StatusRecording::Restart(SteadyClock::time_point now, WallClock::time_point
   errorState_.reset();
   marks_.clear();
   marksBegin_ = 0;
+  fast_.clear();
   startSteady_ = now;
   startWall_ = wallNow;
 }
@@ -199,6 +201,22 @@ RecordingTotals StatusRecording::Totals() const {
   return totals;
 }
 
+void StatusRecording::BeginFast(SteadyClock::time_point at) {
+  std::lock_guard lock(mutex_);
+  fast_.push_back({MicrosLocked(at), std::numeric_limits<Micros>::max()});
+  if (fast_.size() > markCapacity_) fast_.pop_front();
+}
+
+void StatusRecording::EndFast(SteadyClock::time_point at) {
+  std::lock_guard lock(mutex_);
+  if (!fast_.empty() && fast_.back().to == std::numeric_limits<Micros>::max()) fast_.back().to = MicrosLocked(at);
+}
+
+std::vector<FastPeriod> StatusRecording::FastPeriods() const {
+  std::lock_guard lock(mutex_);
+  return {fast_.begin(), fast_.end()};
+}
+
 WallClock::time_point StatusRecording::StartWall() const {
   std::lock_guard lock(mutex_);
   return startWall_;
@@ -216,6 +234,7 @@ size_t StatusRecording::BytesUsed() const {
     if (chunk) bytes += sizeof(Chunk);
   }
   for (const Mark& mark : marks_) bytes += sizeof(Mark) + mark.text.capacity();
+  bytes += fast_.size() * sizeof(FastPeriod);
   return bytes;
 }
 

@@ -54,6 +54,14 @@ struct Mark {
   std::string text;
 };
 
+// A stretch of time in which the status was read back to back (a capture
+// at the line's speed), so that an export can tell its rows from those of
+// the status poll. `to` is the largest time while the capture goes on.
+struct FastPeriod {
+  Micros from;
+  Micros to;
+};
+
 // What the recording holds now.
 struct RecordingTotals {
   uint64_t samples = 0;  // kept, gaps included
@@ -105,6 +113,11 @@ class StatusRecording {
   std::vector<Mark> Marks(uint64_t from, size_t most = SIZE_MAX) const;
 
   RecordingTotals Totals() const;
+  // A capture began or ended at `at`; the newest DefaultMarkCapacity
+  // periods are kept, the oldest first.
+  void BeginFast(SteadyClock::time_point at);
+  void EndFast(SteadyClock::time_point at);
+  std::vector<FastPeriod> FastPeriods() const;
   // When the recording began, on both clocks.
   WallClock::time_point StartWall() const;
   SteadyClock::time_point StartSteady() const;
@@ -134,6 +147,7 @@ class StatusRecording {
   std::optional<uint16_t> errorState_;  // of the newest sample that read it
   std::deque<Mark> marks_;
   uint64_t marksBegin_ = 0;
+  std::deque<FastPeriod> fast_;
   SteadyClock::time_point startSteady_;
   WallClock::time_point startWall_;
 };

@@ -154,6 +154,11 @@ uint64_t LogReader::ReadNew(std::vector<Record>& out, size_t maxFrames) {
   return batch_.lost;
 }
 
+uint64_t LogReader::Unread() const {
+  const uint64_t newest = log_->LastSequence();
+  return newest > last_ ? newest - last_ : 0;
+}
+
 Record LogReader::FromLogged(const LoggedFrame& frame, std::span<const uint8_t> bytes) {
   Record record;
   record.sequence = frame.sequence;

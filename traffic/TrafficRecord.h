@@ -81,6 +81,8 @@ class LogReader {
   uint64_t ReadNew(std::vector<Record>& out, size_t maxFrames = FrameLog::DefaultReadFrames);
   // Whether more came than the last read took.
   bool More() const { return batch_.more; }
+  // Frames the log recorded that no read has taken yet.
+  uint64_t Unread() const;
 
  private:
   Record FromLogged(const LoggedFrame& frame, std::span<const uint8_t> bytes);

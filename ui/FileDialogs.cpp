@@ -8,19 +8,24 @@
 namespace ui {
 namespace {
 
+struct FileKind {
+  const char* filter;
+  const char* suffix;  // added to a name chosen without one
+};
+
 struct DialogSpec {
   const char* title;
-  const char* filter;
-  const char* suffix;
+  FileKind kinds[2];  // the second may be empty
   bool save;
 };
 
 // By FileDialog.
 constexpr DialogSpec kDialogs[] = {
-    {"保存参数", "参数文件 (*.json)", "json", true},
-    {"载入参数", "参数文件 (*.json)", "json", false},
+    {"保存参数", {{"参数文件 (*.json)", "json"}, {}}, true},
+    {"载入参数", {{"参数文件 (*.json)", "json"}, {}}, false},
     // Says what the export writes: the CSV and, beside it, its companion.
-    {"导出记录: CSV 文件及同名的 .json 说明文件", "CSV (*.csv)", "csv", true},
+    {"导出记录: CSV 文件及同名的 .json 说明文件", {{"CSV (*.csv)", "csv"}, {}}, true},
+    {"导出通讯记录", {{"CSV 文件 (*.csv)", "csv"}, {"JSON Lines 文件 (*.jsonl)", "jsonl"}}, true},
 };
 
 std::string ChooseInRealDialog(QWidget* parent, FileDialog dialog, const std::string& suggested) {
@@ -28,8 +33,20 @@ std::string ChooseInRealDialog(QWidget* parent, FileDialog dialog, const std::st
   QFileDialog chooser(parent, QString::fromUtf8(spec.title));
   chooser.setAcceptMode(spec.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
   chooser.setFileMode(spec.save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
-  chooser.setNameFilters({QString::fromUtf8(spec.filter), QString::fromUtf8("所有文件 (*)")});
-  chooser.setDefaultSuffix(QString::fromUtf8(spec.suffix));
+  QStringList filters;
+  for (const FileKind& kind : spec.kinds) {
+    if (kind.filter != nullptr) filters << QString::fromUtf8(kind.filter);
+  }
+  chooser.setNameFilters(filters << QString::fromUtf8("所有文件 (*)"));
+  chooser.setDefaultSuffix(QString::fromUtf8(spec.kinds[0].suffix));
+  // A name without a suffix gets the one of the kind chosen.
+  QObject::connect(&chooser, &QFileDialog::filterSelected, &chooser, [&chooser, &spec](const QString& filter) {
+    for (const FileKind& kind : spec.kinds) {
+      if (kind.filter != nullptr && filter == QString::fromUtf8(kind.filter)) {
+        chooser.setDefaultSuffix(QString::fromUtf8(kind.suffix));
+      }
+    }
+  });
   if (spec.save) {
     chooser.selectFile(ToQString(suggested));
   } else {

@@ -1,5 +1,5 @@
 // The tool's file dialogs: a parameter file to save or to open, a recording
-// to export. Tests replace how the name is asked for, as they do for the
+// or the frame log to export. Tests replace how the name is asked for, as they do for the
 // message box.
 #pragma once
 
@@ -10,7 +10,7 @@ class QWidget;
 
 namespace ui {
 
-enum class FileDialog { Save, Open, ExportRecording };
+enum class FileDialog { Save, Open, ExportRecording, ExportTraffic };
 
 // The path chosen, or "" when the operator cancelled. `suggested` is the
 // path offered (save, export) or the folder to start in (open).

@@ -9,7 +9,6 @@
 #include <limits>
 
 #include "fields/StatusTexts.h"
-#include "fields/TimeText.h"
 #include "ui/PlotSeries.h"
 #include "ui/Text.h"
 
@@ -21,6 +20,13 @@ constexpr double kNoValue = std::numeric_limits<double>::quiet_NaN();
 constexpr double kCursorReach = 2.0;
 
 double KeyOf(recording::Micros time) { return static_cast<double>(time) / 1e6; }
+
+// The time since the port was opened as the axis counts it, to the
+// millisecond: "00:01:23.456".
+QString ElapsedText(double key) {
+  const auto ms = static_cast<long long>(std::llround(std::max(0.0, key) * 1000));
+  return QString::asprintf("%02lld:%02lld:%02lld.%03lld", ms / 3'600'000, ms / 60'000 % 60, ms / 1000 % 60, ms % 1000);
+}
 
 }  // namespace
 
@@ -61,6 +67,7 @@ CLivePlot::CLivePlot(const recording::StatusRecording& recording, std::function<
   layout->addWidget(cursorLabel_);
 
   connect(plot_, &QCustomPlot::afterReplot, this, [this] { ++redraws_; });
+  connect(plot_, &QCustomPlot::beforeReplot, this, &CLivePlot::FitMarkTexts);
   // A range the operator changes (box, drag, wheel) leaves the live view.
   connect(plot_->xAxis, qOverload<const QCPRange&>(&QCPAxis::rangeChanged), this, [this] {
     if (settingRange_) return;
@@ -134,6 +141,14 @@ int CLivePlot::PointCount(size_t field) const {
 
 int CLivePlot::MarkCount() const { return static_cast<int>(marks_.size()); }
 
+std::vector<QRectF> CLivePlot::MarkTextRects() const {
+  std::vector<QRectF> rects;
+  for (const PlacedMark& mark : marks_) {
+    if (mark.text->visible()) rects.emplace_back(mark.text->topLeft->pixelPosition(), mark.text->bottomRight->pixelPosition());
+  }
+  return rects;
+}
+
 void CLivePlot::Restart() {
   start_ = recording_.StartSteady();
   for (QCPGraph* graph : graphs_) graph->data()->clear();
@@ -189,10 +204,10 @@ bool CLivePlot::TakeMarks() {
     line->point2->setCoords(key, 1);
     line->setPen(QPen(color, 1, Qt::DashLine));
     auto* text = new QCPItemText(plot_);
-    text->position->setTypeX(QCPItemPosition::ptPlotCoords);
+    text->position->setTypeX(QCPItemPosition::ptAbsolute);  // placed by FitMarkTexts
     text->position->setTypeY(QCPItemPosition::ptAxisRectRatio);
     // Marks close together stagger their texts down the plot.
-    text->position->setCoords(key, 0.02 + 0.06 * static_cast<double>(marks_.size() % 5));
+    text->position->setCoords(0, 0.02 + 0.06 * static_cast<double>(marks_.size() % 5));
     text->setPositionAlignment(Qt::AlignLeft | Qt::AlignTop);
     text->setText(ToQString(mark.text));
     text->setColor(color);
@@ -201,6 +216,30 @@ bool CLivePlot::TakeMarks() {
     marks_.push_back({key, line, text});
   }
   return !marks.empty();
+}
+
+// A mark's text goes right of its line, or left of it where it would run
+// past the plot's right edge, so that no text is cut; a line out of view
+// shows no text.
+void CLivePlot::FitMarkTexts() {
+  const QRect rect = plot_->axisRect()->rect();
+  const double left = rect.left();
+  const double right = rect.left() + rect.width();
+  for (const PlacedMark& mark : marks_) {
+    const double x = plot_->xAxis->coordToPixel(mark.key);
+    const bool inView = x >= left && x <= right;
+    mark.text->setVisible(inView);
+    if (!inView) continue;
+    const QMargins padding = mark.text->padding();
+    const int width =
+        QFontMetrics(mark.text->font()).horizontalAdvance(mark.text->text()) + padding.left() + padding.right();
+    // Left of the line only where it fits there and not on the right; a
+    // text wider than both sides goes as far right as it can, whole.
+    const bool onLeft = x + width > right && x - width >= left;
+    const double at = onLeft ? x : std::max(left, std::min(x, right - width));
+    mark.text->setPositionAlignment((onLeft ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignTop);
+    mark.text->position->setCoords(at, mark.text->position->coords().y());
+  }
 }
 
 void CLivePlot::DropOld(double newestKey) {
@@ -253,11 +292,7 @@ void CLivePlot::PlaceCursor(double key) {
 
 QString CLivePlot::CursorText() const {
   if (cursorKey_ < 0) return {};
-  const auto wall = std::chrono::duration_cast<std::chrono::microseconds>(
-                        recording_.StartWall().time_since_epoch())
-                        .count() +
-                    static_cast<int64_t>(cursorKey_ * 1e6);
-  QStringList parts{ToQString(fields::IsoTime(wall, 3))};
+  QStringList parts{ElapsedText(cursorKey_)};
   for (const size_t field : shown_) {
     const QCPGraph* graph = GraphOf(field);
     double value = kNoValue;
@@ -273,8 +308,10 @@ QString CLivePlot::CursorText() const {
 bool CLivePlot::eventFilter(QObject* watched, QEvent* event) {
   if (watched == plot_) {
     if (event->type() == QEvent::MouseMove) {
-      const auto* mouse = static_cast<QMouseEvent*>(event);
-      PlaceCursor(plot_->xAxis->pixelToCoord(mouse->position().x()));
+      // A reading only over the plotted area: beside it lie the axes.
+      const QPointF at = static_cast<QMouseEvent*>(event)->position();
+      const bool over = plot_->axisRect()->rect().contains(at.toPoint());
+      PlaceCursor(over ? plot_->xAxis->pixelToCoord(at.x()) : -1);
       plot_->replot(QCustomPlot::rpQueuedReplot);
     } else if (event->type() == QEvent::Leave) {
       PlaceCursor(-1);

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <QElapsedTimer>
+#include <QRectF>
 #include <QTimer>
 #include <QWidget>
 #include <cstdint>
@@ -22,6 +23,7 @@ class QCustomPlot;
 class QCPGraph;
 class QCPItemStraightLine;
 class QCPAbstractItem;
+class QCPItemText;
 class QLabel;
 class QMouseEvent;
 
@@ -57,6 +59,8 @@ class CLivePlot : public QWidget {
   int Redraws() const { return redraws_; }
   // Marks in view and kept.
   int MarkCount() const;
+  // Where the texts of the marks are drawn, in the plot's pixels.
+  std::vector<QRectF> MarkTextRects() const;
   QString CursorText() const;
   QCustomPlot* Plot() const { return plot_; }
 
@@ -70,6 +74,7 @@ class CLivePlot : public QWidget {
   bool TakeSamples();
   bool TakeMarks();
   void DropOld(double newestKey);
+  void FitMarkTexts();
   void SetKeyRange(double lower, double upper);
   void PlaceCursor(double key);
   void UpdateTimer();
@@ -84,7 +89,7 @@ class CLivePlot : public QWidget {
   struct PlacedMark {
     double key;
     QCPAbstractItem* line;
-    QCPAbstractItem* text;
+    QCPItemText* text;
   };
   std::vector<PlacedMark> marks_;
   recording::SteadyClock::time_point start_;

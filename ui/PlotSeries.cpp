@@ -65,9 +65,17 @@ void FitValueAxes(QCustomPlot& plot) {
       any = true;
     }
     if (!any) continue;
-    // A flat line sits in the middle of a band, not on an edge.
-    const double margin = range.size() > 0 ? range.size() * 0.05 : std::max(1.0, std::abs(range.lower) * 0.05);
-    axis->setRange(range.lower - margin, range.upper + margin);
+    if (range.size() > 0) {
+      const double margin = range.size() * 0.05;
+      axis->setRange(range.lower - margin, range.upper + margin);
+      continue;
+    }
+    // A flat line sits inside a band, not on an edge: two thirds up on the
+    // left axis, one third on the right, so that flat lines on the two
+    // axes never share a row and hide each other.
+    const double margin = std::max(1.0, std::abs(range.lower) * 0.05);
+    const bool left = axis == plot.yAxis;
+    axis->setRange(range.lower - (left ? 2 : 1) * margin, range.upper + (left ? 1 : 2) * margin);
   }
 }
 

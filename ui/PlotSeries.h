@@ -28,7 +28,8 @@ constexpr size_t MaxAxes = 2;
 // right one is shown only when it is used. Labels name the series.
 QCPAxis* AxisFor(QCustomPlot& plot, std::span<const size_t> shown, size_t field);
 void LabelAxes(QCustomPlot& plot, std::span<const size_t> shown);
-// Fits each value axis to its visible graphs over the key axis's range.
+// Fits each value axis to its visible graphs over the key axis's range; a
+// flat series lies higher on the left axis than on the right.
 void FitValueAxes(QCustomPlot& plot);
 // A value in its field's unit with its decimals ("1.23A"), "-" for none.
 QString ValueText(size_t field, double value);

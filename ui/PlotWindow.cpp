@@ -8,6 +8,7 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -44,6 +45,9 @@ constexpr int kProgressMs = 250;
 constexpr int64_t kFrequencyLimit = 32767;
 constexpr int64_t kMaxCaptureTenths = 36000;  // an hour
 constexpr int64_t kMaxStepTenths = 600;       // a minute after the command
+// A rate this far above the line's limit is no real line's: a simulated
+// driver on a pseudo-terminal answers without the bytes' wire time.
+constexpr double kBeyondLimit = 1.1;
 
 QLabel* LabelFor(const char* text, QWidget* control) {
   auto* label = new QLabel(QString::fromUtf8(text));
@@ -83,7 +87,9 @@ CPlotWindow::CPlotWindow(CMainDlg& dlg) : QWidget(&dlg, Qt::Window), dlg_(dlg) {
   tabs_->addTab(live_, QString::fromUtf8("实时"));
   tabs_->addTab(overlay_, QString::fromUtf8("阶跃对比"));
 
-  auto* panel = new QVBoxLayout;
+  auto* panelWidget = new QWidget;
+  auto* panel = new QVBoxLayout(panelWidget);
+  panel->setContentsMargins(0, 0, 0, 0);
   panel->addWidget(BuildSeries());
   panel->addWidget(BuildView());
   panel->addWidget(BuildCapture());
@@ -94,8 +100,11 @@ CPlotWindow::CPlotWindow(CMainDlg& dlg) : QWidget(&dlg, Qt::Window), dlg_(dlg) {
   panel->addWidget(status_);
   panel->addStretch(1);
 
+  // As wide as its boxes before any rate or limit is shown: the texts that
+  // come later wrap instead of widening the panel and moving the plot.
+  panelWidget->setFixedWidth(panelWidget->sizeHint().width());
   auto* layout = new QHBoxLayout(this);
-  layout->addLayout(panel);
+  layout->addWidget(panelWidget);
   layout->addWidget(tabs_, 1);
   resize(1100, 640);
 
@@ -184,6 +193,7 @@ QWidget* CPlotWindow::BuildCapture() {
   form->addRow(buttons);
   rate_ = new QLabel;
   rate_->setObjectName(QStringLiteral("captureRate"));
+  rate_->setWordWrap(true);
   limit_ = new QLabel;
   limit_->setObjectName(QStringLiteral("lineLimit"));
   limit_->setWordWrap(true);
@@ -314,13 +324,19 @@ void CPlotWindow::OnCaptureEnded(const recording::CaptureReport& report) {
   rate_->setText(QString::fromUtf8("采样率: %1 次/秒 (%2 个样本, 间断 %3)")
                      .arg(rate, 0, 'f', 1)
                      .arg(totals.readings)
-                     .arg(totals.failed));
+                     .arg(totals.failed) +
+                 BeyondLimit(rate, plan_));
   QString text = QString::fromUtf8(report.run ? "阶跃测试结束" : "高速采集结束");
   if (report.commandSent && report.commandResult != ResultSuccess) {
     text += QString::fromUtf8(": 命令 ") + ToQString(ResultText(report.commandResult));
   }
   if (report.commandSent && report.stopResult != ResultSuccess) {
     text += QString::fromUtf8(": 停止命令 ") + ToQString(ResultText(report.stopResult));
+  }
+  if (report.run && report.run->stride > 1) {
+    text += QString::fromUtf8(" (样本多于 %1 个, 每 %2 个保留 1 个)")
+                .arg(recording::StepRunSamples)
+                .arg(report.run->stride);
   }
   Say(text);
   if (report.run) {
@@ -343,8 +359,23 @@ void CPlotWindow::ShowProgress() {
   if (!dlg_.CaptureRunning()) return;
   const double seconds =
       std::chrono::duration<double>(recording::SteadyClock::now() - dlg_.CaptureStarted()).count();
-  rate_->setText(
-      QString::fromUtf8("采样率: %1 次/秒").arg(dlg_.CaptureReadings() / std::max(seconds, 1e-3), 0, 'f', 1));
+  const double rate = dlg_.CaptureReadings() / std::max(seconds, 1e-3);
+  rate_->setText(QString::fromUtf8("采样率: %1 次/秒").arg(rate, 0, 'f', 1) + BeyondLimit(rate, plan));
+}
+
+QString CPlotWindow::BeyondLimit(double rate, const recording::CapturePlan& plan) const {
+  const int baud = dlg_.LineBaud();
+  if (baud <= 0 || rate <= recording::LineLimit(baud, plan.count) * kBeyondLimit) return {};
+  return QString::fromUtf8(", 高于线路极限: 此串口不按波特率计时 (如模拟驱动器)");
+}
+
+void CPlotWindow::keyPressEvent(QKeyEvent* event) {
+  // Esc closes this window as it closes the tool's other windows.
+  if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+    close();
+    return;
+  }
+  QWidget::keyPressEvent(event);
 }
 
 void CPlotWindow::Say(const QString& text) { status_->setText(text); }

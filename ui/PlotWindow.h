@@ -44,6 +44,9 @@ class CPlotWindow : public QWidget {
   QString RateText() const;
   QString LimitText() const;
 
+ protected:
+  void keyPressEvent(QKeyEvent* event) override;
+
  private:
   QWidget* BuildSeries();
   QWidget* BuildView();
@@ -59,6 +62,8 @@ class CPlotWindow : public QWidget {
   void StartCapture(recording::CaptureRequest request);
   void ShowProgress();
   void Say(const QString& text);
+  // A word after the rate when no real line could carry it.
+  QString BeyondLimit(double rate, const recording::CapturePlan& plan) const;
   std::vector<size_t> Ticked() const;
   // The entry of `edit` scaled by 10^decimals within [min, max]; a refusal
   // box naming `name` otherwise, with the focus on the edit.

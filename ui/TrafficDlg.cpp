@@ -3,21 +3,22 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
-#include <QFileDialog>
+#include <QDir>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTableView>
 #include <QVBoxLayout>
-#include <set>
 
 #include "fields/CFormat.h"
 #include "traffic/Export.h"
 #include "ui/DialogFont.h"
+#include "ui/FileDialogs.h"
 #include "ui/MainDlg.h"
 #include "ui/MessageBox.h"
 #include "ui/Text.h"
@@ -55,7 +56,7 @@ QPushButton* Button(const char* text) {
 }  // namespace
 
 CTrafficDlg::CTrafficDlg(CMainDlg& owner, std::shared_ptr<const FrameLog> log)
-    : QDialog(&owner), m_owner(owner), m_reader(std::move(log)) {
+    : QDialog(&owner), m_owner(owner), m_reader(std::move(log)), m_lastFolder(ToStdString(QDir::homePath())) {
   setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowCloseButtonHint | Qt::WindowMinMaxButtonsHint);
   setWindowTitle(Q("通讯记录"));
   setFont(DialogFont());
@@ -74,6 +75,7 @@ CTrafficDlg::CTrafficDlg(CMainDlg& owner, std::shared_ptr<const FrameLog> log)
   auto* functionsLabel = new QLabel(Q("功能码:"));
   functionsLabel->setBuddy(m_functions);
   QPushButton* exportButton = Button("导出...");
+  exportButton->setObjectName(QStringLiteral("exportLog"));
   QPushButton* copyButton = Button("复制为十六进制");
   QPushButton* stopButton = Button("停止电机");
   stopButton->setToolTip(Q(forms::texts::StopTooltip));
@@ -97,13 +99,13 @@ CTrafficDlg::CTrafficDlg(CMainDlg& owner, std::shared_ptr<const FrameLog> log)
   m_table->verticalHeader()->hide();
   m_table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
   m_table->horizontalHeader()->setStretchLastSection(true);
-  m_table->setMinimumSize(900, 360);
   // Each column as wide as its widest text or its header; the meaning gets
-  // room for a long line, the bytes the rest.
+  // room for a long line (the whole of it in its tooltip), the bytes the
+  // rest, and the table is wide enough that a request's bytes show whole.
   const QFontMetrics metrics(font());
   m_table->verticalHeader()->setDefaultSectionSize(metrics.height() + 6);
   constexpr const char* kWidest[] = {"00:00:00.000000", "未请求", "128", "FF", "256", "正确", "500.0 ms",
-                                     "网关目标设备响应失败", "", ""};
+                                     "网关目标设备响应失败", "", "00 00 00 00 00 00 00 00"};
   static_assert(std::size(kWidest) == CTrafficModel::ColumnCount);
   constexpr int kPadding = 16;
   for (int column = 0; column < CTrafficModel::ColumnCount; ++column) {
@@ -111,7 +113,13 @@ CTrafficDlg::CTrafficDlg(CMainDlg& owner, std::shared_ptr<const FrameLog> log)
     const int text = std::max(metrics.horizontalAdvance(Q(kWidest[column])), metrics.horizontalAdvance(header));
     m_table->setColumnWidth(column, text + kPadding);
   }
-  m_table->setColumnWidth(CTrafficModel::Meaning, metrics.horizontalAdvance(QString(40, QChar(0x5B57))));
+  m_table->setColumnWidth(CTrafficModel::Meaning, metrics.horizontalAdvance(QString(28, QChar(0x5B57))));
+  int width = 0;
+  for (int column = 0; column < CTrafficModel::ColumnCount; ++column) width += m_table->columnWidth(column);
+  m_table->setMinimumSize(std::max(900, width + m_table->verticalScrollBar()->sizeHint().width() +
+                                            2 * m_table->frameWidth()),
+                          360);
+  m_table->installEventFilter(this);
   m_counts = new QLabel;
 
   auto* page = new QVBoxLayout(this);
@@ -143,15 +151,20 @@ void CTrafficDlg::hideEvent(QHideEvent* event) {
 }
 
 void CTrafficDlg::Refresh() {
-  if (m_paused) return;
+  if (m_paused) {
+    ShowCounts();  // the log goes on recording
+    return;
+  }
+  // A chosen row or a view scrolled up stays where it is; only a view at
+  // the bottom with nothing chosen follows the newest frame.
   QScrollBar* scroll = m_table->verticalScrollBar();
-  const bool atBottom = scroll->value() == scroll->maximum();
+  const bool follow = scroll->value() == scroll->maximum() && !m_table->selectionModel()->hasSelection();
   for (int i = 0; i < kBatchesPerTick; ++i) {
     m_lost += m_reader.ReadNew(m_batch);
     m_model.Append(m_batch);
     if (!m_reader.More()) break;
   }
-  if (atBottom) m_table->scrollToBottom();
+  if (follow) m_table->scrollToBottom();
   ShowCounts();
 }
 
@@ -175,10 +188,18 @@ void CTrafficDlg::ApplyFilter() {
   ShowCounts();
 }
 
+QString CTrafficDlg::CountsText() const { return m_counts->text(); }
+
 void CTrafficDlg::ShowCounts() {
-  std::string text = fields::CFormat("记录 %zu 帧 (最多 %zu), 显示 %zu 帧", m_model.Store().Size(),
-                                     m_model.Store().Capacity(), m_model.View().Size());
-  const uint64_t dropped = m_lost + m_model.Store().Dropped();
+  const traffic::RecordStore& store = m_model.Store();
+  // While the display is paused the frames wait in the log; they are
+  // counted as the store will hold them once it catches up.
+  const uint64_t waiting = m_paused ? m_reader.Unread() : 0;
+  const uint64_t held = store.Size() + waiting;
+  const uint64_t over = held > store.Capacity() ? held - store.Capacity() : 0;
+  std::string text = fields::CFormat("记录 %llu 帧 (最多 %zu), 显示 %zu 帧", static_cast<unsigned long long>(held - over),
+                                     store.Capacity(), m_model.View().Size());
+  const uint64_t dropped = m_lost + store.Dropped() + over;
   if (dropped > 0) text += fields::CFormat(", 较早的 %llu 帧已舍弃", static_cast<unsigned long long>(dropped));
   if (m_paused) text += ", 已暂停显示 (记录继续)";
   m_counts->setText(ToQString(text));
@@ -190,25 +211,49 @@ std::string CTrafficDlg::ExportTo(const std::string& path) {
 }
 
 void CTrafficDlg::OnExport() {
-  QString chosenFilter;
-  const QString csv = Q("CSV 文件 (*.csv)");
-  const QString jsonl = Q("JSON Lines 文件 (*.jsonl)");
-  QString path = QFileDialog::getSaveFileName(this, Q("导出通讯记录"), Q("通讯记录.csv"), csv + ";;" + jsonl, &chosenFilter);
-  if (path.isEmpty()) return;
-  const bool wantsJson = chosenFilter == jsonl;
-  if (QFileInfo(path).suffix().isEmpty()) path += wantsJson ? QStringLiteral(".jsonl") : QStringLiteral(".csv");
-  const std::string error = ExportTo(ToStdString(path));
+  const std::string path = ui::ChooseFile(this, ui::FileDialog::ExportTraffic, m_lastFolder + "/通讯记录.csv");
+  if (path.empty()) return;
+  m_lastFolder = ToStdString(QFileInfo(ToQString(path)).absolutePath());
+  const std::string error = ExportTo(path);
   if (!error.empty()) {
     ui::ShowMessage(this, "导出失败: " + error);
     return;
   }
-  m_counts->setText(ToQString(fields::CFormat("已导出 %zu 帧到 ", m_model.View().Size())) + path);
+  // A box: the counts line below is rewritten at every refresh.
+  ui::ShowMessage(this, fields::CFormat("已导出 %zu 帧到 ", m_model.View().Size()) + path);
+}
+
+std::set<int> CTrafficDlg::ChosenRows() const {
+  std::set<int> rows;
+  for (const QModelIndex& index : m_table->selectionModel()->selectedRows()) rows.insert(index.row());
+  return rows;
 }
 
 void CTrafficDlg::CopyHex() {
-  std::set<int> rows;
-  for (const QModelIndex& index : m_table->selectionModel()->selectedIndexes()) rows.insert(index.row());
   QString text;
-  for (int row : rows) text += ToQString(traffic::HexColumn(m_model.RecordAt(row))) + QLatin1Char('\n');
+  for (int row : ChosenRows()) text += ToQString(traffic::HexColumn(m_model.RecordAt(row))) + QLatin1Char('\n');
   QApplication::clipboard()->setText(text);
+}
+
+void CTrafficDlg::CopyRows() {
+  QString text;
+  for (int row : ChosenRows()) {
+    for (int column = 0; column < CTrafficModel::ColumnCount; ++column) {
+      if (column > 0) text += QLatin1Char('\t');
+      text += m_model.data(m_model.index(row, column), Qt::DisplayRole).toString();
+    }
+    text += QLatin1Char('\n');
+  }
+  QApplication::clipboard()->setText(text);
+}
+
+bool CTrafficDlg::eventFilter(QObject* watched, QEvent* event) {
+  // The table's own copy takes one cell; the operator wants the rows.
+  const bool key = event->type() == QEvent::KeyPress || event->type() == QEvent::ShortcutOverride;
+  if (watched == m_table && key && static_cast<QKeyEvent*>(event)->matches(QKeySequence::Copy)) {
+    if (event->type() == QEvent::KeyPress) CopyRows();
+    event->accept();
+    return true;
+  }
+  return QDialog::eventFilter(watched, event);
 }

@@ -1,12 +1,15 @@
 // "通讯记录": every frame of the window's link and of its scans, read from
 // the frame log every 100 ms into a store of the newest 100 000, with
-// pause (the log goes on recording), filters, export as CSV or JSON Lines,
-// copy as hex, and the stop that is always at hand.
+// pause (the log goes on recording, and the count with it), filters,
+// export as CSV or JSON Lines, copy as hex or (Ctrl+C) as text, and the
+// stop that is always at hand. The table follows the newest frame only
+// while it is scrolled to the bottom and no row is chosen.
 #pragma once
 
 #include <QDialog>
 #include <QTimer>
 #include <memory>
+#include <set>
 #include <string>
 
 #include "link/FrameLog.h"
@@ -33,6 +36,10 @@ class CTrafficDlg : public QDialog {
   std::string ExportTo(const std::string& path);
   // The bytes of the chosen rows as hex, one row a line, to the clipboard.
   void CopyHex();
+  // The chosen rows as the table shows them, cells apart by tabs and one
+  // row a line, to the clipboard (Ctrl+C): a spreadsheet takes them as rows.
+  void CopyRows();
+  QString CountsText() const;
   const CTrafficModel& Model() const { return m_model; }
   QTableView* Table() const { return m_table; }
 
@@ -41,11 +48,13 @@ class CTrafficDlg : public QDialog {
  protected:
   void showEvent(QShowEvent* event) override;
   void hideEvent(QHideEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void ApplyFilter();
   void OnExport();
   void ShowCounts();
+  std::set<int> ChosenRows() const;
 
   CMainDlg& m_owner;
   CTrafficModel m_model;
@@ -53,6 +62,7 @@ class CTrafficDlg : public QDialog {
   std::vector<traffic::Record> m_batch;  // reused by every read
   uint64_t m_lost = 0;                   // frames the log dropped before they were read
   bool m_paused = false;
+  std::string m_lastFolder;  // where the last export went
   QTimer m_timer;
   QTableView* m_table = nullptr;
   QPushButton* m_pause = nullptr;

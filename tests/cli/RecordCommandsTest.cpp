@@ -73,6 +73,21 @@ TEST(KorveltRecord, NothingAnsweringRecordsGapsAndExitsWithNoAnswer) {
   EXPECT_TRUE(json["device"].is_null());
 }
 
+// Paced or back to back, the companion says which.
+TEST(KorveltRecord, TheCompanionSaysHowTheRowsWereRead) {
+  SimulatedLine line(2);
+  Folder folder;
+  const std::string csv = (folder.path / "run.csv").string();
+  for (const bool fast : {false, true}) {
+    const KorveltRun run = RunKorvelt({"--port", "COM2", "record", fast ? "--fast" : "--interval=10", "--count", "4", csv});
+    ASSERT_EQ(run.status, 0) << run.err;
+    const nlohmann::json json = nlohmann::json::parse(Read((folder.path / "run.json").string()));
+    EXPECT_EQ(json["fast"], fast);
+    EXPECT_EQ(json["fastRows"], fast ? 4 : 0);
+    EXPECT_EQ(json["pollIntervalMs"], fast ? nlohmann::json(nullptr) : nlohmann::json(10));
+  }
+}
+
 TEST(KorveltRecord, CtrlCLeavesTheFileCompleteWithItsCompanion) {
   SimulatedLine line(2);
   Folder folder;

@@ -11,6 +11,7 @@
 #include "fields/StatusTexts.h"
 #include "recording/Capture.h"
 #include "recording/CommandMarks.h"
+#include "recording/ThinnedSamples.h"
 #include "sim/SimulatedDriver.h"
 #include "sim/SlaveServer.h"
 
@@ -115,6 +116,51 @@ TEST_F(CaptureTest, StepTestSendsItsCommandAfterTheLeadAndItsStopAtTheEnd) {
   EXPECT_LT(report.run->samples.front().time, -400000);
   EXPECT_GE(report.run->samples.back().time, 0);
   EXPECT_EQ(driver.Register(RegisterMap::FrequencyCommand), 500);
+}
+
+// More reads than the run's bound: the run is thinned, not cut short, so it
+// still reaches the end of the test.
+TEST_F(CaptureTest, AStepRunBeyondItsBoundIsThinnedAndSpansTheWholeTest) {
+  CaptureRequest request;
+  request.duration = 400ms;
+  request.runSamples = 16;
+  request.step = recording::StepCommand{.frequencyTenths = 100};
+  const CaptureReport report = Run(request);
+  ASSERT_TRUE(report.run);
+  ASSERT_GT(report.totals.readings, 2 * request.runSamples) << "the line must outpace the bound";
+  EXPECT_LE(report.run->samples.size(), request.runSamples);
+  EXPECT_GT(report.run->stride, 1u);
+  EXPECT_LT(report.run->samples.front().time, -400000);
+  EXPECT_GE(report.run->samples.back().time, 300000) << "the run ends with the test, not at its bound";
+}
+
+// Thinning by table: the bound holds, the first and the newest reads stay
+// (to within a stride), and gaps survive.
+TEST(ThinnedSamples, KeepsItsBoundAndSpansEverythingAdded) {
+  struct Case {
+    size_t bound, added, gapEvery;  // gapEvery 0: no gaps
+    size_t wantStride;
+  };
+  const Case cases[] = {{8, 8, 0, 1}, {8, 9, 0, 2}, {10, 1000, 0, 128}, {60000, 200000, 0, 4}, {16, 400, 50, 64}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << "bound " << c.bound << ", added " << c.added);
+    recording::ThinnedSamples run(c.bound);
+    size_t gaps = 0;
+    for (size_t i = 0; i < c.added; ++i) {
+      const bool gap = c.gapEvery != 0 && i % c.gapEvery == c.gapEvery - 1;
+      gaps += gap;
+      run.Add({static_cast<recording::Micros>(i), StatusBlock{}, gap ? 0u : recording::WholeBlock});
+    }
+    const std::vector<recording::Sample>& kept = run.Samples();
+    EXPECT_LE(kept.size(), c.bound);
+    EXPECT_EQ(run.Stride(), c.wantStride);
+    ASSERT_FALSE(kept.empty());
+    EXPECT_LT(static_cast<size_t>(kept.front().time), run.Stride());
+    EXPECT_GE(static_cast<size_t>(kept.back().time) + run.Stride(), c.added);
+    size_t keptGaps = 0;
+    for (const recording::Sample& sample : kept) keptGaps += recording::IsGap(sample);
+    EXPECT_EQ(keptGaps, gaps) << "gaps lie further apart than a stride here";
+  }
 }
 
 TEST_F(CaptureTest, AStopEndsACaptureWithoutALimit) {

@@ -6,6 +6,7 @@
 #include <clocale>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
@@ -181,6 +182,60 @@ TEST(RecordingCsv, PointForDecimalsWhateverTheLocaleAndCompanionCountsAgree) {
   EXPECT_TRUE(json["device"].is_null());
   for (const auto& entry : std::filesystem::directory_iterator(folder.path)) {
     EXPECT_EQ(entry.path().string().find(".tmp-"), std::string::npos) << "no temporary left: " << entry.path();
+  }
+}
+
+// The companion tells the rows a capture read back to back from those of
+// the poll: a poll, a capture between polls, a capture alone, one still
+// going, and an export that cuts a capture.
+TEST(RecordingCsv, CompanionCountsTheRowsOfCapturesApartFromThePoll) {
+  struct Case {
+    const char* what;
+    int pollBefore, fastRows, pollAfter;  // rows, 100 ms apart for the poll and 2 ms for a capture
+    bool ended;                           // the capture ended before the export
+    recording::Micros to;                 // the export's range ends here
+    uint64_t wantFast;
+    bool wantInterval;
+  };
+  constexpr auto kAll = std::numeric_limits<recording::Micros>::max();
+  const Case cases[] = {
+      {"poll only", 5, 0, 0, true, kAll, 0, true},
+      {"a capture between polls", 3, 40, 2, true, kAll, 40, true},
+      {"a capture alone", 0, 30, 0, true, kAll, 30, false},
+      {"a capture still going", 2, 25, 0, false, kAll, 25, true},
+      {"the export ends within the capture", 2, 40, 3, true, 200'000 + 19 * 2'000, 20, true},
+  };
+  Folder folder;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    recording::StatusRecording store(1024);
+    const SteadyClock::time_point t0 = SteadyClock::now();
+    store.Restart(t0);
+    auto at = t0;
+    for (int i = 0; i < c.pollBefore; ++i, at += milliseconds(100)) store.Add(at, Current(1));
+    if (c.fastRows > 0) {
+      store.BeginFast(at);
+      for (int i = 0; i < c.fastRows; ++i, at += milliseconds(2)) store.Add(at, Current(2), 0b11);
+      if (c.ended) store.EndFast(at - milliseconds(1));
+    }
+    for (int i = 0; i < c.pollAfter; ++i) store.Add(at += milliseconds(100), Current(3));
+    recording::RecordingInfo info;
+    const std::string csv = folder.File("run.csv");
+    std::string error;
+    ASSERT_TRUE(recording::ExportRecording(store, {std::numeric_limits<recording::Micros>::min(), c.to}, info,
+                                           csv, &error))
+        << error;
+    std::ifstream companion(recording::CompanionPath(csv));
+    const nlohmann::json json = nlohmann::json::parse(companion);
+    EXPECT_EQ(json["fastRows"], c.wantFast);
+    EXPECT_EQ(json["fast"], c.wantFast > 0);
+    EXPECT_EQ(json["pollIntervalMs"], c.wantInterval ? nlohmann::json(100) : nlohmann::json(nullptr));
+    ASSERT_EQ(json["fastRuns"].size(), c.wantFast > 0 ? 1u : 0u);
+    if (c.wantFast > 0) {
+      EXPECT_EQ(json["fastRuns"][0]["rows"], c.wantFast);
+      const std::vector<std::string> lines = Lines(csv);
+      EXPECT_EQ(json["fastRuns"][0]["first"], Split(lines[1 + c.pollBefore], ',')[0]);
+    }
   }
 }
 

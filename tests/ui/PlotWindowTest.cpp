@@ -7,6 +7,8 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <qcustomplot.h>
 #include <filesystem>
 #include <fstream>
 
@@ -15,12 +17,14 @@
 #include "ui/FieldPage.h"
 #include "ui/FileDialogs.h"
 #include "ui/LivePlot.h"
+#include "ui/PlotSeries.h"
 #include "ui/PlotWindow.h"
 #include "ui/forms/MotorControlForm.h"
 
 namespace {
 
 constexpr size_t kMotorSpeed = 15;
+constexpr size_t kPhaseCurrent = 1;
 
 class PlotWindowTest : public MainDlgTest {
  protected:
@@ -170,6 +174,69 @@ TEST_F(PlotWindowTest, ClosingTheWindowOrThePortInAStepTestStopsTheMotor) {
     EXPECT_EQ((last[2] << 8) | last[3], RegisterMap::StopCommand)
         << (closePort ? "port closed" : "window closed") << ": the step test's stop went out last";
   }
+}
+
+QCPGraph* GraphNamed(QCustomPlot* plot, size_t field) {
+  for (int i = 0; i < plot->graphCount(); ++i) {
+    if (plot->graph(i)->name() == plot::SeriesName(field)) return plot->graph(i);
+  }
+  ADD_FAILURE() << "no graph for field " << field;
+  return nullptr;
+}
+
+// A motor at rest: speed and current are flat lines on the two axes, drawn
+// apart; a mark made now (at the right edge) shows its text whole; the
+// reading under the plot counts the time as the axis does and only over
+// the plotted area; a capture's rate, above the limit of a line without
+// wire timing, says so without moving the plot; Esc closes the window.
+TEST_F(PlotWindowTest, FlatSeriesMarksReadingRateAndEscAsTheOperatorMeetsThem) {
+  OpenAndPoll();
+  CPlotWindow* plot = OpenPlot();
+  ASSERT_NE(plot, nullptr);
+  CLivePlot* live = plot->Live();
+  QCustomPlot* area = live->Plot();
+  ASSERT_TRUE(WaitFor([&] { return live->PointCount(kMotorSpeed) >= 3; }));
+  const auto row = [&](size_t field) {
+    QCPGraph* graph = GraphNamed(area, field);
+    return graph->valueAxis()->coordToPixel(graph->data()->at(graph->dataCount() - 1)->value);
+  };
+  live->Refresh();
+  EXPECT_GT(std::abs(row(kMotorSpeed) - row(kPhaseCurrent)), 20) << "one flat line hides the other";
+
+  QTest::mouseClick(
+      qobject_cast<QAbstractButton*>(dynamic_cast<CFieldPage*>(dlg->Pages()[0])->Control(forms::motorcontrol::id::Stop)),
+      Qt::LeftButton);
+  ASSERT_TRUE(WaitFor([&] { return live->MarkCount() >= 1; }));
+  live->Refresh();  // the view slides to now, the mark at its right edge
+  area->replot();
+  const QRect inside = area->axisRect()->rect();
+  ASSERT_FALSE(live->MarkTextRects().empty());
+  for (const QRectF& text : live->MarkTextRects()) {
+    EXPECT_GE(text.left(), inside.left());
+    EXPECT_LE(text.right(), inside.right() + 1) << "a mark's text cut at the right edge";
+  }
+
+  const auto move = [&](QPoint at) {
+    QMouseEvent event(QEvent::MouseMove, at, area->mapToGlobal(at), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(area, &event);
+  };
+  // Since the port opened: the window reaches back before it.
+  move({static_cast<int>(area->xAxis->coordToPixel(area->xAxis->range().upper / 2)), inside.center().y()});
+  EXPECT_TRUE(QRegularExpression(QStringLiteral("^\\d\\d:\\d\\d:\\d\\d\\.\\d{3}   ")).match(live->CursorText()).hasMatch())
+      << live->CursorText().toStdString();
+  move({inside.right() + 5, inside.center().y()});
+  EXPECT_TRUE(live->CursorText().isEmpty()) << "over the axis, not the plot";
+
+  const int plotLeft = live->mapTo(plot, QPoint()).x();
+  plot->Edit("captureSeconds")->setText(QStringLiteral("0.5"));
+  ClickPlot(plot, "startCapture");
+  ASSERT_TRUE(WaitFor([&] { return plot->RateText().contains(QString::fromUtf8("个样本")); }));
+  EXPECT_TRUE(plot->RateText().contains(QString::fromUtf8("高于线路极限"))) << plot->RateText().toStdString();
+  QApplication::processEvents();
+  EXPECT_EQ(live->mapTo(plot, QPoint()).x(), plotLeft) << "the plot stays where it was";
+
+  QTest::keyClick(plot, Qt::Key_Escape);
+  EXPECT_FALSE(plot->isVisible());
 }
 
 }  // namespace

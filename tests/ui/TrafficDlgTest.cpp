@@ -5,12 +5,16 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QDir>
+#include <QFileInfo>
+#include <QHeaderView>
+#include <QPushButton>
 #include <QLineEdit>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <fstream>
 
 #include "MainDlgFixture.h"
+#include "ui/FileDialogs.h"
 #include "ui/TrafficDlg.h"
 
 namespace {
@@ -96,6 +100,72 @@ TEST_F(MainDlgTest, TrafficLogShowsDecodesPausesFiltersAndExports) {
   log->Table()->selectRow(0);
   log->CopyHex();
   EXPECT_EQ(QApplication::clipboard()->text(), QString::fromStdString(traffic::HexColumn(model.RecordAt(0)) + "\n"));
+}
+
+// While the poll goes on: the bytes show at the default size, a chosen row
+// stays in view, the count goes on under "暂停显示", Ctrl+C copies the
+// chosen rows, and the export says where it went in a box and starts next
+// time in the folder it went to.
+TEST_F(MainDlgTest, TrafficLogWhileLiveKeepsTheChosenRowsAndCounts) {
+  OpenAndPoll();
+  ChooseMenuItem(CMainDlg::Menu::Tools, QString::fromUtf8("通讯记录(&L)"));
+  CTrafficDlg* log = dlg->TrafficWindow();
+  const CTrafficModel& model = log->Model();
+  QTableView* table = log->Table();
+  QHeaderView* header = table->horizontalHeader();
+  const int bytesWidth = table->fontMetrics().horizontalAdvance(QStringLiteral("00 00 00 00 00 00 00 00"));
+  EXPECT_LE(header->sectionViewportPosition(CTrafficModel::Bytes) + bytesWidth, table->viewport()->width())
+      << "a request's bytes within the window";
+
+  const auto visible = [&](int row) {
+    return table->viewport()->rect().intersects(table->visualRect(model.index(row, 0)));
+  };
+  ASSERT_TRUE(WaitFor([&] { return model.rowCount() >= 60; }));
+  EXPECT_TRUE(visible(model.rowCount() - 1)) << "nothing chosen at the bottom: it follows";
+  const int chosen = table->rowAt(table->viewport()->height() / 2);
+  ASSERT_GE(chosen, 0);
+  const uint64_t sequence = model.RecordAt(chosen).sequence;
+  table->selectRow(chosen);
+  const int rows = model.rowCount();
+  ASSERT_TRUE(WaitFor([&] { return model.rowCount() >= rows + 40; }));
+  EXPECT_TRUE(visible(chosen)) << "the chosen row stays in view";
+  EXPECT_EQ(model.RecordAt(table->selectionModel()->selectedRows().front().row()).sequence, sequence);
+
+  // Ctrl+C: the chosen rows as text, a tab between cells.
+  table->selectionModel()->select(model.index(chosen + 1, 0),
+                                  QItemSelectionModel::Select | QItemSelectionModel::Rows);
+  table->setFocus();
+  QTest::keyClick(table, Qt::Key_C, Qt::ControlModifier);
+  const QStringList copied = QApplication::clipboard()->text().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+  ASSERT_EQ(copied.size(), 2);
+  const QStringList cells = copied[1].split(QLatin1Char('\t'));
+  ASSERT_EQ(cells.size(), CTrafficModel::ColumnCount);
+  EXPECT_EQ(cells[CTrafficModel::Bytes].toStdString(), traffic::HexColumn(model.RecordAt(chosen + 1)));
+
+  // Paused, the count goes on; the rows shown do not.
+  log->SetPaused(true);
+  const int shown = model.rowCount();
+  const QString before = log->CountsText();
+  ASSERT_TRUE(WaitFor([&] { return log->CountsText() != before; })) << before.toStdString();
+  EXPECT_TRUE(log->CountsText().startsWith(QString::fromUtf8("记录 ")));
+  EXPECT_EQ(model.rowCount(), shown);
+  log->SetPaused(false);
+
+  QTemporaryDir folder;
+  std::vector<std::string> offered;
+  const ui::FileChooser previous = ui::SetFileChooser([&](QWidget*, ui::FileDialog kind, const std::string& suggested) {
+    EXPECT_EQ(kind, ui::FileDialog::ExportTraffic);
+    offered.push_back(suggested);
+    return QDir(folder.path()).filePath(QStringLiteral("log%1.jsonl").arg(offered.size())).toStdString();
+  });
+  for (int i = 0; i < 2; ++i) QTest::mouseClick(log->findChild<QPushButton*>(QStringLiteral("exportLog")), Qt::LeftButton);
+  ui::SetFileChooser(previous);
+  ASSERT_EQ(offered.size(), 2u);
+  EXPECT_EQ(QFileInfo(QString::fromStdString(offered[0])).absolutePath(), QDir::homePath());
+  EXPECT_EQ(QFileInfo(QString::fromStdString(offered[1])).absolutePath(), folder.path()) << "the last folder used";
+  ASSERT_EQ(boxes.Texts().size(), 2u);
+  EXPECT_TRUE(boxes.Texts()[1].startsWith(QString::fromUtf8("已导出 "))) << boxes.Texts()[1].toStdString();
+  EXPECT_TRUE(boxes.Texts()[1].endsWith(QStringLiteral("log2.jsonl")));
 }
 
 }  // namespace
