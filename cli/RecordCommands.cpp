@@ -47,12 +47,6 @@ int Record(Program& program, const RecordOptions& options) {
     return FileNotWritten;
   }
   recording::RecordingInfo info = InfoFor(program, options, link);
-  if (!options.file.empty()) {
-    DeviceIdentity identity;
-    if (ReadDeviceIdentity(link, program.Address(), identity) == ResultSuccess) {
-      info.device = recording::DeviceJson(identity);
-    }
-  }
 
   const recording::StopSignal& stop = CatchInterrupts().stop;
   std::FILE* out = options.file.empty() ? stdout : file.Stream();
@@ -79,6 +73,15 @@ int Record(Program& program, const RecordOptions& options) {
       });
 
   if (!options.file.empty()) {
+    // Who the driver is goes into the companion, asked once the rows are
+    // in: a driver that answers no identification request costs a whole
+    // response time-out, which must not delay the first row.
+    if (totals.end != recording::LoopEnd::PortGone) {
+      DeviceIdentity identity;
+      if (ReadDeviceIdentity(link, program.Address(), identity) == ResultSuccess) {
+        info.device = recording::DeviceJson(identity);
+      }
+    }
     if (!file.Commit()) {
       program.Say("导出记录失败: " + file.Error());
       return FileNotWritten;

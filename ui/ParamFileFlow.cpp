@@ -80,7 +80,17 @@ void CParamFileFlow::Saved(const DeviceRead& read) {
   if (path.empty()) return;
   lastFolder_ = ToStdString(QFileInfo(ToQString(path)).absolutePath());
   const std::string failure = files::WriteWholeFile(path, pf::DeviceDocument(read.device, window_.header()));
-  ui::ShowMessage(window_.widget, failure.empty() ? "参数已保存到 " + path : failure + "\n参数未保存");
+  if (!failure.empty()) {
+    ui::ShowMessage(window_.widget, failure + "\n参数未保存");
+    return;
+  }
+  // A driver that answered no identification request is saved all the same,
+  // its objects marked absent in the file; the message says why.
+  const DeviceIdentity& identity = read.device.identity;
+  ui::ShowMessage(window_.widget, "参数已保存到 " + path +
+                                      (identity.ObjectsAbsent()
+                                           ? "\n" + AbsentObjectsMessage(identity.objectsResult) + ", 文件中无标识对象"
+                                           : std::string()));
 }
 
 // "载入参数..."
