@@ -59,8 +59,7 @@ int Info(Program& program) {
       list.push_back(std::move(field));
     }
     json document = {{"fields", list}};
-    device::PutObjects(document, identity.objects,
-                       identity.ObjectsAbsent() ? AbsentObjectsMessage(identity.objectsResult) : std::string());
+    device::PutObjects(document, identity.objects, identity.ObjectsAbsentReason());
     program.PrintJson(document);
   } else {
     std::vector<TextRow> rows;

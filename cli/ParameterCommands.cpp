@@ -184,7 +184,7 @@ int Backup(Program& program, const Arguments& args) {
       pf::ReadDevice(link, program.Address(), pf::AllBlocks(), true, Interruptible(), device);
   if (!end.Done()) return Failed(program, end);
   // Saved all the same, with the objects marked absent in the file.
-  if (device.identity.ObjectsAbsent()) program.Say(AbsentObjectsMessage(device.identity.objectsResult));
+  if (device.identity.ObjectsAbsent()) program.Say(device.identity.ObjectsAbsentReason());
   const std::string text = pf::DeviceDocument(device, HeaderOf(program));
   if (args.file == "-") {
     program.Print(text);

@@ -14,4 +14,6 @@ ModbusResult ReadDeviceIdentity(DriverLink& link, uint8_t slave, DeviceIdentity&
   return ResultSuccess;
 }
 
-std::string AbsentObjectsMessage(ModbusResult result) { return "读取标识对象: " + ResultText(result); }
+std::string DeviceIdentity::ObjectsAbsentReason() const {
+  return ObjectsAbsent() ? "读取标识对象: " + ResultText(objectsResult) : std::string();
+}

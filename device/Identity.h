@@ -36,6 +36,9 @@ struct DeviceIdentity {
   ModbusResult objectsResult = ResultSuccess;
 
   bool ObjectsAbsent() const { return objectsResult != ResultSuccess; }
+  // "读取标识对象: 通讯超时": why the objects are absent, for a message and
+  // the files; empty when the driver gave them.
+  std::string ObjectsAbsentReason() const;
   const std::string& Identity() const { return texts[fields::IdentityField]; }
   const std::string& Model() const { return texts[fields::ModelField]; }
   const std::string& Version() const { return texts[fields::VersionField]; }
@@ -46,6 +49,3 @@ struct DeviceIdentity {
 // A driver that answers no identification request still has the block;
 // objectsResult then says why the objects are absent.
 ModbusResult ReadDeviceIdentity(DriverLink& link, uint8_t slave, DeviceIdentity& identity);
-
-// "读取标识对象: 通讯超时": why the objects are absent, for a message.
-std::string AbsentObjectsMessage(ModbusResult result);

@@ -151,8 +151,7 @@ json IdentityJson(const Identity& device) {
 }
 
 Identity IdentityOf(const DeviceIdentity& device) {
-  return {device.Identity(), device.Model(), device.Version(), device.objects,
-          device.ObjectsAbsent() ? AbsentObjectsMessage(device.objectsResult) : std::string()};
+  return {device.Identity(), device.Model(), device.Version(), device.objects, device.ObjectsAbsentReason()};
 }
 
 Header HeaderNow(const std::string& program, const std::string& port, int baud, const std::string& parity,

@@ -102,8 +102,7 @@ nlohmann::json DeviceJson(const DeviceIdentity& identity) {
   const auto fields = fields::DeviceInfoFields();
   for (size_t i = 0; i < fields.size(); ++i) device::PutDriverText(texts, fields[i].key, identity.texts[i]);
   nlohmann::json document = {{"fields", texts}};
-  device::PutObjects(document, identity.objects,
-                     identity.ObjectsAbsent() ? AbsentObjectsMessage(identity.objectsResult) : std::string());
+  device::PutObjects(document, identity.objects, identity.ObjectsAbsentReason());
   return document;
 }
 

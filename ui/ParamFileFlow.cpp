@@ -89,7 +89,7 @@ void CParamFileFlow::Saved(const DeviceRead& read) {
   const DeviceIdentity& identity = read.device.identity;
   ui::ShowMessage(window_.widget, "参数已保存到 " + path +
                                       (identity.ObjectsAbsent()
-                                           ? "\n" + AbsentObjectsMessage(identity.objectsResult) + ", 文件中无标识对象"
+                                           ? "\n" + identity.ObjectsAbsentReason() + ", 文件中无标识对象"
                                            : std::string()));
 }
 

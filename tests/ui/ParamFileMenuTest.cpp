@@ -196,6 +196,7 @@ TEST_F(ParamFileMenuWithoutIdentification, SavesTheBlocksAndSaysWhyTheObjectsAre
   Click(ids::OpenPortButton);
   Choose("保存参数(&S)...");
   EXPECT_EQ(boxes.Texts().back().toStdString(), "参数已保存到 " + file + "\n读取标识对象: 通讯超时, 文件中无标识对象");
+  ASSERT_TRUE(std::filesystem::exists(file));
   const nlohmann::json saved = nlohmann::json::parse(std::ifstream(file));
   EXPECT_EQ(saved["blocks"].size(), paramfile::BlockCount());
   EXPECT_EQ(saved["device"]["model"], "KVB-4815-RS485-S");
