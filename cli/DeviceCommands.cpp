@@ -5,6 +5,7 @@
 
 #include "cli/Program.h"
 #include "device/Identity.h"
+#include "device/IdentityJson.h"
 #include "fields/DeviceInfoTexts.h"
 #include "fields/StatusTexts.h"
 #include "link/PortNames.h"
@@ -41,6 +42,8 @@ int Ports(Program& program) {
   return Done;
 }
 
+// What the driver answered is shown even when it answered no
+// identification request; the status then is that request's.
 int Info(Program& program) {
   DriverLink link;
   if (const int status = program.Open(link); status != Done) return status;
@@ -51,17 +54,20 @@ int Info(Program& program) {
   if (program.options.json) {
     json list = json::array();
     for (size_t i = 0; i < fields.size(); ++i) {
-      list.push_back(FieldJson(fields[i].key, fields[i].name, identity.texts[i], fields[i].unit));
+      json field = FieldJson(fields[i].key, fields[i].name, "", fields[i].unit);
+      device::PutDriverText(field, "text", identity.texts[i]);
+      list.push_back(std::move(field));
     }
-    json objects = json::array();
-    for (const auto& [name, value] : identity.objects) objects.push_back({{"name", name}, {"value", value}});
-    program.PrintJson(json{{"fields", list}, {"objects", objects}});
-    return Done;
+    json document = {{"fields", list}};
+    device::PutObjects(document, identity.objects, identity.ObjectsAbsentReason());
+    program.PrintJson(document);
+  } else {
+    std::vector<TextRow> rows;
+    for (size_t i = 0; i < fields.size(); ++i) rows.push_back({fields[i].name, identity.texts[i], fields[i].unit});
+    for (const IdentityObject& object : identity.objects) rows.push_back({object.name, object.value, ""});
+    program.Print(FormatRows(rows));
   }
-  std::vector<TextRow> rows;
-  for (size_t i = 0; i < fields.size(); ++i) rows.push_back({fields[i].name, identity.texts[i], fields[i].unit});
-  for (const auto& [name, value] : identity.objects) rows.push_back({name, value, ""});
-  program.Print(FormatRows(rows));
+  if (identity.ObjectsAbsent()) return program.Fail(identity.objectsResult, "读取标识对象");
   return Done;
 }
 

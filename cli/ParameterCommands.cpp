@@ -6,6 +6,7 @@
 
 #include "cli/Interrupt.h"
 #include "cli/Program.h"
+#include "fields/PrintableText.h"
 #include "paramfile/Restore.h"
 #include "files/AtomicFile.h"
 
@@ -71,7 +72,7 @@ std::string DifferenceLines(const std::vector<pf::Difference>& rows, bool readBa
 }
 
 std::string IdentityLine(const pf::Identity& identity) {
-  return identity.identity + " " + identity.model + " " + identity.version;
+  return fields::Printable(identity.identity + " " + identity.model + " " + identity.version);
 }
 
 // Long work stops between two transactions on SIGINT or SIGTERM.
@@ -183,6 +184,8 @@ int Backup(Program& program, const Arguments& args) {
   const pf::StepResult end =
       pf::ReadDevice(link, program.Address(), pf::AllBlocks(), true, Interruptible(), device);
   if (!end.Done()) return Failed(program, end);
+  // Saved all the same, with the objects marked absent in the file.
+  if (device.identity.ObjectsAbsent()) program.Say(device.identity.ObjectsAbsentReason());
   const std::string text = pf::DeviceDocument(device, HeaderOf(program));
   if (args.file == "-") {
     program.Print(text);
@@ -260,8 +263,8 @@ int Restore(Program& program, const Arguments& args) {
   if (const int status = CompareFile(program, args, link, compared); status != Done) return status;
   const pf::Comparison& comparison = compared.comparison;
   if (comparison.modelDiffers && !args.force) {
-    return Refused(program, "文件来自另一型号的设备 (文件 " + compared.file.device->model + ", 设备 " +
-                                compared.device.identity.Model() + "); 用 --force 仍然写入");
+    return Refused(program, "文件来自另一型号的设备 (文件 " + fields::Printable(compared.file.device->model) + ", 设备 " +
+                                fields::Printable(compared.device.identity.Model()) + "); 用 --force 仍然写入");
   }
   const pf::BlockWords plan = pf::ChosenWords(compared.device.blocks, comparison.file, comparison.rows,
                                               std::vector<bool>(comparison.rows.size(), true));

@@ -6,6 +6,7 @@
 
 #include "fields/LineNames.h"
 #include "fields/OpenFailureText.h"
+#include "fields/PrintableText.h"
 #include "link/PortDiagnosis.h"
 #include "link/SerialPort.h"
 
@@ -74,7 +75,17 @@ int Program::Fail(ModbusResult result, const std::string& what) const {
   return ExitFor(result);
 }
 
-void Program::Say(const std::string& message) const { std::fprintf(stderr, "korvelt: %s\n", message.c_str()); }
+// A message may quote a driver's text or a file's key: each of its lines
+// is shown printable.
+void Program::Say(const std::string& message) const {
+  std::string shown;
+  for (size_t start = 0; start <= message.size();) {
+    const size_t end = std::min(message.find('\n', start), message.size());
+    shown += (start == 0 ? "" : "\n") + fields::Printable(std::string_view(message).substr(start, end - start));
+    start = end + 1;
+  }
+  std::fprintf(stderr, "korvelt: %s\n", shown.c_str());
+}
 
 void Program::PrintJson(const nlohmann::json& document) const {
   Put(document.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n");
@@ -96,7 +107,13 @@ int Program::Finish(int status) const {
   return status == Done || status == Differs ? FileNotWritten : status;
 }
 
-std::string FormatRows(const std::vector<TextRow>& rows) {
+// Cells may hold a driver's texts: shown printable, one row a line.
+std::string FormatRows(const std::vector<TextRow>& given) {
+  std::vector<TextRow> rows;
+  rows.reserve(given.size());
+  for (const TextRow& row : given) {
+    rows.push_back({fields::Printable(row.name), fields::Printable(row.text), fields::Printable(row.unit)});
+  }
   size_t width = 0;
   for (const TextRow& row : rows) width = std::max(width, Columns(row.name));
   std::string text;
@@ -110,7 +127,13 @@ std::string FormatRows(const std::vector<TextRow>& rows) {
   return text;
 }
 
-std::string FormatTable(const std::vector<std::vector<std::string>>& rows) {
+std::string FormatTable(const std::vector<std::vector<std::string>>& given) {
+  std::vector<std::vector<std::string>> rows;
+  rows.reserve(given.size());
+  for (const auto& cells : given) {
+    std::vector<std::string>& row = rows.emplace_back();
+    for (const std::string& cell : cells) row.push_back(fields::Printable(cell));
+  }
   std::vector<size_t> widths;
   for (const auto& row : rows) {
     widths.resize(std::max(widths.size(), row.size()));

@@ -76,13 +76,6 @@ int Record(Program& program, const RecordOptions& options) {
     return FileNotWritten;
   }
   recording::RecordingInfo info = InfoFor(program, options, link);
-  // The identity is for the companion, which a device does not get.
-  if (toFile && !file.InPlace()) {
-    DeviceIdentity identity;
-    if (ReadDeviceIdentity(link, program.Address(), identity) == ResultSuccess) {
-      info.device = recording::DeviceJson(identity);
-    }
-  }
 
   std::FILE* out = toFile ? file.Stream() : stdout;
   const WallClock::time_point startWall = WallClock::now();
@@ -108,6 +101,15 @@ int Record(Program& program, const RecordOptions& options) {
       });
 
   if (toFile) {
+    // Who the driver is goes into the companion (a device gets none), asked
+    // once the rows are in: a driver that answers no identification request
+    // costs a whole response time-out, which must not delay the first row.
+    if (!file.InPlace() && totals.end != recording::LoopEnd::PortGone) {
+      DeviceIdentity identity;
+      if (ReadDeviceIdentity(link, program.Address(), identity) == ResultSuccess) {
+        info.device = recording::DeviceJson(identity);
+      }
+    }
     if (!file.Commit()) {
       program.Say("导出记录失败: " + file.Error());
       return FileNotWritten;

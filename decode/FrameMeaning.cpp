@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "fields/CFormat.h"
+#include "fields/PrintableText.h"
 #include "link/Answer.h"
 #include "link/FrameCodec.h"
 #include "link/IdentificationWalk.h"
@@ -24,52 +25,13 @@ uint16_t Word(const uint8_t* bytes) { return static_cast<uint16_t>((bytes[0] << 
 
 Meaning Text(std::string text) { return {std::move(text), {}}; }
 
-// The length of the UTF-8 sequence at `at`, or 0 where it is none (a stray
-// continuation byte, an overlong or cut sequence, a surrogate, beyond
-// U+10FFFF).
-size_t SequenceAt(std::string_view text, size_t at) {
-  const auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
-  const unsigned lead = byte(at);
-  const size_t length = lead < 0x80 ? 1 : lead >= 0xC2 && lead < 0xE0 ? 2 : lead >= 0xE0 && lead < 0xF0 ? 3
-                        : lead >= 0xF0 && lead < 0xF5                  ? 4
-                                                                       : 0;
-  if (length == 0 || at + length > text.size()) return 0;
-  for (size_t i = 1; i < length; ++i) {
-    if ((byte(at + i) & 0xC0) != 0x80) return 0;
-  }
-  if (length == 3 && ((lead == 0xE0 && byte(at + 1) < 0xA0) || (lead == 0xED && byte(at + 1) >= 0xA0))) return 0;
-  if (length == 4 && ((lead == 0xF0 && byte(at + 1) < 0x90) || (lead == 0xF4 && byte(at + 1) >= 0x90))) return 0;
-  return length;
-}
-
 // Texts of the driver (its model, its identification objects) are bytes
-// it chose: what is no UTF-8, and control characters that would break a
-// line of the log or of a listener's output, show as U+FFFD.
-std::string Printable(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  size_t kept = 0;  // text[kept, at) is printable and not yet copied
-  for (size_t at = 0; at < text.size();) {
-    const size_t length = SequenceAt(text, at);
-    const auto lead = static_cast<unsigned char>(text[at]);
-    if (length == 0 || lead < 0x20 || lead == 0x7F) {
-      out.append(text, kept, at - kept);
-      out += "\xEF\xBF\xBD";
-      at += length == 0 ? 1 : length;
-      kept = at;
-    } else {
-      at += length;
-    }
-  }
-  out.append(text, kept, text.size() - kept);
-  return out;
-}
-
+// it chose: they reach the log and a listener's output made printable.
 Meaning Printable(Meaning meaning) {
-  meaning.text = Printable(meaning.text);
+  meaning.text = fields::Printable(meaning.text);
   for (FieldText& field : meaning.fields) {
-    field.name = Printable(field.name);
-    field.text = Printable(field.text);
+    field.name = fields::Printable(field.name);
+    field.text = fields::Printable(field.text);
   }
   return meaning;
 }

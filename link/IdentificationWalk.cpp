@@ -27,31 +27,29 @@ std::vector<IdentificationObject> IdentificationObjects(const uint8_t* data, siz
     const size_t present = std::min(declared, length - (offset + 2));
     const uint8_t* value = data + offset + 2;
     const size_t shown = std::find(value, value + present, 0) - value;
-    objects.push_back({ObjectName(id), std::string(reinterpret_cast<const char*>(value), shown)});
+    objects.push_back({id, ObjectName(id), std::string(reinterpret_cast<const char*>(value), shown)});
     if (present < declared) break;
     offset += declared + 2;
   }
   return objects;
 }
 
-namespace {
-
-// Appends the objects of one answer to `text`.
-void AppendObjects(const uint8_t* data, size_t length, std::string& text) {
-  for (const IdentificationObject& object : IdentificationObjects(data, length)) {
+std::string IdentificationWalk::Text() const {
+  std::string text;
+  for (const IdentificationObject& object : objects_) {
     if (!text.empty()) text += "\r\n";
     text += object.name;
     text += ':';
     text += object.value;
   }
+  return text;
 }
-
-}  // namespace
 
 bool IdentificationWalk::Take(const uint8_t* data, size_t length) {
   asked_.set(next_);
   ++requests_;
-  AppendObjects(data, length, text_);
+  std::vector<IdentificationObject> taken = IdentificationObjects(data, length);
+  objects_.insert(objects_.end(), std::make_move_iterator(taken.begin()), std::make_move_iterator(taken.end()));
   // Follow "more follows" only to an object not asked for yet, so a driver
   // that keeps saying it cannot hold the tool in the walk.
   if (length < 2 || data[0] != kMoreFollows || asked_.test(data[1]) || requests_ >= MaxRequests) return false;

@@ -72,6 +72,9 @@ class ModbusMaster {
   // `text` is changed only on success. The walk stops after
   // MaxIdentificationRequests requests, or at an object already asked for.
   ModbusResult ReadDeviceIdentificationText(uint8_t slave, std::string& text);
+  // The same objects one by one, each with its id, name and value, as the
+  // driver gave them: a value that holds a line break stays one value.
+  ModbusResult ReadDeviceIdentificationObjects(uint8_t slave, std::vector<IdentificationObject>& objects);
 
   // Consistent copies, taken without waiting for a transaction to end.
   std::vector<uint8_t> LastSentFrame() const;
@@ -109,6 +112,9 @@ class ModbusMaster {
                        ModbusResult /*result*/) {}
 
  private:
+  // The requests of one walk over the identification objects.
+  ModbusResult WalkIdentification(uint8_t slave, IdentificationWalk& walk);
+
   using Clock = std::chrono::steady_clock;
 
   // One transaction under the lock: on success `answer` holds the answer

@@ -76,14 +76,25 @@ ModbusResult ModbusMaster::ReadDeviceIdentification(uint8_t slave, uint8_t readC
 
 ModbusResult ModbusMaster::ReadDeviceIdentificationText(uint8_t slave, std::string& text) {
   IdentificationWalk walk;
+  const ModbusResult result = WalkIdentification(slave, walk);
+  if (result == ResultSuccess) text = walk.Text();
+  return result;
+}
+
+ModbusResult ModbusMaster::ReadDeviceIdentificationObjects(uint8_t slave, std::vector<IdentificationObject>& objects) {
+  IdentificationWalk walk;
+  const ModbusResult result = WalkIdentification(slave, walk);
+  if (result == ResultSuccess) objects = walk.Objects();
+  return result;
+}
+
+ModbusResult ModbusMaster::WalkIdentification(uint8_t slave, IdentificationWalk& walk) {
   for (;;) {
     uint8_t buffer[255];
     uint16_t length = sizeof buffer;
     const ModbusResult result = ReadDeviceIdentification(slave, 1, walk.NextObjectId(), buffer, &length);
     if (result != ResultSuccess) return result;
-    if (!walk.Take(buffer, length)) break;
+    if (!walk.Take(buffer, length)) return ResultSuccess;
     std::this_thread::sleep_for(std::chrono::milliseconds(10));  // the driver's pace between requests
   }
-  text = walk.Text();
-  return ResultSuccess;
 }

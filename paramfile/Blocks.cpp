@@ -3,6 +3,7 @@
 #include "driver/BlockWords.h"
 #include "fields/EntryText.h"
 #include "fields/FieldCodec.h"
+#include "fields/PrintableText.h"
 
 namespace paramfile {
 namespace {
@@ -81,7 +82,9 @@ std::string TakeTexts(const fields::ParamBlock& block, const std::vector<TextEnt
     for (size_t i = 0; i < entries.size() && match == entries.size(); ++i) {
       if (fields::HasRegister(entries[i]) && NamesByName(entries[i], texts[t].field)) match = i;
     }
-    if (match == entries.size()) return title + ": 没有字段 \"" + texts[t].field + "\"";
+    if (match == entries.size()) {
+      return title + ": 没有字段 \"" + fields::PrintableCut(texts[t].field, fields::MaxQuotedKey) + "\"";
+    }
     if (textFor[match] >= 0) return title + ": " + fields::FieldName(entries[match]) + ": 给出了两次";
     textFor[match] = static_cast<int>(t);
   }

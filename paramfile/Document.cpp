@@ -5,6 +5,8 @@
 #include <set>
 #include <vector>
 
+#include "device/IdentityJson.h"
+#include "fields/PrintableText.h"
 #include "fields/TimeText.h"
 #include "paramfile/LocalTime.h"
 #include "paramfile/WholeFile.h"
@@ -60,19 +62,23 @@ Header HeaderOf(const json& document) {
 std::string TakeIdentity(const json& device, Identity& identity) {
   const char* refusal = "设备信息 (\"device\") 应为含 identity、model、version 文本的对象";
   if (!device.is_object()) return refusal;
-  for (const char* key : {"identity", "model", "version"}) {
-    const auto found = device.find(key);
-    if (found == device.end() || !found->is_string()) return refusal;
+  std::string* const texts[] = {&identity.identity, &identity.model, &identity.version};
+  const char* const keys[] = {"identity", "model", "version"};
+  for (size_t i = 0; i < std::size(keys); ++i) {
+    std::optional<std::string> text = device::TakeDriverText(device, keys[i]);
+    if (!text) return refusal;
+    *texts[i] = std::move(*text);
   }
-  identity.identity = device["identity"].get<std::string>();
-  identity.model = device["model"].get<std::string>();
-  identity.version = device["version"].get<std::string>();
-  if (const auto objects = device.find("objects"); objects != device.end()) {
-    if (!objects->is_object()) return "设备信息的标识对象 (\"objects\") 应为名称和文本";
-    for (const auto& [name, value] : objects->items()) {
-      if (!value.is_string()) return "设备信息的标识对象 (\"objects\") 应为名称和文本";
-      identity.objects.emplace_back(name, value.get<std::string>());
-    }
+  const auto objects = device.find("objects");
+  if (objects == device.end()) return {};
+  if (objects->is_null()) {
+    // Saved from a driver that answered no identification request.
+    identity.objectsAbsent = StringOr(device, "objectsAbsent", "");
+    if (identity.objectsAbsent.empty()) identity.objectsAbsent = "无标识对象";
+    return {};
+  }
+  if (!device::TakeObjects(*objects, identity.objects)) {
+    return "设备信息的标识对象 (\"objects\") 应为含 name 和 value 文本的列表";
   }
   return {};
 }
@@ -139,13 +145,16 @@ Loaded Refuse(std::string refusal) { return {std::nullopt, std::move(refusal)}; 
 }  // namespace
 
 json IdentityJson(const Identity& device) {
-  json objects = json::object();
-  for (const auto& [name, value] : device.objects) objects[name] = value;
-  return {{"identity", device.identity}, {"model", device.model}, {"version", device.version}, {"objects", objects}};
+  json document = json::object();
+  device::PutDriverText(document, "identity", device.identity);
+  device::PutDriverText(document, "model", device.model);
+  device::PutDriverText(document, "version", device.version);
+  device::PutObjects(document, device.objects, device.objectsAbsent);
+  return document;
 }
 
 Identity IdentityOf(const DeviceIdentity& device) {
-  return {device.Identity(), device.Model(), device.Version(), device.objects};
+  return {device.Identity(), device.Model(), device.Version(), device.objects, device.ObjectsAbsentReason()};
 }
 
 Header HeaderNow(const std::string& program, const std::string& port, int baud, const std::string& parity,
@@ -225,7 +234,9 @@ Loaded ParseParamFile(std::string_view bytes) {
   if (blocks == document.end() || !blocks->is_object()) return Refuse("参数文件没有参数块 (\"blocks\")");
   // In the file's order of blocks, whatever order the document has them in.
   for (const auto& [key, value] : blocks->items()) {
-    if (!BlockIndex(key)) return Refuse("参数文件有未知的参数块 \"" + key.substr(0, 64) + "\"");
+    if (!BlockIndex(key)) {
+      return Refuse("参数文件有未知的参数块 \"" + fields::PrintableCut(key, fields::MaxQuotedKey) + "\"");
+    }
   }
   for (size_t i = 0; i < BlockCount(); ++i) {
     const auto value = blocks->find(BlockAt(i).key);

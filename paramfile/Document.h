@@ -23,12 +23,16 @@ inline constexpr int FormatVersion = 1;
 // The largest file the loader reads; a saved file is about 10 kB.
 inline constexpr size_t MaxFileBytes = 1 << 20;
 
-// Who the device is, as the window shows it.
+// Who the device is, as the window shows it. The texts are the driver's
+// bytes; the file keeps them exactly, UTF-8 or not.
 struct Identity {
   std::string identity;  // 设备标识, "0x0A31"
   std::string model;     // 设备型号
   std::string version;   // 版本号
-  std::vector<std::pair<std::string, std::string>> objects;  // identification objects
+  std::vector<IdentityObject> objects;  // identification objects, in the driver's order
+  // Why there are no objects, for a driver that answered no identification
+  // request ("读取标识对象: 通讯超时"); empty when it gave them.
+  std::string objectsAbsent;
 };
 Identity IdentityOf(const DeviceIdentity& device);
 

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <vector>
 
+#include "device/IdentityJson.h"
 #include "fields/DeviceInfoTexts.h"
 #include "fields/StatusTexts.h"
 #include "files/AtomicFile.h"
@@ -113,10 +114,10 @@ bool CsvWriter::Ok() const { return !std::ferror(out_); }
 nlohmann::json DeviceJson(const DeviceIdentity& identity) {
   nlohmann::json texts = nlohmann::json::object();
   const auto fields = fields::DeviceInfoFields();
-  for (size_t i = 0; i < fields.size(); ++i) texts[fields[i].key] = identity.texts[i];
-  nlohmann::json objects = nlohmann::json::array();
-  for (const auto& [name, value] : identity.objects) objects.push_back({{"name", name}, {"value", value}});
-  return {{"fields", texts}, {"objects", objects}};
+  for (size_t i = 0; i < fields.size(); ++i) device::PutDriverText(texts, fields[i].key, identity.texts[i]);
+  nlohmann::json document = {{"fields", texts}};
+  device::PutObjects(document, identity.objects, identity.ObjectsAbsentReason());
+  return document;
 }
 
 nlohmann::json CompanionJson(const RecordingInfo& info, WallClock::time_point startWall, const CsvTotals& totals) {

@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <string_view>
 
+#include "sim/RegisterImage.h"
+
 namespace sim {
 
 namespace {
@@ -79,6 +81,63 @@ bool ParseFault(std::string_view text, Fault& fault) {
     default:
       return false;
   }
+}
+
+// Bytes from a text with C escapes: \\ \n \r \t \e (ESC) \0 and \xHH
+// stand for one byte each; every other byte stands for itself.
+bool ParseEscapes(std::string_view text, size_t maxBytes, std::string& bytes) {
+  bytes.clear();
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '\\') {
+      bytes += text[i];
+    } else if (++i >= text.size()) {
+      return false;
+    } else if (text[i] == 'x') {
+      long value = 0;
+      if (i + 2 >= text.size() || !ParseInteger("0x" + std::string(text.substr(i + 1, 2)), 0, 255, value)) {
+        return false;
+      }
+      bytes += static_cast<char>(value);
+      i += 2;
+    } else {
+      constexpr std::string_view kNames = "\\nrte0";
+      constexpr char kBytes[] = {'\\', '\n', '\r', '\t', '\x1B', '\0'};
+      const size_t at = kNames.find(text[i]);
+      if (at == std::string_view::npos) return false;
+      bytes += kBytes[at];
+    }
+  }
+  return bytes.size() <= maxBytes;
+}
+
+// ID=BYTES, an object added to those served.
+bool ParseObject(std::string_view text, DriverOptions& driver) {
+  const size_t equals = text.find('=');
+  long id = 0;
+  std::string value;
+  if (equals == std::string_view::npos || !ParseInteger(text.substr(0, equals), 0, 255, id) ||
+      !ParseEscapes(text.substr(equals + 1), MaxObjectValue, value)) {
+    return false;
+  }
+  if (!driver.identificationObjects) driver.identificationObjects.emplace();
+  driver.identificationObjects->push_back({static_cast<uint8_t>(id), std::move(value)});
+  return true;
+}
+
+// silent, or exception=CODE.
+bool ParseIdentification(std::string_view text, DriverOptions& driver) {
+  if (text == "silent") {
+    driver.identificationSilent = true;
+    return true;
+  }
+  constexpr std::string_view kException = "exception=";
+  long code = 0;
+  if (text.substr(0, kException.size()) != kException ||
+      !ParseInteger(text.substr(kException.size()), 1, 255, code)) {
+    return false;
+  }
+  driver.identificationException = static_cast<uint8_t>(code);
+  return true;
 }
 
 }  // namespace
@@ -163,6 +222,14 @@ bool ParseCommandLine(int argc, const char* const* argv, CommandLine& line, std:
       const std::string copy(value);
       line.driver.load = std::strtod(copy.c_str(), &end);
       ok = *end == '\0' && line.driver.load >= 0 && line.driver.load <= 1;
+    } else if (option == "--model") {
+      std::string bytes;
+      ok = ParseEscapes(value, 2u * reg::ModelTextCount, bytes);
+      line.driver.model = std::move(bytes);
+    } else if (option == "--object") {
+      ok = ParseObject(value, line.driver);
+    } else if (option == "--identification") {
+      ok = ParseIdentification(value, line.driver);
     } else if (option == "--fault") {
       ok = ParseFault(value, line.fault);
     } else if (option == "--fault-count") {
@@ -227,6 +294,20 @@ Registers:
                           carry, other bits beside check-box bits, reserved
                           registers set, torque-scaled preset speeds) instead
                           of factory defaults
+  --model BYTES           the model registers hold these bytes (up to 16, the
+                          rest zero) instead of KVB-4815-RS485-S
+
+Identification (function 0x2B/0x0E):
+  --object ID=BYTES       serve this object (ID 0..255, as 0x80 or 128)
+                          instead of the driver's own list; repeat it for
+                          more, in the order they are served; names come
+                          from the ID, so two IDs of 7 and above share one
+  --identification MODE   a firmware without identification: silent (no
+                          answer at all) or exception=CODE
+                          BYTES of --model and --object are taken as bytes,
+                          with C escapes for any byte: \\ \n \r \t \e (ESC)
+                          \0 and \xHH ("\xD0\xCD" is GBK, "\e[2J" clears a
+                          terminal, "X\r\nY" holds a line break)
 
 Motor and procedures:
   --learned               start with the motor learned (default: not learned,

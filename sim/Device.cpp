@@ -60,6 +60,12 @@ Device::Device(const DriverOptions& options, Clock::time_point now)
   if (options.edgeValues) image_.LoadEdgeValues();
   if (options.baudRate) image_.Set32(reg::BaudRate, *options.baudRate);
   if (options.parity) image_.Set(reg::SerialParity, ParityRegister(*options.parity));
+  if (options.model) {
+    const auto byte = [&](size_t i) { return i < options.model->size() ? static_cast<uint8_t>((*options.model)[i]) : 0; };
+    for (uint16_t w = 0; w < reg::ModelTextCount; ++w) {
+      image_.Set(reg::ModelText + w, static_cast<uint16_t>(byte(2u * w) << 8 | byte(2u * w + 1)));
+    }
+  }
   if (options.learned) ApplyLearningOutcome(LearningOutcome::Success);
   Refresh();
 }
@@ -87,7 +93,11 @@ std::vector<uint8_t> Device::Handle(const uint8_t* pdu, size_t length) {
     case FunctionWriteMultiple:
       return WriteMultiple(pdu, length);
     case FunctionEncapsulated:
-      if (length >= 2 && pdu[1] == MeiReadDeviceId) return IdentificationAnswer(pdu, length);
+      if (length >= 2 && pdu[1] == MeiReadDeviceId) {
+        if (options_.identificationSilent) return {};
+        if (options_.identificationException != 0) return ExceptionPdu(pdu[0], options_.identificationException);
+        return IdentificationAnswer(options_.identificationObjects.value_or(IdentificationObjects()), pdu, length);
+      }
       break;
   }
   return ExceptionPdu(pdu[0], ExceptionIllegalFunction);

@@ -24,8 +24,8 @@ class Device {
   // registers.
   void AdvanceTo(Clock::time_point now);
 
-  // Answer PDU to a request PDU (function code first): the normal answer or
-  // an exception.
+  // Answer PDU to a request PDU (function code first): the normal answer,
+  // an exception, or none for a request the driver keeps silent on.
   std::vector<uint8_t> Handle(const uint8_t* pdu, size_t length);
 
   uint16_t Get(uint16_t address) const { return image_.Get(address); }

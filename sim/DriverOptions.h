@@ -7,7 +7,10 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <string>
+#include <vector>
 
+#include "sim/Identification.h"
 #include "sim/LineSettings.h"
 
 namespace sim {
@@ -31,6 +34,15 @@ struct DriverOptions {
   // (over the factory image or the edge values).
   std::optional<uint32_t> baudRate = std::nullopt;
   std::optional<Parity> parity = std::nullopt;
+  // The bytes of the model registers (up to 16, the rest zero) instead of
+  // the driver's own model: any bytes, as a driver could hold them.
+  std::optional<std::string> model = std::nullopt;
+  // The identification objects served, instead of IdentificationObjects().
+  std::optional<std::vector<IdentificationObject>> identificationObjects = std::nullopt;
+  // A firmware without identification: requests for it get no answer at
+  // all (silent), or this exception code (non-zero).
+  bool identificationSilent = false;
+  uint8_t identificationException = 0;
   std::chrono::milliseconds learningDuration{3000};
   LearningOutcome learningOutcome = LearningOutcome::Success;
   // The six result registers of a successful run.

@@ -26,11 +26,11 @@ const std::vector<IdentificationObject> kObjects = {
     {0x81, "Open-loop PWM, closed-loop speed and position, reciprocation between limit inputs SQ1 and SQ2"},
 };
 
-size_t IndexOf(uint8_t id) {
-  for (size_t i = 0; i < kObjects.size(); ++i) {
-    if (kObjects[i].id == id) return i;
+size_t IndexOf(const std::vector<IdentificationObject>& objects, uint8_t id) {
+  for (size_t i = 0; i < objects.size(); ++i) {
+    if (objects[i].id == id) return i;
   }
-  return kObjects.size();
+  return objects.size();
 }
 
 void PutObject(std::vector<uint8_t>& pdu, const IdentificationObject& object) {
@@ -43,36 +43,37 @@ void PutObject(std::vector<uint8_t>& pdu, const IdentificationObject& object) {
 
 const std::vector<IdentificationObject>& IdentificationObjects() { return kObjects; }
 
-std::vector<uint8_t> IdentificationAnswer(const uint8_t* pdu, size_t length) {
+std::vector<uint8_t> IdentificationAnswer(const std::vector<IdentificationObject>& objects, const uint8_t* pdu,
+                                          size_t length) {
   if (length != 4 || pdu[1] != MeiReadDeviceId) return ExceptionPdu(FunctionEncapsulated, ExceptionIllegalValue);
   const uint8_t readCode = pdu[2];
   const uint8_t objectId = pdu[3];
   if (readCode < 1 || readCode > kReadSingle) return ExceptionPdu(FunctionEncapsulated, ExceptionIllegalValue);
 
-  size_t first = IndexOf(objectId);
-  if (readCode == kReadSingle && first == kObjects.size()) {
+  size_t first = IndexOf(objects, objectId);
+  if (readCode == kReadSingle && first == objects.size()) {
     return ExceptionPdu(FunctionEncapsulated, ExceptionIllegalAddress);
   }
   // A stream that names an object the driver does not have starts over.
-  if (first == kObjects.size()) first = 0;
+  if (first == objects.size()) first = 0;
 
   std::vector<uint8_t> answer = {FunctionEncapsulated, MeiReadDeviceId, readCode, kConformity, 0x00, 0x00, 0};
   if (readCode == kReadSingle) {
-    PutObject(answer, kObjects[first]);
+    PutObject(answer, objects[first]);
     answer[6] = 1;
     return answer;
   }
   // The driver streams its whole list whatever category is asked for: the
   // tool asks for the basic one and shows everything it gets.
   size_t next = first;
-  while (next < kObjects.size() && answer.size() + 2 + kObjects[next].value.size() <= kMaxPdu) {
-    PutObject(answer, kObjects[next]);
+  while (next < objects.size() && answer.size() + 2 + objects[next].value.size() <= kMaxPdu) {
+    PutObject(answer, objects[next]);
     ++next;
   }
   answer[6] = static_cast<uint8_t>(next - first);
-  if (next < kObjects.size()) {
+  if (next < objects.size()) {
     answer[4] = 0xFF;
-    answer[5] = kObjects[next].id;
+    answer[5] = objects[next].id;
   }
   return answer;
 }

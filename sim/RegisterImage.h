@@ -18,6 +18,7 @@ constexpr uint16_t DeviceInfoCount = 14;
 constexpr uint16_t DeviceId = 0x0000;
 constexpr uint16_t Version = 0x0001;
 constexpr uint16_t ModelText = 0x0002;  // 8 registers, first character in the high byte
+constexpr uint16_t ModelTextCount = 8;
 constexpr uint16_t PwmResolution = 0x000A;
 constexpr uint16_t PwmFrequency = 0x000B;
 constexpr uint16_t MaxCurrent = 0x000C;

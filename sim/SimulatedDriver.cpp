@@ -34,6 +34,8 @@ Reply SimulatedDriver::Answer(const uint8_t* frame, size_t length) {
   } else {
     answer = device_.Handle(pdu, pduLength);
   }
+  // A request the driver keeps silent on (identification it lacks).
+  if (answer.empty()) return {};
   return ShapeReply(fault, SealFrame(address_, answer));
 }
 

@@ -99,12 +99,17 @@ void CParamFileFlow::Saved(const DeviceRead& read, const std::string& path) {
   }
   window_.showIdentity(read.device.identity.info);
   const std::string document = pf::DeviceDocument(read.device, window_.header());
+  // A driver that answered no identification request is saved all the same,
+  // its objects marked absent in the file; the message says why.
+  const DeviceIdentity& identity = read.device.identity;
+  const std::string absent =
+      identity.ObjectsAbsent() ? "\n" + identity.ObjectsAbsentReason() + ", 文件中无标识对象" : std::string();
   // A write that fails after the reads (the disk full, the folder gone)
   // keeps what was read for another file.
-  for (std::string target = path; !target.empty(); target = ChooseSaveFile(read.device.identity.Model())) {
+  for (std::string target = path; !target.empty(); target = ChooseSaveFile(identity.Model())) {
     const std::string failure = files::WriteWholeFile(target, document);
     if (failure.empty()) {
-      ui::ShowMessage(window_.widget, "参数已保存到 " + target);
+      ui::ShowMessage(window_.widget, "参数已保存到 " + target + absent);
       return;
     }
     if (!ui::AskQuestion(window_.widget, failure + "\n参数已读出但未保存。是否另选文件保存?")) return;

@@ -13,6 +13,8 @@
 
 class PageTest : public MainDlgTest {
  protected:
+  using MainDlgTest::MainDlgTest;
+
   // Tabs in their order on the window.
   enum Tab { MotorControl, MotorParams, SystemParams, Pid, Reciprocate };
 

@@ -24,12 +24,16 @@
 #include "ui/CompareDlg.h"
 #include "ui/FileDialogs.h"
 #include "fields/NumberText.h"
+#include "paramfile/Blocks.h"
 #include "ui/forms/MotorControlForm.h"
 
 namespace {
 
 class ParamFileMenu : public PageTest {
  protected:
+  ParamFileMenu() = default;
+  explicit ParamFileMenu(sim::DriverOptions options) : PageTest(std::move(options)) {}
+
   void SetUp() override {
     PageTest::SetUp();
     previous_ = ui::SetFileChooser([this](QWidget*, ui::FileDialog dialog, const std::string& suggested) {
@@ -270,6 +274,26 @@ TEST_F(ParamFileMenu, AFifoIsRefusedWithoutTheWindowWaiting) {
   ASSERT_FALSE(boxes.Texts().empty());
   EXPECT_TRUE(boxes.Texts().back().contains(QString::fromUtf8("不是普通文件"))) << boxes.Texts().back().toStdString();
   EXPECT_EQ(dlg->ParamFiles().Comparison(), nullptr);
+}
+
+// A driver whose firmware answers no identification request is saved with
+// what it did answer: every block, the objects marked absent, the reason in
+// the message.
+class ParamFileMenuWithoutIdentification : public ParamFileMenu {
+ protected:
+  ParamFileMenuWithoutIdentification() : ParamFileMenu(sim::DriverOptions{.identificationSilent = true}) {}
+};
+
+TEST_F(ParamFileMenuWithoutIdentification, SavesTheBlocksAndSaysWhyTheObjectsAreAbsent) {
+  Click(ids::OpenPortButton);
+  Choose("保存参数(&S)...");
+  EXPECT_EQ(boxes.Texts().back().toStdString(), "参数已保存到 " + file + "\n读取标识对象: 通讯超时, 文件中无标识对象");
+  ASSERT_TRUE(std::filesystem::exists(file));
+  const nlohmann::json saved = nlohmann::json::parse(std::ifstream(file));
+  EXPECT_EQ(saved["blocks"].size(), paramfile::BlockCount());
+  EXPECT_EQ(saved["device"]["model"], "KVB-4815-RS485-S");
+  EXPECT_TRUE(saved["device"]["objects"].is_null());
+  EXPECT_EQ(saved["device"]["objectsAbsent"], "读取标识对象: 通讯超时");
 }
 
 }  // namespace
