@@ -159,7 +159,7 @@ int Listen(Program& program, const ListenOptions& options) {
   SerialPort port;
   LineSettings settings;
   if (const int status = program.Open(port, settings); status != Done) return status;
-  const recording::StopSignal& stop = CatchInterrupts().stop;
+  const base::StopSignal& stop = CatchInterrupts().stop;
   decode::Conversation conversation;
   uint64_t heard = 0;
   Listener listener;

@@ -6,13 +6,13 @@
 
 #include <atomic>
 
-#include "recording/StopSignal.h"
+#include "base/StopSignal.h"
 
 namespace cli {
 
 struct Interrupts {
   std::atomic<bool> flag{false};
-  recording::StopSignal stop;
+  base::StopSignal stop;
 };
 
 // Installs the handlers (once, for the rest of the run) and gives what they

@@ -8,7 +8,7 @@
 #include "cli/Program.h"
 #include "fields/PrintableText.h"
 #include "paramfile/Restore.h"
-#include "files/AtomicFile.h"
+#include "base/AtomicFile.h"
 
 namespace cli {
 namespace {
@@ -191,7 +191,7 @@ int Backup(Program& program, const Arguments& args) {
     program.Print(text);
     return Done;
   }
-  if (std::string failure = files::WriteWholeFile(args.file, text); !failure.empty()) {
+  if (std::string failure = base::WriteWholeFile(args.file, text); !failure.empty()) {
     program.Say(failure);
     return FileNotWritten;
   }

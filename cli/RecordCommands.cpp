@@ -8,7 +8,7 @@
 #include "cli/Interrupt.h"
 #include "cli/Program.h"
 #include "device/Identity.h"
-#include "files/AtomicFile.h"
+#include "base/AtomicFile.h"
 #include "recording/CompanionPlace.h"
 #include "recording/RecordingCsv.h"
 #include "recording/StatusReads.h"
@@ -58,7 +58,7 @@ int Record(Program& program, const RecordOptions& options) {
   // From here on SIGINT and SIGTERM end the recording with its files
   // complete, the identity's read included, rather than the process with a
   // temporary file left behind.
-  const recording::StopSignal& stop = CatchInterrupts().stop;
+  const base::StopSignal& stop = CatchInterrupts().stop;
   // "-", as for the other commands: standard output.
   const bool toFile = !options.file.empty() && options.file != "-";
   if (toFile) {
@@ -70,7 +70,7 @@ int Record(Program& program, const RecordOptions& options) {
   DriverLink link;
   if (const int status = program.Open(link); status != Done) return status;
 
-  files::AtomicFile file;
+  base::AtomicFile file;
   if (toFile && !file.Open(options.file)) {
     program.Say("导出记录失败: " + file.Error());
     return FileNotWritten;

@@ -14,7 +14,7 @@
 
 #include "link/FrameSplitter.h"
 #include "link/SerialPort.h"
-#include "link/UniqueFd.h"
+#include "base/UniqueFd.h"
 
 enum class ListenEnd {
   Running,   // not ended yet (or never started)

@@ -25,7 +25,7 @@
 #include "link/IdentificationWalk.h"
 #include "link/LinkStatistics.h"
 #include "link/SerialPort.h"
-#include "link/UniqueFd.h"
+#include "base/UniqueFd.h"
 
 class ModbusMaster {
  public:

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "paramfile/LocalTime.h"
-#include "files/AtomicFile.h"
+#include "base/AtomicFile.h"
 #include "link/HomeFolder.h"
 
 namespace paramfile {
@@ -89,19 +89,19 @@ SavedBackup SaveBackup(const std::string& document, const std::string& model, st
   fs::create_directories(folder, error);
   if (error) return {{}, "无法创建备份文件夹 " + folder + ": " + error.message()};
   const std::string stem = folder + "/" + FileStem(model, time);
-  files::AtomicFile file;
+  base::AtomicFile file;
   if (!file.Open(stem + kSuffix) || !file.Write(document)) return {{}, file.Error()};
   // Two backups in one second get names of their own; each name goes to
   // one writer only.
   for (int n = 1; n < kMaxSameSecond; ++n) {
     const std::string path = n == 1 ? stem + kSuffix : stem + "-" + std::to_string(n) + kSuffix;
     switch (file.CommitNew(path)) {
-      case files::AtomicFile::Claim::Claimed:
+      case base::AtomicFile::Claim::Claimed:
         PruneBackups(folder, kept, path);
         return {path, {}};
-      case files::AtomicFile::Claim::Taken:
+      case base::AtomicFile::Claim::Taken:
         continue;
-      case files::AtomicFile::Claim::Failed:
+      case base::AtomicFile::Claim::Failed:
         return {{}, file.Error()};
     }
   }

@@ -9,7 +9,7 @@
 #include "fields/PrintableText.h"
 #include "fields/TimeText.h"
 #include "paramfile/LocalTime.h"
-#include "paramfile/WholeFile.h"
+#include "base/WholeFile.h"
 
 namespace paramfile {
 namespace {
@@ -251,7 +251,7 @@ Loaded ParseParamFile(std::string_view bytes) {
 
 Loaded LoadParamFile(const std::string& path) {
   std::string bytes;
-  if (std::string refusal = ReadWholeFile(path, MaxFileBytes, bytes); !refusal.empty()) return Refuse(refusal);
+  if (std::string refusal = base::ReadWholeFile(path, MaxFileBytes, bytes); !refusal.empty()) return Refuse(refusal);
   Loaded loaded = ParseParamFile(bytes);
   if (!loaded.file) loaded.refusal = path + ": " + loaded.refusal;
   return loaded;

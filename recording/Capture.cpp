@@ -40,7 +40,7 @@ Capture::~Capture() {
 
 bool Capture::Start(DriverLink& link, StatusRecording& recording, CaptureRequest request, Finished finished) {
   if (worker_.joinable()) return false;
-  stop_ = std::make_unique<StopSignal>();
+  stop_ = std::make_unique<base::StopSignal>();
   readings_ = 0;
   {
     std::lock_guard lock(mutex_);

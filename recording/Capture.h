@@ -20,7 +20,7 @@
 #include "driver/DriverLink.h"
 #include "recording/StatusReads.h"
 #include "recording/StatusRecording.h"
-#include "recording/StopSignal.h"
+#include "base/StopSignal.h"
 
 namespace recording {
 
@@ -98,7 +98,7 @@ class Capture {
   void CHILD_Run(DriverLink& link, StatusRecording& recording, const CaptureRequest& request,
                  const Finished& finished);
 
-  std::unique_ptr<StopSignal> stop_;
+  std::unique_ptr<base::StopSignal> stop_;
   std::thread worker_;
   std::atomic<bool> running_{false};
   std::atomic<uint64_t> readings_{0};

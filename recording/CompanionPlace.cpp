@@ -6,7 +6,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "link/UniqueFd.h"
+#include "base/UniqueFd.h"
 #include "recording/RecordingCsv.h"
 
 namespace recording {

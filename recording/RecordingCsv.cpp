@@ -7,7 +7,7 @@
 #include "device/IdentityJson.h"
 #include "fields/DeviceInfoTexts.h"
 #include "fields/StatusTexts.h"
-#include "files/AtomicFile.h"
+#include "base/AtomicFile.h"
 #include "recording/CompanionPlace.h"
 
 namespace recording {
@@ -169,7 +169,7 @@ bool ExportRecording(const StatusRecording& recording, ExportRange range, const 
     if (error != nullptr) *error = place.refusal;
     return false;
   }
-  files::AtomicFile file;
+  base::AtomicFile file;
   if (!file.Open(csvPath)) {
     if (error != nullptr) *error = file.Error();
     return false;
@@ -218,7 +218,7 @@ std::string WriteCompanion(const std::string& csvPath, const RecordingInfo& info
   if (!place.refusal.empty() || place.path.empty()) return place.refusal;
   const std::string json =
       CompanionJson(info, startWall, totals).dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
-  return files::WriteWholeFile(place.path, json);
+  return base::WriteWholeFile(place.path, json);
 }
 
 }  // namespace recording

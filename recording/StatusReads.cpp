@@ -31,7 +31,7 @@ double LineLimit(int baud, int registers, std::chrono::microseconds turnaround) 
 }
 
 LoopTotals ReadStatusLoop(DriverLink& link, uint8_t slave, const CapturePlan& plan, const ReadPace& pace,
-                          const StopSignal& stop, const TakeReading& take, const BeforeRead& before) {
+                          const base::StopSignal& stop, const TakeReading& take, const BeforeRead& before) {
   LoopTotals totals;
   totals.started = SteadyClock::now();
   SteadyClock::time_point next = totals.started;

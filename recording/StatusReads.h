@@ -12,7 +12,7 @@
 
 #include "driver/DriverLink.h"
 #include "recording/StatusRecording.h"
-#include "recording/StopSignal.h"
+#include "base/StopSignal.h"
 
 namespace recording {
 
@@ -72,7 +72,7 @@ using BeforeRead = std::function<bool(SteadyClock::time_point now)>;
 using TakeReading = std::function<void(const Reading& reading)>;
 
 LoopTotals ReadStatusLoop(DriverLink& link, uint8_t slave, const CapturePlan& plan, const ReadPace& pace,
-                          const StopSignal& stop, const TakeReading& take, const BeforeRead& before = {});
+                          const base::StopSignal& stop, const TakeReading& take, const BeforeRead& before = {});
 
 // Puts a reading into the recording: a sample or a gap.
 void Record(StatusRecording& recording, const Reading& reading);

@@ -16,7 +16,7 @@
 #include <thread>
 #include <vector>
 
-#include "link/UniqueFd.h"
+#include "base/UniqueFd.h"
 #include "sim/Fault.h"
 #include "sim/LineSettings.h"
 #include "sim/LineTiming.h"

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "link/UniqueFd.h"
+#include "base/UniqueFd.h"
 
 namespace sim {
 

@@ -18,7 +18,7 @@
 #include <system_error>
 
 #include "link/PortNames.h"
-#include "link/UniqueFd.h"
+#include "base/UniqueFd.h"
 #include "sim/CommandLine.h"
 #include "sim/SimulatedDriver.h"
 #include "sim/SlaveServer.h"

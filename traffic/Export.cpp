@@ -1,6 +1,6 @@
 #include "traffic/Export.h"
 
-#include "files/AtomicFile.h"
+#include "base/AtomicFile.h"
 
 namespace traffic {
 namespace {
@@ -18,7 +18,7 @@ ExportFormat FormatOf(const std::string& path) {
 
 std::string ExportRecords(const std::string& path, ExportFormat format, size_t count,
                           const std::function<const Record&(size_t)>& record) {
-  files::AtomicFile file;
+  base::AtomicFile file;
   if (!file.Open(path)) return file.Error();
   // A byte-order mark lets spreadsheet programs read the CSV as UTF-8.
   std::string chunk = format == ExportFormat::Csv ? "\xEF\xBB\xBF" + CsvHeader() : std::string();

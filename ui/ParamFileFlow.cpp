@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <ctime>
 
-#include "files/AtomicFile.h"
+#include "base/AtomicFile.h"
 #include "ui/FileDialogs.h"
 #include "ui/MessageBox.h"
 #include "ui/Text.h"
@@ -83,7 +83,7 @@ std::string CParamFileFlow::ChooseSaveFile(const std::string& model) {
   lastFolder_ = ToStdString(QFileInfo(ToQString(path)).absolutePath());
   // The temporary file the write will use, made and dropped again: the
   // folder exists and takes a new file.
-  files::AtomicFile probe;
+  base::AtomicFile probe;
   if (!probe.Open(path)) {
     ui::ShowMessage(window_.widget, probe.Error() + "\n参数未保存");
     return {};
@@ -107,7 +107,7 @@ void CParamFileFlow::Saved(const DeviceRead& read, const std::string& path) {
   // A write that fails after the reads (the disk full, the folder gone)
   // keeps what was read for another file.
   for (std::string target = path; !target.empty(); target = ChooseSaveFile(identity.Model())) {
-    const std::string failure = files::WriteWholeFile(target, document);
+    const std::string failure = base::WriteWholeFile(target, document);
     if (failure.empty()) {
       ui::ShowMessage(window_.widget, "参数已保存到 " + target + absent);
       return;

@@ -15,7 +15,7 @@
 #include "ChildProcess.h"
 #include "KorveltRun.h"
 #include "SimulatedLine.h"
-#include "link/UniqueFd.h"
+#include "base/UniqueFd.h"
 
 namespace {
 

@@ -16,8 +16,8 @@
 #include "fields/NumberText.h"
 #include "paramfile/LocalTime.h"
 #include "paramfile/Restore.h"
-#include "files/AtomicFile.h"
-#include "paramfile/WholeFile.h"
+#include "base/AtomicFile.h"
+#include "base/WholeFile.h"
 
 namespace {
 
@@ -244,11 +244,11 @@ TEST_F(ParamFileTest, OnlyTheDifferingBlocksAreWrittenTheSystemBlockLastEachRead
 TEST(WholeFile, ReplacedWholeOrNotAtAll) {
   DataHome home;  // a private folder
   const std::string path = home.Path() + "/saved.json";
-  ASSERT_EQ(files::WriteWholeFile(path, "first"), "");
+  ASSERT_EQ(base::WriteWholeFile(path, "first"), "");
   ASSERT_EQ(chmod(path.c_str(), 0640), 0);
-  ASSERT_EQ(files::WriteWholeFile(path, "second"), "");
+  ASSERT_EQ(base::WriteWholeFile(path, "second"), "");
   std::string read;
-  ASSERT_EQ(pf::ReadWholeFile(path, 100, read), "");
+  ASSERT_EQ(base::ReadWholeFile(path, 100, read), "");
   EXPECT_EQ(read, "second");
   struct stat status {};
   ASSERT_EQ(stat(path.c_str(), &status), 0);
@@ -256,12 +256,12 @@ TEST(WholeFile, ReplacedWholeOrNotAtAll) {
 
   // A rename that fails (a folder in the way), a folder that is not there.
   std::filesystem::create_directory(home.Path() + "/taken");
-  EXPECT_NE(files::WriteWholeFile(home.Path() + "/taken", "x"), "");
-  EXPECT_NE(files::WriteWholeFile(home.Path() + "/missing/saved.json", "x"), "");
+  EXPECT_NE(base::WriteWholeFile(home.Path() + "/taken", "x"), "");
+  EXPECT_NE(base::WriteWholeFile(home.Path() + "/missing/saved.json", "x"), "");
   size_t entries = 0;
   for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(home.Path())) ++entries;
   EXPECT_EQ(entries, 2u) << "no temporary file left behind";
-  EXPECT_NE(pf::ReadWholeFile(path, 3, read), "") << "longer than the bound";
+  EXPECT_NE(base::ReadWholeFile(path, 3, read), "") << "longer than the bound";
 }
 
 TEST(Backups, GoToTheDataFolderNamedByModelAndTimeTheNewestKept) {

@@ -16,7 +16,7 @@
 #include "ChildProcess.h"
 #include "PtyPair.h"
 #include "SimTestSupport.h"
-#include "link/UniqueFd.h"
+#include "base/UniqueFd.h"
 #include "sim/CommandLine.h"
 
 using namespace simtest;

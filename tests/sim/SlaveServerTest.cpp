@@ -12,7 +12,7 @@
 
 #include "PtyPair.h"
 #include "SimTestSupport.h"
-#include "link/UniqueFd.h"
+#include "base/UniqueFd.h"
 #include "sim/SlaveServer.h"
 
 using namespace simtest;

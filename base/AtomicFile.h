@@ -15,7 +15,7 @@
 #include <string>
 #include <string_view>
 
-namespace files {
+namespace base {
 
 class AtomicFile {
  public:
@@ -65,4 +65,4 @@ class AtomicFile {
 // what went wrong.
 std::string WriteWholeFile(const std::string& path, std::string_view data);
 
-}  // namespace files
+}  // namespace base

@@ -1,4 +1,4 @@
-#include "recording/StopSignal.h"
+#include "base/StopSignal.h"
 
 #include <poll.h>
 #include <sys/eventfd.h>
@@ -9,7 +9,7 @@
 #include <cerrno>
 #include <cstdint>
 
-namespace recording {
+namespace base {
 
 StopSignal::StopSignal() : fd_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
 
@@ -37,4 +37,4 @@ bool StopSignal::WaitUntil(std::chrono::steady_clock::time_point deadline) const
   }
 }
 
-}  // namespace recording
+}  // namespace base

@@ -1,4 +1,4 @@
-#include "files/AtomicFile.h"
+#include "base/AtomicFile.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -9,9 +9,9 @@
 #include <cstring>
 #include <fstream>
 
-#include "link/UniqueFd.h"
+#include "base/UniqueFd.h"
 
-namespace files {
+namespace base {
 namespace {
 
 // As many links as the kernel itself follows in one path.
@@ -235,4 +235,4 @@ std::string WriteWholeFile(const std::string& path, std::string_view data) {
   return file.Error();
 }
 
-}  // namespace files
+}  // namespace base

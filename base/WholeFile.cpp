@@ -1,4 +1,4 @@
-#include "paramfile/WholeFile.h"
+#include "base/WholeFile.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -7,9 +7,9 @@
 #include <cerrno>
 #include <cstring>
 
-#include "link/UniqueFd.h"
+#include "base/UniqueFd.h"
 
-namespace paramfile {
+namespace base {
 namespace {
 
 std::string Failure(const std::string& what, const std::string& path, int error) {
@@ -46,4 +46,4 @@ std::string ReadWholeFile(const std::string& path, size_t limit, std::string& da
   return {};
 }
 
-}  // namespace paramfile
+}  // namespace base

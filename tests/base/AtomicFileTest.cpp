@@ -9,7 +9,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "files/AtomicFile.h"
+#include "base/AtomicFile.h"
 
 namespace {
 
@@ -62,7 +62,7 @@ TEST_F(AtomicFileTest, ALinkIsFollowedAndStaysALink) {
       ASSERT_EQ(chmod(target.c_str(), 0640), 0);
     }
     fs::create_symlink(c.link, root / "saved.json");
-    ASSERT_EQ(files::WriteWholeFile((root / "saved.json").string(), "new"), "");
+    ASSERT_EQ(base::WriteWholeFile((root / "saved.json").string(), "new"), "");
     EXPECT_TRUE(fs::is_symlink(fs::symlink_status(root / "saved.json"))) << "the link is not replaced";
     EXPECT_EQ(Read(target), "new") << "its target is written";
     struct stat status {};
@@ -79,7 +79,7 @@ TEST_F(AtomicFileTest, AFifoWithoutReaderOrAFolderIsRefusedAndKept) {
   ASSERT_EQ(mkfifo((root / "pipe").c_str(), 0600), 0);
   fs::create_directory(root / "folder");
   for (const char* name : {"pipe", "folder"}) {
-    const std::string error = files::WriteWholeFile((root / name).string(), "x");
+    const std::string error = base::WriteWholeFile((root / name).string(), "x");
     EXPECT_NE(error.find("无法写入 " + (root / name).string()), std::string::npos) << name << ": " << error;
   }
   EXPECT_TRUE(fs::is_fifo(fs::symlink_status(root / "pipe"))) << "not replaced";
@@ -88,13 +88,13 @@ TEST_F(AtomicFileTest, AFifoWithoutReaderOrAFolderIsRefusedAndKept) {
 
 TEST_F(AtomicFileTest, OneNameGoesToOneWriter) {
   const fs::path name = root / "backup.json";
-  files::AtomicFile first;
-  files::AtomicFile second;
+  base::AtomicFile first;
+  base::AtomicFile second;
   ASSERT_TRUE(first.Open(name.string()) && first.Write("first")) << first.Error();
   ASSERT_TRUE(second.Open(name.string()) && second.Write("second")) << second.Error();
-  EXPECT_EQ(first.CommitNew(name.string()), files::AtomicFile::Claim::Claimed) << first.Error();
-  EXPECT_EQ(second.CommitNew(name.string()), files::AtomicFile::Claim::Taken);
-  EXPECT_EQ(second.CommitNew((root / "backup-2.json").string()), files::AtomicFile::Claim::Claimed);
+  EXPECT_EQ(first.CommitNew(name.string()), base::AtomicFile::Claim::Claimed) << first.Error();
+  EXPECT_EQ(second.CommitNew(name.string()), base::AtomicFile::Claim::Taken);
+  EXPECT_EQ(second.CommitNew((root / "backup-2.json").string()), base::AtomicFile::Claim::Claimed);
   EXPECT_EQ(Read(name), "first") << "the second writer did not replace the first";
   EXPECT_EQ(Read(root / "backup-2.json"), "second");
   EXPECT_EQ(Names(root), (std::vector<std::string>{"backup-2.json", "backup.json", "real"}));

@@ -5,9 +5,9 @@
 
 #include <chrono>
 
-#include "link/UniqueFd.h"
+#include "base/UniqueFd.h"
 
-namespace recording {
+namespace base {
 
 class StopSignal {
  public:
@@ -26,4 +26,4 @@ class StopSignal {
   UniqueFd fd_;
 };
 
-}  // namespace recording
+}  // namespace base

@@ -1,9 +1,9 @@
-// Files read up to a bound; they are written through files::AtomicFile.
+// Files read up to a bound; they are written through base::AtomicFile.
 #pragma once
 
 #include <string>
 
-namespace paramfile {
+namespace base {
 
 // Reads all of `path` ("-": standard input) into `data`, refusing more than
 // `limit` bytes. A path is read only if it names a regular file: a FIFO or
@@ -11,4 +11,4 @@ namespace paramfile {
 // success, else what went wrong.
 std::string ReadWholeFile(const std::string& path, size_t limit, std::string& data);
 
-}  // namespace paramfile
+}  // namespace base
