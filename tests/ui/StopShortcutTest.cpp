@@ -67,7 +67,16 @@ TEST_F(StopShortcutTest, F9StopsFromThePidTabWithTheModeChosenOnMotorControl) {
   EXPECT_TRUE(boxes.Boxes().empty());
   EXPECT_NE(On<QWidget>(mc::id::Stop)->toolTip().indexOf("F9"), -1) << "the stop button names its shortcut";
 
-  // Esc still closes the window.
+  // Esc still closes the window: once the coasting motor stands, it asks
+  // nothing (how far it has turned meanwhile depends on the machine's load).
+  ASSERT_TRUE(WaitFor(
+      [&] {
+        StatusBlock status{};
+        return dlg->m_link.ReadStatus(dlg->m_address, status) == ResultSuccess && status.outputPwm == 0 &&
+               (status.motorSpeed == 0 || status.motorSpeed == 0xFFFF);
+      },
+      15000))
+      << "the motor coasts to a stand";
   QTest::keyClick(edit, Qt::Key_Escape);
   EXPECT_FALSE(dlg->isVisible());
 }
