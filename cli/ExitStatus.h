@@ -14,7 +14,9 @@ enum ExitStatus : int {
   ExceptionAnswer = 5,  // the driver refused with an exception code
   BadAnswer = 6,        // an answer that does not answer the request
   ReadBackDiffers = 7,  // a block read back differs from what was written
-  FileDoesNotFit = 8,   // not a parameter file, a refused text, another model
+  FileDoesNotFit = 8,   // not a parameter file, a refused text
+  Unanswered = 8,       // a restore's question left unanswered (another model, the driver's
+                        // line settings, no backup): nothing written; --force answers yes
   FileNotWritten = 9,   // a file to save (a recording, its companion, a restore's backup) or
                         // standard output did not take what was written
   Interrupted = 130,    // ended by SIGINT before it was done

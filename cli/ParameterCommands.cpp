@@ -7,7 +7,7 @@
 #include "cli/Interrupt.h"
 #include "cli/Program.h"
 #include "fields/PrintableText.h"
-#include "paramfile/Restore.h"
+#include "paramfile/RestorePlan.h"
 #include "base/AtomicFile.h"
 
 namespace cli {
@@ -199,8 +199,8 @@ int Backup(Program& program, const Arguments& args) {
   return Done;
 }
 
-// The file, the device read for it and the two compared; a status other
-// than Done when that could not be done.
+// The file, the device read for it and, for diff, the two compared; a
+// status other than Done when that could not be done.
 struct Compared {
   pf::ParamFile file;
   pf::DeviceImage device;
@@ -208,7 +208,7 @@ struct Compared {
   pf::Comparison comparison;
 };
 
-int CompareFile(Program& program, const Arguments& args, DriverLink& link, Compared& compared) {
+int ReadForFile(Program& program, const Arguments& args, DriverLink& link, Compared& compared) {
   pf::Loaded loaded = pf::LoadParamFile(args.file);
   if (!loaded.file) return Refused(program, loaded.refusal);
   compared.file = std::move(*loaded.file);
@@ -216,10 +216,13 @@ int CompareFile(Program& program, const Arguments& args, DriverLink& link, Compa
     return Refused(program, refusal);
   }
   if (const int status = program.Open(link); status != Done) return status;
-  // Every block, so that a restore's backup holds the whole device.
   const pf::StepResult end =
       pf::ReadDevice(link, program.Address(), pf::AllBlocks(), true, Interruptible(), compared.device);
-  if (!end.Done()) return Failed(program, end);
+  return end.Done() ? Done : Failed(program, end);
+}
+
+int CompareFile(Program& program, const Arguments& args, DriverLink& link, Compared& compared) {
+  if (const int status = ReadForFile(program, args, link, compared); status != Done) return status;
   if (std::string refusal = pf::CompareWithFile(compared.file, compared.device, compared.blocks, compared.comparison);
       !refusal.empty()) {
     return Refused(program, refusal);
@@ -257,44 +260,67 @@ int Diff(Program& program, const Arguments& args) {
   return rows.empty() ? Done : Differs;
 }
 
+// The restore's questions as they come: each is said as the window puts
+// it; --force answers yes, and without it nothing is written.
+bool Answered(const Program& program, const Arguments& args, pf::RestorePlan& plan) {
+  while (plan.Next() == pf::Due::Answer) {
+    program.Say(plan.Pending().text);
+    if (!args.force) {
+      program.Say(std::string("未写入; 用 --force 回答“是”") +
+                  (plan.Pending().question == pf::Question::WithoutBackup ? ", 或用 --no-backup 不备份写入" : ""));
+      return false;
+    }
+    program.Say("--force: 是");
+    plan.Answer(true);
+  }
+  return true;
+}
+
 int Restore(Program& program, const Arguments& args) {
   DriverLink link;
   Compared compared;
-  if (const int status = CompareFile(program, args, link, compared); status != Done) return status;
-  const pf::Comparison& comparison = compared.comparison;
-  if (comparison.modelDiffers && !args.force) {
-    return Refused(program, "文件来自另一型号的设备 (文件 " + fields::Printable(compared.file.device->model) + ", 设备 " +
-                                fields::Printable(compared.device.identity.Model()) + "); 用 --force 仍然写入");
+  if (const int status = ReadForFile(program, args, link, compared); status != Done) return status;
+  pf::RestorePlan plan;
+  if (std::string refusal = plan.Start(compared.file, Indexes(args.only), compared.device); !refusal.empty()) {
+    return Refused(program, refusal);
   }
-  const pf::BlockWords plan = pf::ChosenWords(compared.device.blocks, comparison.file, comparison.rows,
-                                              std::vector<bool>(comparison.rows.size(), true));
-  if (comparison.rows.empty() || args.dryRun) {
-    if (comparison.rows.empty()) program.Say("设备参数与文件相同, 未写入");
+  if (!Answered(program, args, plan)) return Unanswered;
+  const std::vector<pf::Difference>& rows = plan.Compared().rows;
+  const std::vector<bool> all(rows.size(), true);
+  if (plan.Next() == pf::Due::Same || args.dryRun) {
+    if (plan.Next() == pf::Due::Same) program.Say(pf::SameText);
+    const pf::BlockWords words = pf::ChosenWords(plan.Device().blocks, plan.Compared().file, rows, all);
+    plan.Choose(all);
+    // What a write would be asked.
+    if (plan.Next() == pf::Due::Answer) program.Say(plan.Pending().text);
     if (program.options.json) {
       json list = json::array();
-      for (const pf::Difference& row : comparison.rows) list.push_back(DifferenceJson(row));
-      program.PrintJson({{"written", json::array()}, {"toWrite", KeysJson(pf::WriteOrder(plan))},
-                         {"differences", list}, {"verified", comparison.rows.empty()}, {"mismatches", json::array()}});
-    } else if (args.dryRun && !comparison.rows.empty()) {
+      for (const pf::Difference& row : rows) list.push_back(DifferenceJson(row));
+      program.PrintJson({{"written", json::array()}, {"toWrite", KeysJson(pf::WriteOrder(words))},
+                         {"differences", list}, {"verified", rows.empty()}, {"mismatches", json::array()}});
+    } else if (!rows.empty()) {
+      compared.comparison = plan.Compared();
       PrintDifferences(program, compared);
-      program.Print("将写入: " + pf::BlockKeys(pf::WriteOrder(plan)) + "\n");
+      program.Print("将写入: " + pf::BlockKeys(pf::WriteOrder(words)) + "\n");
     }
     return Done;
   }
-  // Nothing is written without its backup, unless the command line says so.
-  json backupPath = nullptr;
+  plan.Choose(all);
+  if (!Answered(program, args, plan)) return Unanswered;
+  // Nothing is written without its backup, of a read taken now, unless the
+  // command line says so.
   if (args.noBackup) {
     program.Say("未备份 (--no-backup)");
+    plan.SkipBackup();
   } else {
-    const pf::SavedBackup backup = pf::BackUp(compared.device, HeaderOf(program));
-    if (!backup.error.empty()) {
-      program.Say("未能备份 (" + backup.error + "), 未写入; 用 --no-backup 不备份写入");
-      return FileNotWritten;
-    }
-    program.Say("已备份到 " + backup.path);
-    backupPath = backup.path;
+    pf::BackupTaken backup = pf::TakeBackup(link, program.Address(), HeaderOf(program), Interruptible());
+    if (backup.read.cancelled) return Failed(program, backup.read);
+    plan.BackedUp(std::move(backup));
+    if (!plan.BackupPath().empty()) program.Say(pf::BackedUpText(plan.BackupPath()));
+    if (!Answered(program, args, plan)) return Unanswered;
   }
-  return Report(program, pf::WriteAndCheck(link, program.Address(), plan, Interruptible()),
+  const json backupPath = plan.BackupPath().empty() ? json() : json(plan.BackupPath());
+  return Report(program, pf::WriteAndCheck(link, program.Address(), plan.Words(), Interruptible()),
                 {{"backup", backupPath}});
 }
 
@@ -340,10 +366,12 @@ void AddParameterCommands(CLI::App& app, Program& program) {
       ->delimiter(',')
       ->check(CLI::IsMember(keys));
   restore->add_flag("--dry-run", args->dryRun, "show what would be written, write nothing");
-  restore->add_flag("--force", args->force, "write a file saved from another model");
+  restore->add_flag("--force", args->force,
+                    "answer yes to every question of the restore (a file saved from another model, a change of "
+                    "the driver's baud rate or parity, a backup that could not be taken); without it such a "
+                    "question writes nothing and ends with 8");
   restore->add_flag("--no-backup", args->noBackup,
-                    "write without saving the device among the backups first (without it, a backup that "
-                    "cannot be saved writes nothing and ends with 9)");
+                    "write without saving the device among the backups first");
   restore->callback(runs(Restore));
 }
 

@@ -15,11 +15,8 @@ namespace pf = paramfile;
 namespace {
 
 constexpr const char* kBusy = "正在读写参数, 请等它结束";
-constexpr const char* kSame = "设备参数与文件相同, 无需写入";
 constexpr const char* kNothingTicked = "没有勾选要写入的参数";
 constexpr const char* kWithoutBackup = "是否不备份继续?";
-constexpr const char* kLineSettings =
-    "将改变驱动器的串口波特率或校验方式: 驱动器重启后以新的设置应答。\n是否继续写入?";
 // Row results.
 constexpr const char* kTook = "已生效";
 constexpr const char* kNotTicked = "未勾选";
@@ -152,43 +149,33 @@ void CParamFileFlow::Load() {
           ui::ShowMessage(window_.widget, ResultText(ResultPortNotOpen));
           return;
         }
-        file_ = read.loaded.file;
-        Compared(read.device);
+        Compared(*read.loaded.file, read.device);
       });
   if (!started) ui::ShowMessage(window_.widget, std::string(kBusy));
 }
 
-void CParamFileFlow::Compared(const DeviceRead& read) {
+void CParamFileFlow::Compared(const pf::ParamFile& file, const DeviceRead& read) {
   if (read.end.cancelled) return;
   if (!read.end.Done()) {
     ui::ShowMessage(window_.widget, read.end.Message());
     return;
   }
-  device_ = read.device;
-  std::vector<size_t> blocks;
-  pf::Comparison comparison;
-  std::string refusal = pf::BlocksOfFile(*file_, {}, blocks);
-  if (refusal.empty()) refusal = pf::CompareWithFile(*file_, device_, blocks, comparison);
-  if (!refusal.empty()) {
+  if (const std::string refusal = plan_.Start(file, {}, read.device); !refusal.empty()) {
     ui::ShowMessage(window_.widget, refusal);
     return;
   }
-  const pf::Identity here = pf::IdentityOf(device_.identity);
-  if (comparison.modelDiffers &&
-      !ui::AskQuestion(window_.widget, "文件来自另一型号的设备\n文件: " + file_->device->model + "\n设备: " +
-                                           here.model + "\n是否仍然载入?")) {
-    return;
-  }
+  if (plan_.Next() == pf::Due::Answer) plan_.Answer(ui::AskQuestion(window_.widget, plan_.Pending().text));
+  if (plan_.Next() == pf::Due::Declined) return;
   std::string identityLine;
-  if (comparison.identityDiffers) {
-    identityLine = "文件保存自另一台设备: " + IdentityText(*file_->device) + "; 本设备: " + IdentityText(here);
+  if (plan_.Compared().identityDiffers) {
+    identityLine = "文件保存自另一台设备: " + IdentityText(*file.device) +
+                   "; 本设备: " + IdentityText(pf::IdentityOf(plan_.Device().identity));
   }
-  comparison_ = std::move(comparison);
-  if (comparison_.rows.empty()) {
-    ui::ShowMessage(window_.widget, (identityLine.empty() ? "" : identityLine + "\n") + kSame);
+  if (plan_.Next() == pf::Due::Same) {
+    ui::ShowMessage(window_.widget, (identityLine.empty() ? "" : identityLine + "\n") + pf::SameText);
     return;
   }
-  auto* dialog = new CCompareDlg(window_.widget, comparison_.rows, ToQString(identityLine));
+  auto* dialog = new CCompareDlg(window_.widget, plan_.Compared().rows, ToQString(identityLine));
   dialog->setAttribute(Qt::WA_DeleteOnClose);
   dialog->setWindowModality(Qt::WindowModal);
   dialog->onWrite = [this] { WriteTicked(); };
@@ -198,42 +185,44 @@ void CParamFileFlow::Compared(const DeviceRead& read) {
 
 void CParamFileFlow::WriteTicked() {
   if (dialog_ == nullptr || jobs_.Running()) return;
-  ticked_ = dialog_->Ticked();
-  if (std::find(ticked_.begin(), ticked_.end(), true) == ticked_.end()) {
+  const std::vector<bool> ticked = dialog_->Ticked();
+  if (std::find(ticked.begin(), ticked.end(), true) == ticked.end()) {
     ui::ShowMessage(dialog_, std::string(kNothingTicked));
     return;
   }
-  for (size_t r = 0; r < comparison_.rows.size(); ++r) {
-    if (ticked_[r] && pf::ChangesLineSettings(comparison_.rows[r])) {
-      if (!ui::AskQuestion(dialog_, kLineSettings)) return;
-      break;
-    }
-  }
-  if (!CheckOpen()) return;
-  // The backup is read now, just before the writes; its words are also what
-  // the rows not ticked keep.
-  ReadEverything(dialog_, "写入前备份", [this](const DeviceRead& read) {
-    if (dialog_ == nullptr || read.end.cancelled) return;
-    backup_.clear();
-    std::string failure = read.end.Done() ? "" : read.end.Message();
-    if (failure.empty()) {
-      const pf::SavedBackup saved = pf::BackUp(read.device, window_.header());
-      backup_ = saved.path;
-      failure = saved.error;
-    }
-    if (!failure.empty() && !ui::AskQuestion(dialog_, failure + "\n无法在写入前备份参数。" + kWithoutBackup)) return;
-    WriteFrom(read.end.Done() ? read.device.blocks : device_.blocks);
-  });
+  plan_.Choose(ticked);
+  GoOn();
 }
 
-void CParamFileFlow::WriteFrom(const pf::BlockWords& base) {
-  const pf::BlockWords plan = pf::ChosenWords(base, comparison_.file, comparison_.rows, ticked_);
+void CParamFileFlow::GoOn() {
+  if (dialog_ == nullptr) return;
+  while (plan_.Next() == pf::Due::Answer) plan_.Answer(ui::AskQuestion(dialog_, plan_.Pending().text));
+  if (plan_.Next() != pf::Due::Backup && plan_.Next() != pf::Due::Write) return;
+  if (!CheckOpen()) return;
   DriverLink* link = window_.link;
   const uint8_t address = window_.address();
-  const bool started = jobs_.Run<pf::RestoreReport>(
-      dialog_, QString::fromUtf8("写入参数"),
-      [link, address, plan](const pf::Work& work) { return pf::WriteAndCheck(*link, address, plan, work); },
-      [this](const pf::RestoreReport& report) { Written(report); });
+  bool started = false;
+  if (plan_.Next() == pf::Due::Backup) {
+    started = jobs_.Run<pf::BackupTaken>(
+        dialog_, QString::fromUtf8("写入前备份"),
+        [link, address, header = window_.header()](const pf::Work& work) {
+          return pf::TakeBackup(*link, address, header, work);
+        },
+        [this](const pf::BackupTaken& backup) {
+          plan_.BackedUp(backup);
+          GoOn();
+        });
+  } else {
+    started = jobs_.Run<pf::RestoreReport>(
+        dialog_, QString::fromUtf8("写入参数"),
+        [link, address, words = plan_.Words()](const pf::Work& work) {
+          return pf::WriteAndCheck(*link, address, words, work);
+        },
+        [this](const pf::RestoreReport& report) {
+          plan_.Written();
+          Written(report);
+        });
+  }
   if (!started) ui::ShowMessage(dialog_, std::string(kBusy));
 }
 
@@ -248,7 +237,7 @@ void CParamFileFlow::Written(const pf::RestoreReport& report) {
   if (!report.written.empty()) status = "已写入: " + Titles(report.written);
   if (report.Verified()) status += "; 读回一致";
   if (!report.mismatches.empty()) status += "; " + std::to_string(report.mismatches.size()) + " 个参数读回与写入不同";
-  if (!backup_.empty()) status += "\n写入前的参数已备份到 " + backup_;
+  if (!plan_.BackupPath().empty()) status += "\n" + pf::BackedUpText(plan_.BackupPath());
   dialog_->ShowStatus(ToQString(status));
   dialog_->EnableWrite(!report.Verified());
   if (!report.end.Done()) {
@@ -261,12 +250,13 @@ void CParamFileFlow::Written(const pf::RestoreReport& report) {
 // text now, which is the file's where it took.
 std::vector<QString> CParamFileFlow::DeviceAfter(const pf::RestoreReport& report) const {
   std::vector<QString> texts;
-  for (const pf::Difference& row : comparison_.rows) {
+  const pf::Comparison& comparison = plan_.Compared();
+  for (const pf::Difference& row : comparison.rows) {
     std::string text = row.device;
     const pf::Words& readBack = report.readBack[row.block];
     if (!readBack.empty()) {
       text = row.file;
-      for (const pf::Difference& now : pf::CompareBlock(row.block, readBack, comparison_.file[row.block])) {
+      for (const pf::Difference& now : pf::CompareBlock(row.block, readBack, comparison.file[row.block])) {
         if (now.key == row.key) text = now.device;
       }
     }
@@ -277,11 +267,12 @@ std::vector<QString> CParamFileFlow::DeviceAfter(const pf::RestoreReport& report
 
 std::vector<QString> CParamFileFlow::RowResults(const pf::RestoreReport& report) const {
   std::vector<QString> results;
-  for (size_t r = 0; r < comparison_.rows.size(); ++r) {
-    const pf::Difference& row = comparison_.rows[r];
+  const std::vector<pf::Difference>& rows = plan_.Compared().rows;
+  for (size_t r = 0; r < rows.size(); ++r) {
+    const pf::Difference& row = rows[r];
     const bool written = std::find(report.written.begin(), report.written.end(), row.block) != report.written.end();
     std::string result = kTook;
-    if (!ticked_[r]) {
+    if (!plan_.Chosen()[r]) {
       result = kNotTicked;
     } else if (!written) {
       result = kNotWritten;

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "paramfile/Restore.h"
+#include "paramfile/RestorePlan.h"
 #include "ui/CompareDlg.h"
 #include "ui/ParamJobs.h"
 #include "ui/TabPage.h"
@@ -69,10 +69,12 @@ class CParamFileFlow : public QObject, public BackupService {
   // The file chosen and found writable, or "" (cancelled or refused).
   std::string ChooseSaveFile(const std::string& model);
   void Saved(const DeviceRead& read, const std::string& path);
-  void Compared(const DeviceRead& read);
+  void Compared(const paramfile::ParamFile& file, const DeviceRead& read);
   // "写入": the rows ticked, after the questions and the backup.
   void WriteTicked();
-  void WriteFrom(const paramfile::BlockWords& base);
+  // The restore from where it waits: its questions asked over the
+  // comparison, its steps run on the jobs' thread.
+  void GoOn();
   void Written(const paramfile::RestoreReport& report);
   std::vector<QString> RowResults(const paramfile::RestoreReport& report) const;
   std::vector<QString> DeviceAfter(const paramfile::RestoreReport& report) const;
@@ -80,11 +82,7 @@ class CParamFileFlow : public QObject, public BackupService {
   Window window_;
   CParamJobs jobs_;
   std::string lastFolder_;
-  // The file being loaded, the device as read for it, the two compared.
-  std::optional<paramfile::ParamFile> file_;
-  paramfile::DeviceImage device_;
-  paramfile::Comparison comparison_;
-  std::vector<bool> ticked_;
-  std::string backup_;
+  // The file being loaded onto the device.
+  paramfile::RestorePlan plan_;
   QPointer<CCompareDlg> dialog_;
 };

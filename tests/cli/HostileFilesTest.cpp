@@ -67,8 +67,8 @@ TEST_F(HostileFiles, RestoreWritesNothingWithoutItsBackupUnlessToldTo) {
   // The backups' folder cannot be made: a file has its name.
   std::ofstream(Path("korvelt-demo")) << "in the way";
   const KorveltRun refused = Korvelt({"restore", Path("template.json")});
-  EXPECT_EQ(refused.status, 9) << refused.err;
-  EXPECT_NE(refused.err.find("未能备份"), std::string::npos) << refused.err;
+  EXPECT_EQ(refused.status, 8) << refused.err;
+  EXPECT_NE(refused.err.find("无法在写入前备份参数"), std::string::npos) << refused.err;
   EXPECT_NE(refused.err.find("--no-backup"), std::string::npos) << refused.err;
   EXPECT_EQ(Korvelt({"diff", Path("template.json")}).status, 1) << "nothing was written";
 

@@ -10,6 +10,7 @@
 
 #include "ChildProcess.h"
 #include "KorveltRun.h"
+#include "RestoreCases.h"
 #include "SimulatedLine.h"
 
 namespace {
@@ -126,6 +127,51 @@ TEST_F(ParameterCommands, AnotherModelIsWrittenWithForce) {
   const KorveltRun forced = Korvelt({"restore", "--force", file});
   EXPECT_EQ(forced.status, 0) << forced.err;
   EXPECT_EQ(line.Driver().Register(0x0050), 20);
+}
+
+// Each question of the restore writes nothing unless --force answers it,
+// and is said in the window's words.
+TEST_F(ParameterCommands, RestoreAsksWhatTheWindowAsks) {
+  for (const RestoreCase& c : RestoreCases) {
+    SCOPED_TRACE(c.name);
+    WriteFile("file.json", c.file);
+    if (c.backupsBlocked) WriteFile("korvelt-demo", "in the way");
+    const uint16_t before = line.Driver().Register(c.changes);
+    for (const bool force : {false, true}) {
+      const KorveltRun run = Korvelt(force ? std::vector<std::string>{"restore", "--force", Path("file.json")}
+                                           : std::vector<std::string>{"restore", Path("file.json")});
+      const bool writes = *c.question == '\0' || force;
+      EXPECT_EQ(run.status, writes ? 0 : 8) << run.err;
+      EXPECT_NE(run.err.find(*c.question != '\0' ? c.question : "已备份到"), std::string::npos) << run.err;
+      EXPECT_EQ(line.Driver().Register(c.changes) != before, writes) << force;
+      EXPECT_EQ(std::filesystem::exists(Path("korvelt-demo/backups")), writes && !c.backupsBlocked) << force;
+      line.Driver().SetRegister(c.changes, before);
+      if (!c.backupsBlocked) std::filesystem::remove_all(Path("korvelt-demo"));
+    }
+    std::filesystem::remove_all(Path("korvelt-demo"));
+  }
+}
+
+// A change on the driver after the comparison's read: the backup holds it,
+// and the block written keeps it where the file does not speak.
+TEST_F(ParameterCommands, RestoreBacksUpAReadTakenJustBeforeTheWrites) {
+  WriteFile("ramp.json", RampFile);
+  uint64_t before = line.Driver().RequestCount();
+  ASSERT_EQ(Korvelt({"backup", "-"}).status, 0);
+  const uint64_t wholeRead = line.Driver().RequestCount() - before;
+  line.Driver().SetFault(Fault::Delayed(std::chrono::milliseconds(60)));
+  before = line.Driver().RequestCount();
+  ChildProcess korvelt({KORVELT_CLI_EXECUTABLE, "--port", "COM2", "--json", "restore", Path("ramp.json")}, true);
+  ASSERT_TRUE(WaitUntil([&] { return line.Driver().RequestCount() >= before + wholeRead; }, std::chrono::seconds(10)));
+  line.Driver().SetRegister(0x0051, 7);    // PWM下降缓冲 0.7 s
+  line.Driver().SetRegister(0x006A, 123);  // 额定电流 1.23 A
+  const std::string out = korvelt.ReadToEnd(std::chrono::seconds(20));
+  ASSERT_EQ(korvelt.Wait(std::chrono::seconds(5)), 0) << korvelt.Errors();
+  const json backup = json::parse(std::ifstream(json::parse(out)["backup"].get<std::string>()));
+  EXPECT_EQ(backup["blocks"]["ramp"]["words"][1], 7);
+  EXPECT_EQ(backup["blocks"]["motor"]["fields"][0]["text"], "1.23");
+  EXPECT_EQ(line.Driver().Register(0x0050), 10) << "the file's text written";
+  EXPECT_EQ(line.Driver().Register(0x0051), 7) << "the driver's change kept";
 }
 
 // A driver that answers its writes but keeps nothing: the read-back check

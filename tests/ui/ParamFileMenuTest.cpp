@@ -21,6 +21,7 @@
 #include <thread>
 
 #include "PageFixture.h"
+#include "RestoreCases.h"
 #include "ui/CompareDlg.h"
 #include "ui/FileDialogs.h"
 #include "fields/NumberText.h"
@@ -146,6 +147,37 @@ TEST_F(ParamFileMenu, SavedThenLoadedThenWrittenAndEachRowSaysItTook) {
   EXPECT_FALSE(dlg->ParamFiles().Jobs().Running());
   EXPECT_EQ(line.Driver().RequestCount(), requests);
   EXPECT_EQ(line.Driver().Register(0x0092), 1);
+}
+
+// The restore's questions, as korvelt meets them: each asked in its one
+// text before anything is written; "否" writes nothing, "是" writes.
+TEST_F(ParamFileMenu, EachQuestionOfTheRestoreIsAskedBeforeAnythingIsWritten) {
+  Click(ids::OpenPortButton);
+  const std::string blocker = dataHome.Path() + "/korvelt-demo";
+  for (const RestoreCase& c : RestoreCases) {
+    SCOPED_TRACE(c.name);
+    std::ofstream(file) << c.file;
+    if (c.backupsBlocked) std::ofstream(blocker) << "in the way";
+    const uint16_t before = line.Driver().Register(c.changes);
+    for (const bool yes : {false, true}) {
+      boxes.AnswerQuestions(yes);
+      const size_t asked = boxes.Questions().size();
+      Choose("载入参数(&L)...");
+      if (CCompareDlg* comparison = dlg->ParamFiles().Comparison(); comparison != nullptr) {
+        QTest::mouseClick(comparison->WriteButton(), Qt::LeftButton);
+        ASSERT_TRUE(WaitFor([&] { return !dlg->ParamFiles().Jobs().Running(); }));
+        comparison->close();
+      }
+      const QString question = QString::fromUtf8(c.question);
+      ASSERT_EQ(boxes.Questions().size(), asked + (question.isEmpty() ? 0 : 1)) << yes;
+      if (!question.isEmpty()) {
+        EXPECT_TRUE(c.questionIsEnd ? boxes.Questions().back().endsWith(question) : boxes.Questions().back() == question);
+      }
+      EXPECT_EQ(line.Driver().Register(c.changes) != before, question.isEmpty() || yes) << yes;
+      line.Driver().SetRegister(c.changes, before);
+    }
+    std::filesystem::remove_all(blocker);
+  }
 }
 
 // A read that fails saves nothing, nor one cancelled; a file from another model is asked about
