@@ -78,10 +78,7 @@ std::string IdentityLine(const pf::Identity& identity) {
 // Long work stops between two transactions on SIGINT or SIGTERM.
 pf::Work Interruptible() { return {{}, &CatchInterrupts().flag}; }
 
-pf::Header HeaderOf(const Program& program) {
-  const GlobalOptions& o = program.options;
-  return pf::HeaderNow("korvelt", o.port, o.baud, o.parity, o.address);
-}
+pf::Header HeaderOf(const session::Session& session) { return pf::HeaderNow(session.Origin()); }
 
 int Failed(const Program& program, const pf::StepResult& end) {
   if (end.cancelled) {
@@ -97,17 +94,18 @@ int Refused(const Program& program, const std::string& refusal) {
 }
 
 int Read(Program& program, const Arguments& args) {
-  DriverLink link;
-  if (const int status = program.Open(link); status != Done) return status;
+  CommandSession session;
+  if (const int status = program.Open(session); status != Done) return status;
+  DriverLink& link = session.Link();
   const std::vector<size_t> blocks = Indexes(args.blocks);
   pf::DeviceImage device;
   // The file's form carries the identity; the text does without it.
   const pf::StepResult end =
-      pf::ReadDevice(link, program.Address(), blocks, program.options.json, Interruptible(), device);
+      pf::ReadDevice(link, session.Address(), blocks, program.options.json, Interruptible(), device);
   if (!end.Done()) return Failed(program, end);
   if (program.options.json) {
     const pf::Identity identity = pf::IdentityOf(device.identity);
-    program.Print(pf::DocumentText(pf::Document(HeaderOf(program), &identity, device.blocks)));
+    program.Print(pf::DocumentText(pf::Document(HeaderOf(session), &identity, device.blocks)));
     return Done;
   }
   std::string text;
@@ -164,29 +162,31 @@ std::vector<pf::TextEntry> Assignments(const std::vector<std::string>& assignmen
 int Write(Program& program, const Arguments& args) {
   const size_t index = *pf::BlockIndex(args.block);
   const fields::ParamBlock& block = pf::BlockAt(index);
-  DriverLink link;
-  if (const int status = program.Open(link); status != Done) return status;
+  CommandSession session;
+  if (const int status = program.Open(session); status != Done) return status;
+  DriverLink& link = session.Link();
   pf::DeviceImage device;
-  const pf::StepResult end = pf::ReadDevice(link, program.Address(), {index}, false, Interruptible(), device);
+  const pf::StepResult end = pf::ReadDevice(link, session.Address(), {index}, false, Interruptible(), device);
   if (!end.Done()) return Failed(program, end);
   pf::BlockWords plan = pf::NoBlocks();
   plan[index] = device.blocks[index];
   if (std::string refusal = pf::TakeTexts(block, Assignments(args.assignments), plan[index]); !refusal.empty()) {
     return Refused(program, refusal);
   }
-  return Report(program, pf::WriteAndCheck(link, program.Address(), plan, Interruptible()));
+  return Report(program, pf::WriteAndCheck(link, session.Address(), plan, Interruptible()));
 }
 
 int Backup(Program& program, const Arguments& args) {
-  DriverLink link;
-  if (const int status = program.Open(link); status != Done) return status;
+  CommandSession session;
+  if (const int status = program.Open(session); status != Done) return status;
+  DriverLink& link = session.Link();
   pf::DeviceImage device;
   const pf::StepResult end =
-      pf::ReadDevice(link, program.Address(), pf::AllBlocks(), true, Interruptible(), device);
+      pf::ReadDevice(link, session.Address(), pf::AllBlocks(), true, Interruptible(), device);
   if (!end.Done()) return Failed(program, end);
   // Saved all the same, with the objects marked absent in the file.
   if (device.identity.ObjectsAbsent()) program.Say(device.identity.ObjectsAbsentReason());
-  const std::string text = pf::DeviceDocument(device, HeaderOf(program));
+  const std::string text = pf::DeviceDocument(device, HeaderOf(session));
   if (args.file == "-") {
     program.Print(text);
     return Done;
@@ -208,17 +208,17 @@ struct Compared {
   pf::Comparison comparison;
 };
 
-int CompareFile(Program& program, const Arguments& args, DriverLink& link, Compared& compared) {
+int CompareFile(Program& program, const Arguments& args, session::Session& session, Compared& compared) {
   pf::Loaded loaded = pf::LoadParamFile(args.file);
   if (!loaded.file) return Refused(program, loaded.refusal);
   compared.file = std::move(*loaded.file);
   if (std::string refusal = pf::BlocksOfFile(compared.file, Indexes(args.only), compared.blocks); !refusal.empty()) {
     return Refused(program, refusal);
   }
-  if (const int status = program.Open(link); status != Done) return status;
+  if (const int status = program.Open(session); status != Done) return status;
   // Every block, so that a restore's backup holds the whole device.
   const pf::StepResult end =
-      pf::ReadDevice(link, program.Address(), pf::AllBlocks(), true, Interruptible(), compared.device);
+      pf::ReadDevice(session.Link(), session.Address(), pf::AllBlocks(), true, Interruptible(), compared.device);
   if (!end.Done()) return Failed(program, end);
   if (std::string refusal = pf::CompareWithFile(compared.file, compared.device, compared.blocks, compared.comparison);
       !refusal.empty()) {
@@ -243,9 +243,9 @@ void PrintDifferences(const Program& program, const Compared& compared) {
 }
 
 int Diff(Program& program, const Arguments& args) {
-  DriverLink link;
+  CommandSession session;
   Compared compared;
-  if (const int status = CompareFile(program, args, link, compared); status != Done) return status;
+  if (const int status = CompareFile(program, args, session, compared); status != Done) return status;
   const std::vector<pf::Difference>& rows = compared.comparison.rows;
   if (program.options.json) {
     json list = json::array();
@@ -258,9 +258,9 @@ int Diff(Program& program, const Arguments& args) {
 }
 
 int Restore(Program& program, const Arguments& args) {
-  DriverLink link;
+  CommandSession session;
   Compared compared;
-  if (const int status = CompareFile(program, args, link, compared); status != Done) return status;
+  if (const int status = CompareFile(program, args, session, compared); status != Done) return status;
   const pf::Comparison& comparison = compared.comparison;
   if (comparison.modelDiffers && !args.force) {
     return Refused(program, "文件来自另一型号的设备 (文件 " + fields::Printable(compared.file.device->model) + ", 设备 " +
@@ -286,7 +286,7 @@ int Restore(Program& program, const Arguments& args) {
   if (args.noBackup) {
     program.Say("未备份 (--no-backup)");
   } else {
-    const pf::SavedBackup backup = pf::BackUp(compared.device, HeaderOf(program));
+    const pf::SavedBackup backup = pf::BackUp(compared.device, HeaderOf(session));
     if (!backup.error.empty()) {
       program.Say("未能备份 (" + backup.error + "), 未写入; 用 --no-backup 不备份写入");
       return FileNotWritten;
@@ -294,7 +294,7 @@ int Restore(Program& program, const Arguments& args) {
     program.Say("已备份到 " + backup.path);
     backupPath = backup.path;
   }
-  return Report(program, pf::WriteAndCheck(link, program.Address(), plan, Interruptible()),
+  return Report(program, pf::WriteAndCheck(session.Link(), session.Address(), plan, Interruptible()),
                 {{"backup", backupPath}});
 }
 
