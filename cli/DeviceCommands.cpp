@@ -45,10 +45,10 @@ int Ports(Program& program) {
 // What the driver answered is shown even when it answered no
 // identification request; the status then is that request's.
 int Info(Program& program) {
-  DriverLink link;
-  if (const int status = program.Open(link); status != Done) return status;
+  CommandSession session;
+  if (const int status = program.Open(session); status != Done) return status;
   DeviceIdentity identity;
-  const ModbusResult result = ReadDeviceIdentity(link, program.Address(), identity);
+  const ModbusResult result = ReadDeviceIdentity(session.Link(), session.Address(), identity);
   if (result != ResultSuccess) return program.Fail(result, "读取信息");
   const auto fields = fields::DeviceInfoFields();
   if (program.options.json) {
@@ -72,10 +72,10 @@ int Info(Program& program) {
 }
 
 int Status(Program& program) {
-  DriverLink link;
-  if (const int status = program.Open(link); status != Done) return status;
+  CommandSession session;
+  if (const int status = program.Open(session); status != Done) return status;
   StatusBlock block{};
-  const ModbusResult result = link.ReadStatus(program.Address(), block);
+  const ModbusResult result = session.Link().ReadStatus(session.Address(), block);
   if (result != ResultSuccess) return program.Fail(result, "读取状态");
   const auto fields = fields::StatusFields();
   const auto texts = fields::StatusTexts(block);

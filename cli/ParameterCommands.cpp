@@ -78,10 +78,7 @@ std::string IdentityLine(const pf::Identity& identity) {
 // Long work stops between two transactions on SIGINT or SIGTERM.
 pf::Work Interruptible() { return {{}, &CatchInterrupts().flag}; }
 
-pf::Header HeaderOf(const Program& program) {
-  const GlobalOptions& o = program.options;
-  return pf::HeaderNow("korvelt", o.port, o.baud, o.parity, o.address);
-}
+pf::Header HeaderOf(const session::Session& session) { return pf::HeaderNow(session.Origin()); }
 
 int Failed(const Program& program, const pf::StepResult& end) {
   if (end.cancelled) {
@@ -97,17 +94,18 @@ int Refused(const Program& program, const std::string& refusal) {
 }
 
 int Read(Program& program, const Arguments& args) {
-  DriverLink link;
-  if (const int status = program.Open(link); status != Done) return status;
+  CommandSession session;
+  if (const int status = program.Open(session); status != Done) return status;
+  DriverLink& link = session.Link();
   const std::vector<size_t> blocks = Indexes(args.blocks);
   pf::DeviceImage device;
   // The file's form carries the identity; the text does without it.
   const pf::StepResult end =
-      pf::ReadDevice(link, program.Address(), blocks, program.options.json, Interruptible(), device);
+      pf::ReadDevice(link, session.Address(), blocks, program.options.json, Interruptible(), device);
   if (!end.Done()) return Failed(program, end);
   if (program.options.json) {
     const pf::Identity identity = pf::IdentityOf(device.identity);
-    program.Print(pf::DocumentText(pf::Document(HeaderOf(program), &identity, device.blocks)));
+    program.Print(pf::DocumentText(pf::Document(HeaderOf(session), &identity, device.blocks)));
     return Done;
   }
   std::string text;
@@ -164,29 +162,31 @@ std::vector<pf::TextEntry> Assignments(const std::vector<std::string>& assignmen
 int Write(Program& program, const Arguments& args) {
   const size_t index = *pf::BlockIndex(args.block);
   const fields::ParamBlock& block = pf::BlockAt(index);
-  DriverLink link;
-  if (const int status = program.Open(link); status != Done) return status;
+  CommandSession session;
+  if (const int status = program.Open(session); status != Done) return status;
+  DriverLink& link = session.Link();
   pf::DeviceImage device;
-  const pf::StepResult end = pf::ReadDevice(link, program.Address(), {index}, false, Interruptible(), device);
+  const pf::StepResult end = pf::ReadDevice(link, session.Address(), {index}, false, Interruptible(), device);
   if (!end.Done()) return Failed(program, end);
   pf::BlockWords plan = pf::NoBlocks();
   plan[index] = device.blocks[index];
   if (std::string refusal = pf::TakeTexts(block, Assignments(args.assignments), plan[index]); !refusal.empty()) {
     return Refused(program, refusal);
   }
-  return Report(program, pf::WriteAndCheck(link, program.Address(), plan, Interruptible()));
+  return Report(program, pf::WriteAndCheck(link, session.Address(), plan, Interruptible()));
 }
 
 int Backup(Program& program, const Arguments& args) {
-  DriverLink link;
-  if (const int status = program.Open(link); status != Done) return status;
+  CommandSession session;
+  if (const int status = program.Open(session); status != Done) return status;
+  DriverLink& link = session.Link();
   pf::DeviceImage device;
   const pf::StepResult end =
-      pf::ReadDevice(link, program.Address(), pf::AllBlocks(), true, Interruptible(), device);
+      pf::ReadDevice(link, session.Address(), pf::AllBlocks(), true, Interruptible(), device);
   if (!end.Done()) return Failed(program, end);
   // Saved all the same, with the objects marked absent in the file.
   if (device.identity.ObjectsAbsent()) program.Say(device.identity.ObjectsAbsentReason());
-  const std::string text = pf::DeviceDocument(device, HeaderOf(program));
+  const std::string text = pf::DeviceDocument(device, HeaderOf(session));
   if (args.file == "-") {
     program.Print(text);
     return Done;
@@ -208,21 +208,22 @@ struct Compared {
   pf::Comparison comparison;
 };
 
-int ReadForFile(Program& program, const Arguments& args, DriverLink& link, Compared& compared) {
+int ReadForFile(Program& program, const Arguments& args, session::Session& session, Compared& compared) {
   pf::Loaded loaded = pf::LoadParamFile(args.file);
   if (!loaded.file) return Refused(program, loaded.refusal);
   compared.file = std::move(*loaded.file);
   if (std::string refusal = pf::BlocksOfFile(compared.file, Indexes(args.only), compared.blocks); !refusal.empty()) {
     return Refused(program, refusal);
   }
-  if (const int status = program.Open(link); status != Done) return status;
+  if (const int status = program.Open(session); status != Done) return status;
+  // Every block, so that a restore's backup holds the whole device.
   const pf::StepResult end =
-      pf::ReadDevice(link, program.Address(), pf::AllBlocks(), true, Interruptible(), compared.device);
+      pf::ReadDevice(session.Link(), session.Address(), pf::AllBlocks(), true, Interruptible(), compared.device);
   return end.Done() ? Done : Failed(program, end);
 }
 
-int CompareFile(Program& program, const Arguments& args, DriverLink& link, Compared& compared) {
-  if (const int status = ReadForFile(program, args, link, compared); status != Done) return status;
+int CompareFile(Program& program, const Arguments& args, session::Session& session, Compared& compared) {
+  if (const int status = ReadForFile(program, args, session, compared); status != Done) return status;
   if (std::string refusal = pf::CompareWithFile(compared.file, compared.device, compared.blocks, compared.comparison);
       !refusal.empty()) {
     return Refused(program, refusal);
@@ -246,9 +247,9 @@ void PrintDifferences(const Program& program, const Compared& compared) {
 }
 
 int Diff(Program& program, const Arguments& args) {
-  DriverLink link;
+  CommandSession session;
   Compared compared;
-  if (const int status = CompareFile(program, args, link, compared); status != Done) return status;
+  if (const int status = CompareFile(program, args, session, compared); status != Done) return status;
   const std::vector<pf::Difference>& rows = compared.comparison.rows;
   if (program.options.json) {
     json list = json::array();
@@ -277,9 +278,9 @@ bool Answered(const Program& program, const Arguments& args, pf::RestorePlan& pl
 }
 
 int Restore(Program& program, const Arguments& args) {
-  DriverLink link;
+  CommandSession session;
   Compared compared;
-  if (const int status = ReadForFile(program, args, link, compared); status != Done) return status;
+  if (const int status = ReadForFile(program, args, session, compared); status != Done) return status;
   pf::RestorePlan plan;
   if (std::string refusal = plan.Start(compared.file, Indexes(args.only), compared.device); !refusal.empty()) {
     return Refused(program, refusal);
@@ -313,14 +314,14 @@ int Restore(Program& program, const Arguments& args) {
     program.Say("未备份 (--no-backup)");
     plan.SkipBackup();
   } else {
-    pf::BackupTaken backup = pf::TakeBackup(link, program.Address(), HeaderOf(program), Interruptible());
+    pf::BackupTaken backup = pf::TakeBackup(session.Link(), session.Address(), HeaderOf(session), Interruptible());
     if (backup.read.cancelled) return Failed(program, backup.read);
     plan.BackedUp(std::move(backup));
     if (!plan.BackupPath().empty()) program.Say(pf::BackedUpText(plan.BackupPath()));
     if (!Answered(program, args, plan)) return Unanswered;
   }
   const json backupPath = plan.BackupPath().empty() ? json() : json(plan.BackupPath());
-  return Report(program, pf::WriteAndCheck(link, program.Address(), plan.Words(), Interruptible()),
+  return Report(program, pf::WriteAndCheck(session.Link(), session.Address(), plan.Words(), Interruptible()),
                 {{"backup", backupPath}});
 }
 

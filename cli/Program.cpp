@@ -39,7 +39,6 @@ size_t Columns(const std::string& text) {
 }
 
 bool IsDevicePath(const std::string& port) { return port.find('/') != std::string::npos; }
-unsigned ComNumber(const std::string& port) { return static_cast<unsigned>(std::stoul(port.substr(3))); }
 
 }  // namespace
 
@@ -47,22 +46,20 @@ int ParityIndex(const std::string& name) { return fields::ParityIndex(name); }
 
 const char* ParityName(int index) { return fields::ParityName(index); }
 
-int Program::Open(DriverLink& link) const {
-  const std::string mode = ModeStringFor(options.baud, Parity());
-  int opened = 0;
-  if (IsDevicePath(options.port)) {
-    opened = link.OpenDeviceWithMode(options.port, mode.c_str());
-  } else {
-    opened = link.OpenWithMode(ComNumber(options.port), mode.c_str());
-  }
-  if (opened != 0) return Done;
-  Say(fields::OpenFailureMessage(DiagnoseOpenFailure(link.LastOpenFailure())));
+Line Program::LineOfOptions() const {
+  return {options.port, options.baud, ParityFromName(options.parity).value_or(Parity::None2)};
+}
+
+int Program::Open(session::Session& session) const {
+  session.Address() = Address();
+  if (session.OpenLine(LineOfOptions(), session::Session::Open::NewSession)) return Done;
+  Say(fields::OpenFailureMessage(DiagnoseOpenFailure(session.Link().LastOpenFailure())));
   return PortNotOpened;
 }
 
 int Program::Open(SerialPort& port, LineSettings& settings) const {
   ParseModeString(ModeStringFor(options.baud, Parity()).c_str(), settings);
-  const bool opened = IsDevicePath(options.port) ? port.OpenDevice(options.port) : port.Open(ComNumber(options.port));
+  const bool opened = IsDevicePath(options.port) ? port.OpenDevice(options.port) : port.Open(session::ComNumberOf(options.port));
   if (opened && port.Configure(settings)) return Done;
   const OpenFailure failure = port.LastOpenFailure();
   port.Close();

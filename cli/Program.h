@@ -11,6 +11,8 @@
 
 #include "cli/ExitStatus.h"
 #include "driver/DriverLink.h"
+#include "link/Line.h"
+#include "session/Session.h"
 
 namespace cli {
 
@@ -27,15 +29,25 @@ struct GlobalOptions {
 int ParityIndex(const std::string& name);
 const char* ParityName(int index);
 
+// The session of a command that talks to the driver: korvelt's, with no
+// frame log.
+class CommandSession : public session::Session {
+ public:
+  CommandSession() : Session("korvelt", Frames::NotLogged) {}
+};
+
 class Program {
  public:
   GlobalOptions options;
   // Set by the command that the command line chose.
   std::function<int(Program&)> run;
 
-  // Opens the port of the options; on failure says why on standard error
-  // (as the window's box does) and gives PortNotOpened, else Done.
-  int Open(DriverLink& link) const;
+  // The line of the options: --port, --baud and --parity.
+  Line LineOfOptions() const;
+  // Opens the line of the options in `session`, at the options' address;
+  // on failure says why on standard error (as the window's box does) and
+  // gives PortNotOpened, else Done.
+  int Open(session::Session& session) const;
   // The same for a bare port set to the options' line settings (a
   // listener's, which sends nothing); `settings` receives them.
   int Open(SerialPort& port, LineSettings& settings) const;

@@ -42,14 +42,9 @@ std::string CheckDuration(const std::string& text) {
   return {};
 }
 
-recording::RecordingInfo InfoFor(const Program& program, const RecordOptions& options, const DriverLink& link) {
+recording::RecordingInfo InfoFor(const session::Session& session, const RecordOptions& options) {
   recording::RecordingInfo info;
-  info.port = program.options.port;
-  info.devicePath = link.DevicePath();
-  info.baud = program.options.baud;
-  info.parity = program.options.parity;
-  info.address = program.options.address;
-  info.tool = std::string("korvelt ") + KORVELT_VERSION;
+  info.origin = session.Origin();
   info.pollIntervalMs = options.fast ? 0 : options.intervalMs;
   return info;
 }
@@ -67,15 +62,16 @@ int Record(Program& program, const RecordOptions& options) {
       return FileNotWritten;
     }
   }
-  DriverLink link;
-  if (const int status = program.Open(link); status != Done) return status;
+  CommandSession session;
+  if (const int status = program.Open(session); status != Done) return status;
+  DriverLink& link = session.Link();
 
   base::AtomicFile file;
   if (toFile && !file.Open(options.file)) {
     program.Say("导出记录失败: " + file.Error());
     return FileNotWritten;
   }
-  recording::RecordingInfo info = InfoFor(program, options, link);
+  recording::RecordingInfo info = InfoFor(session, options);
 
   std::FILE* out = toFile ? file.Stream() : stdout;
   const WallClock::time_point startWall = WallClock::now();
@@ -93,7 +89,7 @@ int Record(Program& program, const RecordOptions& options) {
   pace.count = options.count;
   const bool toPipe = !toFile || file.InPlace();
   const recording::LoopTotals totals = recording::ReadStatusLoop(
-      link, program.Address(), recording::CapturePlan{}, pace, stop, [&](const recording::Reading& reading) {
+      link, session.Address(), recording::CapturePlan{}, pace, stop, [&](const recording::Reading& reading) {
         const auto micros = std::chrono::duration_cast<std::chrono::microseconds>(reading.at - start).count();
         writer.Row({micros, reading.status, reading.read}, options.fast);
         // Whoever reads the pipe sees each row as it comes.
@@ -106,7 +102,7 @@ int Record(Program& program, const RecordOptions& options) {
     // costs a whole response time-out, which must not delay the first row.
     if (!file.InPlace() && totals.end != recording::LoopEnd::PortGone) {
       DeviceIdentity identity;
-      if (ReadDeviceIdentity(link, program.Address(), identity) == ResultSuccess) {
+      if (ReadDeviceIdentity(link, session.Address(), identity) == ResultSuccess) {
         info.device = recording::DeviceJson(identity);
       }
     }

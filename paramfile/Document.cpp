@@ -49,13 +49,15 @@ int IntegerOr(const json& document, const char* key, int fallback) {
 Header HeaderOf(const json& document) {
   Header header;
   header.saved = StringOr(document, "saved", "");
-  header.tool = StringOr(document, "tool", "");
+  device::Origin& origin = header.origin;
+  origin.tool = StringOr(document, "tool", "");
   if (const auto line = document.find("line"); line != document.end() && line->is_object()) {
-    header.port = StringOr(*line, "port", header.port);
-    header.baud = IntegerOr(*line, "baud", header.baud);
-    header.parity = StringOr(*line, "parity", header.parity);
+    origin.line.port = StringOr(*line, "port", origin.line.port);
+    origin.line.baud = IntegerOr(*line, "baud", origin.line.baud);
+    const std::string parity = StringOr(*line, "parity", std::string(ParityName(origin.line.parity)));
+    origin.line.parity = ParityFromName(parity).value_or(origin.line.parity);
   }
-  header.address = IntegerOr(document, "address", header.address);
+  origin.address = IntegerOr(document, "address", origin.address);
   return header;
 }
 
@@ -157,9 +159,8 @@ Identity IdentityOf(const DeviceIdentity& device) {
   return {device.Identity(), device.Model(), device.Version(), device.objects, device.ObjectsAbsentReason()};
 }
 
-Header HeaderNow(const std::string& program, const std::string& port, int baud, const std::string& parity,
-                 int address) {
-  return {fields::IsoTime(int64_t{std::time(nullptr)} * 1'000'000, 0), program + " " + KORVELT_VERSION, port, baud, parity, address};
+Header HeaderNow(const device::Origin& origin) {
+  return {fields::IsoTime(int64_t{std::time(nullptr)} * 1'000'000, 0), origin};
 }
 
 json Document(const Header& header, const Identity* device, const BlockWords& blocks) {
@@ -167,9 +168,10 @@ json Document(const Header& header, const Identity* device, const BlockWords& bl
       {"format", FormatName},
       {"version", FormatVersion},
       {"saved", header.saved},
-      {"tool", header.tool},
-      {"line", {{"port", header.port}, {"baud", header.baud}, {"parity", header.parity}}},
-      {"address", header.address},
+      {"tool", header.origin.tool},
+      {"line", {{"port", header.origin.line.port}, {"baud", header.origin.line.baud},
+                {"parity", ParityName(header.origin.line.parity)}}},
+      {"address", header.origin.address},
   };
   if (device != nullptr) document["device"] = IdentityJson(*device);
   json list = json::object();

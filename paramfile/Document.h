@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "device/Identity.h"
+#include "device/Origin.h"
 #include "paramfile/Blocks.h"
 
 namespace paramfile {
@@ -39,15 +40,10 @@ Identity IdentityOf(const DeviceIdentity& device);
 // The rest of the header: when, by which program, over which line.
 struct Header {
   std::string saved;  // ISO 8601 with the offset
-  std::string tool;   // "korvelt 1.0.0"
-  std::string port;
-  int baud = 9600;
-  std::string parity = "none2";
-  int address = 1;
+  device::Origin origin;
 };
-// The header for a file saved now by `program` (its version is the tool's).
-Header HeaderNow(const std::string& program, const std::string& port, int baud, const std::string& parity,
-                 int address);
+// The header for a file saved now from `origin`.
+Header HeaderNow(const device::Origin& origin);
 
 // A block of a file: its words when the file has them, and its texts.
 struct FileBlock {

@@ -139,9 +139,10 @@ nlohmann::json CompanionJson(const RecordingInfo& info, WallClock::time_point st
   }
   return json{
       {"device", info.device},
-      {"line", {{"port", info.port}, {"device", info.devicePath}, {"baud", info.baud}, {"parity", info.parity},
-                {"address", info.address}, {"frame", "8 data bits, 11 bits a character"}}},
-      {"tool", info.tool},
+      {"line", {{"port", info.origin.line.port}, {"device", info.origin.devicePath}, {"baud", info.origin.line.baud},
+                {"parity", ParityName(info.origin.line.parity)}, {"address", info.origin.address},
+                {"frame", "8 data bits, 11 bits a character"}}},
+      {"tool", info.origin.tool},
       {"pollIntervalMs", paced ? json(info.pollIntervalMs) : json(nullptr)},
       {"fast", info.pollIntervalMs == 0 || totals.fastRows > 0},
       {"fastRows", totals.fastRows},

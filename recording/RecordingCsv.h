@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "device/Identity.h"
+#include "device/Origin.h"
 #include "fields/TimeText.h"
 #include "recording/StatusRecording.h"
 
@@ -71,12 +72,7 @@ class CsvWriter {
 // What the JSON companion says beside the counts.
 struct RecordingInfo {
   nlohmann::json device;  // the driver's identity, or null when it was not read
-  std::string port;       // as chosen ("COM1" or a device path)
-  std::string devicePath;
-  int baud = 9600;
-  std::string parity = "none2";
-  int address = 1;
-  std::string tool;  // "KORVELT_Demo 1.0.0", "korvelt 1.0.0"
+  device::Origin origin;  // the tool and the line the rows were read on
   // The status poll's interval; 0 while reading as fast as the line goes.
   // Rows the totals count as fast are not taken at this interval.
   int pollIntervalMs = 100;

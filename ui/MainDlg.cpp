@@ -8,7 +8,6 @@
 #include <QMenu>
 #include <QMenuBar>
 
-#include "recording/CommandMarks.h"
 #include "ui/AboutDlg.h"
 #include "ui/PlotWindow.h"
 #include "ui/AppIcon.h"
@@ -44,17 +43,15 @@ constexpr int PageInsetBottom = 20;
 
 }  // namespace
 
-CMainDlg::CMainDlg() : m_frameLog(std::make_shared<FrameLog>()), m_icon(AppIcon()) {
-  m_link.AttachFrameLog(m_frameLog);
+CMainDlg::CMainDlg() : m_icon(AppIcon()) {
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                  Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
   m_timer.setParent(this);
   m_timer.setObjectName(QStringLiteral("statusTimer"));
   m_paramFiles = std::make_unique<CParamFileFlow>(CParamFileFlow::Window{
-      this, &m_link, [this] { return m_address; }, [this] { return FileHeader(); },
+      this, &m_link, [this] { return m_address; }, [this] { return paramfile::HeaderNow(m_session.Origin()); },
       [this](size_t block, const paramfile::Words& words) { ShowParamBlock(block, words); },
       [this] { return ControlText(forms::ids::Model); }, [this](const DeviceInfoBlock& info) { ShowDeviceInfo(info); }});
-  recording::MarkWrites(m_link, m_recording);
   m_stopKey = std::make_unique<CStopKey>([this] { OnStopShortcut(); });
   g_pMainDlg = this;
 }
@@ -75,12 +72,10 @@ CMainDlg::~CMainDlg() {
     page->OnDestroy();
   }
   // A step test still going sends its stop while the port is open.
-  m_capture.RequestStop();
-  m_capture.Join();
+  m_session.EndCapture();
   StopStatusPoll();
   m_paramFiles->Stop();
   m_exportWorker.Stop();
-  recording::StopMarkingWrites(m_link);
   if (g_pMainDlg == this) g_pMainDlg = nullptr;
 }
 

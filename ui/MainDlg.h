@@ -1,6 +1,8 @@
 // The main window: connection panel, device information, real-time status,
-// traffic display and the tab control with the five pages. It owns the one
-// link to the driver and the slave address that every page uses.
+// traffic display and the tab control with the five pages. Its session
+// (session/Session.h) holds the one link to the driver, the line as opened,
+// the slave address that every page uses, the recording, the frame log and
+// the capture; the window adds the panel, the pages and the status poll.
 #pragma once
 
 #include <QDialog>
@@ -12,9 +14,9 @@
 #include <vector>
 
 #include "driver/DriverLink.h"
-#include "recording/Capture.h"
+#include "link/Line.h"
 #include "recording/RecordingCsv.h"
-#include "recording/StatusRecording.h"
+#include "session/Session.h"
 #include "ui/ControlMap.h"
 #include "ui/DataExchange.h"
 #include "ui/MotorControlPage.h"
@@ -36,8 +38,8 @@ class QMenu;
 class QMenuBar;
 
 // Members are constructed in declaration order and destroyed in reverse: the
-// link goes before the pages, so the port is closed before anything a page
-// runs on the link is torn down.
+// session (and with it the link) goes before the pages, so the port is
+// closed before anything a page runs on the link is torn down.
 class CMainDlg : public QDialog {
  private:
   CMotorControlPage m_motorControlPage;
@@ -45,46 +47,37 @@ class CMainDlg : public QDialog {
   CPidParamPage m_pidPage;
   CReciprocatePage m_reciprocatePage;
   CSystemParamPage m_systemParamPage;
-  // Every status sample since the port was opened; before the link, so
-  // that it outlives whatever the link's threads put into it.
-  recording::StatusRecording m_recording;
+  // What the open port carries; before the workers and the tool windows'
+  // jobs declared below, which are joined before it goes.
+  session::Session m_session{"KORVELT_Demo"};
 
  public:
   // Slave address of every transaction; 0 until the first click on the open
   // button or an address switch, then 1..128. Set only by UpdateAddress.
-  uint8_t m_address = 0;
+  uint8_t& m_address = m_session.Address();
   // The one link of the run; the port is opened only by the operator.
-  DriverLink m_link;
+  DriverLink& m_link = m_session.Link();
 
-  // Every frame of the window's link and of its scans, for "通讯记录".
-  const std::shared_ptr<FrameLog>& FrameLogOfWindow() const { return m_frameLog; }
-  // The connection panel's port, rate and parity as they are set now.
-  struct PanelLine {
-    unsigned comNumber = 1;
-    int baud = 9600;
-    int parity = 0;
-  };
-  PanelLine PanelSettings();
-  // Closes the port when it is open (true then).
-  bool ReleasePort();
-  // Lends the port to a scan: closes it when it is open (true then) and
-  // keeps how it was, for TakePortBack.
-  bool LendPortToScan();
-  // The scan has ended: the port opened again at the settings it had when
-  // it was lent, if it was open then; nothing once it is back.
-  void TakePortBack();
-  bool PortLentToScan() const { return m_portLent; }
-  // A driver the scan found: the address switches, rate and parity set to
-  // it and the port opened, as the operator would.
-  void UseDriver(uint8_t address, int baud, int parity);
+  session::Session& Session() { return m_session; }
   // The tool's further windows, created on first use (工具 → 扫描设备...,
   // 工具 → 通讯记录).
   CScanDlg* ScanWindow();
   CTrafficDlg* TrafficWindow();
 
  private:
-  // Allocated whole at the start, attached to the link for the whole run.
-  std::shared_ptr<FrameLog> m_frameLog;
+  // The connection panel's port, rate and parity as they are set now.
+  Line PanelSettings();
+  // Closes the port when it is open (true then).
+  bool ReleasePort();
+  // Lends the port to a scan: closes it when it is open (true then).
+  bool LendPortToScan();
+  // The scan has ended: the port opened again at the settings it had when
+  // it was lent, if it was open then; nothing once it is back.
+  void TakePortBack();
+  // A driver the scan found: the address switches, rate and parity set to
+  // it and the port opened, as the operator would. True when it is open.
+  bool UseDriver(uint8_t address, int baud, Parity parity);
+
   // F9 in every window of the application, modal ones included.
   std::unique_ptr<CStopKey> m_stopKey;
   // Children of the window, owned here and ended first by its destructor.
@@ -146,20 +139,6 @@ class CMainDlg : public QDialog {
   // The parameter files' menu items and the backups, for tests.
   CParamFileFlow& ParamFiles() { return *m_paramFiles; }
 
-  // The recording, and where its clock stands for the plot: now while the
-  // port is open, else at its last sample.
-  const recording::StatusRecording& Recording() const { return m_recording; }
-  recording::Micros RecordingNow() const;
-  // Starts a capture on the open port at the current address (the status
-  // poll waits meanwhile); empty when it started, else why not.
-  std::string StartCapture(recording::CaptureRequest request);
-  // Asks the capture to end; it ends after the read in progress.
-  void StopCapture() { m_capture.RequestStop(); }
-  bool CaptureRunning() const { return m_capture.Running(); }
-  uint64_t CaptureReadings() const { return m_capture.Readings(); }
-  recording::SteadyClock::time_point CaptureStarted() const { return m_capture.Started(); }
-  // The baud rate of the open port; 0 while closed.
-  int LineBaud() const { return m_link.IsOpen() ? m_openBaud : 0; }
   // Asks for a file and writes the part of the recording in `range` there
   // (with its JSON companion) on a worker; the outcome comes in a box.
   void ExportRecording(recording::ExportRange range);
@@ -198,9 +177,11 @@ class CMainDlg : public QDialog {
   void RefreshPortTooltips();
 
   void OnOpenPort();
-  // Opens the link and sets the button; a new session restarts the
-  // recording. False when the port did not open.
-  bool OpenLine(unsigned comNumber, int baud, int parity, bool newSession);
+  // Opens the session's line and sets the button; a new session restarts
+  // the recording. False when the port did not open.
+  bool OpenLine(const Line& line, session::Session::Open how);
+  // The port has opened: the button says so and the poll's rate restarts.
+  void LineOpened();
   // Asks the driver now: its output or its speed is not zero.
   bool MotorRunning();
   // The adapter went away under the open port: close it and say so once.
@@ -216,8 +197,6 @@ class CMainDlg : public QDialog {
   void OnAbout();
   void OnSaveParams();
   void OnLoadParams();
-  // The header of a parameter file saved now: the settings of the open port.
-  paramfile::Header FileHeader() const;
   // A block read back by a restore, shown in its page.
   void ShowParamBlock(size_t block, const paramfile::Words& words);
   void OnScan();
@@ -236,9 +215,11 @@ class CMainDlg : public QDialog {
   void ShowStatistics();
   // Teardown: ends a poll that waits on the driver and joins the worker.
   void StopStatusPoll();
+  // Starts a capture on the open port at the current address (the status
+  // poll waits meanwhile); empty when it started, else why not.
+  std::string StartCapture(recording::CaptureRequest request);
   void OnCaptureEnded(const recording::CaptureReport& report);
   void ShowCapturedStatus();
-  recording::RecordingInfo RecordingInfoNow() const;
 
   ControlMap m_controls;
   DataExchange m_exchange{m_controls};
@@ -250,21 +231,12 @@ class CMainDlg : public QDialog {
   unsigned m_pollGeneration = 0;
   forms::PollRate m_pollRate;  // restarted when the port opens or polling is ticked on
   CPlotWindow* m_plotWindow = nullptr;  // a child window, made on first use
-  // After the link: joined before it goes.
-  recording::Capture m_capture;
+  // After the session: joined before the link goes.
   PollWorker m_exportWorker;
-  // Declared after m_link, so even without the destructor's explicit stop
-  // it is joined before the link goes.
+  // Declared after the session, so even without the destructor's explicit
+  // stop it is joined before the link goes.
   PollWorker m_pollWorker;
-  // The port as it was opened, for the files saved and a scan's return.
-  std::string m_openPort;
-  unsigned m_openComNumber = 0;
-  int m_openBaud = 0;
-  int m_openParity = 0;
-  // A scan has the port; it was open when lent.
-  bool m_portLent = false;
-  bool m_portWasOpen = false;
-  // After m_link, like the poll worker: its job thread goes first.
+  // After the session, like the poll worker: its job thread goes first.
   std::unique_ptr<CParamFileFlow> m_paramFiles;
 };
 

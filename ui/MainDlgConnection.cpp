@@ -35,7 +35,7 @@ void CMainDlg::OnAddressSwitch() { UpdateAddress(); }
 
 void CMainDlg::OnOpenPort() {
   UpdateAddress();  // takes all controls into their members first
-  if (m_portLent) {
+  if (m_session.Lent()) {
     ui::ShowMessage(this, std::string(kScanHoldsPort));
     return;
   }
@@ -43,8 +43,7 @@ void CMainDlg::OnOpenPort() {
     // A step test ends with its stop command: it goes out before the port
     // closes, so closing never leaves the motor running. One write, waited
     // for at most a transaction's time-out.
-    m_capture.RequestStop();
-    m_capture.Join();
+    m_session.EndCapture();
     ClosePortAndButton();
     return;
   }
@@ -54,30 +53,29 @@ void CMainDlg::OnOpenPort() {
   const unsigned portNumber = static_cast<unsigned>(m_portIndex + 1);
   if (!rateChosen) {
     ui::ShowMessage(this, std::string(forms::texts::OpenFailed));
-  } else if (!OpenLine(portNumber, baudRate, m_parityIndex, true)) {
+  } else if (!OpenLine({"COM" + std::to_string(portNumber), baudRate, ParityFromIndex(m_parityIndex)},
+                       session::Session::Open::NewSession)) {
     // Looked up now, while the cause (a holder, a missing adapter) is still there.
     ui::ShowMessage(this, fields::OpenFailureMessage(DiagnoseOpenFailure(m_link.LastOpenFailure())));
   }
 }
 
-bool CMainDlg::OpenLine(unsigned comNumber, int baud, int parity, bool newSession) {
-  if (m_link.OpenPort(comNumber, baud, parity) == 0) return false;
-  m_openPort = "COM" + std::to_string(comNumber);
-  m_openComNumber = comNumber;
-  m_openBaud = baud;
-  m_openParity = parity;
+bool CMainDlg::OpenLine(const Line& line, session::Session::Open how) {
+  if (!m_session.OpenLine(line, how)) return false;
+  LineOpened();
+  return true;
+}
+
+void CMainDlg::LineOpened() {
   m_pollRate.Restart(forms::PollRate::Clock::now());
-  if (newSession) m_recording.Restart();
   if (auto* button = m_controls.As<QPushButton>(forms::ids::OpenPortButton)) {
     button->setText(QString::fromUtf8(forms::texts::ClosePort));
   }
-  return true;
 }
 
 void CMainDlg::ClosePortAndButton() {
   DiscardStatusPoll();
-  m_capture.RequestStop();
-  m_link.ClosePort();
+  m_session.Close();
   if (auto* button = m_controls.As<QPushButton>(forms::ids::OpenPortButton)) {
     button->setText(QString::fromUtf8(forms::texts::OpenPort));
   }

@@ -1,15 +1,10 @@
 // The parameter files of the menu bar and the pages that show what a
 // restore read back.
-#include "fields/LineNames.h"
 #include "ui/MainDlg.h"
 
 void CMainDlg::OnSaveParams() { m_paramFiles->Save(); }
 
 void CMainDlg::OnLoadParams() { m_paramFiles->Load(); }
-
-paramfile::Header CMainDlg::FileHeader() const {
-  return paramfile::HeaderNow("KORVELT_Demo", m_openPort, m_openBaud, fields::ParityName(m_openParity), m_address);
-}
 
 void CMainDlg::ShowParamBlock(size_t block, const paramfile::Words& words) {
   const fields::ParamBlock& spec = paramfile::BlockAt(block);

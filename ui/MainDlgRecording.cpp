@@ -5,7 +5,6 @@
 
 #include "device/Identity.h"
 #include "fields/CFormat.h"
-#include "fields/LineNames.h"
 #include "recording/CommandMarks.h"
 #include "recording/CompanionPlace.h"
 #include "ui/MainDlg.h"
@@ -21,47 +20,30 @@ constexpr int PollIntervalMs = 100;
 
 }  // namespace
 
-recording::Micros CMainDlg::RecordingNow() const {
-  if (m_link.IsOpen()) return m_recording.ToMicros(recording::SteadyClock::now());
-  return m_recording.Totals().last;
-}
-
 std::string CMainDlg::StartCapture(recording::CaptureRequest request) {
-  if (!m_link.IsOpen()) return ResultText(ResultPortNotOpen);
-  if (m_capture.Running()) return "采集进行中";
-  m_capture.Join();  // the one before, ended already
   UpdateAddress();
-  request.slave = m_address;
-  const bool started = m_capture.Start(m_link, m_recording, std::move(request), [this](const auto& report) {
+  return m_session.StartCapture(std::move(request), [this](const auto& report) {
     // Queued to the window, which joins the capture before it goes.
     QMetaObject::invokeMethod(
         this, [this, report] { OnCaptureEnded(report); }, Qt::QueuedConnection);
   });
-  return started ? std::string() : "采集未能开始";
 }
 
 void CMainDlg::OnCaptureEnded(const recording::CaptureReport& report) {
-  if (!m_capture.Running()) m_capture.Join();
+  m_session.JoinEndedCapture();
   if (m_plotWindow != nullptr) m_plotWindow->OnCaptureEnded(report);
 }
 
 void CMainDlg::OnPlotWindow() {
-  if (m_plotWindow == nullptr) m_plotWindow = new CPlotWindow(*this);
+  if (m_plotWindow == nullptr) {
+    m_plotWindow = new CPlotWindow(CPlotWindow::Owner{
+        this, &m_session, [this](recording::CaptureRequest request) { return StartCapture(std::move(request)); },
+        [this](QWidget* over) { return StopMotor(over); },
+        [this](recording::ExportRange range) { ExportRecording(range); }});
+  }
   m_plotWindow->show();
   m_plotWindow->raise();
   m_plotWindow->activateWindow();
-}
-
-recording::RecordingInfo CMainDlg::RecordingInfoNow() const {
-  recording::RecordingInfo info;
-  info.port = "COM" + std::to_string(m_portIndex + 1);
-  info.devicePath = m_link.DevicePath();
-  info.baud = m_openBaud;
-  info.parity = fields::ParityName(m_openParity);
-  info.address = m_address;
-  info.tool = std::string("KORVELT_Demo ") + KORVELT_VERSION;
-  info.pollIntervalMs = PollIntervalMs;
-  return info;
 }
 
 void CMainDlg::ExportRecording(recording::ExportRange range) {
@@ -74,7 +56,10 @@ void CMainDlg::ExportRecording(recording::ExportRange range) {
       QStringLiteral(".csv"));
   const std::string file = ui::ChooseFile(this, ui::FileDialog::ExportRecording, ToStdString(suggested));
   if (file.empty()) return;
-  recording::RecordingInfo info = RecordingInfoNow();
+  // The line the rows were read on, not what the panel shows now.
+  recording::RecordingInfo info;
+  info.origin = m_session.Origin();
+  info.pollIntervalMs = PollIntervalMs;
   const uint8_t address = m_address;
   // On a worker: the identity waits on the driver, a day's rows take seconds.
   m_exportWorker.Post([this, info = std::move(info), file, address, range]() mutable {
@@ -84,7 +69,7 @@ void CMainDlg::ExportRecording(recording::ExportRange range) {
     }
     std::string error;
     recording::CsvTotals totals;
-    const bool ok = recording::ExportRecording(m_recording, range, info, file, &error, &totals);
+    const bool ok = recording::ExportRecording(m_session.Recording(), range, info, file, &error, &totals);
     // Both files are named: the companion is written too, and never over
     // a file that is not one.
     const std::string companion = ok ? recording::PlaceCompanion(file).path : std::string();

@@ -36,7 +36,7 @@ void CMainDlg::OnTimer() {
                fields::FormatHexBytes(m_link.LastReceivedFrame()));
   ShowStatistics();
   if (m_autoUpdate == 0 || !m_link.IsOpen()) return;
-  if (m_capture.Running()) {
+  if (m_session.CaptureRunning()) {
     ShowCapturedStatus();
     return;
   }
@@ -47,8 +47,8 @@ void CMainDlg::OnTimer() {
 // the whole block, so that it does not look stuck.
 void CMainDlg::ShowCapturedStatus() {
   recording::Sample newest[1];
-  const uint64_t end = m_recording.End();
-  if (end == 0 || m_recording.Copy(end - 1, newest).count == 0 || newest[0].read != recording::WholeBlock) return;
+  const uint64_t end = m_session.Recording().End();
+  if (end == 0 || m_session.Recording().Copy(end - 1, newest).count == 0 || newest[0].read != recording::WholeBlock) return;
   for (const forms::FieldText& field : forms::StatusTexts(newest[0].status)) SetControlText(field.controlId, field.text);
 }
 
@@ -62,7 +62,7 @@ void CMainDlg::ShowStatistics() {
 // starts none: polls never pile up behind a slow line.
 void CMainDlg::StartStatusPoll() {
   // A capture reads the status as fast as the line goes; the poll waits.
-  if (m_capture.Running()) return;
+  if (m_session.CaptureRunning()) return;
   const uint8_t address = m_address;
   const unsigned generation = m_pollGeneration;
   m_pollWorker.Post([this, address, generation] {
@@ -70,7 +70,7 @@ void CMainDlg::StartStatusPoll() {
     const auto at = recording::SteadyClock::now();
     const ModbusResult result = m_link.ReadStatus(address, status);
     // Every poll goes into the recording; a failed one is a gap.
-    recording::Record(m_recording,
+    recording::Record(m_session.Recording(),
                       {at, result, status, result == ResultSuccess ? recording::WholeBlock : 0u});
     // Queued to the window: the fields are set on its thread. The window
     // joins this worker before it goes, so it is there to receive.

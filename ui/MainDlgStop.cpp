@@ -24,14 +24,14 @@ bool CMainDlg::StopMotor(QWidget* over) {
   // ends within its try and the port is opened for the stop, then left as
   // the scan found it.
   bool closeAfter = false;
-  if (m_portLent) {
-    const bool wasOpen = m_portWasOpen;
+  if (m_session.Lent()) {
+    const bool wasOpen = m_session.WasOpenWhenLent();
     if (m_scanDlg) m_scanDlg->EndScan();
     TakePortBack();
     if (!wasOpen) {
-      const PanelLine line = PanelSettings();
+      const Line line = PanelSettings();
       UpdateAddress();
-      closeAfter = OpenLine(line.comNumber, line.baud, line.parity, false);
+      closeAfter = OpenLine(line, session::Session::Open::SameSession);
     }
   }
   const ModbusResult result = m_link.WriteStopCommand(m_address, m_motorControlPage.StopMode());
@@ -47,20 +47,23 @@ void CMainDlg::OnStopShortcut() {
 }
 
 bool CMainDlg::LendPortToScan() {
-  m_portWasOpen = m_link.IsOpen();
-  m_portLent = true;
-  if (m_portWasOpen) ClosePortAndButton();
-  return m_portWasOpen;
+  const bool wasOpen = m_session.LendToScan();
+  // The poll still out and the button go as for a close.
+  if (wasOpen) ClosePortAndButton();
+  return wasOpen;
 }
 
 void CMainDlg::TakePortBack() {
-  if (!m_portLent) return;
-  m_portLent = false;
-  if (!m_portWasOpen || m_link.IsOpen()) return;
-  // The same port at the same settings, and the same recording: the scan
-  // was a pause, not a new session. "自动更新" polls again on the next tick.
-  if (!OpenLine(m_openComNumber, m_openBaud, m_openParity, false)) {
-    ui::ShowMessage(this, fields::OpenFailureMessage(DiagnoseOpenFailure(m_link.LastOpenFailure())));
+  // "自动更新" polls again on the next tick.
+  switch (m_session.TakeBack()) {
+    case session::Session::Return::Reopened:
+      LineOpened();
+      break;
+    case session::Session::Return::ReopenFailed:
+      ui::ShowMessage(this, fields::OpenFailureMessage(DiagnoseOpenFailure(m_link.LastOpenFailure())));
+      break;
+    case session::Session::Return::Nothing:
+      break;
   }
 }
 
@@ -75,7 +78,7 @@ bool CMainDlg::MotorRunning() {
 // "文件" → "退出", Esc and the window's close all come here.
 void CMainDlg::reject() {
   // A scan's port comes back first, so that the motor can be asked about.
-  if (m_portLent) {
+  if (m_session.Lent()) {
     if (m_scanDlg) m_scanDlg->EndScan();
     TakePortBack();
   }

@@ -21,12 +21,17 @@ void Present(QWidget* window) {
 }  // namespace
 
 CScanDlg* CMainDlg::ScanWindow() {
-  if (!m_scanDlg) m_scanDlg = std::make_unique<CScanDlg>(*this);
+  if (!m_scanDlg) {
+    m_scanDlg = std::make_unique<CScanDlg>(CScanDlg::Owner{
+        this, [this] { return PanelSettings(); }, [this] { return LendPortToScan(); }, [this] { TakePortBack(); },
+        m_session.FrameLogOfLink(),
+        [this](uint8_t address, int baud, Parity parity) { return UseDriver(address, baud, parity); }});
+  }
   return m_scanDlg.get();
 }
 
 CTrafficDlg* CMainDlg::TrafficWindow() {
-  if (!m_trafficDlg) m_trafficDlg = std::make_unique<CTrafficDlg>(*this, m_frameLog);
+  if (!m_trafficDlg) m_trafficDlg = std::make_unique<CTrafficDlg>(*this, m_session.FrameLogOfLink());
   return m_trafficDlg.get();
 }
 
@@ -34,13 +39,13 @@ void CMainDlg::OnScan() { Present(ScanWindow()); }
 
 void CMainDlg::OnTraffic() { Present(TrafficWindow()); }
 
-CMainDlg::PanelLine CMainDlg::PanelSettings() {
+Line CMainDlg::PanelSettings() {
   UpdateData(true);
-  PanelLine line;
-  line.comNumber = static_cast<unsigned>(m_portIndex + 1);
+  Line line;
+  line.port = "COM" + std::to_string(m_portIndex + 1);
   const bool rateChosen = m_baudCombo != nullptr && m_baudIndex >= 0 && m_baudIndex < m_baudCombo->count();
   if (rateChosen) line.baud = forms::BaudRateFromText(ToStdString(m_baudCombo->itemText(m_baudIndex)));
-  line.parity = m_parityIndex;
+  line.parity = ParityFromIndex(m_parityIndex);
   return line;
 }
 
@@ -50,7 +55,7 @@ bool CMainDlg::ReleasePort() {
   return true;
 }
 
-void CMainDlg::UseDriver(uint8_t address, int baud, int parity) {
+bool CMainDlg::UseDriver(uint8_t address, int baud, Parity parity) {
   ReleasePort();
   UpdateData(true);
   const forms::AddressSwitches switches = forms::SwitchesForAddress(address);
@@ -58,7 +63,8 @@ void CMainDlg::UseDriver(uint8_t address, int baud, int parity) {
   for (int i = 0; m_baudCombo != nullptr && i < m_baudCombo->count(); ++i) {
     if (forms::BaudRateFromText(ToStdString(m_baudCombo->itemText(i))) == baud) m_baudIndex = i;
   }
-  m_parityIndex = parity;
+  m_parityIndex = ParityIndex(parity);
   UpdateData(false);
   OnOpenPort();
+  return m_link.IsOpen();
 }

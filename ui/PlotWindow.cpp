@@ -20,7 +20,7 @@
 #include "fields/NumberText.h"
 #include "fields/StatusTexts.h"
 #include "ui/LivePlot.h"
-#include "ui/MainDlg.h"
+#include "session/Session.h"
 #include "ui/MessageBox.h"
 #include "ui/PlotSeries.h"
 #include "ui/StepOverlay.h"
@@ -77,11 +77,12 @@ QComboBox* NamedCombo(const char* name, std::span<const fields::ListItem> items)
 
 }  // namespace
 
-CPlotWindow::CPlotWindow(CMainDlg& dlg) : QWidget(&dlg, Qt::Window), dlg_(dlg) {
+CPlotWindow::CPlotWindow(Owner owner)
+    : QWidget(owner.window, Qt::Window), owner_(std::move(owner)), session_(*owner_.session) {
   setObjectName(QStringLiteral("plotWindow"));
   setWindowTitle(QString::fromUtf8("实时曲线 - KORVELT_Demo"));
   setAttribute(Qt::WA_DeleteOnClose, false);
-  live_ = new CLivePlot(dlg.Recording(), [&dlg] { return dlg.RecordingNow(); });
+  live_ = new CLivePlot(session_.Recording(), [this] { return session_.RecordingNow(); });
   overlay_ = new CStepOverlay;
   tabs_ = new QTabWidget;
   tabs_->addTab(live_, QString::fromUtf8("实时"));
@@ -172,7 +173,7 @@ QWidget* CPlotWindow::BuildView() {
   // The motor stops from here as from every window of the tool.
   auto* stopMotor = NamedButton("stopMotor", "停止电机");
   stopMotor->setToolTip(QString::fromUtf8(forms::texts::StopTooltip));
-  connect(stopMotor, &QPushButton::clicked, this, [this] { dlg_.StopMotor(this); });
+  connect(stopMotor, &QPushButton::clicked, this, [this] { owner_.stopMotor(this); });
   form->addRow(stopMotor);
   return box;
 }
@@ -304,7 +305,7 @@ void CPlotWindow::OnStartStepTest() {
 
 void CPlotWindow::StartCapture(recording::CaptureRequest request) {
   request.plan = recording::PlanFor(Ticked());
-  const std::string refusal = dlg_.StartCapture(request);
+  const std::string refusal = owner_.startCapture(request);
   if (!refusal.empty()) {
     Say(ToQString(refusal));
     return;
@@ -314,9 +315,9 @@ void CPlotWindow::StartCapture(recording::CaptureRequest request) {
   ShowProgress();
 }
 
-void CPlotWindow::OnStopCapture() { dlg_.StopCapture(); }
+void CPlotWindow::OnStopCapture() { session_.StopCapture(); }
 
-void CPlotWindow::OnExportVisible() { dlg_.ExportRecording(live_->Visible()); }
+void CPlotWindow::OnExportVisible() { owner_.exportRecording(live_->Visible()); }
 
 void CPlotWindow::OnCaptureEnded(const recording::CaptureReport& report) {
   const recording::LoopTotals& totals = report.totals;
@@ -346,8 +347,8 @@ void CPlotWindow::OnCaptureEnded(const recording::CaptureReport& report) {
 }
 
 void CPlotWindow::ShowProgress() {
-  const int baud = dlg_.LineBaud();
-  const recording::CapturePlan plan = dlg_.CaptureRunning() ? plan_ : recording::PlanFor(Ticked());
+  const int baud = session_.LineBaud();
+  const recording::CapturePlan plan = session_.CaptureRunning() ? plan_ : recording::PlanFor(Ticked());
   if (baud > 0) {
     limit_->setText(QString::fromUtf8("线路极限: %1 次/秒 (%2 bit/s, %3 个寄存器)")
                         .arg(recording::LineLimit(baud, plan.count), 0, 'f', 1)
@@ -356,15 +357,15 @@ void CPlotWindow::ShowProgress() {
   } else {
     limit_->setText(QString::fromUtf8("线路极限: - (串口未打开)"));
   }
-  if (!dlg_.CaptureRunning()) return;
+  if (!session_.CaptureRunning()) return;
   const double seconds =
-      std::chrono::duration<double>(recording::SteadyClock::now() - dlg_.CaptureStarted()).count();
-  const double rate = dlg_.CaptureReadings() / std::max(seconds, 1e-3);
+      std::chrono::duration<double>(recording::SteadyClock::now() - session_.CaptureStarted()).count();
+  const double rate = session_.CaptureReadings() / std::max(seconds, 1e-3);
   rate_->setText(QString::fromUtf8("采样率: %1 次/秒").arg(rate, 0, 'f', 1) + BeyondLimit(rate, plan));
 }
 
 QString CPlotWindow::BeyondLimit(double rate, const recording::CapturePlan& plan) const {
-  const int baud = dlg_.LineBaud();
+  const int baud = session_.LineBaud();
   if (baud <= 0 || rate <= recording::LineLimit(baud, plan.count) * kBeyondLimit) return {};
   return QString::fromUtf8(", 高于线路极限: 此串口不按波特率计时 (如模拟驱动器)");
 }

@@ -2,19 +2,23 @@
 // show (ticks, at most two units), the sliding window, pause, zoom and pan,
 // the export of what is in view; the capture at the line's speed with the
 // rate it reaches against the line's limit; the step test and the overlay
-// of its last five runs. The recording and the capture belong to the main
-// window: closing this window stops neither.
+// of its last five runs. The recording and the capture belong to the
+// session: closing this window stops neither.
 #pragma once
 
 #include <QTimer>
 #include <QWidget>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "recording/Capture.h"
+#include "recording/RecordingCsv.h"
 
-class CMainDlg;
+namespace session {
+class Session;
+}
 class CLivePlot;
 class CStepOverlay;
 class QCheckBox;
@@ -26,8 +30,22 @@ class QTabWidget;
 
 class CPlotWindow : public QWidget {
  public:
-  // A child window of `dlg`, so that the modal main window does not block it.
-  explicit CPlotWindow(CMainDlg& dlg);
+  // What the plot takes from the main window.
+  struct Owner {
+    // The main window: the parent, so that its modal run does not block this one.
+    QWidget* window = nullptr;
+    // The recording and its clock, the capture and the line's rate.
+    session::Session* session = nullptr;
+    // Starts a capture at the window's address; empty when it started,
+    // else why not.
+    std::function<std::string(recording::CaptureRequest request)> startCapture;
+    // The window's stop, its failure shown over `over`.
+    std::function<bool(QWidget* over)> stopMotor;
+    // Asks for a file and exports the part of the recording in `range`.
+    std::function<void(recording::ExportRange range)> exportRecording;
+  };
+
+  explicit CPlotWindow(Owner owner);
   ~CPlotWindow() override;
 
   // The main window's capture ended (on the window's thread).
@@ -69,7 +87,8 @@ class CPlotWindow : public QWidget {
   // box naming `name` otherwise, with the focus on the edit.
   std::optional<int64_t> Entry(QLineEdit* edit, const char* name, int decimals, int64_t min, int64_t max);
 
-  CMainDlg& dlg_;
+  Owner owner_;
+  session::Session& session_;
   CLivePlot* live_ = nullptr;
   CStepOverlay* overlay_ = nullptr;
   QTabWidget* tabs_ = nullptr;

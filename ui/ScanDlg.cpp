@@ -16,7 +16,7 @@
 #include "fields/OpenFailureText.h"
 #include "link/PortDiagnosis.h"
 #include "ui/DialogFont.h"
-#include "ui/MainDlg.h"
+#include "session/Session.h"
 #include "ui/MessageBox.h"
 #include "ui/Text.h"
 #include "ui/forms/ControlIds.h"
@@ -45,7 +45,7 @@ QSpinBox* AddressBox(int value) {
 
 }  // namespace
 
-CScanDlg::CScanDlg(CMainDlg& owner) : QDialog(&owner), m_owner(owner) {
+CScanDlg::CScanDlg(Owner owner) : QDialog(owner.window), m_owner(std::move(owner)) {
   setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowCloseButtonHint | Qt::WindowMinimizeButtonHint);
   setWindowTitle(Q("扫描设备"));
   setFont(DialogFont());
@@ -121,9 +121,9 @@ CScanDlg::~CScanDlg() {
 }
 
 void CScanDlg::showEvent(QShowEvent* event) {
-  const CMainDlg::PanelLine line = m_owner.PanelSettings();
-  m_panelSettings->setText(ToQString(
-      fields::CFormat("连接面板的设置 (COM%u, %d, %s)", line.comNumber, line.baud, ParityText(line.parity).c_str())));
+  const Line line = m_owner.panelLine();
+  m_panelSettings->setText(ToQString(fields::CFormat("连接面板的设置 (%s, %d, %s)", line.port.c_str(), line.baud,
+                                                     ParityText(ParityIndex(line.parity)).c_str())));
   QDialog::showEvent(event);
 }
 
@@ -150,16 +150,16 @@ void CScanDlg::Post(void (CScanDlg::*call)(const T&), const T& value) {
 void CScanDlg::StartScan() {
   if (m_scanning) return;
   m_scan.Wait();  // the last scan's worker, which has ended
-  const CMainDlg::PanelLine line = m_owner.PanelSettings();
+  const Line line = m_owner.panelLine();
   scan::ScanPlan plan;
-  plan.comNumber = line.comNumber;
+  plan.comNumber = session::ComNumberOf(line.port);
   plan.firstAddress = static_cast<uint8_t>(std::min(m_first->value(), m_last->value()));
   plan.lastAddress = static_cast<uint8_t>(std::max(m_first->value(), m_last->value()));
   plan.settings = m_allSettings->isChecked() ? scan::Combine(scan::AllBauds(), scan::AllParities())
-                                             : std::vector<scan::LineChoice>{{line.baud, line.parity}};
+                                             : std::vector<scan::LineChoice>{{line.baud, ParityIndex(line.parity)}};
   // The scan opens the port itself at each setting; the window has it back
   // when the scan ends.
-  const bool released = m_owner.LendPortToScan();
+  const bool released = m_owner.lendPort();
   ++m_generation;
   m_found.clear();
   m_results->setRowCount(0);
@@ -171,9 +171,9 @@ void CScanDlg::StartScan() {
   callbacks.found = [this](const scan::Found& found) { Post(&CScanDlg::OnFound, found); };
   const bool started = m_scan.Start(
       plan, callbacks, [this](const scan::ScanOutcome& outcome) { Post(&CScanDlg::OnFinished, outcome); },
-      m_owner.FrameLogOfWindow(), ScanLogTag);
+      m_owner.frameLog, ScanLogTag);
   if (!started) {
-    m_owner.TakePortBack();
+    m_owner.takePortBack();
     ui::ShowMessage(this, Q("无法启动扫描"));
     return;
   }
@@ -215,7 +215,7 @@ void CScanDlg::OnFinished(const scan::ScanOutcome& outcome) {
   m_trying->setText(ToQString(fields::CFormat("%s: 试了 %zu 次, 用时 %.1f 秒, 找到 %zu 台", how, outcome.tried, seconds,
                                               outcome.found.size())));
   ShowScanning(false);
-  m_owner.TakePortBack();
+  m_owner.takePortBack();
   if (outcome.end == scan::ScanEnd::PortFailed) {
     ui::ShowMessage(this, fields::OpenFailureMessage(DiagnoseOpenFailure(outcome.failure)));
   }
@@ -226,6 +226,5 @@ void CScanDlg::UseSelected() {
   const int row = m_results->currentRow();
   if (row < 0 || static_cast<size_t>(row) >= m_found.size()) return;
   const scan::Found& found = m_found[static_cast<size_t>(row)];
-  m_owner.UseDriver(found.address, found.line.baud, found.line.parity);
-  if (m_owner.m_link.IsOpen()) close();
+  if (m_owner.useDriver(found.address, found.line.baud, ParityFromIndex(found.line.parity))) close();
 }

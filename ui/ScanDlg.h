@@ -5,11 +5,14 @@
 #pragma once
 
 #include <QDialog>
+#include <functional>
+#include <memory>
 #include <vector>
 
+#include "link/FrameLog.h"
+#include "link/Line.h"
 #include "scan/BusScan.h"
 
-class CMainDlg;
 class QLabel;
 class QProgressBar;
 class QPushButton;
@@ -19,7 +22,23 @@ class QTableWidget;
 
 class CScanDlg : public QDialog {
  public:
-  explicit CScanDlg(CMainDlg& owner);
+  // What the scan takes from the main window.
+  struct Owner {
+    QWidget* window = nullptr;  // the parent
+    // The connection panel's port, rate and parity as they are set now.
+    std::function<Line()> panelLine;
+    // Lends the port to the scan: closed when it is open (true then).
+    std::function<bool()> lendPort;
+    // The scan has ended: the port back as it was when lent.
+    std::function<void()> takePortBack;
+    // Where the scan's frames go, beside the window's.
+    std::shared_ptr<FrameLog> frameLog;
+    // A driver found: taken into the panel and the port opened; true when
+    // the port is open then.
+    std::function<bool(uint8_t address, int baud, Parity parity)> useDriver;
+  };
+
+  explicit CScanDlg(Owner owner);
   // Cancels a scan still running and waits for its try to end.
   ~CScanDlg() override;
 
@@ -47,7 +66,7 @@ class CScanDlg : public QDialog {
   template <class T>
   void Post(void (CScanDlg::*call)(const T&), const T& value);
 
-  CMainDlg& m_owner;
+  Owner m_owner;
   QSpinBox* m_first = nullptr;
   QSpinBox* m_last = nullptr;
   QRadioButton* m_panelSettings = nullptr;

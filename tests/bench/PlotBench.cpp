@@ -65,7 +65,7 @@ int main(int argc, char** argv) {
     std::printf("the port did not open\n");
     return 1;
   }
-  FillTenMinutes(dlg->Recording());
+  FillTenMinutes(dlg->Session().Recording());
   qobject_cast<QAbstractButton*>(dlg->Control(forms::ids::AutoUpdate))->click();
   dlg->OnPlotWindow();
   CPlotWindow* plot = dlg->PlotWindow();

@@ -62,7 +62,7 @@ int main(int argc, char** argv) {
 
   const std::string csv = folder + "/korvelt-bench-" + std::to_string(getpid()) + ".csv";
   recording::RecordingInfo info;
-  info.tool = "korvelt_recording_bench";
+  info.origin.tool = "korvelt_recording_bench";
   std::vector<double> seconds;
   for (int run = 0; run < runs; ++run) {
     const auto start = std::chrono::steady_clock::now();

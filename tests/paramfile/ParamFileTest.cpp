@@ -33,7 +33,7 @@ class ParamFileTest : public ::testing::Test {
 
   // The device saved as a file, as a document to edit.
   ordered_json Saved() const {
-    return ordered_json::parse(pf::DeviceDocument(device, pf::HeaderNow("test", "COM1", 9600, "none2", 1)));
+    return ordered_json::parse(pf::DeviceDocument(device, pf::HeaderNow({"test", {"COM1", 9600, Parity::None2}, "", 1})));
   }
 
   // The file's words on `onto`, or the refusal.

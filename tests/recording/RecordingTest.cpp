@@ -135,8 +135,8 @@ TEST(RecordingCsv, PointForDecimalsWhateverTheLocaleAndCompanionCountsAgree) {
   store.AddGap(t0 + milliseconds(100));
   store.Add(t0 + milliseconds(200), Current(5), 0b11);  // PWM and current only, as a capture reads them
   recording::RecordingInfo info;
-  info.port = "COM1";
-  info.tool = "test";
+  info.origin.line.port = "COM1";
+  info.origin.tool = "test";
   std::string error;
   const std::string csv = folder.File("run.csv");
   ASSERT_TRUE(recording::ExportRecording(store, {}, info, csv, &error)) << error;

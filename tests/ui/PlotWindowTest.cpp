@@ -71,22 +71,22 @@ TEST_F(PlotWindowTest, SeriesWhilePollingAndACaptureThatOutlivesTheWindowAndGive
 
   plot->Edit("captureSeconds")->setText(QStringLiteral("0"));
   ClickPlot(plot, "startCapture");
-  ASSERT_TRUE(dlg->CaptureRunning()) << plot->StatusText().toStdString();
+  ASSERT_TRUE(dlg->Session().CaptureRunning()) << plot->StatusText().toStdString();
   EXPECT_TRUE(plot->LimitText().contains(QStringLiteral("9600 bit/s"))) << plot->LimitText().toStdString();
-  const uint64_t atStart = dlg->Recording().End();
-  ASSERT_TRUE(WaitFor([&] { return dlg->Recording().End() > atStart + 20; }));
+  const uint64_t atStart = dlg->Session().Recording().End();
+  ASSERT_TRUE(WaitFor([&] { return dlg->Session().Recording().End() > atStart + 20; }));
   // Closing the plot window stops neither the capture nor the recording.
   plot->close();
-  const uint64_t closed = dlg->Recording().End();
-  ASSERT_TRUE(WaitFor([&] { return dlg->Recording().End() > closed + 5; }));
-  EXPECT_TRUE(dlg->CaptureRunning());
+  const uint64_t closed = dlg->Session().Recording().End();
+  ASSERT_TRUE(WaitFor([&] { return dlg->Session().Recording().End() > closed + 5; }));
+  EXPECT_TRUE(dlg->Session().CaptureRunning());
   plot = OpenPlot();
   ClickPlot(plot, "stopCapture");
-  ASSERT_TRUE(WaitFor([&] { return !dlg->CaptureRunning(); }));
+  ASSERT_TRUE(WaitFor([&] { return !dlg->Session().CaptureRunning(); }));
   ASSERT_TRUE(WaitFor([&] { return plot->RateText().contains(QString::fromUtf8("个样本")); }));
   // The status poll comes back: the recording grows again at its pace.
-  const uint64_t ended = dlg->Recording().End();
-  ASSERT_TRUE(WaitFor([&] { return dlg->Recording().End() >= ended + 3; }));
+  const uint64_t ended = dlg->Session().Recording().End();
+  ASSERT_TRUE(WaitFor([&] { return dlg->Session().Recording().End() >= ended + 3; }));
 }
 
 TEST_F(PlotWindowTest, ExportWritesTheWholeRecordingAndItsCompanion) {
@@ -97,7 +97,7 @@ TEST_F(PlotWindowTest, ExportWritesTheWholeRecordingAndItsCompanion) {
   const ui::FileChooser previous =
       ui::SetFileChooser([&](QWidget*, ui::FileDialog, const std::string&) { return path.toStdString(); });
   OpenAndPoll();
-  ASSERT_TRUE(WaitFor([&] { return dlg->Recording().End() >= 5; }));
+  ASSERT_TRUE(WaitFor([&] { return dlg->Session().Recording().End() >= 5; }));
   Item(dlg->MenuOf(CMainDlg::Menu::File), "导出记录")->trigger();
   ASSERT_TRUE(WaitFor([&] { return !boxes.Texts().empty(); }, 10000));
   EXPECT_TRUE(boxes.Texts().back().startsWith(QString::fromUtf8("记录已导出"))) << boxes.Texts().back().toStdString();
@@ -109,6 +109,34 @@ TEST_F(PlotWindowTest, ExportWritesTheWholeRecordingAndItsCompanion) {
   const nlohmann::json companion = nlohmann::json::parse(json);
   EXPECT_EQ(companion["rows"], rows);
   EXPECT_EQ(companion["device"]["fields"]["identity"], "0x0A31") << "the identity read for the export";
+  ui::SetFileChooser(previous);
+  std::filesystem::remove_all(folder);
+}
+
+// The companion names the line the rows were read on: the port as it was
+// opened, though the panel shows another port and rate by the export.
+TEST_F(PlotWindowTest, TheCompanionNamesTheOpenedPortNotThePanelsChoice) {
+  const std::filesystem::path folder =
+      std::filesystem::temp_directory_path() / ("korvelt-opened-" + std::to_string(getpid()));
+  std::filesystem::create_directories(folder);
+  const std::string path = (folder / "run.csv").string();
+  const ui::FileChooser previous =
+      ui::SetFileChooser([&](QWidget*, ui::FileDialog, const std::string&) { return path; });
+  Select(ids::ParityCombo, 2);
+  OpenAndPoll();
+  const std::string device = dlg->m_link.DevicePath();
+  ASSERT_TRUE(WaitFor([&] { return dlg->Session().Recording().End() >= 3; }));
+  Select(ids::PortCombo, 4);
+  Select(ids::BaudCombo, 5);
+  Select(ids::ParityCombo, 1);
+  Item(dlg->MenuOf(CMainDlg::Menu::File), "导出记录")->trigger();
+  ASSERT_TRUE(WaitFor([&] { return !boxes.Texts().empty(); }, 10000));
+  std::ifstream json((folder / "run.json").string());
+  const nlohmann::json line = nlohmann::json::parse(json)["line"];
+  EXPECT_EQ(line["port"], "COM1");
+  EXPECT_EQ(line["device"], device);
+  EXPECT_EQ(line["baud"], 9600);
+  EXPECT_EQ(line["parity"], "even");
   ui::SetFileChooser(previous);
   std::filesystem::remove_all(folder);
 }
@@ -160,7 +188,7 @@ TEST_F(PlotWindowTest, ClosingTheWindowOrThePortInAStepTestStopsTheMotor) {
     ASSERT_NE(plot, nullptr);
     plot->Edit("stepSeconds")->setText(QStringLiteral("60"));
     ClickPlot(plot, "startStep");
-    ASSERT_TRUE(dlg->CaptureRunning()) << plot->StatusText().toStdString();
+    ASSERT_TRUE(dlg->Session().CaptureRunning()) << plot->StatusText().toStdString();
     ASSERT_TRUE(WaitFor([&] { return line.Driver().Register(RegisterMap::FrequencyCommand) == 1000; }));
     if (closePort) {
       Click(ids::OpenPortButton);
