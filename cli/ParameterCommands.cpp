@@ -76,7 +76,7 @@ std::string IdentityLine(const pf::Identity& identity) {
 }
 
 // Long work stops between two transactions on SIGINT or SIGTERM.
-pf::Work Interruptible() { return {{}, &CatchInterrupts().flag}; }
+pf::Work Interruptible() { return {{}, CatchInterrupts()}; }
 
 pf::Header HeaderOf(const Program& program) {
   const GlobalOptions& o = program.options;
