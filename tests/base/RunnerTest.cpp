@@ -1,5 +1,5 @@
-// The runner of long work and the wait that ends on its stop: what each
-// user relies on, on real threads, so that the thread sanitizer sees it.
+// The runner of long work and the wait that ends on its stop, on real
+// threads, so that the thread sanitizer sees them.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -15,15 +15,11 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 
-// A job that waits for its stop for at most `patience` and says how it
-// ended.
+// A job that waits for its stop at most `patience`, and says how it ended.
 struct Waiter {
-  std::atomic<bool> waiting{false};
-  std::atomic<bool> stopped{false};
-  std::atomic<bool> returned{false};
-
-  base::Runner::Job Job(base::Runner& runner, milliseconds patience, bool stopsItself) {
-    return [this, &runner, patience, stopsItself](std::stop_token stop) {
+  std::atomic<bool> waiting{false}, stopped{false}, returned{false};
+  base::Runner::Job Job(base::Runner& runner, milliseconds patience, bool stopsItself = false) {
+    return [=, this, &runner](std::stop_token stop) {
       if (stopsItself) runner.RequestStop();
       const base::StopWake wake(stop);
       waiting = true;
@@ -33,12 +29,11 @@ struct Waiter {
   }
 };
 
-TEST(Runner, AStopReachesTheJobItIsAskedOfAndWakesItsWaitAtOnce) {
+TEST(Runner, AStopReachesItsOwnJobAndWakesItsWaitAtOnce) {
   enum class Then { Join, RequestStop, Destroy };
   const struct {
     const char* what;
-    bool stopBeforeStart;
-    bool stopsItself;
+    bool stopBeforeStart, stopsItself;
     milliseconds patience;
     Then then;
     bool stopped;
@@ -55,45 +50,29 @@ TEST(Runner, AStopReachesTheJobItIsAskedOfAndWakesItsWaitAtOnce) {
     ASSERT_TRUE(runner->Start(waiter.Job(*runner, c.patience, c.stopsItself))) << c.what;
     ASSERT_TRUE(WaitUntil([&] { return waiter.waiting.load(); })) << c.what;
     const Clock::time_point asked = Clock::now();
-    switch (c.then) {
-      case Then::Join:
-        break;
-      case Then::RequestStop:
-        runner->RequestStop();
-        break;
-      case Then::Destroy:
-        runner.reset();
-        EXPECT_TRUE(waiter.returned) << c.what << ": the job outlived its runner";
-        break;
-    }
+    if (c.then == Then::RequestStop) runner->RequestStop();
+    if (c.then == Then::Destroy) runner.reset();
     if (runner) runner->Join();
-    EXPECT_TRUE(waiter.returned) << c.what;
+    EXPECT_TRUE(waiter.returned) << c.what << ": not joined";
     EXPECT_EQ(waiter.stopped, c.stopped) << c.what;
-    if (c.stopped) {
-      EXPECT_LT(Clock::now() - asked, milliseconds(5'000)) << c.what << ": the wait ran on";
-    }
+    EXPECT_LT(Clock::now() - asked, milliseconds(5'000)) << c.what << ": the wait ran on";
   }
 }
 
 TEST(Runner, OneJobAtATimeAndAFreshStopForTheNext) {
   base::Runner runner;
-  Waiter first;
-  ASSERT_TRUE(runner.Start(first.Job(runner, milliseconds(20'000), false)));
+  Waiter first, refused, next;
+  ASSERT_TRUE(runner.Start(first.Job(runner, milliseconds(20'000))));
   ASSERT_TRUE(WaitUntil([&] { return first.waiting.load(); }));
   EXPECT_TRUE(runner.Running());
-  Waiter refused;
-  EXPECT_FALSE(runner.Start(refused.Job(runner, milliseconds(0), false))) << "a job is running";
-
+  EXPECT_FALSE(runner.Start(refused.Job(runner, milliseconds(0)))) << "a job is running";
   runner.RequestStop();
   ASSERT_TRUE(WaitUntil([&] { return !runner.Running(); }));
-  EXPECT_TRUE(runner.Active()) << "returned, not joined";
-  EXPECT_FALSE(runner.Start(refused.Job(runner, milliseconds(0), false))) << "not joined yet";
+  EXPECT_FALSE(runner.Start(refused.Job(runner, milliseconds(0)))) << "returned, not yet joined";
+  runner.Join();
+  ASSERT_TRUE(runner.Start(next.Job(runner, milliseconds(50))));
   runner.Join();
   EXPECT_FALSE(refused.waiting);
-
-  Waiter next;
-  ASSERT_TRUE(runner.Start(next.Job(runner, milliseconds(50), false)));
-  runner.Join();
   EXPECT_TRUE(next.returned);
   EXPECT_FALSE(next.stopped) << "the stop of the job before reached the next";
 }
