@@ -21,6 +21,8 @@ class StopSignal {
   // Waits until `deadline` or the stop, whichever comes first; true when
   // the stop came.
   bool WaitUntil(std::chrono::steady_clock::time_point deadline) const;
+  // Readable once raised; -1 when the system gave no descriptor.
+  int Descriptor() const { return fd_.Get(); }
 
  private:
   UniqueFd fd_;

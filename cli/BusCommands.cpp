@@ -1,7 +1,7 @@
 // korvelt scan and listen: which drivers answer on a line, and what another
 // master and the drivers say on it.
 #include <cstdio>
-#include <thread>
+#include <stop_token>
 
 #include "cli/Interrupt.h"
 #include "cli/Program.h"
@@ -124,7 +124,7 @@ int Scan(Program& program, const ScanOptions& options) {
     program.Say(fields::CFormat("扫描 %d %s, 地址 %u-%u (%zu/%zu)", progress.line.baud, ParityName(progress.line.parity),
                                 plan.firstAddress, plan.lastAddress, progress.tried, progress.total));
   };
-  const scan::ScanOutcome outcome = scan::RunScan(plan, callbacks, CatchInterrupts().flag);
+  const scan::ScanOutcome outcome = scan::RunScan(plan, callbacks, CatchInterrupts());
   if (outcome.end == scan::ScanEnd::PortFailed) {
     program.Say(fields::OpenFailureMessage(DiagnoseOpenFailure(outcome.failure)));
     return PortNotOpened;
@@ -159,7 +159,7 @@ int Listen(Program& program, const ListenOptions& options) {
   SerialPort port;
   LineSettings settings;
   if (const int status = program.Open(port, settings); status != Done) return status;
-  const base::StopSignal& stop = CatchInterrupts().stop;
+  const std::stop_token interrupted = CatchInterrupts();
   decode::Conversation conversation;
   uint64_t heard = 0;
   Listener listener;
@@ -171,21 +171,20 @@ int Listen(Program& program, const ListenOptions& options) {
                                  : traffic::TextLine(record);
     std::fputs((line + "\n").c_str(), stdout);
     std::fflush(stdout);
-    if (options.count != 0 && heard == options.count) stop.Raise();
+    if (options.count != 0 && heard == options.count) listener.RequestStop();
   });
   if (!started) {
     program.Say("无法收听串口");
     return PortNotOpened;
   }
-  // Stopped from here when enough was heard or a signal came; the listener
-  // ends by itself when the port goes.
-  std::thread stopper([&] {
-    stop.WaitUntil(std::chrono::steady_clock::time_point::max());
-    listener.Stop();
-  });
-  const ListenEnd end = listener.Wait();
-  stop.Raise();
-  stopper.join();
+  // Stopped by its handler when enough was heard, by a signal, or by itself
+  // when the port goes.
+  ListenEnd end = ListenEnd::Running;
+  {
+    const std::stop_callback onInterrupt(interrupted, [&listener] { listener.RequestStop(); });
+    end = listener.Wait();
+  }
+  listener.Stop();
   if (end == ListenEnd::PortLost || end == ListenEnd::Failed) {
     program.Say(fields::CFormat("串口已断开: %s", port.DevicePath().c_str()));
     return PortNotOpened;

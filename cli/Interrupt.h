@@ -1,22 +1,15 @@
 // SIGINT and SIGTERM during long work: instead of ending the program at
-// once, they set a flag that the work checks between two transactions and
-// raise a stop that a waiting loop wakes on, so that a restore can still say
+// once, they ask the command's work to stop, which it sees between two
+// transactions or at once while it waits, so that a restore can still say
 // which blocks the driver took and a recording ends with its file complete.
 #pragma once
 
-#include <atomic>
-
-#include "base/StopSignal.h"
+#include <stop_token>
 
 namespace cli {
 
-struct Interrupts {
-  std::atomic<bool> flag{false};
-  base::StopSignal stop;
-};
-
-// Installs the handlers (once, for the rest of the run) and gives what they
-// set.
-const Interrupts& CatchInterrupts();
+// Installs the handlers (once, for the rest of the run) and gives the one
+// stop they ask for.
+std::stop_token CatchInterrupts();
 
 }  // namespace cli

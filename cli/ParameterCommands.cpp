@@ -76,7 +76,7 @@ std::string IdentityLine(const pf::Identity& identity) {
 }
 
 // Long work stops between two transactions on SIGINT or SIGTERM.
-pf::Work Interruptible() { return {{}, &CatchInterrupts().flag}; }
+pf::Work Interruptible() { return {{}, CatchInterrupts()}; }
 
 pf::Header HeaderOf(const session::Session& session) { return pf::HeaderNow(session.Origin()); }
 

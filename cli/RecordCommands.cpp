@@ -53,7 +53,7 @@ int Record(Program& program, const RecordOptions& options) {
   // From here on SIGINT and SIGTERM end the recording with its files
   // complete, the identity's read included, rather than the process with a
   // temporary file left behind.
-  const base::StopSignal& stop = CatchInterrupts().stop;
+  const std::stop_token stop = CatchInterrupts();
   // "-", as for the other commands: standard output.
   const bool toFile = !options.file.empty() && options.file != "-";
   if (toFile) {

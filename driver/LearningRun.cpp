@@ -1,7 +1,8 @@
 #include "driver/LearningRun.h"
 
-#include <system_error>
 #include <utility>
+
+#include "base/StopWake.h"
 
 namespace {
 
@@ -16,51 +17,29 @@ constexpr uint16_t StateFailed = RegisterMap::LearningFailed;
 LearningRun::~LearningRun() { Stop(); }
 
 bool LearningRun::Start(DriverLink& link, uint8_t slave, Finished finished) {
-  if (worker_.joinable()) return false;
-  {
-    std::lock_guard lock(mutex_);
-    stop_ = false;
-  }
-  try {
-    worker_ = std::thread([this, &link, slave, finished = std::move(finished)] { CHILD_Run(link, slave, finished); });
-  } catch (const std::system_error&) {
-    return false;
-  }
-  return true;
+  return runner_.Start([&link, slave, finished = std::move(finished)](std::stop_token stop) {
+    CHILD_Run(link, slave, finished, std::move(stop));
+  });
 }
 
 void LearningRun::Stop() {
-  if (!worker_.joinable()) return;
-  {
-    std::lock_guard lock(mutex_);
-    stop_ = true;
-  }
-  wake_.notify_all();
-  worker_.join();
+  runner_.RequestStop();
+  runner_.Join();
 }
 
-bool LearningRun::StopAsked() {
-  std::lock_guard lock(mutex_);
-  return stop_;
-}
-
-bool LearningRun::CHILD_WaitForStop() {
-  std::unique_lock lock(mutex_);
-  return wake_.wait_for(lock, PollPeriod, [this] { return stop_; });
-}
-
-void LearningRun::CHILD_Run(DriverLink& link, uint8_t slave, const Finished& finished) {
+void LearningRun::CHILD_Run(DriverLink& link, uint8_t slave, const Finished& finished, std::stop_token stop) {
   LearningBlock block{};
   block.words[RunFlagWord] = 1;
   const ModbusResult start = link.WriteLearningBlock(slave, block);
   if (start != ResultSuccess && start != Busy) {
-    if (!StopAsked()) finished({LearningReport::End::StartRefused, start, block});
+    if (!stop.stop_requested()) finished({LearningReport::End::StartRefused, start, block});
     return;
   }
 
+  const base::StopWake wake(stop);
   LearningReport report;
   bool ended = false;
-  while (!ended && !CHILD_WaitForStop()) {
+  while (!ended && !wake.WaitUntil(std::chrono::steady_clock::now() + PollPeriod)) {
     // Whatever the driver put into the count register last time, every poll
     // asks for the phase order.
     block.words[CountWord] = ResultRegisters;
@@ -81,7 +60,7 @@ void LearningRun::CHILD_Run(DriverLink& link, uint8_t slave, const Finished& fin
   // Hands the driver back the head of the block as last read (or the start
   // command when no poll came through); what it answers changes nothing.
   link.WriteLearningBlock(slave, block);
-  if (!ended || StopAsked()) return;
+  if (!ended || stop.stop_requested()) return;
   report.last = block;
   finished(report);
 }

@@ -7,12 +7,11 @@
 #pragma once
 
 #include <chrono>
-#include <condition_variable>
 #include <cstdint>
 #include <functional>
-#include <mutex>
-#include <thread>
+#include <stop_token>
 
+#include "base/Runner.h"
 #include "driver/DriverLink.h"
 
 struct LearningReport {
@@ -57,17 +56,11 @@ class LearningRun {
   // worker that has ended by itself. Does nothing without a worker.
   void Stop();
   // A worker exists: running, or ended and not yet cleared away by Stop.
-  bool Active() const { return worker_.joinable(); }
+  bool Active() const { return runner_.Active(); }
 
  private:
-  // CHILD_ functions run on the worker thread only.
-  void CHILD_Run(DriverLink& link, uint8_t slave, const Finished& finished);
-  // Waits for the next poll; true when a stop was asked for.
-  bool CHILD_WaitForStop();
-  bool StopAsked();
+  // Runs on the worker thread only.
+  static void CHILD_Run(DriverLink& link, uint8_t slave, const Finished& finished, std::stop_token stop);
 
-  std::mutex mutex_;
-  std::condition_variable wake_;
-  bool stop_ = false;
-  std::thread worker_;
+  base::Runner runner_;
 };

@@ -1,12 +1,11 @@
 #include "link/Listener.h"
 
 #include <poll.h>
-#include <sys/eventfd.h>
 
 #include <algorithm>
 #include <cerrno>
-#include <system_error>
 
+#include "base/StopWake.h"
 #include "link/LineTiming.h"
 
 namespace {
@@ -25,38 +24,30 @@ Listener::~Listener() { Stop(); }
 
 bool Listener::Start(SerialPort& port, const LineSettings& settings, FrameHandler onFrame) {
   std::lock_guard control(controlMutex_);
-  if (thread_.joinable()) {
+  if (runner_.Active()) {
     if (end_ == ListenEnd::Running) return false;
-    thread_.join();  // ended by itself: the port went away
+    runner_.Join();  // ended by itself: the port went away
   }
   if (!port.IsOpen()) return false;
-  UniqueFd wake(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
-  if (!wake.Valid()) return false;
-  wake_ = std::move(wake);
   onFrame_ = std::move(onFrame);
   {
     std::lock_guard lock(endMutex_);
     end_ = ListenEnd::Running;
     started_ = true;
   }
-  try {
-    thread_ = std::thread(&Listener::CHILD_Listen, this, std::ref(port), settings);
-  } catch (const std::system_error&) {
+  const bool started = runner_.Start(
+      [this, &port, settings](std::stop_token stop) { CHILD_Listen(port, settings, std::move(stop)); });
+  if (!started) {
     std::lock_guard lock(endMutex_);
     started_ = false;
-    wake_.Reset();
-    return false;
   }
-  return true;
+  return started;
 }
 
 void Listener::Stop() {
   std::lock_guard control(controlMutex_);
-  if (!thread_.joinable()) return;
-  const uint64_t one = 1;
-  [[maybe_unused]] const ssize_t ignored = write(wake_.Get(), &one, sizeof one);
-  thread_.join();
-  wake_.Reset();
+  runner_.RequestStop();
+  runner_.Join();
 }
 
 ListenEnd Listener::Wait() {
@@ -71,10 +62,15 @@ void Listener::CHILD_End(ListenEnd end) {
   ended_.notify_all();
 }
 
-void Listener::CHILD_Listen(SerialPort& port, const LineSettings& settings) {
+void Listener::CHILD_Listen(SerialPort& port, const LineSettings& settings, std::stop_token stop) {
+  const base::StopWake wake(stop);
+  if (!wake.Valid()) {
+    CHILD_End(ListenEnd::Failed);
+    return;
+  }
   FrameSplitter splitter(settings);
   const int idleFlush = IdleFlushMillis(settings);
-  pollfd fds[2] = {{port.Descriptor(), POLLIN, 0}, {wake_.Get(), POLLIN, 0}};
+  pollfd fds[2] = {{port.Descriptor(), POLLIN, 0}, {wake.Descriptor(), POLLIN, 0}};
   ListenEnd end = ListenEnd::Running;
   while (end == ListenEnd::Running) {
     // Sleeps in the kernel while the line is idle and nothing is held.

@@ -10,15 +10,15 @@
 #include <condition_variable>
 #include <functional>
 #include <mutex>
-#include <thread>
+#include <stop_token>
 
+#include "base/Runner.h"
 #include "link/FrameSplitter.h"
 #include "link/SerialPort.h"
-#include "base/UniqueFd.h"
 
 enum class ListenEnd {
   Running,   // not ended yet (or never started)
-  Stopped,   // Stop() ended it
+  Stopped,   // a stop asked for ended it
   PortLost,  // the port went away (adapter pulled, line hung up)
   Failed,    // the system refused to wait on the port
 };
@@ -34,14 +34,16 @@ class Listener {
 
   // Starts listening on `port`, open and set to `settings`; `onFrame` runs
   // on the listener's thread for every frame. False, and nothing started,
-  // when it still listens, the port is not open, or no thread or wake-up
-  // descriptor can be had. A listener that has ended may start again. The
-  // port must stay open, and nobody else may read it, until the listener
-  // has ended.
+  // when it still listens, the port is not open, or no thread can be had;
+  // without a wake-up descriptor it ends at once as Failed. A listener that
+  // has ended may start again. The port must stay open, and nobody else may
+  // read it, until the listener has ended.
   bool Start(SerialPort& port, const LineSettings& settings, FrameHandler onFrame);
-  // Ends the listening at once and waits for the thread; what the splitter
-  // held is handed out first. From any thread but the listener's own (not
-  // from the handler). Does nothing when not listening.
+  // Returns at once; the listening ends without delay, what the splitter
+  // held handed out first. From any thread, the handler's included.
+  void RequestStop() { runner_.RequestStop(); }
+  // RequestStop, then waits for the thread. From any thread but the
+  // listener's own (not from the handler). Does nothing when not listening.
   void Stop();
   // Blocks until the listening ends (Stop from another thread, or the port
   // lost) and says how; Running when it was never started.
@@ -54,15 +56,14 @@ class Listener {
   static constexpr std::chrono::milliseconds IdleFlush{20};
 
  private:
-  void CHILD_Listen(SerialPort& port, const LineSettings& settings);
+  void CHILD_Listen(SerialPort& port, const LineSettings& settings, std::stop_token stop);
   void CHILD_End(ListenEnd end);
 
   FrameHandler onFrame_;
-  UniqueFd wake_;  // eventfd: Stop
-  std::thread thread_;
   std::mutex controlMutex_;  // Start and Stop
   std::mutex endMutex_;
   std::condition_variable ended_;
   std::atomic<ListenEnd> end_{ListenEnd::Running};
   bool started_ = false;  // under endMutex_
+  base::Runner runner_;   // last: joined before the state above goes
 };

@@ -4,8 +4,8 @@
 // between two of them when asked to.
 #pragma once
 
-#include <atomic>
 #include <functional>
+#include <stop_token>
 #include <string>
 #include <vector>
 
@@ -20,9 +20,10 @@ struct Work {
   // The step about to start ("读取电机参数配置"), and how many of `total`
   // steps are done.
   std::function<void(size_t done, size_t total, const std::string& step)> progress;
-  const std::atomic<bool>* cancel = nullptr;
+  // Asked for between two steps; a token without a source never stops.
+  std::stop_token stop;
 
-  bool Cancelled() const { return cancel != nullptr && cancel->load(); }
+  bool Cancelled() const { return stop.stop_requested(); }
   void Report(size_t done, size_t total, const std::string& step) const {
     if (progress) progress(done, total, step);
   }

@@ -1,6 +1,5 @@
 #include "recording/Capture.h"
 
-#include <system_error>
 #include <utility>
 
 #include "fields/CommandTexts.h"
@@ -39,32 +38,24 @@ Capture::~Capture() {
 }
 
 bool Capture::Start(DriverLink& link, StatusRecording& recording, CaptureRequest request, Finished finished) {
-  if (worker_.joinable()) return false;
-  stop_ = std::make_unique<base::StopSignal>();
+  if (runner_.Active()) return false;
   readings_ = 0;
   {
     std::lock_guard lock(mutex_);
     started_ = SteadyClock::now();
   }
   running_ = true;
-  try {
-    worker_ = std::thread([this, &link, &recording, request = std::move(request), finished = std::move(finished)] {
-      CHILD_Run(link, recording, request, finished);
-    });
-  } catch (const std::system_error&) {
-    running_ = false;
-    return false;
-  }
-  return true;
+  const bool started = runner_.Start(
+      [this, &link, &recording, request = std::move(request), finished = std::move(finished)](std::stop_token stop) {
+        CHILD_Run(link, recording, request, finished, std::move(stop));
+      });
+  if (!started) running_ = false;
+  return started;
 }
 
-void Capture::RequestStop() {
-  if (stop_) stop_->Raise();
-}
+void Capture::RequestStop() { runner_.RequestStop(); }
 
-void Capture::Join() {
-  if (worker_.joinable()) worker_.join();
-}
+void Capture::Join() { runner_.Join(); }
 
 SteadyClock::time_point Capture::Started() const {
   std::lock_guard lock(mutex_);
@@ -72,7 +63,7 @@ SteadyClock::time_point Capture::Started() const {
 }
 
 void Capture::CHILD_Run(DriverLink& link, StatusRecording& recording, const CaptureRequest& request,
-                        const Finished& finished) {
+                        const Finished& finished, std::stop_token stop) {
   CaptureReport report;
   std::shared_ptr<StepRun> run;
   ThinnedSamples runSamples(request.runSamples);
@@ -102,7 +93,7 @@ void Capture::CHILD_Run(DriverLink& link, StatusRecording& recording, const Capt
     ++readings_;
     if (run) runSamples.Add({recording.ToMicros(reading.at), reading.status, reading.read});
   };
-  report.totals = ReadStatusLoop(link, request.slave, request.plan, pace, *stop_, take, before);
+  report.totals = ReadStatusLoop(link, request.slave, request.plan, pace, std::move(stop), take, before);
   recording.EndFast(SteadyClock::now());
 
   // A motor that a step test started is stopped however the test ended.

@@ -14,13 +14,12 @@
 #include <mutex>
 #include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "driver/DriverLink.h"
 #include "recording/StatusReads.h"
 #include "recording/StatusRecording.h"
-#include "base/StopSignal.h"
+#include "base/Runner.h"
 
 namespace recording {
 
@@ -96,14 +95,15 @@ class Capture {
 
  private:
   void CHILD_Run(DriverLink& link, StatusRecording& recording, const CaptureRequest& request,
-                 const Finished& finished);
+                 const Finished& finished, std::stop_token stop);
 
-  std::unique_ptr<base::StopSignal> stop_;
-  std::thread worker_;
+  // Cleared before `finished` is called, so that what it posts finds the
+  // capture ended.
   std::atomic<bool> running_{false};
   std::atomic<uint64_t> readings_{0};
   mutable std::mutex mutex_;
   SteadyClock::time_point started_;
+  base::Runner runner_;  // last: joined before the state above goes
 };
 
 }  // namespace recording

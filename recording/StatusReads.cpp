@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "base/StopWake.h"
 #include "fields/StatusTexts.h"
 #include "link/LineTiming.h"
 
@@ -31,12 +32,15 @@ double LineLimit(int baud, int registers, std::chrono::microseconds turnaround) 
 }
 
 LoopTotals ReadStatusLoop(DriverLink& link, uint8_t slave, const CapturePlan& plan, const ReadPace& pace,
-                          const base::StopSignal& stop, const TakeReading& take, const BeforeRead& before) {
+                          std::stop_token stop, const TakeReading& take, const BeforeRead& before) {
+  // Only a paced loop waits, and only it needs the descriptor to wait on.
+  std::optional<base::StopWake> wake;
+  if (pace.interval.count() > 0) wake.emplace(stop);
   LoopTotals totals;
   totals.started = SteadyClock::now();
   SteadyClock::time_point next = totals.started;
   for (;;) {
-    if (stop.Raised()) {
+    if (stop.stop_requested()) {
       totals.end = LoopEnd::Stopped;
       break;
     }
@@ -72,7 +76,7 @@ LoopTotals ReadStatusLoop(DriverLink& link, uint8_t slave, const CapturePlan& pl
       // A read that overran its slot starts the next at once, without a
       // burst to catch up.
       next = std::max(next + pace.interval, SteadyClock::now());
-      if (stop.WaitUntil(next)) {
+      if (wake->WaitUntil(next)) {
         totals.end = LoopEnd::Stopped;
         break;
       }

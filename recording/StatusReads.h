@@ -9,10 +9,10 @@
 #include <functional>
 #include <optional>
 #include <span>
+#include <stop_token>
 
 #include "driver/DriverLink.h"
 #include "recording/StatusRecording.h"
-#include "base/StopSignal.h"
 
 namespace recording {
 
@@ -71,8 +71,10 @@ struct LoopTotals {
 using BeforeRead = std::function<bool(SteadyClock::time_point now)>;
 using TakeReading = std::function<void(const Reading& reading)>;
 
+// A stop asked for on `stop` ends the loop before its next read, and at
+// once while it waits for the next slot.
 LoopTotals ReadStatusLoop(DriverLink& link, uint8_t slave, const CapturePlan& plan, const ReadPace& pace,
-                          const base::StopSignal& stop, const TakeReading& take, const BeforeRead& before = {});
+                          std::stop_token stop, const TakeReading& take, const BeforeRead& before = {});
 
 // Puts a reading into the recording: a sample or a gap.
 void Record(StatusRecording& recording, const Reading& reading);

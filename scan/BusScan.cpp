@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <optional>
-#include <system_error>
 
 #include "driver/DriverLink.h"
 #include "fields/CFormat.h"
@@ -102,7 +101,7 @@ std::chrono::microseconds TryTimeout(int baud) {
   return TransactionTimeout(kRequestBytes, kAnswerBytes, baud, TryMargin);
 }
 
-ScanOutcome RunScan(const ScanPlan& plan, const ScanCallbacks& callbacks, const std::atomic<bool>& cancel,
+ScanOutcome RunScan(const ScanPlan& plan, const ScanCallbacks& callbacks, std::stop_token stop,
                     std::shared_ptr<FrameLog> log, uint16_t logTag) {
   const auto start = std::chrono::steady_clock::now();
   ScanOutcome outcome;
@@ -110,14 +109,14 @@ ScanOutcome RunScan(const ScanPlan& plan, const ScanCallbacks& callbacks, const 
   if (log) link.AttachFrameLog(std::move(log), logTag);
   const size_t total = plan.Tries();
   for (const LineChoice& line : plan.settings) {
-    if (cancel || plan.firstAddress > plan.lastAddress) break;
+    if (stop.stop_requested() || plan.firstAddress > plan.lastAddress) break;
     if (!Open(link, plan, line)) {
       outcome.end = ScanEnd::PortFailed;
       outcome.failure = link.LastOpenFailure();
       break;
     }
     link.SetResponseTimeout(TryTimeout(line.baud));
-    for (unsigned address = plan.firstAddress; address <= plan.lastAddress && !cancel; ++address) {
+    for (unsigned address = plan.firstAddress; address <= plan.lastAddress && !stop.stop_requested(); ++address) {
       const auto slave = static_cast<uint8_t>(address);
       if (callbacks.progress) callbacks.progress({outcome.tried, total, slave, line});
       const std::optional<Found> found = Try(link, slave, line);
@@ -128,34 +127,18 @@ ScanOutcome RunScan(const ScanPlan& plan, const ScanCallbacks& callbacks, const 
     }
     link.ClosePort();
   }
-  if (outcome.end == ScanEnd::Finished && cancel) outcome.end = ScanEnd::Cancelled;
+  if (outcome.end == ScanEnd::Finished && stop.stop_requested()) outcome.end = ScanEnd::Cancelled;
   outcome.elapsed = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start);
   return outcome;
 }
 
-BusScan::~BusScan() {
-  Cancel();
-  Wait();
-}
-
 bool BusScan::Start(ScanPlan plan, ScanCallbacks callbacks, Finished finished, std::shared_ptr<FrameLog> log,
                     uint16_t logTag) {
-  if (worker_.joinable()) return false;
-  cancel_ = false;
-  try {
-    worker_ = std::thread([this, plan = std::move(plan), callbacks = std::move(callbacks),
-                           finished = std::move(finished), log = std::move(log), logTag]() mutable {
-      const ScanOutcome outcome = RunScan(plan, callbacks, cancel_, std::move(log), logTag);
-      if (finished) finished(outcome);
-    });
-  } catch (const std::system_error&) {
-    return false;
-  }
-  return true;
-}
-
-void BusScan::Wait() {
-  if (worker_.joinable()) worker_.join();
+  return runner_.Start([plan = std::move(plan), callbacks = std::move(callbacks), finished = std::move(finished),
+                        log = std::move(log), logTag](std::stop_token stop) {
+    const ScanOutcome outcome = RunScan(plan, callbacks, std::move(stop), log, logTag);
+    if (finished) finished(outcome);
+  });
 }
 
 }  // namespace scan

@@ -7,15 +7,15 @@
 // The window's "扫描设备..." and `korvelt scan` run the same scan.
 #pragma once
 
-#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <stop_token>
 #include <string>
-#include <thread>
 #include <vector>
 
+#include "base/Runner.h"
 #include "link/FrameCodec.h"
 #include "link/FrameLog.h"
 #include "link/OpenFailure.h"
@@ -101,11 +101,12 @@ std::chrono::microseconds TryTimeout(int baud);
 // the link asks to be low when it opens the port.
 constexpr std::chrono::milliseconds TryMargin{20};
 
-// Runs the scan on the calling thread until it is done or `cancel` is set
-// (between tries; a try in progress ends by its own short time-out). The
+// Runs the scan on the calling thread until it is done or a stop is asked
+// for on `stop` (between tries; a try in progress ends by its own short
+// time-out). The
 // link the scan uses records into `log` when one is given, tagged
 // `logTag`.
-ScanOutcome RunScan(const ScanPlan& plan, const ScanCallbacks& callbacks, const std::atomic<bool>& cancel,
+ScanOutcome RunScan(const ScanPlan& plan, const ScanCallbacks& callbacks, std::stop_token stop,
                     std::shared_ptr<FrameLog> log = nullptr, uint16_t logTag = 0);
 
 // A scan on a worker of its own.
@@ -114,23 +115,23 @@ class BusScan {
   using Finished = std::function<void(const ScanOutcome&)>;
 
   BusScan() = default;
-  ~BusScan();  // cancels and waits
+  ~BusScan() = default;  // stops and waits
   BusScan(const BusScan&) = delete;
   BusScan& operator=(const BusScan&) = delete;
 
   // Starts the scan; `finished` is called once on the worker when it ends.
-  // False while a scan runs or when no thread can be had.
+  // False while a scan runs (or has ended and not been joined) or when no
+  // thread can be had.
   bool Start(ScanPlan plan, ScanCallbacks callbacks, Finished finished, std::shared_ptr<FrameLog> log = nullptr,
              uint16_t logTag = 0);
   // Returns at once; the scan ends within the try in progress.
-  void Cancel() { cancel_ = true; }
+  void RequestStop() { runner_.RequestStop(); }
   // Waits for the worker to end (after `finished` has returned).
-  void Wait();
-  bool Active() const { return worker_.joinable(); }
+  void Join() { runner_.Join(); }
+  bool Active() const { return runner_.Active(); }
 
  private:
-  std::atomic<bool> cancel_{false};
-  std::thread worker_;
+  base::Runner runner_;
 };
 
 }  // namespace scan

@@ -2,7 +2,6 @@
 
 #include <QFontMetrics>
 #include <QLabel>
-#include <system_error>
 
 #include "ui/Text.h"
 
@@ -11,8 +10,7 @@ CParamJobs::~CParamJobs() { Stop(); }
 bool CParamJobs::Start(QWidget* over, const QString& title, Job job) {
   if (running_ || stopped_) return false;
   // The job before has posted its end and is leaving its thread.
-  if (thread_.joinable()) thread_.join();
-  auto cancel = std::make_shared<std::atomic<bool>>(false);
+  runner_.Join();
   auto* progress = new QProgressDialog(over);
   progress->setWindowTitle(title);
   // A label of a fixed size, two lines of some thirty characters: the box
@@ -30,26 +28,27 @@ bool CParamJobs::Start(QWidget* over, const QString& title, Job job) {
   progress->setMinimumDuration(0);
   progress->setRange(0, 0);
   progress->setFixedSize(progress->sizeHint());
-  connect(progress, &QProgressDialog::canceled, this, [cancel] { cancel->store(true); });
   const unsigned run = ++run_;
-  try {
-    thread_ = std::thread([this, job = std::move(job), cancel, run] {
-      paramfile::Work work;
-      work.cancel = cancel.get();
-      work.progress = [this, run](size_t done, size_t total, const std::string& step) {
-        const QString text = ToQString(step);
-        QMetaObject::invokeMethod(
-            this, [this, run, done, total, text] { ShowStep(run, done, total, text); }, Qt::QueuedConnection);
-      };
-      std::function<void()> report = job(work);
+  // Only this job's dialog stops this job.
+  connect(progress, &QProgressDialog::canceled, this, [this, run] {
+    if (run == run_) runner_.RequestStop();
+  });
+  const bool started = runner_.Start([this, job = std::move(job), run](std::stop_token stop) {
+    paramfile::Work work;
+    work.stop = std::move(stop);
+    work.progress = [this, run](size_t done, size_t total, const std::string& step) {
+      const QString text = ToQString(step);
       QMetaObject::invokeMethod(
-          this, [this, run, report = std::move(report)] { Finish(run, report); }, Qt::QueuedConnection);
-    });
-  } catch (const std::system_error&) {
+          this, [this, run, done, total, text] { ShowStep(run, done, total, text); }, Qt::QueuedConnection);
+    };
+    std::function<void()> report = job(work);
+    QMetaObject::invokeMethod(
+        this, [this, run, report = std::move(report)] { Finish(run, report); }, Qt::QueuedConnection);
+  });
+  if (!started) {
     delete progress;
     return false;
   }
-  cancel_ = std::move(cancel);
   progress_ = progress;
   running_ = true;
   progress->show();
@@ -75,7 +74,7 @@ void CParamJobs::Finish(unsigned run, const std::function<void()>& report) {
 
 void CParamJobs::Stop() {
   stopped_ = true;
-  if (cancel_) cancel_->store(true);
-  if (thread_.joinable()) thread_.join();
+  runner_.RequestStop();
+  runner_.Join();
   running_ = false;
 }

@@ -9,11 +9,9 @@
 #include <QPointer>
 #include <QProgressDialog>
 #include <QString>
-#include <atomic>
 #include <functional>
-#include <memory>
-#include <thread>
 
+#include "base/Runner.h"
 #include "paramfile/Transfer.h"
 
 class CParamJobs : public QObject {
@@ -51,10 +49,9 @@ class CParamJobs : public QObject {
   void ShowStep(unsigned run, size_t done, size_t total, const QString& step);
   void Finish(unsigned run, const std::function<void()>& report);
 
-  std::thread thread_;
-  std::shared_ptr<std::atomic<bool>> cancel_;
   QPointer<QProgressDialog> progress_;
   unsigned run_ = 0;  // which job a report belongs to
   bool running_ = false;
   bool stopped_ = false;
+  base::Runner runner_;  // last: joined before the state above goes
 };

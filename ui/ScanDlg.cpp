@@ -116,8 +116,8 @@ CScanDlg::CScanDlg(Owner owner) : QDialog(owner.window), m_owner(std::move(owner
 }
 
 CScanDlg::~CScanDlg() {
-  m_scan.Cancel();
-  m_scan.Wait();
+  m_scan.RequestStop();
+  m_scan.Join();
 }
 
 void CScanDlg::showEvent(QShowEvent* event) {
@@ -149,7 +149,7 @@ void CScanDlg::Post(void (CScanDlg::*call)(const T&), const T& value) {
 
 void CScanDlg::StartScan() {
   if (m_scanning) return;
-  m_scan.Wait();  // the last scan's worker, which has ended
+  m_scan.Join();  // the last scan's worker, which has ended
   const Line line = m_owner.panelLine();
   scan::ScanPlan plan;
   plan.comNumber = session::ComNumberOf(line.port);
@@ -180,11 +180,11 @@ void CScanDlg::StartScan() {
   ShowScanning(true);
 }
 
-void CScanDlg::CancelScan() { m_scan.Cancel(); }
+void CScanDlg::CancelScan() { m_scan.RequestStop(); }
 
 void CScanDlg::EndScan() {
-  m_scan.Cancel();
-  m_scan.Wait();
+  m_scan.RequestStop();
+  m_scan.Join();
 }
 
 void CScanDlg::OnProgress(const scan::Progress& progress) {

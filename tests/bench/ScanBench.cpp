@@ -23,8 +23,7 @@ double ScanSeconds(const std::vector<scan::LineChoice>& settings, size_t& found,
   scan::ScanPlan plan;
   plan.comNumber = 1;
   plan.settings = settings;
-  const std::atomic<bool> cancel{false};
-  const scan::ScanOutcome outcome = scan::RunScan(plan, {}, cancel);
+  const scan::ScanOutcome outcome = scan::RunScan(plan, {}, {});
   found = outcome.found.size();
   tried = outcome.tried;
   return std::chrono::duration<double>(outcome.elapsed).count();

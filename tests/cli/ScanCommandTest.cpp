@@ -2,6 +2,9 @@
 // rate of its own, found in the table and in the JSON document.
 #include <gtest/gtest.h>
 
+#include <csignal>
+
+#include "ChildProcess.h"
 #include "KorveltRun.h"
 #include "SimulatedLine.h"
 
@@ -32,6 +35,22 @@ TEST(KorveltScan, FindsTheDriverAndSaysSoInItsExitStatus) {
   EXPECT_EQ(none.out, "");
   EXPECT_EQ(RunKorvelt({"--port", "COM2", "scan", "--addresses", "5-2"}).status, 2);
   EXPECT_EQ(RunKorvelt({"--port", "COM2", "scan", "--bauds", "1200"}).status, 2);
+}
+
+// Ctrl+C during a long scan: it ends with the try in progress, says what
+// it tried, and its status says it was cut short.
+TEST(KorveltScan, AnInterruptEndsTheScanWithItsSummary) {
+  using namespace std::chrono_literals;
+  sim::DriverOptions options;
+  options.address = 42;
+  SimulatedLine line(2, options);
+  ChildProcess scan({KORVELT_CLI_EXECUTABLE, "--port", "COM2", "scan", "--bauds", "all", "--parities", "all"});
+  const std::optional<std::string> begun = scan.ReadLine(5s);
+  ASSERT_TRUE(begun.has_value());
+  EXPECT_NE(begun->find("扫描 9600 none2"), std::string::npos) << *begun;
+  scan.Signal(SIGINT);
+  EXPECT_EQ(scan.Wait(5s), 130);
+  EXPECT_NE(scan.ReadToEnd(1s).find("试了"), std::string::npos) << "ended by the signal, not by its work";
 }
 
 }  // namespace

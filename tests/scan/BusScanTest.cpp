@@ -39,10 +39,9 @@ TEST(BusScan, FindsTheDriverAtItsAddressAndRateAndNowhereElse) {
   const ScanPlan plan = Plan(76, 78, Combine(AllBauds(), AllParities()));
   std::vector<Progress> progress;
   std::vector<Found> announced;
-  const std::atomic<bool> cancel{false};
   const ScanOutcome outcome = RunScan(
       plan, {[&](const Progress& p) { progress.push_back(p); }, [&](const Found& f) { announced.push_back(f); }},
-      cancel);
+      {});
 
   EXPECT_EQ(outcome.end, ScanEnd::Finished);
   EXPECT_EQ(outcome.tried, 3u * 18u);
@@ -76,8 +75,7 @@ TEST(BusScan, ADriverThatRefusesOrGarblesIsThereAndSaysSo) {
   };
   for (const auto& c : cases) {
     DriverOnCom2 line(5, {9600, sim::Parity::None2}, c.fault);
-    const std::atomic<bool> cancel{false};
-    const ScanOutcome outcome = RunScan(Plan(4, 6, {{9600, 0}}), {}, cancel);
+    const ScanOutcome outcome = RunScan(Plan(4, 6, {{9600, 0}}), {}, {});
     ASSERT_EQ(outcome.found.size(), 1u) << c.what;
     EXPECT_EQ(outcome.found[0].address, 5) << c.what;
     EXPECT_EQ(outcome.found[0].answer, c.answer) << c.what;
@@ -92,11 +90,11 @@ TEST(BusScan, CancelEndsTheScanWithTheTryInProgress) {
   std::atomic<size_t> announced{0};
   ASSERT_TRUE(scan.Start(Plan(2, 128, Combine(AllBauds(), AllParities())),
                          {[&](const Progress&) {
-                            if (++announced == 3) scan.Cancel();
+                            if (++announced == 3) scan.RequestStop();
                           },
                           {}},
                          [&](const ScanOutcome& outcome) { ended = outcome; }));
-  scan.Wait();
+  scan.Join();
   ASSERT_TRUE(ended.has_value());
   EXPECT_EQ(ended->end, ScanEnd::Cancelled);
   EXPECT_EQ(ended->tried, 3u) << "the third try ends, no fourth begins";
@@ -105,10 +103,9 @@ TEST(BusScan, CancelEndsTheScanWithTheTryInProgress) {
 
 TEST(BusScan, APortThatDoesNotOpenEndsTheScanAndSaysWhy) {
   PortsFolder ports;  // no COM2 in it
-  const std::atomic<bool> cancel{false};
   ScanPlan plan = Plan(1, 128, {{9600, 0}});
   plan.comNumber = 9;
-  const ScanOutcome outcome = RunScan(plan, {}, cancel);
+  const ScanOutcome outcome = RunScan(plan, {}, {});
   EXPECT_EQ(outcome.end, ScanEnd::PortFailed);
   EXPECT_EQ(outcome.tried, 0u);
   EXPECT_NE(outcome.failure.kind, OpenFailureKind::None);

@@ -2,14 +2,16 @@
 
 #include <utility>
 
-PollWorker::PollWorker() : thread_(&PollWorker::CHILD_Run, this) {}
+PollWorker::PollWorker() {
+  if (!runner_.Start([this](std::stop_token stop) { CHILD_Run(std::move(stop)); })) closed_ = true;
+}
 
 PollWorker::~PollWorker() { Stop(); }
 
 bool PollWorker::Post(Job job) {
   {
     std::lock_guard lock(mutex_);
-    if (busy_ || stopping_ || !job) return false;
+    if (busy_ || closed_ || !job) return false;
     job_ = std::move(job);
     busy_ = true;
   }
@@ -25,17 +27,17 @@ bool PollWorker::Busy() const {
 void PollWorker::Stop() {
   {
     std::lock_guard lock(mutex_);
-    stopping_ = true;
+    closed_ = true;
   }
-  wake_.notify_one();
-  if (thread_.joinable()) thread_.join();
+  runner_.RequestStop();
+  runner_.Join();
 }
 
-void PollWorker::CHILD_Run() {
+void PollWorker::CHILD_Run(std::stop_token stop) {
   std::unique_lock lock(mutex_);
   for (;;) {
-    wake_.wait(lock, [this] { return stopping_ || job_; });
-    if (stopping_) return;
+    wake_.wait(lock, stop, [this] { return job_ != nullptr; });
+    if (stop.stop_requested()) return;
     Job job = std::exchange(job_, nullptr);
     lock.unlock();
     job();

@@ -9,7 +9,9 @@
 #include <condition_variable>
 #include <functional>
 #include <mutex>
-#include <thread>
+#include <stop_token>
+
+#include "base/Runner.h"
 
 class PollWorker {
  public:
@@ -22,7 +24,8 @@ class PollWorker {
   PollWorker& operator=(const PollWorker&) = delete;
 
   // Hands `job` over. Refused (false, the job is dropped) while the job
-  // before it has not returned, or after Stop: jobs never queue up.
+  // before it has not returned, after Stop, or when no thread could be had:
+  // jobs never queue up.
   bool Post(Job job);
   // From a successful Post until that job has returned.
   bool Busy() const;
@@ -31,12 +34,12 @@ class PollWorker {
   void Stop();
 
  private:
-  void CHILD_Run();
+  void CHILD_Run(std::stop_token stop);
 
   mutable std::mutex mutex_;
-  std::condition_variable wake_;
+  std::condition_variable_any wake_;  // a stop wakes it too
   Job job_;
   bool busy_ = false;
-  bool stopping_ = false;
-  std::thread thread_;  // last: starts once the state above exists
+  bool closed_ = false;  // Stop, or no thread: posts are refused
+  base::Runner runner_;  // last: starts once the state above exists
 };
