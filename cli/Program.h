@@ -11,6 +11,7 @@
 
 #include "cli/ExitStatus.h"
 #include "driver/DriverLink.h"
+#include "link/Line.h"
 
 namespace cli {
 
@@ -22,11 +23,6 @@ struct GlobalOptions {
   bool json = false;
 };
 
-// The parity of --parity as the connection panel's index: 0 none with two
-// stop bits, 1 odd, 2 even; and back.
-int ParityIndex(const std::string& name);
-const char* ParityName(int index);
-
 class Program {
  public:
   GlobalOptions options;
@@ -37,10 +33,11 @@ class Program {
   // (as the window's box does) and gives PortNotOpened, else Done.
   int Open(DriverLink& link) const;
   // The same for a bare port set to the options' line settings (a
-  // listener's, which sends nothing); `settings` receives them.
-  int Open(SerialPort& port, LineSettings& settings) const;
+  // listener's, which sends nothing).
+  int Open(SerialPort& port) const;
   uint8_t Address() const { return static_cast<uint8_t>(options.address); }
-  int Parity() const { return ParityIndex(options.parity); }
+  // --parity, which its check has made one of the names.
+  ::Parity LineParity() const { return ParityFromName(options.parity).value_or(Parity::None2); }
 
   // "<what>: <result text>" on standard error; the status for it.
   int Fail(ModbusResult result, const std::string& what) const;

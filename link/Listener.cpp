@@ -14,8 +14,8 @@ namespace {
 // The most one read takes: two frames' worth.
 constexpr size_t kChunk = 2 * MaxFrameLength;
 
-int IdleFlushMillis(const LineSettings& settings) {
-  const auto fourGaps = std::chrono::ceil<std::chrono::milliseconds>(4 * QuietGap(settings));
+int IdleFlushMillis(int baudRate) {
+  const auto fourGaps = std::chrono::ceil<std::chrono::milliseconds>(4 * QuietGap(baudRate));
   return static_cast<int>(std::max(Listener::IdleFlush, fourGaps).count());
 }
 
@@ -23,7 +23,7 @@ int IdleFlushMillis(const LineSettings& settings) {
 
 Listener::~Listener() { Stop(); }
 
-bool Listener::Start(SerialPort& port, const LineSettings& settings, FrameHandler onFrame) {
+bool Listener::Start(SerialPort& port, int baudRate, FrameHandler onFrame) {
   std::lock_guard control(controlMutex_);
   if (thread_.joinable()) {
     if (end_ == ListenEnd::Running) return false;
@@ -40,7 +40,7 @@ bool Listener::Start(SerialPort& port, const LineSettings& settings, FrameHandle
     started_ = true;
   }
   try {
-    thread_ = std::thread(&Listener::CHILD_Listen, this, std::ref(port), settings);
+    thread_ = std::thread(&Listener::CHILD_Listen, this, std::ref(port), baudRate);
   } catch (const std::system_error&) {
     std::lock_guard lock(endMutex_);
     started_ = false;
@@ -71,9 +71,9 @@ void Listener::CHILD_End(ListenEnd end) {
   ended_.notify_all();
 }
 
-void Listener::CHILD_Listen(SerialPort& port, const LineSettings& settings) {
-  FrameSplitter splitter(settings);
-  const int idleFlush = IdleFlushMillis(settings);
+void Listener::CHILD_Listen(SerialPort& port, int baudRate) {
+  FrameSplitter splitter(baudRate);
+  const int idleFlush = IdleFlushMillis(baudRate);
   pollfd fds[2] = {{port.Descriptor(), POLLIN, 0}, {wake_.Get(), POLLIN, 0}};
   ListenEnd end = ListenEnd::Running;
   while (end == ListenEnd::Running) {

@@ -32,13 +32,13 @@ class Listener {
   Listener& operator=(const Listener&) = delete;
   ~Listener();  // stops
 
-  // Starts listening on `port`, open and set to `settings`; `onFrame` runs
+  // Starts listening on `port`, open and set to `baudRate`; `onFrame` runs
   // on the listener's thread for every frame. False, and nothing started,
   // when it still listens, the port is not open, or no thread or wake-up
   // descriptor can be had. A listener that has ended may start again. The
   // port must stay open, and nobody else may read it, until the listener
   // has ended.
-  bool Start(SerialPort& port, const LineSettings& settings, FrameHandler onFrame);
+  bool Start(SerialPort& port, int baudRate, FrameHandler onFrame);
   // Ends the listening at once and waits for the thread; what the splitter
   // held is handed out first. From any thread but the listener's own (not
   // from the handler). Does nothing when not listening.
@@ -54,7 +54,7 @@ class Listener {
   static constexpr std::chrono::milliseconds IdleFlush{20};
 
  private:
-  void CHILD_Listen(SerialPort& port, const LineSettings& settings);
+  void CHILD_Listen(SerialPort& port, int baudRate);
   void CHILD_End(ListenEnd end);
 
   FrameHandler onFrame_;

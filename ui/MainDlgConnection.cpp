@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QPushButton>
 
+#include "link/Line.h"
 #include "link/PortDiagnosis.h"
 #include "link/PortNames.h"
 #include "ui/MainDlg.h"
@@ -61,7 +62,7 @@ void CMainDlg::OnOpenPort() {
 }
 
 bool CMainDlg::OpenLine(unsigned comNumber, int baud, int parity, bool newSession) {
-  if (m_link.OpenPort(comNumber, baud, parity) == 0) return false;
+  if (m_link.OpenPort(comNumber, baud, ParityFromIndex(parity)) == 0) return false;
   m_openPort = "COM" + std::to_string(comNumber);
   m_openComNumber = comNumber;
   m_openBaud = baud;

@@ -1,6 +1,6 @@
 // The parameter files of the menu bar and the pages that show what a
 // restore read back.
-#include "fields/LineNames.h"
+#include "link/Line.h"
 #include "ui/MainDlg.h"
 
 void CMainDlg::OnSaveParams() { m_paramFiles->Save(); }
@@ -8,7 +8,7 @@ void CMainDlg::OnSaveParams() { m_paramFiles->Save(); }
 void CMainDlg::OnLoadParams() { m_paramFiles->Load(); }
 
 paramfile::Header CMainDlg::FileHeader() const {
-  return paramfile::HeaderNow("KORVELT_Demo", m_openPort, m_openBaud, fields::ParityName(m_openParity), m_address);
+  return paramfile::HeaderNow("KORVELT_Demo", m_openPort, m_openBaud, std::string(ParityName(ParityFromIndex(m_openParity))), m_address);
 }
 
 void CMainDlg::ShowParamBlock(size_t block, const paramfile::Words& words) {

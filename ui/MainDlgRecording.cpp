@@ -5,7 +5,7 @@
 
 #include "device/Identity.h"
 #include "fields/CFormat.h"
-#include "fields/LineNames.h"
+#include "link/Line.h"
 #include "recording/CommandMarks.h"
 #include "recording/CompanionPlace.h"
 #include "ui/MainDlg.h"
@@ -57,7 +57,7 @@ recording::RecordingInfo CMainDlg::RecordingInfoNow() const {
   info.port = "COM" + std::to_string(m_portIndex + 1);
   info.devicePath = m_link.DevicePath();
   info.baud = m_openBaud;
-  info.parity = fields::ParityName(m_openParity);
+  info.parity = std::string(ParityName(ParityFromIndex(m_openParity)));
   info.address = m_address;
   info.tool = std::string("KORVELT_Demo ") + KORVELT_VERSION;
   info.pollIntervalMs = PollIntervalMs;

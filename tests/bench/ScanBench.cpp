@@ -39,7 +39,7 @@ int main(int argc, char** argv) {
   sim::DriverOptions driver;
   driver.address = 100;
   sim::LineOptions wire;
-  wire.settings = {38400, sim::Parity::Even};
+  wire.settings = {38400, Parity::Even};
   wire.hearOwnSettingsOnly = true;
   wire.wire = true;
   SimulatedLine line(1, driver, wire);
