@@ -77,7 +77,7 @@ TEST(BusScan, ADriverThatRefusesOrGarblesIsThereAndSaysSo) {
   for (const auto& c : cases) {
     DriverOnCom2 line(5, {9600, Parity::None2}, c.fault);
     const std::atomic<bool> cancel{false};
-    const ScanOutcome outcome = RunScan(Plan(4, 6, {{9600, 0}}), {}, cancel);
+    const ScanOutcome outcome = RunScan(Plan(4, 6, {{9600, Parity::None2}}), {}, cancel);
     ASSERT_EQ(outcome.found.size(), 1u) << c.what;
     EXPECT_EQ(outcome.found[0].address, 5) << c.what;
     EXPECT_EQ(outcome.found[0].answer, c.answer) << c.what;
@@ -106,7 +106,7 @@ TEST(BusScan, CancelEndsTheScanWithTheTryInProgress) {
 TEST(BusScan, APortThatDoesNotOpenEndsTheScanAndSaysWhy) {
   PortsFolder ports;  // no COM2 in it
   const std::atomic<bool> cancel{false};
-  ScanPlan plan = Plan(1, 128, {{9600, 0}});
+  ScanPlan plan = Plan(1, 128, {{9600, Parity::None2}});
   plan.comNumber = 9;
   const ScanOutcome outcome = RunScan(plan, {}, cancel);
   EXPECT_EQ(outcome.end, ScanEnd::PortFailed);
