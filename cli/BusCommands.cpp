@@ -63,17 +63,12 @@ std::pair<uint8_t, uint8_t> AddressRange(const std::string& text) {
   return {static_cast<uint8_t>(first), static_cast<uint8_t>(last)};
 }
 
-bool IsRate(int baud) {
-  const std::vector<int> all = scan::AllBauds();
-  return std::find(all.begin(), all.end(), baud) != all.end();
-}
-
 std::string CheckBauds(const std::string& text) {
   if (text == "current" || text == "all") return {};
   for (const std::string& item : SplitList(text)) {
     int baud = 0;
-    if (!ParseNumber(item, 1, 999999, baud) || !IsRate(baud)) {
-      return "current, all, or a list of 9600, 14400, 19200, 38400, 57600, 115200 (9600,19200)";
+    if (!ParseNumber(item, 1, 999999, baud) || !IsBaudRate(baud)) {
+      return "current, all, or a list of " + BaudRateList() + " (9600,19200)";
     }
   }
   return {};
@@ -82,7 +77,7 @@ std::string CheckBauds(const std::string& text) {
 std::string CheckParities(const std::string& text) {
   if (text == "current" || text == "all") return {};
   for (const std::string& item : SplitList(text)) {
-    if (item != "none2" && item != "odd" && item != "even") return "current, all, or a list of none2, odd, even";
+    if (!ParityFromName(item)) return "current, all, or a list of none2, odd, even";
   }
   return {};
 }
@@ -95,11 +90,11 @@ std::vector<int> Bauds(const std::string& text, int current) {
   return bauds;
 }
 
-std::vector<int> Parities(const std::string& text, int current) {
+std::vector<Parity> Parities(const std::string& text, Parity current) {
   if (text == "current") return {current};
   if (text == "all") return scan::AllParities();
-  std::vector<int> parities;
-  for (const std::string& item : SplitList(text)) parities.push_back(ParityIndex(item));
+  std::vector<Parity> parities;
+  for (const std::string& item : SplitList(text)) parities.push_back(ParityFromName(item).value_or(Parity::None2));
   return parities;
 }
 
@@ -116,12 +111,13 @@ int Scan(Program& program, const ScanOptions& options) {
     plan.comNumber = static_cast<unsigned>(std::stoul(program.options.port.substr(3)));
   }
   std::tie(plan.firstAddress, plan.lastAddress) = AddressRange(options.addresses);
-  plan.settings = scan::Combine(Bauds(options.bauds, program.options.baud), Parities(options.parities, program.Parity()));
+  plan.settings = scan::Combine(Bauds(options.bauds, program.options.baud), Parities(options.parities, program.LineParity()));
 
   scan::ScanCallbacks callbacks;
   callbacks.progress = [&](const scan::Progress& progress) {
     if (progress.address != plan.firstAddress) return;
-    program.Say(fields::CFormat("扫描 %d %s, 地址 %u-%u (%zu/%zu)", progress.line.baud, ParityName(progress.line.parity),
+    program.Say(fields::CFormat("扫描 %d %s, 地址 %u-%u (%zu/%zu)", progress.line.baud,
+                                std::string(ParityName(progress.line.parity)).c_str(),
                                 plan.firstAddress, plan.lastAddress, progress.tried, progress.total));
   };
   const scan::ScanOutcome outcome = scan::RunScan(plan, callbacks, CatchInterrupts());
@@ -132,7 +128,7 @@ int Scan(Program& program, const ScanOptions& options) {
   if (program.options.json) {
     json found = json::array();
     for (const scan::Found& f : outcome.found) {
-      json entry = {{"address", f.address}, {"baud", f.line.baud}, {"parity", ParityName(f.line.parity)},
+      json entry = {{"address", f.address}, {"baud", f.line.baud}, {"parity", std::string(ParityName(f.line.parity))},
                     {"identity", f.identity}, {"model", f.model},   {"version", f.version},
                     {"answer", AnswerName(f.answer)}};
       if (f.answer == scan::Answer::Exception) entry["exception"] = f.exception;
@@ -144,7 +140,7 @@ int Scan(Program& program, const ScanOptions& options) {
   } else if (!outcome.found.empty()) {
     std::vector<std::vector<std::string>> rows = {{"地址", "波特率", "校验", "设备标识", "设备型号", "版本号", "应答"}};
     for (const scan::Found& f : outcome.found) {
-      rows.push_back({std::to_string(f.address), std::to_string(f.line.baud), ParityName(f.line.parity), f.identity,
+      rows.push_back({std::to_string(f.address), std::to_string(f.line.baud), std::string(ParityName(f.line.parity)), f.identity,
                       f.model, f.version, scan::AnswerText(f)});
     }
     program.Print(FormatTable(rows));
@@ -157,13 +153,12 @@ int Scan(Program& program, const ScanOptions& options) {
 
 int Listen(Program& program, const ListenOptions& options) {
   SerialPort port;
-  LineSettings settings;
-  if (const int status = program.Open(port, settings); status != Done) return status;
+  if (const int status = program.Open(port); status != Done) return status;
   const std::stop_token interrupted = CatchInterrupts();
   decode::Conversation conversation;
   uint64_t heard = 0;
   Listener listener;
-  const bool started = listener.Start(port, settings, [&](const SplitFrame& frame) {
+  const bool started = listener.Start(port, program.options.baud, [&](const SplitFrame& frame) {
     if (options.count != 0 && heard >= options.count) return;
     const traffic::Record record = traffic::FromHeard(frame, ++heard, conversation);
     const std::string line = program.options.json

@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "fields/LineNames.h"
 #include "fields/OpenFailureText.h"
 #include "fields/PrintableText.h"
 #include "link/PortDiagnosis.h"
@@ -38,17 +37,26 @@ size_t Columns(const std::string& text) {
   return columns;
 }
 
+// "9600 (default), 14400, ...": the rates with `current` marked.
+std::string RateHelp(int current) {
+  std::string help = BaudRateList();
+  const std::string rate = std::to_string(current);
+  const size_t at = help.find(rate);
+  if (at != std::string::npos) help.insert(at + rate.size(), " (default)");
+  return help;
+}
+
+std::vector<std::string> ParityNames() {
+  std::vector<std::string> names;
+  for (Parity parity : kParities) names.emplace_back(ParityName(parity));
+  return names;
+}
+
 bool IsDevicePath(const std::string& port) { return port.find('/') != std::string::npos; }
 
 }  // namespace
 
-int ParityIndex(const std::string& name) { return fields::ParityIndex(name); }
-
-const char* ParityName(int index) { return fields::ParityName(index); }
-
-Line Program::LineOfOptions() const {
-  return {options.port, options.baud, ParityFromName(options.parity).value_or(Parity::None2)};
-}
+Line Program::LineOfOptions() const { return {options.port, options.baud, LineParity()}; }
 
 int Program::Open(session::Session& session) const {
   session.Address() = Address();
@@ -57,10 +65,9 @@ int Program::Open(session::Session& session) const {
   return PortNotOpened;
 }
 
-int Program::Open(SerialPort& port, LineSettings& settings) const {
-  ParseModeString(ModeStringFor(options.baud, Parity()).c_str(), settings);
+int Program::Open(SerialPort& port) const {
   const bool opened = IsDevicePath(options.port) ? port.OpenDevice(options.port) : port.Open(session::ComNumberOf(options.port));
-  if (opened && port.Configure(settings)) return Done;
+  if (opened && port.Configure(options.baud, LineParity())) return Done;
   const OpenFailure failure = port.LastOpenFailure();
   port.Close();
   Say(fields::OpenFailureMessage(DiagnoseOpenFailure(failure)));
@@ -154,10 +161,10 @@ void Describe(CLI::App& app, Program& program) {
                   "as KORVELT_Demo does, from a shell or a script.");
   app.add_option("--port", o.port, "COMn as in the window (default COM1), or a device path")
       ->check(CLI::Validator(CheckPort, "PORT"));
-  app.add_option("--baud", o.baud, "9600 (default), 14400, 19200, 38400, 57600, 115200")
-      ->check(CLI::IsMember({9600, 14400, 19200, 38400, 57600, 115200}));
+  app.add_option("--baud", o.baud, RateHelp(o.baud))
+      ->check(CLI::IsMember(std::vector<int>(std::begin(kBaudRates), std::end(kBaudRates))));
   app.add_option("--parity", o.parity, "none2 (default: no parity, two stop bits), odd or even")
-      ->check(CLI::IsMember({"none2", "odd", "even"}));
+      ->check(CLI::IsMember(ParityNames()));
   app.add_option("--address", o.address, "slave address 1..128 (default 1)")->check(CLI::Range(1, 128));
   app.add_flag("--json", o.json, "one JSON document on standard output instead of text");
   app.set_version_flag("--version", std::string("korvelt ") + KORVELT_VERSION);

@@ -24,11 +24,6 @@ struct GlobalOptions {
   bool json = false;
 };
 
-// The parity of --parity as the connection panel's index: 0 none with two
-// stop bits, 1 odd, 2 even; and back.
-int ParityIndex(const std::string& name);
-const char* ParityName(int index);
-
 // The session of a command that talks to the driver: korvelt's, with no
 // frame log.
 class CommandSession : public session::Session {
@@ -49,10 +44,11 @@ class Program {
   // gives PortNotOpened, else Done.
   int Open(session::Session& session) const;
   // The same for a bare port set to the options' line settings (a
-  // listener's, which sends nothing); `settings` receives them.
-  int Open(SerialPort& port, LineSettings& settings) const;
+  // listener's, which sends nothing).
+  int Open(SerialPort& port) const;
   uint8_t Address() const { return static_cast<uint8_t>(options.address); }
-  int Parity() const { return ParityIndex(options.parity); }
+  // --parity, which its check has made one of the names.
+  ::Parity LineParity() const { return ParityFromName(options.parity).value_or(Parity::None2); }
 
   // "<what>: <result text>" on standard error; the status for it.
   int Fail(ModbusResult result, const std::string& what) const;

@@ -10,6 +10,12 @@
 
 #include "link/Answer.h"
 
+// Bytes on the line of a read of `registers` holding registers: the request
+// (address, function, first register, count, CRC), and the answer (address,
+// function, byte count, two bytes a register, CRC).
+constexpr size_t ReadRequestBytes = 8;
+constexpr size_t ReadAnswerBytes(size_t registers) { return 5 + 2 * registers; }
+
 // The request whose first `available` bytes are at `bytes`: Complete or
 // BadCrc at the length its header gives, NeedsMore until that many are in,
 // Unknown for a function (or MEI type) whose request length cannot be told.

@@ -12,8 +12,7 @@ using Fit = AnswerFit::Kind;
 
 }  // namespace
 
-FrameSplitter::FrameSplitter(const LineSettings& settings)
-    : characterTime_(CharacterTime(settings)), quietGap_(QuietGap(settings)) {}
+FrameSplitter::FrameSplitter(int baudRate) : characterTime_(CharacterTime(baudRate)), quietGap_(QuietGap(baudRate)) {}
 
 void FrameSplitter::Feed(const uint8_t* bytes, size_t length, const Stamp& arrival, const Sink& sink) {
   if (length == 0) return;

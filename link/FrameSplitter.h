@@ -31,8 +31,6 @@
 #include "link/FrameCodec.h"
 #include "link/Stamp.h"
 
-struct LineSettings;
-
 enum class FrameKind : uint8_t { Request, Answer, Exception, Unknown };
 
 struct SplitFrame {
@@ -52,7 +50,8 @@ class FrameSplitter {
   // frame, and a frame still coming in.
   static constexpr size_t Capacity = 2 * MaxFrameLength;
 
-  explicit FrameSplitter(const LineSettings& settings);
+  // Times the frames of a line at `baudRate` (the tool's 11-bit characters).
+  explicit FrameSplitter(int baudRate);
 
   // Takes the next `length` bytes, which came at `arrival`, and hands every
   // frame they complete to `sink`, in order.

@@ -22,8 +22,8 @@ std::string BaudRateList() {
 std::string_view ParityName(Parity parity) { return kParityNames[ParityIndex(parity)]; }
 
 std::optional<Parity> ParityFromName(std::string_view name) {
-  for (int i = 0; i < 3; ++i)
-    if (name == kParityNames[i]) return static_cast<Parity>(i);
+  for (Parity parity : kParities)
+    if (name == ParityName(parity)) return parity;
   return std::nullopt;
 }
 

@@ -19,6 +19,9 @@ bool IsBaudRate(int baud);
 // "9600, 14400, 19200, 38400, 57600, 115200": for help texts and messages.
 std::string BaudRateList();
 
+// Every parity, in the order of the panel's list.
+inline constexpr Parity kParities[] = {Parity::None2, Parity::Odd, Parity::Even};
+
 // "none2" (no parity, two stop bits), "odd", "even": as korvelt takes them
 // and the files record them.
 std::string_view ParityName(Parity parity);

@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "link/SerialPort.h"
-
 namespace {
 
 using std::chrono::microseconds;
@@ -25,30 +23,16 @@ microseconds CeilMicros(nanoseconds time) { return std::chrono::ceil<microsecond
 
 }  // namespace
 
-int CharacterBits(const LineSettings& settings) {
-  return 1 + settings.dataBits + (settings.parity != 'n' ? 1 : 0) + settings.stopBits;
-}
-
 nanoseconds CharacterTime(int baudRate, int characterBits) { return BitsTime(characterBits, baudRate); }
-
-nanoseconds CharacterTime(const LineSettings& settings) {
-  return CharacterTime(settings.baudRate, CharacterBits(settings));
-}
 
 nanoseconds WireTime(size_t bytes, int baudRate, int characterBits) {
   return BitsTime(static_cast<int64_t>(bytes) * characterBits, baudRate);
-}
-
-nanoseconds WireTime(size_t bytes, const LineSettings& settings) {
-  return WireTime(bytes, settings.baudRate, CharacterBits(settings));
 }
 
 microseconds QuietGap(int baudRate, int characterBits) {
   const nanoseconds gap = BitsTime(kQuietHalfCharacters * characterBits, baudRate) / 2;
   return std::max(kQuietFloor, CeilMicros(gap));
 }
-
-microseconds QuietGap(const LineSettings& settings) { return QuietGap(settings.baudRate, CharacterBits(settings)); }
 
 microseconds TransactionTimeout(size_t requestBytes, size_t answerBytes, int baudRate, microseconds margin,
                                 int characterBits) {

@@ -1,33 +1,30 @@
 // How long things take on a serial line: one character, n bytes, the quiet
-// gap that ends an RTU frame, and the time-out a transaction needs at a
-// given rate. Pure functions of the line settings.
+// gap that ends an RTU frame, the driver's turnaround, and the time-out a
+// transaction needs at a given rate. Pure functions of the rate.
 #pragma once
 
 #include <chrono>
 #include <cstddef>
 
-struct LineSettings;
-
 // The tool's lines carry 11-bit characters: start bit, 8 data bits, and a
 // parity bit with one stop bit, or no parity with two stop bits.
 constexpr int ToolCharacterBits = 11;
 
-// Start, data, parity and stop bits of one character at `settings`.
-int CharacterBits(const LineSettings& settings);
-
 // One character at `baudRate` (a rate below 1 counts as 1 bit/s).
 std::chrono::nanoseconds CharacterTime(int baudRate, int characterBits = ToolCharacterBits);
-std::chrono::nanoseconds CharacterTime(const LineSettings& settings);
 
 // `bytes` characters back to back.
 std::chrono::nanoseconds WireTime(size_t bytes, int baudRate, int characterBits = ToolCharacterBits);
-std::chrono::nanoseconds WireTime(size_t bytes, const LineSettings& settings);
 
 // How long the line must stay silent between two frames: 3.5 character
 // times, and never less than 1.75 ms, the floor that fast rates use.
 // Rounded up to whole microseconds.
 std::chrono::microseconds QuietGap(int baudRate, int characterBits = ToolCharacterBits);
-std::chrono::microseconds QuietGap(const LineSettings& settings);
+
+// The driver's time from the end of a request to the start of its answer:
+// what the simulated driver waits and what a status read's line limit
+// counts.
+constexpr std::chrono::microseconds DriverTurnaround{1000};
 
 // What a transaction's time-out must cover beyond the wire: the slave's
 // turn-around, a USB adapter's latency timer (16 ms where low latency is

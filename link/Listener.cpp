@@ -13,8 +13,8 @@ namespace {
 // The most one read takes: two frames' worth.
 constexpr size_t kChunk = 2 * MaxFrameLength;
 
-int IdleFlushMillis(const LineSettings& settings) {
-  const auto fourGaps = std::chrono::ceil<std::chrono::milliseconds>(4 * QuietGap(settings));
+int IdleFlushMillis(int baudRate) {
+  const auto fourGaps = std::chrono::ceil<std::chrono::milliseconds>(4 * QuietGap(baudRate));
   return static_cast<int>(std::max(Listener::IdleFlush, fourGaps).count());
 }
 
@@ -22,7 +22,7 @@ int IdleFlushMillis(const LineSettings& settings) {
 
 Listener::~Listener() { Stop(); }
 
-bool Listener::Start(SerialPort& port, const LineSettings& settings, FrameHandler onFrame) {
+bool Listener::Start(SerialPort& port, int baudRate, FrameHandler onFrame) {
   std::lock_guard control(controlMutex_);
   if (runner_.Active()) {
     if (end_ == ListenEnd::Running) return false;
@@ -36,7 +36,7 @@ bool Listener::Start(SerialPort& port, const LineSettings& settings, FrameHandle
     started_ = true;
   }
   const bool started = runner_.Start(
-      [this, &port, settings](std::stop_token stop) { CHILD_Listen(port, settings, std::move(stop)); });
+      [this, &port, baudRate](std::stop_token stop) { CHILD_Listen(port, baudRate, std::move(stop)); });
   if (!started) {
     std::lock_guard lock(endMutex_);
     started_ = false;
@@ -62,14 +62,14 @@ void Listener::CHILD_End(ListenEnd end) {
   ended_.notify_all();
 }
 
-void Listener::CHILD_Listen(SerialPort& port, const LineSettings& settings, std::stop_token stop) {
+void Listener::CHILD_Listen(SerialPort& port, int baudRate, std::stop_token stop) {
   const base::StopWake wake(stop);
   if (!wake.Valid()) {
     CHILD_End(ListenEnd::Failed);
     return;
   }
-  FrameSplitter splitter(settings);
-  const int idleFlush = IdleFlushMillis(settings);
+  FrameSplitter splitter(baudRate);
+  const int idleFlush = IdleFlushMillis(baudRate);
   pollfd fds[2] = {{port.Descriptor(), POLLIN, 0}, {wake.Descriptor(), POLLIN, 0}};
   ListenEnd end = ListenEnd::Running;
   while (end == ListenEnd::Running) {

@@ -32,13 +32,13 @@ class Listener {
   Listener& operator=(const Listener&) = delete;
   ~Listener();  // stops
 
-  // Starts listening on `port`, open and set to `settings`; `onFrame` runs
+  // Starts listening on `port`, open and set to `baudRate`; `onFrame` runs
   // on the listener's thread for every frame. False, and nothing started,
   // when it still listens, the port is not open, or no thread can be had;
   // without a wake-up descriptor it ends at once as Failed. A listener that
   // has ended may start again. The port must stay open, and nobody else may
   // read it, until the listener has ended.
-  bool Start(SerialPort& port, const LineSettings& settings, FrameHandler onFrame);
+  bool Start(SerialPort& port, int baudRate, FrameHandler onFrame);
   // Returns at once; the listening ends without delay, what the splitter
   // held handed out first. From any thread, the handler's included.
   void RequestStop() { runner_.RequestStop(); }
@@ -56,7 +56,7 @@ class Listener {
   static constexpr std::chrono::milliseconds IdleFlush{20};
 
  private:
-  void CHILD_Listen(SerialPort& port, const LineSettings& settings, std::stop_token stop);
+  void CHILD_Listen(SerialPort& port, int baudRate, std::stop_token stop);
   void CHILD_End(ListenEnd end);
 
   FrameHandler onFrame_;

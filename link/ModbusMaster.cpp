@@ -30,31 +30,25 @@ ModbusMaster::ModbusMaster() = default;
 
 ModbusMaster::~ModbusMaster() { ClosePort(); }
 
-int ModbusMaster::OpenPort(unsigned portNumber, int baudRate, int parityIndex) {
-  return OpenWithMode(portNumber, ModeStringFor(baudRate, parityIndex).c_str());
-}
-
-int ModbusMaster::OpenWithMode(unsigned portNumber, const char* mode) {
+int ModbusMaster::OpenPort(unsigned portNumber, int baudRate, Parity parity) {
   std::lock_guard lock(portMutex_);
   if (port_.IsOpen()) return RefuseOpen({OpenFailureKind::AlreadyOpen, port_.DevicePath(), portNumber});
   if (portNumber == 0 || portNumber > 1024) return RefuseOpen({OpenFailureKind::InvalidNumber, {}, portNumber});
-  LineSettings settings;
-  if (!ParseModeString(mode, settings)) return RefuseOpen({OpenFailureKind::InvalidMode, {}, portNumber});
+  if (baudRate <= 0) return RefuseOpen({OpenFailureKind::InvalidMode, {}, portNumber});
   if (!port_.Open(portNumber)) return RefuseOpen(port_.LastOpenFailure());
-  return StartOnOpenPort(settings, portNumber);
+  return StartOnOpenPort(baudRate, parity, portNumber);
 }
 
-int ModbusMaster::OpenDeviceWithMode(const std::string& device, const char* mode) {
+int ModbusMaster::OpenDevice(const std::string& device, int baudRate, Parity parity) {
   std::lock_guard lock(portMutex_);
   if (port_.IsOpen()) return RefuseOpen({OpenFailureKind::AlreadyOpen, port_.DevicePath(), 0});
-  LineSettings settings;
-  if (!ParseModeString(mode, settings)) return RefuseOpen({OpenFailureKind::InvalidMode, device, 0});
+  if (baudRate <= 0) return RefuseOpen({OpenFailureKind::InvalidMode, device, 0});
   if (!port_.OpenDevice(device)) return RefuseOpen(port_.LastOpenFailure());
-  return StartOnOpenPort(settings, 0);
+  return StartOnOpenPort(baudRate, parity, 0);
 }
 
-int ModbusMaster::StartOnOpenPort(const LineSettings& settings, unsigned portNumber) {
-  if (!port_.Configure(settings)) {
+int ModbusMaster::StartOnOpenPort(int baudRate, Parity parity, unsigned portNumber) {
+  if (!port_.Configure(baudRate, parity)) {
     const OpenFailure failure = port_.LastOpenFailure();
     port_.Close();
     return RefuseOpen(failure);
@@ -81,7 +75,7 @@ int ModbusMaster::StartOnOpenPort(const LineSettings& settings, unsigned portNum
   lineErrorsSeen_ = false;
   portLost_ = false;
   lineEchoes_ = false;
-  quietGapMicros_ = QuietGap(settings).count();
+  quietGapMicros_ = QuietGap(baudRate).count();
   {
     std::lock_guard lock(bufferMutex_);
     transactionReads_ = false;

@@ -34,15 +34,12 @@ class ModbusMaster {
   ModbusMaster& operator=(const ModbusMaster&) = delete;
   virtual ~ModbusMaster();
 
-  // Opens COM `portNumber` at `baudRate`; parity index 0 = none with two
-  // stop bits, 1 = odd with one, 2 or more = even with one. Nonzero on
-  // success, 0 on failure (already open, number outside 1..1024, device
-  // missing or busy, settings refused).
-  int OpenPort(unsigned portNumber, int baudRate, int parityIndex);
-  // As OpenPort with a ready mode string such as "9600,n,8,2". 1 or 0.
-  int OpenWithMode(unsigned portNumber, const char* mode);
-  // As OpenWithMode for a device given by its path (no COM number).
-  int OpenDeviceWithMode(const std::string& device, const char* mode);
+  // Opens COM `portNumber` at `baudRate` and `parity`. Nonzero on success,
+  // 0 on failure (already open, number outside 1..1024, a rate below 1,
+  // device missing or busy, settings refused).
+  int OpenPort(unsigned portNumber, int baudRate, Parity parity);
+  // As OpenPort for a device given by its path (no COM number). 1 or 0.
+  int OpenDevice(const std::string& device, int baudRate, Parity parity);
   // Stops the reader and closes the port; a transaction that is waiting ends
   // at once with ResultTimeout, and the close waits for it to return. Does
   // nothing on a closed port.
@@ -54,7 +51,7 @@ class ModbusMaster {
   bool PortLost() const;
   // The device that the open port resolved to; empty while closed.
   std::string DevicePath() const;
-  // Why the last OpenPort or OpenWithMode gave 0; kind None after one that
+  // Why the last OpenPort or OpenDevice gave 0; kind None after one that
   // succeeded.
   OpenFailure LastOpenFailure() const;
 
@@ -144,9 +141,9 @@ class ModbusMaster {
   void SettleLine();
   bool SendRequest(const Frame& request, Clock::time_point deadline);
   // Under portMutex_, with port_ open: configures it and starts the reader;
-  // closes it again on failure. OpenWithMode's 1 or 0.
-  int StartOnOpenPort(const LineSettings& settings, unsigned portNumber);
-  // Records why an open failed; gives OpenWithMode's 0.
+  // closes it again on failure. OpenPort's 1 or 0.
+  int StartOnOpenPort(int baudRate, Parity parity, unsigned portNumber);
+  // Records why an open failed; gives OpenPort's 0.
   int RefuseOpen(const OpenFailure& failure);
 
   // Reader thread. CHILD_ functions run only on it.

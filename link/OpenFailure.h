@@ -8,7 +8,7 @@ enum class OpenFailureKind {
   None,              // the last open succeeded (or none was tried)
   AlreadyOpen,       // the link already holds a port
   InvalidNumber,     // COM number outside 1..1024
-  InvalidMode,       // a mode string that is not understood
+  InvalidMode,       // line settings that cannot be: a rate below 1
   NoDevice,          // no COMn link and fewer serial devices than n
   DanglingLink,      // the COMn link points at nothing
   PermissionDenied,  // the user may not open the device

@@ -8,9 +8,7 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -69,51 +67,24 @@ bool RateConstantFor(int rate, speed_t& constant) {
 
 }  // namespace
 
-bool ParseModeString(const char* mode, LineSettings& settings) {
-  if (mode == nullptr) return false;
-  int rate = 0, dataBits = 0, consumed = 0;
-  char parity = 0, stop = 0;
-  if (std::sscanf(mode, " %d , %c , %d , %c %n", &rate, &parity, &dataBits, &stop, &consumed) != 4) return false;
-  if (mode[consumed] != '\0') return false;
-  parity = static_cast<char>(parity | 0x20);  // accept upper case as Windows mode strings do
-  if (rate <= 0 || (parity != 'n' && parity != 'o' && parity != 'e')) return false;
-  if (dataBits < 5 || dataBits > 8 || (stop != '1' && stop != '2')) return false;
-  settings = LineSettings{rate, parity, dataBits, stop - '0'};
-  return true;
-}
-
-std::string ModeStringFor(int baudRate, int parityIndex) {
-  char parity = 'e';
-  char stop = '1';
-  if (parityIndex <= 0) {
-    parity = 'n';
-    stop = '2';
-  } else if (parityIndex == 1) {
-    parity = 'o';
-  }
-  char mode[32];
-  std::snprintf(mode, sizeof mode, "%d,%c,%d,%c", baudRate, parity, 8, stop);
-  return mode;
-}
-
-bool ApplyLineSettings(termios& tio, const LineSettings& settings) {
+bool ApplyLineSettings(termios& tio, int baudRate, Parity parity) {
   cfmakeraw(&tio);
   tio.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY | INPCK | PARMRK);
   tio.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | PARODD | CSTOPB | CRTSCTS);
   tio.c_cflag |= CLOCAL | CREAD;
-  static constexpr tcflag_t kSizes[] = {CS5, CS6, CS7, CS8};
-  tio.c_cflag |= kSizes[std::clamp(settings.dataBits, 5, 8) - 5];
-  if (settings.parity != 'n') {
+  tio.c_cflag |= CS8;
+  if (parity == Parity::None2) {
+    tio.c_cflag |= CSTOPB;
+  } else {
     tio.c_cflag |= PARENB;
     tio.c_iflag |= INPCK;  // let the driver count parity errors
-    if (settings.parity == 'o') tio.c_cflag |= PARODD;
+    if (parity == Parity::Odd) tio.c_cflag |= PARODD;
   }
-  if (settings.stopBits == 2) tio.c_cflag |= CSTOPB;
   tio.c_cc[VMIN] = 0;
   tio.c_cc[VTIME] = 0;
 
   speed_t constant = B9600;
-  const bool standardRate = RateConstantFor(settings.baudRate, constant);
+  const bool standardRate = RateConstantFor(baudRate, constant);
   cfsetispeed(&tio, constant);
   cfsetospeed(&tio, constant);
   return standardRate;
@@ -186,18 +157,18 @@ void SerialPort::Close() {
   keepsErrorCounts_ = false;
 }
 
-bool SerialPort::Configure(const LineSettings& settings) {
+bool SerialPort::Configure(int baudRate, Parity parity) {
   if (fd_ < 0) return Refuse(OpenFailureKind::SystemError, devicePath_, EBADF);
   termios tio{};
   if (tcgetattr(fd_, &tio) != 0) return Refuse(OpenFailureKind::SystemError, devicePath_, errno);
-  const bool standardRate = ApplyLineSettings(tio, settings);
+  const bool standardRate = ApplyLineSettings(tio, baudRate, parity);
   const bool set = (tcsetattr(fd_, TCSANOW, &tio) == 0 || OnlyParityDropped(fd_, tio)) &&
-                   (standardRate || SetArbitraryBaud(fd_, settings.baudRate));
+                   (standardRate || SetArbitraryBaud(fd_, baudRate));
   const int error = set ? 0 : errno;
   if (error != 0 && error != EINVAL) return Refuse(OpenFailureKind::SystemError, devicePath_, error);
-  if (!set || !RateKept(settings.baudRate, CurrentBaudRate(fd_))) {
+  if (!set || !RateKept(baudRate, CurrentBaudRate(fd_))) {
     Refuse(OpenFailureKind::RateRefused, devicePath_, error);
-    lastFailure_.baudRate = settings.baudRate;
+    lastFailure_.baudRate = baudRate;
     return false;
   }
   return true;

@@ -1,5 +1,5 @@
 // One serial line on a POSIX terminal device: exclusive open by COM number,
-// raw 8-bit line settings from a mode string, RTS, purges, queue and
+// raw 8-bit line settings from a rate and a parity, RTS, purges, queue and
 // line-error counts, non-blocking reads and writes.
 //
 // The class takes no lock of its own: the link that owns it waits for its
@@ -12,28 +12,15 @@
 #include <string>
 #include <sys/types.h>
 
+#include "link/Line.h"
 #include "link/OpenFailure.h"
 
-struct LineSettings {
-  int baudRate = 9600;
-  char parity = 'n';  // 'n', 'o' or 'e'
-  int dataBits = 8;
-  int stopBits = 2;
-};
-
-// Parses a mode string such as "9600,n,8,2" or "115200,e,8,1". Returns false
-// for anything else (unknown parity, data bits other than 5..8, stop bits
-// other than 1 or 2, a rate that is not a positive number).
-bool ParseModeString(const char* mode, LineSettings& settings);
-
-// The mode string for a rate and a parity choice of the connection panel:
-// 0 none with two stop bits, 1 odd with one, 2 or more even with one.
-std::string ModeStringFor(int baudRate, int parityIndex);
-
 struct termios;
-// Makes `tio` a raw line with `settings`. Returns false when the rate has no
+// Makes `tio` a raw line of 8 data bits at `baudRate` with `parity`: no
+// parity and two stop bits, or odd or even parity and one stop bit. The one
+// place a line becomes termios settings. Returns false when the rate has no
 // termios constant (the rate is then left at 9600 for the caller to set).
-bool ApplyLineSettings(termios& tio, const LineSettings& settings);
+bool ApplyLineSettings(termios& tio, int baudRate, Parity parity);
 
 class SerialPort {
  public:
@@ -50,11 +37,11 @@ class SerialPort {
   void Close();
   bool IsOpen() const { return fd_ >= 0; }
 
-  // Raw line, 8N2/8O1/8E1 and so on, no flow control, receiver on. Rates
-  // without a termios constant (14400) are set as arbitrary rates. A device
-  // that keeps a rate more than 2 % away from the one asked for has refused
-  // it: the line would carry nothing but garbage.
-  bool Configure(const LineSettings& settings);
+  // Raw line as ApplyLineSettings makes it, no flow control, receiver on.
+  // Rates without a termios constant (14400) are set as arbitrary rates. A
+  // device that keeps a rate more than 2 % away from the one asked for has
+  // refused it: the line would carry nothing but garbage.
+  bool Configure(int baudRate, Parity parity);
   // Why the last Open, OpenDevice or Configure failed; kind None after one
   // that succeeded.
   const OpenFailure& LastOpenFailure() const { return lastFailure_; }

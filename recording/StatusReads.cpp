@@ -4,6 +4,7 @@
 
 #include "base/StopWake.h"
 #include "fields/StatusTexts.h"
+#include "link/FrameShapes.h"
 #include "link/LineTiming.h"
 
 namespace recording {
@@ -27,7 +28,7 @@ CapturePlan PlanFor(std::span<const size_t> fields) {
 
 double LineLimit(int baud, int registers, std::chrono::microseconds turnaround) {
   if (baud <= 0) return 0;
-  const auto wire = WireTime(static_cast<size_t>(RequestBytes + AnswerBytes(registers)), baud);
+  const auto wire = WireTime(ReadRequestBytes + ReadAnswerBytes(static_cast<size_t>(registers)), baud);
   return 1.0 / std::chrono::duration<double>(wire + turnaround).count();
 }
 

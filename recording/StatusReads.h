@@ -12,6 +12,7 @@
 #include <stop_token>
 
 #include "driver/DriverLink.h"
+#include "link/LineTiming.h"
 #include "recording/StatusRecording.h"
 
 namespace recording {
@@ -28,12 +29,6 @@ struct CapturePlan {
 // whole block, which costs little more and fills every column.
 CapturePlan PlanFor(std::span<const size_t> fields);
 
-// The driver's time from the end of a request to the start of its answer.
-constexpr std::chrono::microseconds DriverTurnaround{1000};
-// Bytes of a status read on the line: the request, and the answer for
-// `registers`.
-constexpr int RequestBytes = 8;
-constexpr int AnswerBytes(int registers) { return 5 + 2 * registers; }
 // Reads a second the line carries at most at `baud` (11-bit characters):
 // one request, its answer and the driver's turnaround, back to back.
 double LineLimit(int baud, int registers, std::chrono::microseconds turnaround = DriverTurnaround);

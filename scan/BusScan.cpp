@@ -6,17 +6,13 @@
 #include "driver/DriverLink.h"
 #include "fields/CFormat.h"
 #include "fields/DeviceInfoTexts.h"
+#include "link/FrameShapes.h"
+#include "link/Line.h"
 #include "link/LineTiming.h"
-#include "link/SerialPort.h"
 
 namespace scan {
 namespace {
 
-constexpr int kBauds[] = {9600, 14400, 19200, 38400, 57600, 115200};
-constexpr int kParities = 3;
-// A device-information read: its request, and its answer of 14 registers.
-constexpr size_t kRequestBytes = 8;
-constexpr size_t kAnswerBytes = 5 + 2 * RegisterMap::DeviceInfo.count;
 
 bool IsException(ModbusResult result) { return result >= 0x01 && result <= 0x7F; }
 
@@ -56,25 +52,20 @@ std::optional<Found> Try(DriverLink& link, uint8_t address, const LineChoice& li
 }
 
 bool Open(DriverLink& link, const ScanPlan& plan, const LineChoice& line) {
-  const std::string mode = ModeStringFor(line.baud, line.parity);
-  return (plan.device.empty() ? link.OpenWithMode(plan.comNumber, mode.c_str())
-                              : link.OpenDeviceWithMode(plan.device, mode.c_str())) != 0;
+  return (plan.device.empty() ? link.OpenPort(plan.comNumber, line.baud, line.parity)
+                              : link.OpenDevice(plan.device, line.baud, line.parity)) != 0;
 }
 
 }  // namespace
 
-std::vector<int> AllBauds() { return {std::begin(kBauds), std::end(kBauds)}; }
+std::vector<int> AllBauds() { return {std::begin(kBaudRates), std::end(kBaudRates)}; }
 
-std::vector<int> AllParities() {
-  std::vector<int> parities;
-  for (int parity = 0; parity < kParities; ++parity) parities.push_back(parity);
-  return parities;
-}
+std::vector<Parity> AllParities() { return {std::begin(kParities), std::end(kParities)}; }
 
-std::vector<LineChoice> Combine(const std::vector<int>& bauds, const std::vector<int>& parities) {
+std::vector<LineChoice> Combine(const std::vector<int>& bauds, const std::vector<Parity>& parities) {
   std::vector<LineChoice> settings;
   for (int baud : bauds) {
-    for (int parity : parities) settings.push_back({baud, parity});
+    for (Parity parity : parities) settings.push_back({baud, parity});
   }
   return settings;
 }
@@ -98,7 +89,8 @@ std::string AnswerText(const Found& found) {
 }
 
 std::chrono::microseconds TryTimeout(int baud) {
-  return TransactionTimeout(kRequestBytes, kAnswerBytes, baud, TryMargin);
+  // A device-information read: its request, and its answer of 14 registers.
+  return TransactionTimeout(ReadRequestBytes, ReadAnswerBytes(RegisterMap::DeviceInfo.count), baud, TryMargin);
 }
 
 ScanOutcome RunScan(const ScanPlan& plan, const ScanCallbacks& callbacks, std::stop_token stop,

@@ -18,23 +18,23 @@
 #include "base/Runner.h"
 #include "link/FrameCodec.h"
 #include "link/FrameLog.h"
+#include "link/Line.h"
 #include "link/OpenFailure.h"
 
 namespace scan {
 
-// A rate and the connection panel's parity index (0 none with two stop
-// bits, 1 odd, 2 even).
+// A rate and a parity of the line.
 struct LineChoice {
   int baud = 9600;
-  int parity = 0;
+  Parity parity = Parity::None2;
   bool operator==(const LineChoice&) const = default;
 };
 
-// The connection panel's rates and parities, in its order.
+// The driver's rates and parities, in the connection panel's order.
 std::vector<int> AllBauds();
-std::vector<int> AllParities();
+std::vector<Parity> AllParities();
 // Every rate with every parity: rates first, then parities within each.
-std::vector<LineChoice> Combine(const std::vector<int>& bauds, const std::vector<int>& parities);
+std::vector<LineChoice> Combine(const std::vector<int>& bauds, const std::vector<Parity>& parities);
 
 struct ScanPlan {
   unsigned comNumber = 1;  // the port, unless `device` names one

@@ -198,7 +198,7 @@ bool ParseCommandLine(int argc, const char* const* argv, CommandLine& line, std:
       ok = ParseInteger(value, 0, 65535, number);
       line.tcpPort = static_cast<uint16_t>(number);
     } else if (option == "--baud") {
-      ok = ParseInteger(value, 1, 115200, number) && IsBaudRate(static_cast<unsigned>(number));
+      ok = ParseInteger(value, 1, 115200, number) && IsBaudRate(static_cast<int>(number));
       line.driver.baudRate = static_cast<uint32_t>(number);
     } else if (option == "--parity") {
       line.driver.parity = ParityFromName(value);
@@ -247,6 +247,16 @@ bool ParseCommandLine(int argc, const char* const* argv, CommandLine& line, std:
   return true;
 }
 
+namespace {
+
+// "9600, 14400, ... or 115200".
+std::string RateChoices() {
+  std::string list = BaudRateList();
+  return list.replace(list.rfind(", "), 2, " or ");
+}
+
+}  // namespace
+
 std::string HelpText() {
   return R"(Usage: korvelt-driver-sim [options]
 
@@ -267,7 +277,7 @@ Port:
   --address N             slave address 1..128 (default 1)
 
 Line:
-  --baud N                9600, 14400, 19200, 38400, 57600 or 115200
+  --baud N                )" + RateChoices() + R"(
   --parity P              none2 (no parity, 2 stop bits), odd or even (1 stop
                           bit)
                           Both default to the serial registers of the system

@@ -20,7 +20,7 @@ struct CommandLine {
   std::optional<uint16_t> tcpPort;
   DriverOptions driver;  // --baud and --parity set its line registers
   bool wire = false;
-  std::chrono::microseconds turnaround = DefaultTurnaround;
+  std::chrono::microseconds turnaround = DriverTurnaround;
   // Hear a master at any baud rate and parity.
   bool anySettings = false;
   Fault fault;

@@ -59,7 +59,7 @@ Device::Device(const DriverOptions& options, Clock::time_point now)
       now_(now) {
   if (options.edgeValues) image_.LoadEdgeValues();
   if (options.baudRate) image_.Set32(reg::BaudRate, *options.baudRate);
-  if (options.parity) image_.Set(reg::SerialParity, ParityRegister(*options.parity));
+  if (options.parity) image_.Set(reg::SerialParity, static_cast<uint16_t>(ParityIndex(*options.parity)));
   if (options.model) {
     const auto byte = [&](size_t i) { return i < options.model->size() ? static_cast<uint8_t>((*options.model)[i]) : 0; };
     for (uint16_t w = 0; w < reg::ModelTextCount; ++w) {

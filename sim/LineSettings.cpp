@@ -5,19 +5,9 @@
 #include <asm/termbits.h>
 #include <sys/ioctl.h>
 
-#include <algorithm>
-
-#include "sim/NameTable.h"
-
 namespace sim {
 
 namespace {
-
-constexpr Named<Parity> kParities[] = {
-    {Parity::None2, "none2"},
-    {Parity::Odd, "odd"},
-    {Parity::Even, "even"},
-};
 
 Parity ParityOfFlags(tcflag_t flags) {
   if (flags & PARENB) return (flags & PARODD) ? Parity::Odd : Parity::Even;
@@ -27,18 +17,11 @@ Parity ParityOfFlags(tcflag_t flags) {
 
 }  // namespace
 
-bool IsBaudRate(unsigned baud) { return std::ranges::find(BaudRates, baud) != std::end(BaudRates); }
-
-std::string_view ParityName(Parity parity) { return NameIn(kParities, parity); }
-
-std::optional<Parity> ParityFromName(std::string_view name) { return ValueIn(kParities, name); }
-
-uint16_t ParityRegister(Parity parity) { return static_cast<uint16_t>(parity); }
-
 LineSettings SettingsFromRegisters(uint32_t baudRate, uint16_t parity) {
   LineSettings settings;
-  if (IsBaudRate(baudRate)) settings.baud = baudRate;
-  settings.parity = static_cast<Parity>(std::min<uint16_t>(parity, ParityRegister(Parity::Even)));
+  // A rate past the int range is no rate: its cast is negative.
+  if (IsBaudRate(static_cast<int>(baudRate))) settings.baud = baudRate;
+  settings.parity = ParityFromIndex(parity);
   return settings;
 }
 

@@ -6,27 +6,18 @@
 #include <cstdint>
 #include <optional>
 #include <string>
-#include <string_view>
+
+#include "link/Line.h"
 
 namespace sim {
 
-// 8 data bits in every case; the parity register's values 0, 1, 2.
-enum class Parity { None2, Odd, Even };
-
+// The rates (kBaudRates) and parities of the tool's lines; the parity
+// register holds ParityIndex.
 struct LineSettings {
   unsigned baud = 9600;
   Parity parity = Parity::None2;
   bool operator==(const LineSettings&) const = default;
 };
-
-// The rates the driver offers.
-constexpr unsigned BaudRates[] = {9600, 14400, 19200, 38400, 57600, 115200};
-bool IsBaudRate(unsigned baud);
-
-// "none2", "odd", "even".
-std::string_view ParityName(Parity parity);
-std::optional<Parity> ParityFromName(std::string_view name);
-uint16_t ParityRegister(Parity parity);
 
 // The settings a driver starts with from its baud rate pair and parity
 // register. Like the port, a parity value past 2 means even; a rate the

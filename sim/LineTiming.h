@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <vector>
 
+#include "link/LineTiming.h"
 #include "sim/DriverOptions.h"
 #include "sim/Fault.h"
 
@@ -22,9 +23,6 @@ constexpr std::chrono::nanoseconds WireTime(size_t bytes, unsigned baud) {
       static_cast<unsigned long long>(bytes) * BitsPerCharacter * 1'000'000'000ull / baud));
 }
 constexpr std::chrono::nanoseconds CharacterTime(unsigned baud) { return WireTime(1, baud); }
-
-// The driver starts to answer this long after a request has ended.
-constexpr std::chrono::microseconds DefaultTurnaround{1000};
 
 // Bytes of an answer up to `end` are handed over at `at`.
 struct AnswerPiece {

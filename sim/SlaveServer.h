@@ -37,7 +37,7 @@ struct LineOptions {
   // its first byte came; the answer starts `turnaround` later and its
   // bytes leave one character time apart.
   bool wire = false;
-  std::chrono::microseconds turnaround = DefaultTurnaround;
+  std::chrono::microseconds turnaround = DriverTurnaround;
   // Called on the serving thread for each request that went unheard, with
   // the master's settings.
   std::function<void(const LineSettings& master)> unheard = {};

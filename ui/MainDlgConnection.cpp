@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QPushButton>
 
+#include "link/Line.h"
 #include "link/PortDiagnosis.h"
 #include "link/PortNames.h"
 #include "ui/MainDlg.h"

@@ -14,6 +14,7 @@
 
 #include "fields/CFormat.h"
 #include "fields/OpenFailureText.h"
+#include "link/Line.h"
 #include "link/PortDiagnosis.h"
 #include "ui/DialogFont.h"
 #include "session/Session.h"
@@ -26,10 +27,11 @@ namespace {
 
 QString Q(const char* text) { return QString::fromUtf8(text); }
 
-// The connection panel's text of a parity index.
-std::string ParityText(int parity) {
+// The connection panel's text of a parity.
+std::string ParityText(Parity parity) {
   const auto items = forms::ComboItems(forms::ids::ParityCombo);
-  return parity >= 0 && static_cast<size_t>(parity) < items.size() ? items[static_cast<size_t>(parity)] : "";
+  const auto index = static_cast<size_t>(ParityIndex(parity));
+  return index < items.size() ? items[index] : "";
 }
 
 constexpr const char* kColumns[] = {"地址", "波特率", "校验", "设备标识", "设备型号", "版本号", "应答"};
@@ -123,7 +125,7 @@ CScanDlg::~CScanDlg() {
 void CScanDlg::showEvent(QShowEvent* event) {
   const Line line = m_owner.panelLine();
   m_panelSettings->setText(ToQString(fields::CFormat("连接面板的设置 (%s, %d, %s)", line.port.c_str(), line.baud,
-                                                     ParityText(ParityIndex(line.parity)).c_str())));
+                                                     ParityText(line.parity).c_str())));
   QDialog::showEvent(event);
 }
 
@@ -156,7 +158,7 @@ void CScanDlg::StartScan() {
   plan.firstAddress = static_cast<uint8_t>(std::min(m_first->value(), m_last->value()));
   plan.lastAddress = static_cast<uint8_t>(std::max(m_first->value(), m_last->value()));
   plan.settings = m_allSettings->isChecked() ? scan::Combine(scan::AllBauds(), scan::AllParities())
-                                             : std::vector<scan::LineChoice>{{line.baud, ParityIndex(line.parity)}};
+                                             : std::vector<scan::LineChoice>{{line.baud, line.parity}};
   // The scan opens the port itself at each setting; the window has it back
   // when the scan ends.
   const bool released = m_owner.lendPort();
@@ -226,5 +228,5 @@ void CScanDlg::UseSelected() {
   const int row = m_results->currentRow();
   if (row < 0 || static_cast<size_t>(row) >= m_found.size()) return;
   const scan::Found& found = m_found[static_cast<size_t>(row)];
-  if (m_owner.useDriver(found.address, found.line.baud, ParityFromIndex(found.line.parity))) close();
+  if (m_owner.useDriver(found.address, found.line.baud, found.line.parity)) close();
 }

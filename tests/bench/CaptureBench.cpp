@@ -33,7 +33,7 @@ int main(int argc, char** argv) {
   const int seconds = argc > 3 ? std::max(1, std::atoi(argv[3])) : 5;
   const int runs = argc > 4 ? std::max(1, std::atoi(argv[4])) : 3;
   DriverLink link;
-  if (link.OpenPort(port, baud, 0) == 0) {
+  if (link.OpenPort(port, baud, Parity::None2) == 0) {
     std::printf("COM%u did not open at %d bit/s\n", port, baud);
     return 1;
   }

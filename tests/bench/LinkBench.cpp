@@ -38,7 +38,7 @@ double MicrosOf(const std::function<ModbusResult()>& transaction, ModbusResult& 
 // not there) against status reads after status reads, at `baudRate`.
 bool MeasureAfterTimeout(DriverLink& link, unsigned port, int baudRate, int rounds) {
   link.ClosePort();
-  if (link.OpenPort(port, baudRate, 0) == 0) return false;
+  if (link.OpenPort(port, baudRate, Parity::None2) == 0) return false;
   StatusBlock status{};
   const auto read = [&] { return link.ReadStatus(1, status); };
   std::vector<double> normal, afterTimeout;
@@ -175,7 +175,7 @@ int main(int argc, char** argv) {
   const int timeoutRounds = argc > 4 ? std::atoi(argv[4]) : 10;
 
   DriverLink link;
-  if (link.OpenPort(port, 115200, 0) == 0) {
+  if (link.OpenPort(port, 115200, Parity::None2) == 0) {
     std::printf("cannot open COM%u\n", port);
     return 1;
   }

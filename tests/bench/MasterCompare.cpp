@@ -60,7 +60,7 @@ class OurLink : public Master {
     name_ = logged ? "ours+log" : "ours";
   }
   const char* Name() const override { return name_; }
-  bool Open() override { return link_.OpenPort(port_, 115200, 0) != 0; }
+  bool Open() override { return link_.OpenPort(port_, 115200, Parity::None2) != 0; }
   bool Read(uint16_t (&words)[StatusCount]) override {
     StatusBlock status;
     if (link_.ReadStatus(Slave, status) != ResultSuccess) return false;

@@ -38,15 +38,15 @@ int main(int argc, char** argv) {
   sim::DriverOptions driver;
   driver.address = 100;
   sim::LineOptions wire;
-  wire.settings = {38400, sim::Parity::Even};
+  wire.settings = {38400, Parity::Even};
   wire.hearOwnSettingsOnly = true;
   wire.wire = true;
   SimulatedLine line(1, driver, wire);
 
   const Case cases[] = {
-      {"128 addresses at 9600 bit/s, nothing answering", {{9600, 0}}, 12.0},
-      {"128 addresses at 115200 bit/s, nothing answering", {{115200, 0}}, 4.0},
-      {"128 addresses at 38400 bit/s even, the driver at 100", {{38400, 2}}, 0.0},
+      {"128 addresses at 9600 bit/s, nothing answering", {{9600, Parity::None2}}, 12.0},
+      {"128 addresses at 115200 bit/s, nothing answering", {{115200, Parity::None2}}, 4.0},
+      {"128 addresses at 38400 bit/s even, the driver at 100", {{38400, Parity::Even}}, 0.0},
       {"all 18 settings, the driver at 100, 38400 even", scan::Combine(scan::AllBauds(), scan::AllParities()), 150.0},
   };
   for (const Case& c : cases) {

@@ -31,7 +31,7 @@ class DriverOnLine : public ::testing::Test {
 
   void SetUp() override {
     ports.Map(1, pty.SlavePath());
-    ASSERT_NE(link.OpenPort(1, 115200, 0), 0);
+    ASSERT_NE(link.OpenPort(1, 115200, Parity::None2), 0);
   }
 
   // Runs `operation`, checks the request it puts on the line, answers it
@@ -259,7 +259,7 @@ TEST_F(DriverOnLine, AnswersAreCheckedAgainstTheirRequest) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     link.ClosePort();  // a fresh open knows nothing about the line
-    ASSERT_NE(link.OpenPort(1, 115200, 0), 0);
+    ASSERT_NE(link.OpenPort(1, 115200, Parity::None2), 0);
     std::vector<uint8_t> seen;
     if (c.echoingLine) {
       // No driver on the line: the status poll's requests come back alone.

@@ -40,7 +40,7 @@ class HostileDriver : public ::testing::Test {
   void SetUp() override {
     for (uint16_t i = 0; i < 4; ++i) driver.SetRegister(static_cast<uint16_t>(0x0050 + i), kRamp[i]);
     ports.Map(1, pty.SlavePath());
-    ASSERT_NE(link.OpenPort(1, 115200, 0), 0);
+    ASSERT_NE(link.OpenPort(1, 115200, Parity::None2), 0);
   }
 
   // A ramp read whose record is either left as it was or holds exactly
@@ -139,7 +139,7 @@ TEST_F(HostileDriver, ADriverThatVanishesMidAnswerEndsTheExchangeAtOnce) {
   PtyPair replugged;
   sim::SlaveServer back(driver, replugged.Master());
   ports.Map(1, replugged.SlavePath());
-  ASSERT_NE(link.OpenPort(1, 115200, 0), 0);
+  ASSERT_NE(link.OpenPort(1, 115200, Parity::None2), 0);
   EXPECT_EQ(ReadRampChecked(), ResultSuccess);
 }
 

@@ -34,7 +34,7 @@ std::vector<uint8_t> HeadWrite(const uint16_t* words) {
 struct Line {
   explicit Line(sim::DriverOptions options) : driver(std::move(options)) {
     ports.Map(1, pty.SlavePath());
-    opened = link.OpenPort(1, 9600, 0) != 0;
+    opened = link.OpenPort(1, 9600, Parity::None2) != 0;
   }
 
   PortsFolder ports;

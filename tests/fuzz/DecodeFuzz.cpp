@@ -13,7 +13,6 @@
 #include "FuzzCheck.h"
 #include "decode/FrameMeaning.h"
 #include "link/FrameSplitter.h"
-#include "link/SerialPort.h"
 #include "traffic/TrafficRecord.h"
 
 namespace {
@@ -68,7 +67,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Check(heard.Answer(back));
   Check(heard.Answer(back));
 
-  FrameSplitter splitter(LineSettings{});
+  FrameSplitter splitter(9600);
   decode::Conversation line;
   uint64_t frames = 0;
   const auto describe = [&](const SplitFrame& frame) {

@@ -6,7 +6,6 @@
 #include "WireBytes.h"
 #include "link/Answer.h"
 #include "link/LineTiming.h"
-#include "link/SerialPort.h"
 
 namespace {
 
@@ -43,9 +42,9 @@ TEST(FitAnswer, EndsWhereTheHeaderSays) {
 }
 
 TEST(QuietGap, IsThreeAndAHalfCharactersWithAFloor) {
-  EXPECT_EQ(QuietGap(LineSettings{9600, 'n', 8, 2}).count(), 4011);  // 11-bit characters
-  EXPECT_EQ(QuietGap(LineSettings{19200, 'e', 8, 1}).count(), 2006);
-  EXPECT_EQ(QuietGap(LineSettings{115200, 'n', 8, 2}).count(), 1750);
+  EXPECT_EQ(QuietGap(9600).count(), 4011);  // 11-bit characters
+  EXPECT_EQ(QuietGap(19200).count(), 2006);
+  EXPECT_EQ(QuietGap(115200).count(), 1750);
 }
 
 }  // namespace

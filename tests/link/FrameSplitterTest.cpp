@@ -6,7 +6,6 @@
 
 #include "WireBytes.h"
 #include "link/FrameSplitter.h"
-#include "link/SerialPort.h"
 
 namespace {
 
@@ -21,7 +20,7 @@ std::string U(const char* hex) { return Frame('U', false, Bytes(hex)); }
 
 // Feeds `chunks` (bytes, milliseconds after the start) and flushes.
 std::vector<std::string> Split(const std::vector<std::pair<std::vector<uint8_t>, int>>& chunks) {
-  FrameSplitter splitter(LineSettings{9600, 'n', 8, 2});
+  FrameSplitter splitter(9600);
   std::vector<std::string> frames;
   const auto take = [&](const SplitFrame& f) {
     frames.push_back(Frame("RAXU"[static_cast<int>(f.kind)], f.crcGood, {f.bytes.begin(), f.bytes.end()}));

@@ -12,10 +12,10 @@
 namespace {
 
 TEST(Listener, SplitsWhatBothSidesSayAndEndsWhenStoppedOrWhenThePortGoes) {
-  const LineSettings line{9600, 'e', 8, 1};
+  const int baud = 9600;
   PtyPair pty;
   SerialPort port;
-  ASSERT_TRUE(port.OpenDevice(pty.SlavePath()) && port.Configure(line));
+  ASSERT_TRUE(port.OpenDevice(pty.SlavePath()) && port.Configure(baud, Parity::Even));
   std::mutex mutex;
   std::vector<std::string> frames;  // kind, CRC verdict, bytes
   std::thread::id handler;
@@ -26,8 +26,8 @@ TEST(Listener, SplitsWhatBothSidesSayAndEndsWhenStoppedOrWhenThePortGoes) {
                      Hex(std::vector<uint8_t>(f.bytes.begin(), f.bytes.end())));
   };
   Listener listener;
-  ASSERT_TRUE(listener.Start(port, line, onFrame));
-  EXPECT_FALSE(listener.Start(port, line, onFrame)) << "already listening";
+  ASSERT_TRUE(listener.Start(port, baud, onFrame));
+  EXPECT_FALSE(listener.Start(port, baud, onFrame)) << "already listening";
 
   const std::vector<uint8_t> traffic[] = {WithCrc("01 03 00 20 00 02"), WithCrc("01 03 04 00 01 00 02"),
                                           WithCrc("01 06 00 42 00 10"), WithCrc("01 86 60"), Bytes("00 FF 5A")};
@@ -46,10 +46,10 @@ TEST(Listener, SplitsWhatBothSidesSayAndEndsWhenStoppedOrWhenThePortGoes) {
   listener.Stop();  // the listener sleeps on an idle line: the stop wakes it
   EXPECT_EQ(listener.Ended(), ListenEnd::Stopped);
 
-  ASSERT_TRUE(listener.Start(port, line, onFrame));
+  ASSERT_TRUE(listener.Start(port, baud, onFrame));
   pty.Hangup();
   EXPECT_EQ(listener.Wait(), ListenEnd::PortLost);
-  EXPECT_TRUE(listener.Start(port, line, onFrame)) << "ended by itself, it may start again";
+  EXPECT_TRUE(listener.Start(port, baud, onFrame)) << "ended by itself, it may start again";
   EXPECT_EQ(listener.Wait(), ListenEnd::PortLost);
 }
 

@@ -25,7 +25,7 @@ class MasterOnLine : public ::testing::Test {
 
   void SetUp() override {
     ports.Map(1, pty.SlavePath());
-    ASSERT_NE(link.OpenPort(1, 115200, 0), 0);
+    ASSERT_NE(link.OpenPort(1, 115200, Parity::None2), 0);
   }
 
   // The next request as the driver sees it.
@@ -165,7 +165,7 @@ TEST_F(MasterOnLine, LateBytesStayVisibleUntilTheNextTransaction) {
 TEST_F(MasterOnLine, AfterATimeOutTheNextRequestWaitsForTheLineToFallQuiet) {
   // 1200 bit/s: the quiet gap is 32 ms, far above the 2 ms between pieces.
   link.ClosePort();
-  ASSERT_NE(link.OpenPort(1, 1200, 0), 0);
+  ASSERT_NE(link.OpenPort(1, 1200, Parity::None2), 0);
   EXPECT_EQ(link.ReadHoldingRegisters(1, 0x0060, 4), ResultTimeout);
   Request(8);
 
@@ -328,7 +328,7 @@ TEST_F(MasterOnLine, StatisticsCountEachEndSinceThePortWasOpened) {
   link.ClosePort();
   EXPECT_EQ(link.ReadHoldingRegisters(1, 0x0020, 1), ResultPortNotOpen);
   EXPECT_EQ(link.Statistics().transactions, 5u) << "kept while closed";
-  ASSERT_NE(link.OpenPort(1, 115200, 0), 0);
+  ASSERT_NE(link.OpenPort(1, 115200, Parity::None2), 0);
   const LinkStatistics fresh = link.Statistics();
   EXPECT_EQ(fresh.transactions, 0u);
   EXPECT_EQ(fresh.lastRoundTrip.count(), 0);
@@ -440,7 +440,7 @@ TEST_F(MasterOnLine, PortThatDisappearsNeitherSpinsNorBlocksClose) {
   // The device comes back (as a new line under the same COM number).
   PtyPair replugged;
   ports.Map(1, replugged.SlavePath());
-  ASSERT_NE(link.OpenPort(1, 9600, 0), 0);
+  ASSERT_NE(link.OpenPort(1, 9600, Parity::None2), 0);
   auto done = std::async(std::launch::async, [&] { return link.WriteSingleRegister(1, 0x40, 2); });
   const auto request = WithCrc("01 06 00 40 00 02");
   EXPECT_EQ(Hex(ReadExactly(replugged.Master(), 8, 2s)), Hex(request));

@@ -142,7 +142,7 @@ TEST_F(OpenFailures, ABusyDeviceNamesTheProcessThatHoldsIt) {
   ASSERT_TRUE(holder.Holding());
 
   ModbusMaster link;
-  EXPECT_EQ(link.OpenPort(1, 9600, 0), 0);
+  EXPECT_EQ(link.OpenPort(1, 9600, Parity::None2), 0);
   const OpenFailure failure = link.LastOpenFailure();
   EXPECT_EQ(failure.kind, OpenFailureKind::Busy);
   EXPECT_EQ(failure.device, ports.Path() + "/COM1");
@@ -161,18 +161,17 @@ TEST_F(OpenFailures, AFailureIsForgottenByTheNextOpenThatSucceeds) {
   ModbusMaster link;
   struct Case {
     unsigned com;
-    const char* mode;
+    int baud;
     OpenFailureKind kind;
   };
-  for (const Case c : {Case{0, "9600,n,8,2", OpenFailureKind::InvalidNumber},
-                       Case{1, "9600,q,8,2", OpenFailureKind::InvalidMode},
-                       Case{7, "9600,n,8,2", OpenFailureKind::NoDevice}}) {
-    EXPECT_EQ(link.OpenWithMode(c.com, c.mode), 0);
-    EXPECT_EQ(link.LastOpenFailure().kind, c.kind) << c.com << " " << c.mode;
+  for (const Case c : {Case{0, 9600, OpenFailureKind::InvalidNumber}, Case{1, 0, OpenFailureKind::InvalidMode},
+                       Case{7, 9600, OpenFailureKind::NoDevice}}) {
+    EXPECT_EQ(link.OpenPort(c.com, c.baud, Parity::None2), 0);
+    EXPECT_EQ(link.LastOpenFailure().kind, c.kind) << c.com << " " << c.baud;
   }
-  ASSERT_NE(link.OpenPort(1, 14400, 0), 0);
+  ASSERT_NE(link.OpenPort(1, 14400, Parity::None2), 0);
   EXPECT_EQ(link.LastOpenFailure().kind, OpenFailureKind::None);
-  EXPECT_EQ(link.OpenPort(1, 9600, 0), 0);
+  EXPECT_EQ(link.OpenPort(1, 9600, Parity::None2), 0);
   EXPECT_EQ(link.LastOpenFailure().kind, OpenFailureKind::AlreadyOpen);
 }
 

@@ -13,24 +13,6 @@
 
 namespace {
 
-TEST(ModeString, ParsesTheFormsTheLinkBuilds) {
-  LineSettings s;
-  ASSERT_TRUE(ParseModeString("9600,n,8,2", s));
-  EXPECT_EQ(s.baudRate, 9600);
-  EXPECT_EQ(s.parity, 'n');
-  EXPECT_EQ(s.dataBits, 8);
-  EXPECT_EQ(s.stopBits, 2);
-  ASSERT_TRUE(ParseModeString("115200,E,8,1", s));
-  EXPECT_EQ(s.parity, 'e');
-  EXPECT_EQ(s.stopBits, 1);
-
-  for (const char* bad : {"", "9600", "9600,x,8,1", "9600,n,9,1", "9600,n,8,3", "-1,n,8,1", "0,n,8,1",
-                          "9600,n,8,1,x", "baud"}) {
-    EXPECT_FALSE(ParseModeString(bad, s)) << bad;
-  }
-  EXPECT_FALSE(ParseModeString(nullptr, s));
-}
-
 TEST(PortNames, ComNumbersResolveThroughThePortsFolderFirst) {
   PortsFolder ports;
   PtyPair pty;
@@ -74,58 +56,33 @@ class SerialLine : public ::testing::Test {
 };
 
 TEST_F(SerialLine, EveryPanelRateAndParityReachesTheDevice) {
-  for (int rate : {9600, 14400, 19200, 38400, 57600, 115200}) {
+  for (int rate : kBaudRates) {
     SerialPort port;
     ASSERT_TRUE(port.Open(1)) << rate;
-    ASSERT_TRUE(port.Configure(LineSettings{rate, 'n', 8, 2})) << rate;
+    ASSERT_TRUE(port.Configure(rate, Parity::None2)) << rate;
     EXPECT_EQ(port.BaudRate(), rate);
   }
 
   // A pseudo-terminal drops parity; a second open at odd or even parity
   // must not be taken for a refused rate.
-  for (const char parity : {'e', 'e', 'o', 'o', 'e'}) {
+  for (const Parity parity : {Parity::Even, Parity::Even, Parity::Odd, Parity::Odd, Parity::Even}) {
     SerialPort port;
     ASSERT_TRUE(port.Open(1));
-    ASSERT_TRUE(port.Configure(LineSettings{9600, parity, 8, 1})) << parity;
-    ASSERT_TRUE(port.Configure(LineSettings{14400, parity, 8, 1})) << parity;
+    ASSERT_TRUE(port.Configure(9600, parity)) << ParityName(parity);
+    ASSERT_TRUE(port.Configure(14400, parity)) << ParityName(parity);
   }
 
   // A pseudo-terminal drops parity, so only the stop bits and the raw mode
   // can be seen on it; the parity flags are checked on the settings below.
-  for (int stopBits : {1, 2}) {
+  for (const Parity parity : {Parity::Even, Parity::None2}) {
     SerialPort port;
     ASSERT_TRUE(port.Open(1));
-    ASSERT_TRUE(port.Configure(LineSettings{9600, 'n', 8, stopBits}));
+    ASSERT_TRUE(port.Configure(9600, parity));
     const termios tio = Settings();
-    EXPECT_EQ((tio.c_cflag & CSTOPB) != 0, stopBits == 2);
+    EXPECT_EQ((tio.c_cflag & CSTOPB) != 0, parity == Parity::None2);
     EXPECT_EQ(tio.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
     EXPECT_EQ(tio.c_lflag & (ICANON | ECHO | ISIG), 0u);
   }
-}
-
-TEST(LineSettingsTest, ParityChoicesBecomeTheRightFlags) {
-  struct Case {
-    int parityIndex;
-    const char* mode;
-    tcflag_t flags;
-  };
-  for (const Case c : {Case{0, "9600,n,8,2", CSTOPB}, Case{1, "9600,o,8,1", PARENB | PARODD},
-                       Case{2, "9600,e,8,1", PARENB}, Case{3, "9600,e,8,1", PARENB}}) {
-    const std::string mode = ModeStringFor(9600, c.parityIndex);
-    EXPECT_EQ(mode, c.mode);
-    LineSettings settings;
-    ASSERT_TRUE(ParseModeString(mode.c_str(), settings));
-    termios tio{};
-    tio.c_cflag = CRTSCTS | CS5;
-    tio.c_lflag = ICANON | ECHO;
-    EXPECT_TRUE(ApplyLineSettings(tio, settings));
-    EXPECT_EQ(tio.c_cflag & (CSTOPB | PARENB | PARODD), c.flags) << mode;
-    EXPECT_EQ(tio.c_cflag & (CSIZE | CRTSCTS | CLOCAL | CREAD), static_cast<tcflag_t>(CS8 | CLOCAL | CREAD));
-    EXPECT_EQ(tio.c_lflag & (ICANON | ECHO), 0u);
-  }
-  EXPECT_EQ(ModeStringFor(115200, 2), "115200,e,8,1");
-  termios tio{};
-  EXPECT_FALSE(ApplyLineSettings(tio, LineSettings{14400, 'n', 8, 2}));  // set as an arbitrary rate
 }
 
 TEST_F(SerialLine, OpenIsExclusiveUntilClosed) {
@@ -155,14 +112,14 @@ TEST_F(SerialLine, MissingOrUnsuitableDevicesDoNotOpen) {
 
 TEST_F(SerialLine, LinkOpenChecksNumberModeAndState) {
   ModbusMaster link;
-  EXPECT_EQ(link.OpenPort(0, 9600, 0), 0);
-  EXPECT_EQ(link.OpenPort(1025, 9600, 0), 0);
-  EXPECT_EQ(link.OpenWithMode(1, "9600,q,8,1"), 0);
+  EXPECT_EQ(link.OpenPort(0, 9600, Parity::None2), 0);
+  EXPECT_EQ(link.OpenPort(1025, 9600, Parity::None2), 0);
+  EXPECT_EQ(link.OpenPort(1, -9600, Parity::None2), 0);
   EXPECT_FALSE(link.IsOpen());
 
   // 1024 is still a valid number.
   ports.Map(1024, pty.SlavePath());
-  ASSERT_NE(link.OpenPort(1024, 9600, 0), 0);
+  ASSERT_NE(link.OpenPort(1024, 9600, Parity::None2), 0);
   EXPECT_EQ(link.DevicePath(), ports.Path() + "/COM1024");
   link.ClosePort();
   link.ClosePort();
@@ -172,29 +129,29 @@ TEST_F(SerialLine, LinkOpenChecksNumberModeAndState) {
 
 TEST_F(SerialLine, LinkOpensWithTheRateAndStopBitsOfItsChoice) {
   ModbusMaster link;
-  ASSERT_NE(link.OpenPort(1, 19200, 3), 0);
+  ASSERT_NE(link.OpenPort(1, 19200, ParityFromIndex(3)), 0);
   termios tio = Settings();
   EXPECT_EQ(tio.c_cflag & CSTOPB, 0u);
   EXPECT_EQ(cfgetospeed(&tio), static_cast<speed_t>(B19200));
   link.ClosePort();
-  ASSERT_NE(link.OpenPort(1, 14400, 0), 0);
+  ASSERT_NE(link.OpenPort(1, 14400, Parity::None2), 0);
   tio = Settings();
   EXPECT_NE(tio.c_cflag & CSTOPB, 0u);
 }
 
 TEST_F(SerialLine, SecondOpenFailsAndLeavesTheFirstConnectionAlone) {
   ModbusMaster link;
-  ASSERT_NE(link.OpenPort(1, 9600, 0), 0);
-  EXPECT_EQ(link.OpenPort(1, 115200, 2), 0);
+  ASSERT_NE(link.OpenPort(1, 9600, Parity::None2), 0);
+  EXPECT_EQ(link.OpenPort(1, 115200, Parity::Even), 0);
   EXPECT_TRUE(link.IsOpen());
   const termios tio = Settings();
   EXPECT_EQ(cfgetospeed(&tio), static_cast<speed_t>(B9600));
 
   // Another master cannot take the same line while this one holds it.
   ModbusMaster other;
-  EXPECT_EQ(other.OpenPort(1, 9600, 0), 0);
+  EXPECT_EQ(other.OpenPort(1, 9600, Parity::None2), 0);
   link.ClosePort();
-  EXPECT_NE(other.OpenPort(1, 9600, 0), 0);
+  EXPECT_NE(other.OpenPort(1, 9600, Parity::None2), 0);
 }
 
 }  // namespace

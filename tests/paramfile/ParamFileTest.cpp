@@ -27,7 +27,7 @@ using nlohmann::ordered_json;
 class ParamFileTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_NE(link.OpenWithMode(1, "9600,n,8,2"), 0);
+    ASSERT_NE(link.OpenPort(1, 9600, Parity::None2), 0);
     ASSERT_TRUE(pf::ReadDevice(link, 1, pf::AllBlocks(), true, {}, device).Done());
   }
 

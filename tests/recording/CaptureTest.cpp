@@ -25,7 +25,7 @@ using recording::CaptureRequest;
 class CaptureTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_NE(link.OpenDeviceWithMode(pty.SlavePath(), "115200,n,8,2"), 0);
+    ASSERT_NE(link.OpenDevice(pty.SlavePath(), 115200, Parity::None2), 0);
     store.Restart();
     recording::MarkWrites(link, store);
   }
@@ -57,7 +57,7 @@ class CaptureTest : public ::testing::Test {
   PtyPair pty;
   sim::SimulatedDriver driver{sim::DriverOptions{.learned = true}};
   sim::SlaveServer server{driver, pty.Master(),
-                         sim::LineOptions{.settings = {115200, sim::Parity::None2}, .wire = true}};
+                         sim::LineOptions{.settings = {115200, Parity::None2}, .wire = true}};
   DriverLink link;
   recording::StatusRecording store{4096};
   Capture capture;

@@ -35,7 +35,7 @@ ScanPlan Plan(uint8_t first, uint8_t last, std::vector<LineChoice> settings) {
 }
 
 TEST(BusScan, FindsTheDriverAtItsAddressAndRateAndNowhereElse) {
-  DriverOnCom2 line(77, {19200, sim::Parity::Even});
+  DriverOnCom2 line(77, {19200, Parity::Even});
   const ScanPlan plan = Plan(76, 78, Combine(AllBauds(), AllParities()));
   std::vector<Progress> progress;
   std::vector<Found> announced;
@@ -48,7 +48,7 @@ TEST(BusScan, FindsTheDriverAtItsAddressAndRateAndNowhereElse) {
   ASSERT_EQ(outcome.found.size(), 1u);
   const Found& found = outcome.found[0];
   EXPECT_EQ(found.address, 77);
-  EXPECT_EQ(found.line, (LineChoice{19200, 2}));
+  EXPECT_EQ(found.line, (LineChoice{19200, Parity::Even}));
   EXPECT_EQ(found.answer, Answer::Identified);
   EXPECT_EQ(found.identity, "0x0A31");
   EXPECT_EQ(found.model, "KVB-4815-RS485-S");
@@ -59,7 +59,7 @@ TEST(BusScan, FindsTheDriverAtItsAddressAndRateAndNowhereElse) {
   EXPECT_EQ(progress.front().total, 54u);
   EXPECT_EQ(progress.back().tried, 53u);
   EXPECT_EQ(progress.back().address, 78);
-  EXPECT_EQ(progress.back().line, (LineChoice{115200, 2}));
+  EXPECT_EQ(progress.back().line, (LineChoice{115200, Parity::Even}));
 }
 
 TEST(BusScan, ADriverThatRefusesOrGarblesIsThereAndSaysSo) {
@@ -74,8 +74,8 @@ TEST(BusScan, ADriverThatRefusesOrGarblesIsThereAndSaysSo) {
       {"bad crc", sim::Fault::Of(sim::FaultKind::BadCrc), Answer::Garbled, "应答无法识别"},
   };
   for (const auto& c : cases) {
-    DriverOnCom2 line(5, {9600, sim::Parity::None2}, c.fault);
-    const ScanOutcome outcome = RunScan(Plan(4, 6, {{9600, 0}}), {}, {});
+    DriverOnCom2 line(5, {9600, Parity::None2}, c.fault);
+    const ScanOutcome outcome = RunScan(Plan(4, 6, {{9600, Parity::None2}}), {}, {});
     ASSERT_EQ(outcome.found.size(), 1u) << c.what;
     EXPECT_EQ(outcome.found[0].address, 5) << c.what;
     EXPECT_EQ(outcome.found[0].answer, c.answer) << c.what;
@@ -84,7 +84,7 @@ TEST(BusScan, ADriverThatRefusesOrGarblesIsThereAndSaysSo) {
 }
 
 TEST(BusScan, CancelEndsTheScanWithTheTryInProgress) {
-  DriverOnCom2 line(1, {115200, sim::Parity::Odd});  // heard nowhere it is asked
+  DriverOnCom2 line(1, {115200, Parity::Odd});  // heard nowhere it is asked
   BusScan scan;
   std::optional<ScanOutcome> ended;
   std::atomic<size_t> announced{0};
@@ -103,7 +103,7 @@ TEST(BusScan, CancelEndsTheScanWithTheTryInProgress) {
 
 TEST(BusScan, APortThatDoesNotOpenEndsTheScanAndSaysWhy) {
   PortsFolder ports;  // no COM2 in it
-  ScanPlan plan = Plan(1, 128, {{9600, 0}});
+  ScanPlan plan = Plan(1, 128, {{9600, Parity::None2}});
   plan.comNumber = 9;
   const ScanOutcome outcome = RunScan(plan, {}, {});
   EXPECT_EQ(outcome.end, ScanEnd::PortFailed);

@@ -13,19 +13,15 @@
 
 using namespace simtest;
 using namespace std::chrono_literals;
-using sim::Parity;
 
 namespace {
 
 const Bytes kReadRamp = Read(1, 0x0050, 4);
 const Bytes kRampAnswer = sim::SimulatedDriver().Respond(kReadRamp);
 
-// The port as the tool opens it, at the rate and parity index of its panel.
+// The port as the tool opens it, at the rate and parity of its panel.
 bool Configure(SerialPort& port, const std::string& path, sim::LineSettings master) {
-  ::LineSettings settings;
-  return ParseModeString(ModeStringFor(static_cast<int>(master.baud), static_cast<int>(master.parity)).c_str(),
-                         settings) &&
-         port.OpenDevice(path) && port.Configure(settings);
+  return port.OpenDevice(path) && port.Configure(static_cast<int>(master.baud), master.parity);
 }
 
 // A driver that hears only its own settings, and the last master it did not.
@@ -86,9 +82,9 @@ TEST(DriverLine, AWireTimedAnswerTakesAtLeastItsCharactersTimeAndComesWholeInOrd
   };
   const Bytes statusRead = Read(1, 0x0020, 22);
   const Case cases[] = {
-      {9600, sim::DefaultTurnaround, sim::Fault{}, 0ms},
+      {9600, DriverTurnaround, sim::Fault{}, 0ms},
       {115200, 5ms, sim::Fault::Delayed(20ms), 20ms},
-      {115200, sim::DefaultTurnaround, sim::Fault::InPieces(2ms), 48 * 2ms},
+      {115200, DriverTurnaround, sim::Fault::InPieces(2ms), 48 * 2ms},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::to_string(c.baud) + " bit/s, fault " + std::string(sim::FaultName(c.fault.kind)));

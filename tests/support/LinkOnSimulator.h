@@ -15,7 +15,7 @@ class LinkOnSimulator : public ::testing::Test {
 
   void SetUp() override {
     ports.Map(1, pty.SlavePath());
-    ASSERT_NE(link.OpenPort(1, baudRate_, 0), 0);
+    ASSERT_NE(link.OpenPort(1, baudRate_, Parity::None2), 0);
   }
 
   PortsFolder ports;

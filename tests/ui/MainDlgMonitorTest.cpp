@@ -204,7 +204,7 @@ TEST_F(MonitorTest, ClosingTheWindowWhileAPollWaitsEndsIt) {
   dlg.reset();
   EXPECT_EQ(g_pMainDlg, nullptr);
   DriverLink next;  // the line is free again
-  EXPECT_NE(next.OpenPort(1, 9600, 0), 0);
+  EXPECT_NE(next.OpenPort(1, 9600, Parity::None2), 0);
 }
 
 // The statistics line counts what the polls met: one exception answer and

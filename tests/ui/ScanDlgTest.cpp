@@ -16,7 +16,7 @@ class ScanDlgTest : public MainDlgTest {
  protected:
   ScanDlgTest()
       : MainDlgTest(sim::DriverOptions{.address = 77},
-                    sim::LineOptions{.settings = {19200, sim::Parity::Even}, .hearOwnSettingsOnly = true}) {}
+                    sim::LineOptions{.settings = {19200, Parity::Even}, .hearOwnSettingsOnly = true}) {}
 };
 
 TEST_F(ScanDlgTest, FindsTheDriverAndConnectsToItWithOneDoubleClick) {

@@ -80,7 +80,7 @@ TEST(PollWorker, ClosingThePortEndsAStatusReadThatWaitsOnASilentDriver) {
   sim::SlaveServer server{driver, pty.Master()};
   DriverLink link;
   ports.Map(1, pty.SlavePath());
-  ASSERT_NE(link.OpenPort(1, 9600, 0), 0);
+  ASSERT_NE(link.OpenPort(1, 9600, Parity::None2), 0);
   driver.SetFault(sim::Fault::Of(sim::FaultKind::NoAnswer));
 
   auto worker = std::make_unique<PollWorker>();

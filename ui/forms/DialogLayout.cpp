@@ -1,5 +1,9 @@
 #include "ui/forms/DialogLayout.h"
 
+#include <array>
+#include <string>
+
+#include "link/Line.h"
 #include "ui/forms/ControlIds.h"
 
 namespace forms {
@@ -122,11 +126,26 @@ constexpr ControlTemplate kAboutControls[] = {
 
 constexpr const char* kPortItems[] = {"COM1", "COM2",  "COM3",  "COM4",  "COM5",  "COM6",  "COM7", "COM8",
                                       "COM9", "COM10", "COM11", "COM12", "COM13", "COM14", "COM15"};
-constexpr const char* kBaudItems[] = {"9600", "14400", "19200", "38400", "57600", "115200"};
 constexpr const char* kParityItems[] = {"无+2停止位", "奇+1停止位", "偶+1停止位"};
 
 const DialogTemplate kMainDialog{texts::AppName, 403 + Widened, 345, kMainControls};
 const DialogTemplate kAboutDialog{"关于 KORVELT_Demo", 235, 55, kAboutControls};
+
+// The driver's rates as the list shows them, in their order.
+std::span<const char* const> BaudItems() {
+  constexpr size_t kCount = std::size(kBaudRates);
+  static const std::array<std::string, kCount> texts = [] {
+    std::array<std::string, kCount> made;
+    for (size_t i = 0; i < kCount; ++i) made[i] = std::to_string(kBaudRates[i]);
+    return made;
+  }();
+  static const std::array<const char*, kCount> items = [] {
+    std::array<const char*, kCount> made{};
+    for (size_t i = 0; i < kCount; ++i) made[i] = texts[i].c_str();
+    return made;
+  }();
+  return items;
+}
 
 }  // namespace
 
@@ -139,7 +158,7 @@ std::span<const char* const> ComboItems(int controlId) {
     case ids::PortCombo:
       return kPortItems;
     case ids::BaudCombo:
-      return kBaudItems;
+      return BaudItems();
     case ids::ParityCombo:
       return kParityItems;
     default:
