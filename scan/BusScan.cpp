@@ -5,8 +5,8 @@
 #include <system_error>
 
 #include "driver/DriverLink.h"
-#include "fields/CFormat.h"
 #include "fields/DeviceInfoTexts.h"
+#include "link/ExceptionAnswer.h"
 #include "link/LineTiming.h"
 #include "link/SerialPort.h"
 
@@ -90,8 +90,7 @@ std::string AnswerText(const Found& found) {
     case Answer::Identified:
       return {};
     case Answer::Exception:
-      return fields::CFormat("异常应答 %02X %s", static_cast<unsigned>(found.exception),
-                             ResultText(found.exception).c_str());
+      return ExceptionAnswerText(static_cast<uint8_t>(found.exception));
     case Answer::Garbled:
       return "应答无法识别 (设置不符, 或同一地址有多台设备)";
   }
