@@ -6,6 +6,7 @@
 
 #include "cli/Interrupt.h"
 #include "cli/Program.h"
+#include "device/IdentityJson.h"
 #include "fields/PrintableText.h"
 #include "paramfile/Restore.h"
 #include "base/AtomicFile.h"
@@ -72,7 +73,7 @@ std::string DifferenceLines(const std::vector<pf::Difference>& rows, bool readBa
 }
 
 std::string IdentityLine(const pf::Identity& identity) {
-  return fields::Printable(identity.identity + " " + identity.model + " " + identity.version);
+  return fields::Printable(identity.Identity() + " " + identity.Model() + " " + identity.Version());
 }
 
 // Long work stops between two transactions on SIGINT or SIGTERM.
@@ -229,8 +230,8 @@ int CompareFile(Program& program, const Arguments& args, DriverLink& link, Compa
 
 json IdentityReport(const Compared& compared) {
   return {{"differs", compared.comparison.identityDiffers},
-          {"device", json(pf::IdentityJson(pf::IdentityOf(compared.device.identity)))},
-          {"file", compared.file.device ? json(pf::IdentityJson(*compared.file.device)) : json()}};
+          {"device", json(device::IdentityJson(pf::IdentityOf(compared.device.identity)))},
+          {"file", compared.file.device ? json(device::IdentityJson(*compared.file.device)) : json()}};
 }
 
 void PrintDifferences(const Program& program, const Compared& compared) {
@@ -263,7 +264,7 @@ int Restore(Program& program, const Arguments& args) {
   if (const int status = CompareFile(program, args, link, compared); status != Done) return status;
   const pf::Comparison& comparison = compared.comparison;
   if (comparison.modelDiffers && !args.force) {
-    return Refused(program, "文件来自另一型号的设备 (文件 " + fields::Printable(compared.file.device->model) + ", 设备 " +
+    return Refused(program, "文件来自另一型号的设备 (文件 " + fields::Printable(compared.file.device->Model()) + ", 设备 " +
                                 fields::Printable(compared.device.identity.Model()) + "); 用 --force 仍然写入");
   }
   const pf::BlockWords plan = pf::ChosenWords(compared.device.blocks, comparison.file, comparison.rows,

@@ -14,7 +14,6 @@
 #include <string>
 #include <vector>
 
-#include "device/Identity.h"
 #include "fields/TimeText.h"
 #include "recording/StatusRecording.h"
 
@@ -70,7 +69,8 @@ class CsvWriter {
 
 // What the JSON companion says beside the counts.
 struct RecordingInfo {
-  nlohmann::json device;  // the driver's identity, or null when it was not read
+  // The driver's identity (device::IdentityJson), or null when it was not read.
+  nlohmann::json device;
   std::string port;       // as chosen ("COM1" or a device path)
   std::string devicePath;
   int baud = 9600;
@@ -87,10 +87,6 @@ struct ExportRange {
   Micros from = std::numeric_limits<Micros>::min();
   Micros to = std::numeric_limits<Micros>::max();
 };
-
-// The identity as the companion records it: the device-information texts
-// by key, and the identification objects.
-nlohmann::json DeviceJson(const DeviceIdentity& identity);
 
 // The companion's document for rows that came to `totals`.
 nlohmann::json CompanionJson(const RecordingInfo& info, WallClock::time_point startWall, const CsvTotals& totals);

@@ -38,10 +38,7 @@ std::optional<Found> Try(DriverLink& link, uint8_t address, const LineChoice& li
   found.address = address;
   found.line = line;
   if (result == ResultSuccess) {
-    const auto texts = fields::DeviceInfoTexts(info);
-    found.identity = texts[fields::IdentityField];
-    found.model = texts[fields::ModelField];
-    found.version = texts[fields::VersionField];
+    found.texts = fields::DeviceInfoTexts(info);
     return found;
   }
   if (IsException(result)) {

@@ -27,7 +27,7 @@ constexpr const char* kNotWritten = "未写入";
 constexpr const char* kNotReadBack = "未读回";
 
 std::string IdentityText(const pf::Identity& identity) {
-  return identity.model + " " + identity.identity + " 版本 " + identity.version;
+  return identity.Model() + " " + identity.Identity() + " 版本 " + identity.Version();
 }
 
 std::string Titles(const std::vector<size_t>& blocks) {
@@ -175,8 +175,8 @@ void CParamFileFlow::Compared(const DeviceRead& read) {
   }
   const pf::Identity here = pf::IdentityOf(device_.identity);
   if (comparison.modelDiffers &&
-      !ui::AskQuestion(window_.widget, "文件来自另一型号的设备\n文件: " + file_->device->model + "\n设备: " +
-                                           here.model + "\n是否仍然载入?")) {
+      !ui::AskQuestion(window_.widget, "文件来自另一型号的设备\n文件: " + file_->device->Model() + "\n设备: " +
+                                           here.Model() + "\n是否仍然载入?")) {
     return;
   }
   std::string identityLine;

@@ -1,13 +1,115 @@
-// The device's identity in the parameter file: a file of the older shape
-// (objects keyed by name) still loads, and objects of another shape are
-// refused. The new shape's round trip runs through korvelt (tests/cli).
+// The device's identity as the documents keep it: documents of every shape
+// the tool has written (the parameter file's flat texts, the companion's
+// texts keyed by key, objects keyed by name, and the one shape written now)
+// read to the same identity, and what is no identity is refused. That every
+// document the tool writes carries the same shape runs through korvelt
+// (tests/cli).
 #include <gtest/gtest.h>
 
+#include "device/IdentityJson.h"
 #include "paramfile/Document.h"
 
 namespace {
 
 namespace pf = paramfile;
+using device::IdentityDocument;
+using device::IdentityRecord;
+
+const std::vector<IdentityObject> kObjects = {{0, "公司名称", "KORVELT"}, {1, "产品代码", "KVB-4815"}};
+
+// The three that identify a device, as a file of the older shape kept them.
+IdentityRecord Three(const std::string& model) {
+  IdentityRecord record;
+  record.texts[fields::IdentityField] = "0x0A31";
+  record.texts[fields::VersionField] = "1.05";
+  record.texts[fields::ModelField] = model;
+  return record;
+}
+
+// All seven, as the companion kept them.
+IdentityRecord Seven(const std::string& model) {
+  IdentityRecord record = Three(model);
+  record.texts[3] = "1/1000";
+  record.texts[4] = "16.0kHz";
+  record.texts[5] = "15.0A";
+  record.texts[6] = "10mA";
+  return record;
+}
+
+IdentityRecord With(IdentityRecord record, std::vector<IdentityObject> objects, std::string absent = {}) {
+  record.objects = std::move(objects);
+  record.objectsAbsent = std::move(absent);
+  return record;
+}
+
+IdentityRecord WithoutObjects(IdentityRecord record) {
+  record.objectsRead = false;
+  return record;
+}
+
+TEST(IdentityInTheDocuments, EveryShapeReadsToTheSameIdentity) {
+  const std::string gbk = "\xD0\xCD\xBA\xC5-48";
+  const struct {
+    const char* name;
+    const char* document;
+    IdentityRecord expected;
+  } cases[] = {
+      {"parameter file, objects keyed by name",
+       R"({"identity": "0x0A31", "model": "KVB-4815-RS485-S", "version": "1.05",
+           "objects": {"公司名称": "KORVELT", "产品代码": "KVB-4815"}})",
+       With(Three("KVB-4815-RS485-S"), {{-1, "公司名称", "KORVELT"}, {-1, "产品代码", "KVB-4815"}})},
+      {"parameter file, a GBK model and objects as a list",
+       R"({"identity": "0x0A31", "model": "??-48", "modelHex": "d0cdbac52d3438", "version": "1.05",
+           "objects": [{"id": 0, "name": "公司名称", "value": "KORVELT"}, {"id": 1, "name": "产品代码", "value": "KVB-4815"}]})",
+       With(Three(gbk), kObjects)},
+      {"parameter file, no identification",
+       R"({"identity": "0x0A31", "model": "M", "version": "1.05", "objects": null, "objectsAbsent": "读取标识对象: 通讯超时"})",
+       With(Three("M"), {}, "读取标识对象: 通讯超时")},
+      {"parameter file, objects null without a reason",
+       R"({"identity": "0x0A31", "model": "M", "version": "1.05", "objects": null})", With(Three("M"), {}, "无标识对象")},
+      {"parameter file, nothing of the objects", R"({"identity": "0x0A31", "model": "M", "version": "1.05"})",
+       WithoutObjects(Three("M"))},
+      {"companion, texts keyed by key",
+       R"({"fields": {"identity": "0x0A31", "version": "1.05", "model": "??-48", "modelHex": "d0cdbac52d3438",
+                      "pwmResolution": "1/1000", "pwmFrequency": "16.0kHz", "maxCurrent": "15.0A",
+                      "currentResolution": "10mA"},
+           "objects": [{"id": 0, "name": "公司名称", "value": "KORVELT"}, {"id": 1, "name": "产品代码", "value": "KVB-4815"}]})",
+       With(Seven(gbk), kObjects)},
+      {"the shape written now",
+       R"({"fields": [{"key": "identity", "name": "设备标识", "text": "0x0A31", "unit": ""},
+                      {"key": "version", "text": "1.05"},
+                      {"key": "model", "text": "??-48", "textHex": "d0cdbac52d3438"},
+                      {"key": "a later field", "text": "passed over"}],
+           "objects": null, "objectsAbsent": "读取标识对象: 非法功能号"})",
+       With(Three(gbk), {}, "读取标识对象: 非法功能号")},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    IdentityRecord taken;
+    ASSERT_EQ(device::TakeIdentity(IdentityDocument::parse(c.document), taken), "");
+    EXPECT_EQ(taken, c.expected);
+    IdentityRecord again;
+    ASSERT_EQ(device::TakeIdentity(device::IdentityJson(taken), again), "");
+    EXPECT_EQ(again, taken) << "written and read back whole";
+  }
+}
+
+TEST(IdentityInTheDocuments, WhatIsNoIdentityIsRefused) {
+  for (const char* device : {
+           R"("0x0A31")",
+           R"({"identity": "0x0A31", "version": "1.05"})",
+           R"({"fields": [{"key": "identity", "text": "0x0A31"}, {"key": "version", "text": "1.05"}]})",
+           R"({"fields": [{"key": "identity", "text": "0x0A31"}, {"key": "identity", "text": "0x0B00"},
+                          {"key": "version", "text": "1.05"}, {"key": "model", "text": "M"}]})",
+           R"({"fields": [{"text": "0x0A31"}]})",
+           R"({"fields": [{"key": "model", "text": 7}]})",
+           R"({"fields": [{"key": "model", "text": "M", "textHex": "zz"}]})",
+           R"({"fields": "0x0A31"})",
+       }) {
+    IdentityRecord taken;
+    EXPECT_NE(device::TakeIdentity(IdentityDocument::parse(device), taken), "") << device;
+  }
+}
 
 TEST(IdentityInTheFile, TheOlderShapeStillLoads) {
   const pf::Loaded loaded = pf::ParseParamFile(R"({"format": "korvelt-parameters", "version": 1,
