@@ -6,6 +6,7 @@
 #include "cli/Interrupt.h"
 #include "cli/Program.h"
 #include "decode/FrameMeaning.h"
+#include "device/IdentityJson.h"
 #include "fields/CFormat.h"
 #include "fields/OpenFailureText.h"
 #include "link/PortDiagnosis.h"
@@ -129,7 +130,9 @@ int Scan(Program& program, const ScanOptions& options) {
     json found = json::array();
     for (const scan::Found& f : outcome.found) {
       json entry = {{"address", f.address}, {"baud", f.line.baud}, {"parity", std::string(ParityName(f.line.parity))},
-                    {"identity", f.identity}, {"model", f.model},   {"version", f.version},
+                    {"device", f.answer == scan::Answer::Identified
+                                   ? json(device::IdentityJson(device::RecordOfTexts(f.texts)))
+                                   : json()},
                     {"answer", AnswerName(f.answer)}};
       if (f.answer == scan::Answer::Exception) entry["exception"] = f.exception;
       found.push_back(entry);
@@ -140,8 +143,8 @@ int Scan(Program& program, const ScanOptions& options) {
   } else if (!outcome.found.empty()) {
     std::vector<std::vector<std::string>> rows = {{"地址", "波特率", "校验", "设备标识", "设备型号", "版本号", "应答"}};
     for (const scan::Found& f : outcome.found) {
-      rows.push_back({std::to_string(f.address), std::to_string(f.line.baud), std::string(ParityName(f.line.parity)), f.identity,
-                      f.model, f.version, scan::AnswerText(f)});
+      rows.push_back({std::to_string(f.address), std::to_string(f.line.baud), std::string(ParityName(f.line.parity)), f.Identity(),
+                      f.Model(), f.Version(), scan::AnswerText(f)});
     }
     program.Print(FormatTable(rows));
   }

@@ -4,7 +4,6 @@
 #include <memory>
 
 #include "cli/Program.h"
-#include "device/Identity.h"
 #include "device/IdentityJson.h"
 #include "fields/DeviceInfoTexts.h"
 #include "fields/StatusTexts.h"
@@ -50,18 +49,10 @@ int Info(Program& program) {
   DeviceIdentity identity;
   const ModbusResult result = ReadDeviceIdentity(session.Link(), session.Address(), identity);
   if (result != ResultSuccess) return program.Fail(result, "读取信息");
-  const auto fields = fields::DeviceInfoFields();
   if (program.options.json) {
-    json list = json::array();
-    for (size_t i = 0; i < fields.size(); ++i) {
-      json field = FieldJson(fields[i].key, fields[i].name, "", fields[i].unit);
-      device::PutDriverText(field, "text", identity.texts[i]);
-      list.push_back(std::move(field));
-    }
-    json document = {{"fields", list}};
-    device::PutObjects(document, identity.objects, identity.ObjectsAbsentReason());
-    program.PrintJson(document);
+    program.PrintJson(device::IdentityJson(device::RecordOf(identity)));
   } else {
+    const auto fields = fields::DeviceInfoFields();
     std::vector<TextRow> rows;
     for (size_t i = 0; i < fields.size(); ++i) rows.push_back({fields[i].name, identity.texts[i], fields[i].unit});
     for (const IdentityObject& object : identity.objects) rows.push_back({object.name, object.value, ""});

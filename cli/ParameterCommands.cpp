@@ -6,6 +6,7 @@
 
 #include "cli/Interrupt.h"
 #include "cli/Program.h"
+#include "device/IdentityJson.h"
 #include "fields/PrintableText.h"
 #include "paramfile/RestorePlan.h"
 #include "base/AtomicFile.h"
@@ -72,7 +73,7 @@ std::string DifferenceLines(const std::vector<pf::Difference>& rows, bool readBa
 }
 
 std::string IdentityLine(const pf::Identity& identity) {
-  return fields::Printable(identity.identity + " " + identity.model + " " + identity.version);
+  return fields::Printable(identity.Identity() + " " + identity.Model() + " " + identity.Version());
 }
 
 // Long work stops between two transactions on SIGINT or SIGTERM.
@@ -233,8 +234,8 @@ int CompareFile(Program& program, const Arguments& args, session::Session& sessi
 
 json IdentityReport(const Compared& compared) {
   return {{"differs", compared.comparison.identityDiffers},
-          {"device", json(pf::IdentityJson(pf::IdentityOf(compared.device.identity)))},
-          {"file", compared.file.device ? json(pf::IdentityJson(*compared.file.device)) : json()}};
+          {"device", json(device::IdentityJson(pf::IdentityOf(compared.device.identity)))},
+          {"file", compared.file.device ? json(device::IdentityJson(*compared.file.device)) : json()}};
 }
 
 void PrintDifferences(const Program& program, const Compared& compared) {

@@ -7,7 +7,7 @@
 
 #include "cli/Interrupt.h"
 #include "cli/Program.h"
-#include "device/Identity.h"
+#include "device/IdentityJson.h"
 #include "base/AtomicFile.h"
 #include "recording/CompanionPlace.h"
 #include "recording/RecordingCsv.h"
@@ -103,7 +103,7 @@ int Record(Program& program, const RecordOptions& options) {
     if (!file.InPlace() && totals.end != recording::LoopEnd::PortGone) {
       DeviceIdentity identity;
       if (ReadDeviceIdentity(link, session.Address(), identity) == ResultSuccess) {
-        info.device = recording::DeviceJson(identity);
+        info.device = device::IdentityJson(device::RecordOf(identity));
       }
     }
     if (!file.Commit()) {

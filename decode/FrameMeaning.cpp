@@ -6,6 +6,7 @@
 #include "fields/CFormat.h"
 #include "fields/PrintableText.h"
 #include "link/Answer.h"
+#include "link/ExceptionAnswer.h"
 #include "link/FrameCodec.h"
 #include "link/IdentificationWalk.h"
 
@@ -140,7 +141,7 @@ Meaning DescribeException(std::span<const uint8_t> answer, std::span<const uint8
   const uint8_t function = answer[1] & ~ExceptionBit;
   const bool asked = request.size() >= 2 && request[1] == function;
   const std::string what = asked ? Asked(request) : CFormat("功能码 0x%02X", function);
-  return Text(CFormat("异常应答 %02X %s (%s)", code, ResultText(code).c_str(), what.c_str()));
+  return Text(ExceptionAnswerText(code) + " (" + what + ")");
 }
 
 

@@ -1,101 +1,69 @@
-// A driver's texts and identification objects in the tool's JSON documents
-// (the parameter file, the recording's companion, `korvelt info --json`).
+// A driver's identity in every JSON document the tool writes: the parameter
+// file, the recording's companion, `korvelt info --json`, a scan's drivers
+// and the comparison of a file with a driver. One shape, written by
+// IdentityJson and read by TakeIdentity:
+//
+//   {"fields": [{"key", "name", "text", "unit"}, ...],   the device-information texts in the box's order
+//    "objects": [{"id", "name", "value"}, ...]}          the identification objects in the driver's order
+//
 // The driver's bytes are kept exactly: a text that is UTF-8 is written as
 // it is; one that is not (a model in GBK) is written printable, with its
-// bytes beside it as hex digits under the same key with "Hex" added, and
-// read back from those.
+// bytes beside it as hex digits under the same key with "Hex" added
+// ("textHex", "nameHex", "valueHex"), and read back from those. A driver
+// that answered no identification request has "objects": null and the
+// reason under "objectsAbsent"; a document that says nothing of the objects
+// (a scan reads only the device-information block) has no "objects".
 #pragma once
 
+#include <array>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "device/Identity.h"
-#include "fields/PrintableText.h"
+#include "fields/DeviceInfoTexts.h"
 
 namespace device {
 
-inline std::string HexKey(const std::string& key) { return key + "Hex"; }
+// The identity as a document keeps it.
+struct IdentityRecord {
+  // The device-information texts in the order of fields::DeviceInfoFields();
+  // none where the document did not keep one (a parameter file of the
+  // older shape kept only the identity, model and version).
+  std::array<std::optional<std::string>, fields::DeviceInfoFieldCount> texts;
+  // False where the document says nothing of identification objects.
+  bool objectsRead = true;
+  std::vector<IdentityObject> objects;  // in the driver's order
+  // Why there are no objects, for a driver that answered no identification
+  // request ("读取标识对象: 通讯超时"); empty when it gave them.
+  std::string objectsAbsent;
 
-template <class Json>
-void PutDriverText(Json& object, const std::string& key, const std::string& bytes) {
-  if (fields::IsUtf8(bytes)) {
-    object[key] = bytes;
-    return;
-  }
-  object[key] = fields::Printable(bytes);
-  object[HexKey(key)] = fields::HexDigits(bytes);
-}
+  // The text of `field`; empty where the document did not keep it.
+  const std::string& Text(size_t field) const;
+  const std::string& Identity() const { return Text(fields::IdentityField); }
+  const std::string& Model() const { return Text(fields::ModelField); }
+  const std::string& Version() const { return Text(fields::VersionField); }
 
-// The bytes of object[key]: its hex form where there is one, else its text;
-// none when neither is there as a text, or the hex form is no hex digits.
-template <class Json>
-std::optional<std::string> TakeDriverText(const Json& object, const std::string& key) {
-  if (const auto hex = object.find(HexKey(key)); hex != object.end()) {
-    if (!hex->is_string()) return std::nullopt;
-    return fields::BytesOfHexDigits(hex->template get_ref<const std::string&>());
-  }
-  const auto text = object.find(key);
-  if (text == object.end() || !text->is_string()) return std::nullopt;
-  return text->template get<std::string>();
-}
+  bool operator==(const IdentityRecord&) const = default;
+};
 
-// The objects as a list of {"id", "name", "value"} in the driver's order
-// (no "id" where it is not known).
-template <class Json>
-Json ObjectsJson(const std::vector<IdentityObject>& objects) {
-  Json list = Json::array();
-  for (const IdentityObject& object : objects) {
-    Json entry = Json::object();
-    if (object.id >= 0) entry["id"] = object.id;
-    PutDriverText(entry, "name", object.name);
-    PutDriverText(entry, "value", object.value);
-    list.push_back(std::move(entry));
-  }
-  return list;
-}
+// What was read from a driver: every text and the objects (or why not).
+IdentityRecord RecordOf(const DeviceIdentity& identity);
+// The device-information texts alone, with nothing said of the objects.
+IdentityRecord RecordOfTexts(const std::array<std::string, fields::DeviceInfoFieldCount>& texts);
 
-// Puts "objects" into `document`: the list, or, for a driver that answered
-// no identification request, null and the reason under "objectsAbsent".
-template <class Json>
-void PutObjects(Json& document, const std::vector<IdentityObject>& objects, const std::string& absentReason) {
-  if (absentReason.empty()) {
-    document["objects"] = ObjectsJson<Json>(objects);
-  } else {
-    document["objects"] = nullptr;
-    document["objectsAbsent"] = absentReason;
-  }
-}
+// Documents keep their members in the order written.
+using IdentityDocument = nlohmann::ordered_json;
 
-// The objects of a list as ObjectsJson writes it, or of a JSON object keyed
-// by name (the older shape, whose ids are not known). False for anything
-// else.
-template <class Json>
-bool TakeObjects(const Json& value, std::vector<IdentityObject>& objects) {
-  if (value.is_object()) {
-    for (const auto& [name, text] : value.items()) {
-      if (!text.is_string()) return false;
-      objects.push_back({-1, name, text.template get<std::string>()});
-    }
-    return true;
-  }
-  if (!value.is_array()) return false;
-  for (const Json& entry : value) {
-    if (!entry.is_object()) return false;
-    IdentityObject object;
-    if (const auto id = entry.find("id"); id != entry.end()) {
-      if (!id->is_number_unsigned() || id->template get<uint64_t>() > 255) return false;
-      object.id = static_cast<int>(id->template get<uint64_t>());
-    }
-    std::optional<std::string> name = TakeDriverText(entry, "name");
-    std::optional<std::string> text = TakeDriverText(entry, "value");
-    if (!name || !text) return false;
-    object.name = std::move(*name);
-    object.value = std::move(*text);
-    objects.push_back(std::move(object));
-  }
-  return true;
-}
+IdentityDocument IdentityJson(const IdentityRecord& record);
+
+// Takes the identity of `value` into `record`: the shape IdentityJson
+// writes, and those earlier versions wrote (the parameter file's
+// "identity", "model" and "version" beside the objects; the companion's
+// "fields" keyed by key; objects keyed by name, whose ids are not known).
+// The identity, model and version must be there. Empty when taken, else
+// why not.
+std::string TakeIdentity(const IdentityDocument& value, IdentityRecord& record);
 
 }  // namespace device

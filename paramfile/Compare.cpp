@@ -107,9 +107,9 @@ bool ChangesLineSettings(const Difference& row) {
 }
 
 bool IdentityDiffers(const Identity& file, const Identity& device) {
-  return file.identity != device.identity || file.model != device.model || file.version != device.version;
+  return file.Identity() != device.Identity() || file.Model() != device.Model() || file.Version() != device.Version();
 }
 
-bool ModelDiffers(const Identity& file, const Identity& device) { return file.model != device.model; }
+bool ModelDiffers(const Identity& file, const Identity& device) { return file.Model() != device.Model(); }
 
 }  // namespace paramfile

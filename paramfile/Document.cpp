@@ -5,7 +5,6 @@
 #include <set>
 #include <vector>
 
-#include "device/IdentityJson.h"
 #include "fields/PrintableText.h"
 #include "fields/TimeText.h"
 #include "paramfile/LocalTime.h"
@@ -59,30 +58,6 @@ Header HeaderOf(const json& document) {
   }
   origin.address = IntegerOr(document, "address", origin.address);
   return header;
-}
-
-std::string TakeIdentity(const json& device, Identity& identity) {
-  const char* refusal = "设备信息 (\"device\") 应为含 identity、model、version 文本的对象";
-  if (!device.is_object()) return refusal;
-  std::string* const texts[] = {&identity.identity, &identity.model, &identity.version};
-  const char* const keys[] = {"identity", "model", "version"};
-  for (size_t i = 0; i < std::size(keys); ++i) {
-    std::optional<std::string> text = device::TakeDriverText(device, keys[i]);
-    if (!text) return refusal;
-    *texts[i] = std::move(*text);
-  }
-  const auto objects = device.find("objects");
-  if (objects == device.end()) return {};
-  if (objects->is_null()) {
-    // Saved from a driver that answered no identification request.
-    identity.objectsAbsent = StringOr(device, "objectsAbsent", "");
-    if (identity.objectsAbsent.empty()) identity.objectsAbsent = "无标识对象";
-    return {};
-  }
-  if (!device::TakeObjects(*objects, identity.objects)) {
-    return "设备信息的标识对象 (\"objects\") 应为含 name 和 value 文本的列表";
-  }
-  return {};
 }
 
 std::string TakeWords(const fields::ParamBlock& block, const json& list, Words& words) {
@@ -146,19 +121,6 @@ Loaded Refuse(std::string refusal) { return {std::nullopt, std::move(refusal)}; 
 
 }  // namespace
 
-json IdentityJson(const Identity& device) {
-  json document = json::object();
-  device::PutDriverText(document, "identity", device.identity);
-  device::PutDriverText(document, "model", device.model);
-  device::PutDriverText(document, "version", device.version);
-  device::PutObjects(document, device.objects, device.objectsAbsent);
-  return document;
-}
-
-Identity IdentityOf(const DeviceIdentity& device) {
-  return {device.Identity(), device.Model(), device.Version(), device.objects, device.ObjectsAbsentReason()};
-}
-
 Header HeaderNow(const device::Origin& origin) {
   return {fields::IsoTime(int64_t{std::time(nullptr)} * 1'000'000, 0), origin};
 }
@@ -173,7 +135,7 @@ json Document(const Header& header, const Identity* device, const BlockWords& bl
                 {"parity", ParityName(header.origin.line.parity)}}},
       {"address", header.origin.address},
   };
-  if (device != nullptr) document["device"] = IdentityJson(*device);
+  if (device != nullptr) document["device"] = device::IdentityJson(*device);
   json list = json::object();
   for (size_t i = 0; i < blocks.size() && i < BlockCount(); ++i) {
     if (!blocks[i].empty()) list[BlockAt(i).key] = BlockJson(BlockAt(i), blocks[i]);
@@ -229,7 +191,7 @@ Loaded ParseParamFile(std::string_view bytes) {
   file.header = HeaderOf(document);
   if (const auto device = document.find("device"); device != document.end() && !device->is_null()) {
     Identity identity;
-    if (std::string refusal = TakeIdentity(*device, identity); !refusal.empty()) return Refuse(refusal);
+    if (std::string refusal = device::TakeIdentity(*device, identity); !refusal.empty()) return Refuse(refusal);
     file.device = std::move(identity);
   }
   const auto blocks = document.find("blocks");

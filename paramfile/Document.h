@@ -15,6 +15,7 @@
 
 #include "device/Identity.h"
 #include "device/Origin.h"
+#include "device/IdentityJson.h"
 #include "paramfile/Blocks.h"
 
 namespace paramfile {
@@ -26,16 +27,8 @@ inline constexpr size_t MaxFileBytes = 1 << 20;
 
 // Who the device is, as the window shows it. The texts are the driver's
 // bytes; the file keeps them exactly, UTF-8 or not.
-struct Identity {
-  std::string identity;  // 设备标识, "0x0A31"
-  std::string model;     // 设备型号
-  std::string version;   // 版本号
-  std::vector<IdentityObject> objects;  // identification objects, in the driver's order
-  // Why there are no objects, for a driver that answered no identification
-  // request ("读取标识对象: 通讯超时"); empty when it gave them.
-  std::string objectsAbsent;
-};
-Identity IdentityOf(const DeviceIdentity& device);
+using Identity = device::IdentityRecord;
+inline Identity IdentityOf(const DeviceIdentity& device) { return device::RecordOf(device); }
 
 // The rest of the header: when, by which program, over which line.
 struct Header {
@@ -60,9 +53,7 @@ struct ParamFile {
 
 // The file keeps its members in the order written, so that it reads from
 // the header down to the blocks in their order.
-using FileJson = nlohmann::ordered_json;
-
-FileJson IdentityJson(const Identity& device);
+using FileJson = device::IdentityDocument;
 
 // The document of the blocks present in `blocks`, with their texts.
 FileJson Document(const Header& header, const Identity* device, const BlockWords& blocks);

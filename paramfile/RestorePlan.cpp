@@ -54,8 +54,8 @@ std::string RestorePlan::Start(const ParamFile& file, const std::vector<size_t>&
   device_ = device;
   comparison_ = std::move(comparison);
   if (comparison_.modelDiffers) {
-    Ask(Question::OtherModel, "文件来自另一型号的设备\n文件: " + file_.device->model + "\n设备: " +
-                                  IdentityOf(device_.identity).model + "\n");
+    Ask(Question::OtherModel, "文件来自另一型号的设备\n文件: " + file_.device->Model() + "\n设备: " +
+                                  IdentityOf(device_.identity).Model() + "\n");
   } else {
     due_ = comparison_.rows.empty() ? Due::Same : Due::Choice;
   }

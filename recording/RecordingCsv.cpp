@@ -4,8 +4,6 @@
 #include <cstring>
 #include <vector>
 
-#include "device/IdentityJson.h"
-#include "fields/DeviceInfoTexts.h"
 #include "fields/StatusTexts.h"
 #include "base/AtomicFile.h"
 #include "recording/CompanionPlace.h"
@@ -110,15 +108,6 @@ void CsvWriter::Row(const Sample& sample, bool fast) {
 }
 
 bool CsvWriter::Ok() const { return !std::ferror(out_); }
-
-nlohmann::json DeviceJson(const DeviceIdentity& identity) {
-  nlohmann::json texts = nlohmann::json::object();
-  const auto fields = fields::DeviceInfoFields();
-  for (size_t i = 0; i < fields.size(); ++i) device::PutDriverText(texts, fields[i].key, identity.texts[i]);
-  nlohmann::json document = {{"fields", texts}};
-  device::PutObjects(document, identity.objects, identity.ObjectsAbsentReason());
-  return document;
-}
 
 nlohmann::json CompanionJson(const RecordingInfo& info, WallClock::time_point startWall, const CsvTotals& totals) {
   using nlohmann::json;

@@ -71,7 +71,7 @@ class CsvWriter {
 
 // What the JSON companion says beside the counts.
 struct RecordingInfo {
-  nlohmann::json device;  // the driver's identity, or null when it was not read
+  nlohmann::json device;  // the driver's identity (device::IdentityJson), or null when it was not read
   device::Origin origin;  // the tool and the line the rows were read on
   // The status poll's interval; 0 while reading as fast as the line goes.
   // Rows the totals count as fast are not taken at this interval.
@@ -83,10 +83,6 @@ struct ExportRange {
   Micros from = std::numeric_limits<Micros>::min();
   Micros to = std::numeric_limits<Micros>::max();
 };
-
-// The identity as the companion records it: the device-information texts
-// by key, and the identification objects.
-nlohmann::json DeviceJson(const DeviceIdentity& identity);
 
 // The companion's document for rows that came to `totals`.
 nlohmann::json CompanionJson(const RecordingInfo& info, WallClock::time_point startWall, const CsvTotals& totals);

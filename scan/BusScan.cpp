@@ -4,8 +4,8 @@
 #include <optional>
 
 #include "driver/DriverLink.h"
-#include "fields/CFormat.h"
 #include "fields/DeviceInfoTexts.h"
+#include "link/ExceptionAnswer.h"
 #include "link/FrameShapes.h"
 #include "link/Line.h"
 #include "link/LineTiming.h"
@@ -33,10 +33,7 @@ std::optional<Found> Try(DriverLink& link, uint8_t address, const LineChoice& li
   found.address = address;
   found.line = line;
   if (result == ResultSuccess) {
-    const auto texts = fields::DeviceInfoTexts(info);
-    found.identity = texts[fields::IdentityField];
-    found.model = texts[fields::ModelField];
-    found.version = texts[fields::VersionField];
+    found.texts = fields::DeviceInfoTexts(info);
     return found;
   }
   if (IsException(result)) {
@@ -80,8 +77,7 @@ std::string AnswerText(const Found& found) {
     case Answer::Identified:
       return {};
     case Answer::Exception:
-      return fields::CFormat("异常应答 %02X %s", static_cast<unsigned>(found.exception),
-                             ResultText(found.exception).c_str());
+      return ExceptionAnswerText(static_cast<uint8_t>(found.exception));
     case Answer::Garbled:
       return "应答无法识别 (设置不符, 或同一地址有多台设备)";
   }

@@ -7,6 +7,7 @@
 // The window's "扫描设备..." and `korvelt scan` run the same scan.
 #pragma once
 
+#include <array>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -16,6 +17,7 @@
 #include <vector>
 
 #include "base/Runner.h"
+#include "fields/DeviceInfoTexts.h"
 #include "link/FrameCodec.h"
 #include "link/FrameLog.h"
 #include "link/Line.h"
@@ -56,10 +58,13 @@ struct Found {
   LineChoice line;
   Answer answer = Answer::Identified;
   ModbusResult exception = ResultSuccess;  // Exception: its code
-  // Identified: the device-information box's texts.
-  std::string identity;
-  std::string model;
-  std::string version;
+  // Identified: the device-information box's texts, in the order of
+  // fields::DeviceInfoFields().
+  std::array<std::string, fields::DeviceInfoFieldCount> texts;
+
+  const std::string& Identity() const { return texts[fields::IdentityField]; }
+  const std::string& Model() const { return texts[fields::ModelField]; }
+  const std::string& Version() const { return texts[fields::VersionField]; }
 };
 
 // What a found driver's answer says, for the table: "" when it identified

@@ -36,8 +36,8 @@ Session::~Session() {
 
 bool Session::OpenLine(const Line& line, Open how) {
   const bool opened = line.port.find('/') != std::string::npos
-                          ? link_.OpenDeviceWithMode(line.port, ModeStringFor(line.baud, ParityIndex(line.parity)).c_str()) != 0
-                          : link_.OpenPort(ComNumberOf(line.port), line.baud, ParityIndex(line.parity)) != 0;
+                          ? link_.OpenDevice(line.port, line.baud, line.parity) != 0
+                          : link_.OpenPort(ComNumberOf(line.port), line.baud, line.parity) != 0;
   if (!opened) return false;
   line_ = line;
   devicePath_ = link_.DevicePath();

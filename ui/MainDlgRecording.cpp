@@ -3,7 +3,7 @@
 #include <QDateTime>
 #include <QDir>
 
-#include "device/Identity.h"
+#include "device/IdentityJson.h"
 #include "fields/CFormat.h"
 #include "recording/CommandMarks.h"
 #include "recording/CompanionPlace.h"
@@ -65,7 +65,7 @@ void CMainDlg::ExportRecording(recording::ExportRange range) {
   m_exportWorker.Post([this, info = std::move(info), file, address, range]() mutable {
     DeviceIdentity identity;
     if (m_link.IsOpen() && ReadDeviceIdentity(m_link, address, identity) == ResultSuccess) {
-      info.device = recording::DeviceJson(identity);
+      info.device = device::IdentityJson(device::RecordOf(identity));
     }
     std::string error;
     recording::CsvTotals totals;

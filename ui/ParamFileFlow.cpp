@@ -24,7 +24,7 @@ constexpr const char* kNotWritten = "未写入";
 constexpr const char* kNotReadBack = "未读回";
 
 std::string IdentityText(const pf::Identity& identity) {
-  return identity.model + " " + identity.identity + " 版本 " + identity.version;
+  return identity.Model() + " " + identity.Identity() + " 版本 " + identity.Version();
 }
 
 std::string Titles(const std::vector<size_t>& blocks) {

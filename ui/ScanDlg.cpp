@@ -201,7 +201,7 @@ void CScanDlg::OnFound(const scan::Found& found) {
   const int row = m_results->rowCount();
   m_results->insertRow(row);
   const std::string cells[] = {std::to_string(found.address), std::to_string(found.line.baud),
-                               ParityText(found.line.parity), found.identity, found.model, found.version,
+                               ParityText(found.line.parity), found.Identity(), found.Model(), found.Version(),
                                scan::AnswerText(found)};
   for (int column = 0; column < static_cast<int>(std::size(cells)); ++column) {
     m_results->setItem(row, column, new QTableWidgetItem(ToQString(cells[column])));

@@ -102,7 +102,7 @@ TEST(HostileDriver, TextsReachTheTerminalPrintableAndTheFileExactly) {
     ASSERT_EQ(backup.status, 0) << backup.err;
     const pf::Loaded loaded = pf::LoadParamFile(file);
     ASSERT_TRUE(loaded.file && loaded.file->device) << loaded.refusal;
-    EXPECT_EQ(loaded.file->device->model, c.model);
+    EXPECT_EQ(loaded.file->device->Model(), c.model);
     EXPECT_EQ(loaded.file->device->objects, c.objects);
 
     const KorveltRun diff = On4({"diff", file});
@@ -165,6 +165,37 @@ TEST(HostileDriver, WithoutIdentificationIsShownSavedAndRecorded) {
   }
 }
 
+// One driver, every document that names it: the parameter file, the
+// recording's companion, `info --json`, the comparison and the scan (which
+// reads the device-information block alone) carry its identity in one shape.
+TEST(HostileDriver, EveryDocumentCarriesTheSameIdentity) {
+  const struct {
+    std::vector<std::string> options;
+    const char* key;  // one the identity must hold
+  } cases[] = {{{"--model", "\\xD0\\xCD\\xBA\\xC5-48", "--object", "4=\\xD0\\xCD"}, "textHex"},
+               {{"--identification", "silent"}, "objectsAbsent"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.key);
+    SimProgram sim(c.options);
+    ASSERT_TRUE(sim.Ready());
+    const nlohmann::json info = On4({"--json", "info"}).Json();
+    EXPECT_NE(info.dump().find(c.key), std::string::npos) << info.dump();
+    const std::string file = sim.Folder() + "/driver.json";
+    ASSERT_EQ(On4({"backup", file}).status, 0);
+    ASSERT_EQ(On4({"record", "--count", "1", sim.Folder() + "/run.csv"}).status, 0);
+    const auto read = [](const std::string& path) { return nlohmann::json::parse(std::ifstream(path), nullptr, false); };
+    const nlohmann::json diff = On4({"--json", "diff", file}).Json();
+    EXPECT_EQ(read(file)["device"], info) << "parameter file";
+    EXPECT_EQ(read(sim.Folder() + "/run.json")["device"], info) << "companion";
+    EXPECT_EQ(diff["identity"]["device"], info) << "diff, the driver";
+    EXPECT_EQ(diff["identity"]["file"], info) << "diff, the file";
+    nlohmann::json texts = info;
+    texts.erase("objects");
+    texts.erase("objectsAbsent");
+    EXPECT_EQ(On4({"--json", "scan", "--addresses", "1"}).Json()["found"][0]["device"], texts) << "scan";
+  }
+}
+
 // The identity goes into the companion once the rows are in, so that a
 // driver without identification does not hold back the first row.
 TEST(HostileDriver, RecordReadsTheStatusBeforeTheIdentification) {
@@ -176,7 +207,7 @@ TEST(HostileDriver, RecordReadsTheStatusBeforeTheIdentification) {
   std::ifstream companion(sim.Folder() + "/run.json");
   const nlohmann::json document = nlohmann::json::parse(companion, nullptr, false);
   ASSERT_TRUE(document.is_object());
-  EXPECT_EQ(document["device"]["fields"]["model"], "KVB-4815-RS485-S");
+  EXPECT_EQ(document["device"]["fields"][fields::ModelField]["text"], "KVB-4815-RS485-S");
   EXPECT_TRUE(document["device"]["objects"].is_null());
 
   bool statusRead = false;

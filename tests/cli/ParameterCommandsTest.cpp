@@ -12,12 +12,19 @@
 #include "KorveltRun.h"
 #include "RestoreCases.h"
 #include "SimulatedLine.h"
+#include "device/IdentityJson.h"
 
 namespace {
 
 using sim::Fault;
 using sim::FaultKind;
 using nlohmann::json;
+
+device::IdentityRecord IdentityIn(const json& document) {
+  device::IdentityRecord identity;
+  EXPECT_EQ(device::TakeIdentity(document["device"], identity), "");
+  return identity;
+}
 
 class ParameterCommands : public ::testing::Test {
  protected:
@@ -74,7 +81,7 @@ TEST_F(ParameterCommands, BackupDiffRestoreAndWriteInJson) {
   ASSERT_EQ(read.status, 0) << read.err;
   const json document = read.Json();
   EXPECT_EQ(document["format"], "korvelt-parameters");
-  EXPECT_EQ(document["device"]["model"], "KVB-4815-RS485-S");
+  EXPECT_EQ(IdentityIn(document).Model(), "KVB-4815-RS485-S");
   EXPECT_EQ(document["blocks"]["motor"]["fields"][0]["key"], "ratedCurrent");
   EXPECT_EQ(document["blocks"]["motor"]["words"].size(), 23u);
   EXPECT_FALSE(document["blocks"].contains("ramp"));
@@ -119,7 +126,9 @@ TEST_F(ParameterCommands, BackupDiffRestoreAndWriteInJson) {
 TEST_F(ParameterCommands, AnotherModelIsWrittenWithForce) {
   const std::string file = Path("other.json");
   json document = json::parse(Korvelt({"backup", "-"}).out);
-  document["device"]["model"] = "KVB-2410";
+  device::IdentityRecord other = IdentityIn(document);
+  other.texts[fields::ModelField] = "KVB-2410";
+  document["device"] = device::IdentityJson(other);
   document["blocks"]["ramp"]["fields"][0]["text"] = "2.0";
   WriteFile("other.json", document.dump());
   EXPECT_EQ(Korvelt({"restore", file}).status, 8);

@@ -107,7 +107,7 @@ TEST(KorveltRecord, CtrlCLeavesTheFileCompleteWithItsCompanion) {
   const nlohmann::json json = nlohmann::json::parse(Read((folder.path / "run.json").string()));
   EXPECT_EQ(json["rows"], lines.size() - 1);
   EXPECT_GE(json["rows"].get<int>(), 5);
-  EXPECT_EQ(json["device"]["fields"]["identity"], "0x0A31");
+  EXPECT_EQ(json["device"]["fields"][0]["text"], "0x0A31");
   EXPECT_EQ(json["pollIntervalMs"], 20);
 }
 

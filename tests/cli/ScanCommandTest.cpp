@@ -7,6 +7,7 @@
 #include "ChildProcess.h"
 #include "KorveltRun.h"
 #include "SimulatedLine.h"
+#include "fields/DeviceInfoTexts.h"
 
 namespace {
 
@@ -22,7 +23,7 @@ TEST(KorveltScan, FindsTheDriverAndSaysSoInItsExitStatus) {
   EXPECT_EQ(document["found"][0]["address"], 42);
   EXPECT_EQ(document["found"][0]["baud"], 9600);
   EXPECT_EQ(document["found"][0]["parity"], "none2");
-  EXPECT_EQ(document["found"][0]["model"], "KVB-4815-RS485-S");
+  EXPECT_EQ(document["found"][0]["device"]["fields"][fields::ModelField]["text"], "KVB-4815-RS485-S");
   EXPECT_EQ(document["tried"], 5);
   EXPECT_TRUE(document["seconds"].is_number());
 

@@ -13,6 +13,7 @@
 #include <fstream>
 
 #include "SimulatedLine.h"
+#include "fields/DeviceInfoTexts.h"
 #include "fields/NumberText.h"
 #include "paramfile/LocalTime.h"
 #include "paramfile/Restore.h"
@@ -71,7 +72,7 @@ TEST_F(ParamFileTest, EveryBlockOfTheEdgeImageComesBackWordForWord) {
   }
   const pf::Loaded loaded = pf::ParseParamFile(Saved().dump());
   ASSERT_TRUE(loaded.file && loaded.file->device);
-  EXPECT_EQ(loaded.file->device->identity, "0x0A31");
+  EXPECT_EQ(loaded.file->device->Identity(), "0x0A31");
   EXPECT_FALSE(loaded.file->device->objects.empty());
   EXPECT_EQ(pf::Compare(device.blocks, resolved.words).size(), 0u);
 }
@@ -188,7 +189,7 @@ TEST_F(ParamFileTest, ATemplateOfTextsFitsAnyDeviceAndKeepsItsOtherWords) {
 
 TEST_F(ParamFileTest, AFileFromAnotherModelIsNoticed) {
   ordered_json file = Saved();
-  file["device"]["model"] = "KVB-2410-RS485";
+  file["device"]["fields"][fields::ModelField]["text"] = "KVB-2410-RS485";
   const pf::Loaded loaded = pf::ParseParamFile(file.dump());
   ASSERT_TRUE(loaded.file);
   pf::Comparison comparison;

@@ -50,9 +50,9 @@ TEST(BusScan, FindsTheDriverAtItsAddressAndRateAndNowhereElse) {
   EXPECT_EQ(found.address, 77);
   EXPECT_EQ(found.line, (LineChoice{19200, Parity::Even}));
   EXPECT_EQ(found.answer, Answer::Identified);
-  EXPECT_EQ(found.identity, "0x0A31");
-  EXPECT_EQ(found.model, "KVB-4815-RS485-S");
-  EXPECT_EQ(found.version, "1.05");
+  EXPECT_EQ(found.Identity(), "0x0A31");
+  EXPECT_EQ(found.Model(), "KVB-4815-RS485-S");
+  EXPECT_EQ(found.Version(), "1.05");
   EXPECT_EQ(announced.size(), 1u);
   // Every try announced before it runs, with what it tries.
   ASSERT_EQ(progress.size(), 54u);

@@ -24,6 +24,7 @@
 #include "RestoreCases.h"
 #include "ui/CompareDlg.h"
 #include "ui/FileDialogs.h"
+#include "device/IdentityJson.h"
 #include "fields/NumberText.h"
 #include "paramfile/Blocks.h"
 #include "ui/forms/MotorControlForm.h"
@@ -208,8 +209,11 @@ TEST_F(ParamFileMenu, AnotherModelIsAskedAboutAndADriverThatDoesNotStoreIsCaught
   Choose("保存参数(&S)...");
   ASSERT_TRUE(std::filesystem::exists(file));
   nlohmann::json saved = nlohmann::json::parse(std::ifstream(file));
-  saved["device"]["model"] = "KVB-2410-RS485";
-  saved["device"]["identity"] = "0x0B00";
+  device::IdentityRecord other;
+  ASSERT_EQ(device::TakeIdentity(saved["device"], other), "");
+  other.texts[fields::ModelField] = "KVB-2410-RS485";
+  other.texts[fields::IdentityField] = "0x0B00";
+  saved["device"] = device::IdentityJson(other);
   std::ofstream(file) << saved.dump(2);
   line.Driver().SetRegister(0x0052, 1234);
 
@@ -323,7 +327,7 @@ TEST_F(ParamFileMenuWithoutIdentification, SavesTheBlocksAndSaysWhyTheObjectsAre
   ASSERT_TRUE(std::filesystem::exists(file));
   const nlohmann::json saved = nlohmann::json::parse(std::ifstream(file));
   EXPECT_EQ(saved["blocks"].size(), paramfile::BlockCount());
-  EXPECT_EQ(saved["device"]["model"], "KVB-4815-RS485-S");
+  EXPECT_EQ(saved["device"]["fields"][fields::ModelField]["text"], "KVB-4815-RS485-S");
   EXPECT_TRUE(saved["device"]["objects"].is_null());
   EXPECT_EQ(saved["device"]["objectsAbsent"], "读取标识对象: 通讯超时");
 }

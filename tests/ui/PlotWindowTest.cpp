@@ -108,7 +108,7 @@ TEST_F(PlotWindowTest, ExportWritesTheWholeRecordingAndItsCompanion) {
   std::ifstream json((folder / "run.json").string());
   const nlohmann::json companion = nlohmann::json::parse(json);
   EXPECT_EQ(companion["rows"], rows);
-  EXPECT_EQ(companion["device"]["fields"]["identity"], "0x0A31") << "the identity read for the export";
+  EXPECT_EQ(companion["device"]["fields"][0]["text"], "0x0A31") << "the identity read for the export";
   ui::SetFileChooser(previous);
   std::filesystem::remove_all(folder);
 }
