@@ -5,14 +5,13 @@
 
 #include "cli/Interrupt.h"
 #include "cli/Program.h"
-#include "decode/FrameMeaning.h"
 #include "device/IdentityJson.h"
 #include "fields/CFormat.h"
 #include "fields/OpenFailureText.h"
 #include "link/PortDiagnosis.h"
 #include "link/Listener.h"
 #include "scan/BusScan.h"
-#include "traffic/TrafficRecord.h"
+#include "traffic/LogView.h"
 
 namespace cli {
 namespace {
@@ -24,6 +23,9 @@ struct ScanOptions {
   std::string bauds = "current";
   std::string parities = "current";
 };
+
+// Frames a listener's log keeps: each is read back as soon as it is heard.
+constexpr size_t ListenLogFrames = 16;
 
 struct ListenOptions {
   uint64_t count = 0;  // 0: until interrupted
@@ -158,18 +160,27 @@ int Listen(Program& program, const ListenOptions& options) {
   SerialPort port;
   if (const int status = program.Open(port); status != Done) return status;
   const std::stop_token interrupted = CatchInterrupts();
-  decode::Conversation conversation;
+  // Each frame heard goes through a log of its own and is read back at once
+  // by the view that "通讯记录" reads the window's log with: one way to
+  // describe the frames of a line, and a bound on what is held.
+  auto log = std::make_shared<FrameLog>(ListenLogFrames, ListenLogFrames * MaxFrameLength);
+  traffic::LogView view(log);
   uint64_t heard = 0;
   Listener listener;
-  const bool started = listener.Start(port, program.options.baud, [&](const SplitFrame& frame) {
+  const auto print = [&](const traffic::Record& record) {
     if (options.count != 0 && heard >= options.count) return;
-    const traffic::Record record = traffic::FromHeard(frame, ++heard, conversation);
+    ++heard;
     const std::string line = program.options.json
                                  ? traffic::ToJson(record).dump(-1, ' ', false, json::error_handler_t::replace)
                                  : traffic::TextLine(record);
     std::fputs((line + "\n").c_str(), stdout);
     std::fflush(stdout);
     if (options.count != 0 && heard == options.count) listener.RequestStop();
+  };
+  const bool started = listener.Start(port, program.options.baud, [&](const SplitFrame& frame) {
+    if (options.count != 0 && heard >= options.count) return;
+    log->RecordHeard(0, frame);
+    view.Update(FrameLog::DefaultReadFrames, print);
   });
   if (!started) {
     program.Say("无法收听串口");

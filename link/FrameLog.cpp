@@ -95,6 +95,19 @@ void FrameLog::RecordUnsolicited(uint16_t link, const uint8_t* bytes, size_t len
   Push(meta, bytes, length);
 }
 
+void FrameLog::RecordHeard(uint16_t link, const SplitFrame& frame) {
+  const size_t length = std::min(frame.bytes.size(), MaxFrameLength);
+  if (length == 0) return;
+  const Slot meta{.monotonicNanos = duration_cast<nanoseconds>(frame.time.monotonic.time_since_epoch()).count(),
+                  .wallMicros = frame.time.wallMicros,
+                  .link = link,
+                  .direction = FrameDirection::Heard,
+                  .kind = frame.kind,
+                  .crcGood = frame.crcGood};
+  std::lock_guard lock(mutex_);
+  Push(meta, frame.bytes.data(), length);
+}
+
 void FrameLog::Read(uint64_t after, FrameLogBatch& into, size_t maxFrames) const {
   maxFrames = std::clamp<size_t>(maxFrames, 1, frameCapacity_);
   into.frames.clear();
@@ -120,6 +133,8 @@ void FrameLog::Read(uint64_t after, FrameLogBatch& into, size_t maxFrames) const
     frame.transaction = slot.transaction;
     frame.result = slot.result;
     frame.roundTrip = microseconds(slot.roundTripMicros);
+    frame.kind = slot.kind;
+    frame.crcGood = slot.crcGood;
     frame.offset = static_cast<uint32_t>(into.bytes.size());
     frame.length = slot.length;
     const size_t at = slot.byteStart % byteCapacity_;
@@ -133,6 +148,11 @@ void FrameLog::Read(uint64_t after, FrameLogBatch& into, size_t maxFrames) const
 uint64_t FrameLog::LastSequence() const {
   std::lock_guard lock(mutex_);
   return next_ - 1;
+}
+
+uint64_t FrameLog::FirstSequence() const {
+  std::lock_guard lock(mutex_);
+  return oldest_;
 }
 
 size_t FrameLog::Count() const {

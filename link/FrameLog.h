@@ -3,7 +3,8 @@
 // records each transaction's request as sent and the bytes that came back
 // for it as they came (echo and noise included), with the transaction's
 // result and round trip, and the bytes its reader takes between
-// transactions (late answers, noise), which belong to no transaction.
+// transactions (late answers, noise), which belong to no transaction. A
+// listener records the frames it heard, with the kind its splitter found.
 //
 // The log keeps the newest frames within two bounds fixed at construction:
 // a number of frames and a number of frame bytes; the oldest go first.
@@ -21,12 +22,14 @@
 #include <vector>
 
 #include "link/FrameCodec.h"
+#include "link/FrameSplitter.h"
 #include "link/Stamp.h"
 
 enum class FrameDirection : uint8_t {
   Request,      // sent: a transaction's request
   Answer,       // received during a transaction, everything that came for it
   Unsolicited,  // received between transactions: a late answer, noise
+  Heard,        // a frame a listener heard on the line
 };
 
 struct LoggedFrame {
@@ -39,6 +42,9 @@ struct LoggedFrame {
   // judged, or to the time-out); both 0 for unsolicited bytes.
   ModbusResult result = ResultSuccess;
   std::chrono::microseconds roundTrip{0};
+  // A heard frame: what the listener's splitter took it for.
+  FrameKind kind = FrameKind::Unknown;
+  bool crcGood = false;
   uint32_t offset = 0;  // of its bytes in FrameLogBatch::bytes
   uint32_t length = 0;
 };
@@ -88,12 +94,16 @@ class FrameLog {
   // MaxFrameLength bytes; empty ones are not recorded.
   void RecordTransaction(const TransactionRecord& record);
   void RecordUnsolicited(uint16_t link, const uint8_t* bytes, size_t length, const Stamp& at);
+  // Called by a listener's handler, for every frame it hands over.
+  void RecordHeard(uint16_t link, const SplitFrame& frame);
 
   // Copies up to `maxFrames` frames after sequence number `after` (0: from
   // the oldest kept) into `into`, replacing what it held.
   void Read(uint64_t after, FrameLogBatch& into, size_t maxFrames = DefaultReadFrames) const;
   // The newest frame's sequence number; 0 before the first.
   uint64_t LastSequence() const;
+  // The oldest frame's sequence number; LastSequence() + 1 while empty.
+  uint64_t FirstSequence() const;
   size_t Count() const;
   size_t FrameCapacity() const { return frameCapacity_; }
   size_t ByteCapacity() const { return byteCapacity_; }
@@ -111,6 +121,8 @@ class FrameLog {
     uint16_t link = 0;
     uint16_t length = 0;
     FrameDirection direction = FrameDirection::Request;
+    FrameKind kind = FrameKind::Unknown;
+    bool crcGood = false;
   };
 
   // Under mutex_: stores one frame, dropping the oldest ones that no longer fit.

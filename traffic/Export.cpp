@@ -16,26 +16,28 @@ ExportFormat FormatOf(const std::string& path) {
   return json ? ExportFormat::JsonLines : ExportFormat::Csv;
 }
 
-std::string ExportRecords(const std::string& path, ExportFormat format, size_t count,
-                          const std::function<const Record&(size_t)>& record) {
+Exported ExportRecords(const std::string& path, ExportFormat format, const RecordSource& source) {
   base::AtomicFile file;
-  if (!file.Open(path)) return file.Error();
+  if (!file.Open(path)) return {file.Error(), 0};
   // A byte-order mark lets spreadsheet programs read the CSV as UTF-8.
   std::string chunk = format == ExportFormat::Csv ? "\xEF\xBB\xBF" + CsvHeader() : std::string();
   bool ok = true;
-  for (size_t i = 0; i < count && ok; ++i) {
+  size_t records = 0;
+  source([&](const Record& record) {
     if (format == ExportFormat::Csv) {
-      chunk += CsvRow(record(i));
+      chunk += CsvRow(record);
     } else {
-      chunk += ToJson(record(i)).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
+      chunk += ToJson(record).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
     }
+    ++records;
     if (chunk.size() >= kChunk) {
       ok = file.Write(chunk);
       chunk.clear();
     }
-  }
+    return ok;
+  });
   if (ok) ok = file.Write(chunk) && file.Commit();
-  return ok ? std::string() : file.Error();
+  return ok ? Exported{{}, records} : Exported{file.Error(), 0};
 }
 
 }  // namespace traffic

@@ -14,9 +14,15 @@ enum class ExportFormat { Csv, JsonLines };
 // The file format a name asks for: ".jsonl" JSON Lines, anything else CSV.
 ExportFormat FormatOf(const std::string& path);
 
-// Writes `count` records, the i-th from `record(i)`, to `path` in `format`.
-// Empty on success, else why the file was not written (the old one stays).
-std::string ExportRecords(const std::string& path, ExportFormat format, size_t count,
-                          const std::function<const Record&(size_t)>& record);
+// Hands each record to write to the sink, in order, until it says stop.
+using RecordSource = std::function<void(const std::function<bool(const Record&)>& sink)>;
+
+struct Exported {
+  std::string error;  // empty on success, else why the file was not written (the old one stays)
+  size_t records = 0;
+};
+
+// Writes the records `source` hands over to `path` in `format`.
+Exported ExportRecords(const std::string& path, ExportFormat format, const RecordSource& source);
 
 }  // namespace traffic

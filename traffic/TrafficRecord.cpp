@@ -1,30 +1,13 @@
 #include "traffic/TrafficRecord.h"
 
-#include <algorithm>
-
 #include "fields/CFormat.h"
 #include "fields/HexText.h"
 #include "fields/TimeText.h"
-#include "link/Answer.h"
 
 namespace traffic {
 namespace {
 
 using fields::CFormat;
-
-// Kind, slave and function of one whole frame by its own bytes.
-void Classify(Record& record, const uint8_t* frame, size_t length, bool request) {
-  record.slave = length > 0 ? frame[0] : 0;
-  record.function = length > 1 ? frame[1] : 0;
-  record.crcGood = length >= 4 && FrameCheck(frame, length, frame[0]);
-  if (request) {
-    record.kind = Kind::Request;
-  } else if (length < 2) {
-    record.kind = Kind::Unknown;
-  } else {
-    record.kind = (frame[1] & ExceptionBit) ? Kind::Exception : Kind::Answer;
-  }
-}
 
 std::string CsvField(const std::string& text) {
   if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
@@ -142,70 +125,6 @@ Record FromHeard(const SplitFrame& frame, uint64_t sequence, decode::Conversatio
       break;
   }
   if (!record.crcGood && frame.kind != FrameKind::Unknown) record.meaning = "CRC错误: " + record.meaning;
-  return record;
-}
-
-LogReader::LogReader(std::shared_ptr<const FrameLog> log) : log_(std::move(log)) {}
-
-uint64_t LogReader::ReadNew(std::vector<Record>& out, size_t maxFrames) {
-  log_->Read(last_, batch_, maxFrames);
-  last_ = batch_.last;
-  for (const LoggedFrame& frame : batch_.frames) out.push_back(FromLogged(frame, batch_.BytesOf(frame)));
-  return batch_.lost;
-}
-
-uint64_t LogReader::Unread() const {
-  const uint64_t newest = log_->LastSequence();
-  return newest > last_ ? newest - last_ : 0;
-}
-
-Record LogReader::FromLogged(const LoggedFrame& frame, std::span<const uint8_t> bytes) {
-  Record record;
-  record.sequence = frame.sequence;
-  record.wallMicros = frame.time.wallMicros;
-  record.bytes.assign(bytes.begin(), bytes.end());
-  record.transaction = frame.direction != FrameDirection::Unsolicited;
-  record.result = frame.result;
-  record.roundTrip = frame.roundTrip;
-  auto known = std::find_if(requests_.begin(), requests_.end(), [&](const LastRequest& r) { return r.link == frame.link; });
-  switch (frame.direction) {
-    case FrameDirection::Request: {
-      record.direction = Direction::Sent;
-      Classify(record, bytes.data(), bytes.size(), true);
-      record.meaning = decode::DescribeRequest(bytes).text;
-      if (known == requests_.end()) known = requests_.insert(requests_.end(), LastRequest{frame.link, 0, {}});
-      known->transaction = frame.transaction;
-      known->bytes = record.bytes;
-      break;
-    }
-    case FrameDirection::Answer: {
-      record.direction = Direction::Received;
-      const bool asked = known != requests_.end() && known->transaction == frame.transaction;
-      const std::vector<uint8_t> request = asked ? known->bytes : std::vector<uint8_t>{};
-      // The answer among echo and noise gives the row its slave, function
-      // and verdict; without one, the first bytes do.
-      Frame sent;
-      sent.length = std::min(request.size(), sent.bytes.size());
-      std::copy_n(request.begin(), sent.length, sent.bytes.begin());
-      const AnswerSearch search = FindAnswer(sent, bytes.data(), std::min(bytes.size(), MaxFrameLength), false);
-      if (search.state == AnswerSearch::State::Incomplete) {
-        Classify(record, bytes.data(), bytes.size(), false);
-        record.kind = Kind::Unknown;
-      } else {
-        Classify(record, bytes.data() + search.offset, search.length, false);
-      }
-      record.meaning = decode::DescribeReceived(bytes, request).text;
-      break;
-    }
-    case FrameDirection::Unsolicited: {
-      record.direction = Direction::Unsolicited;
-      Classify(record, bytes.data(), bytes.size(), false);
-      if (!record.crcGood) record.kind = Kind::Unknown;
-      record.meaning = record.crcGood ? "迟到的应答: " + decode::DescribeAnswer(bytes).text
-                                      : CFormat("%zu 字节, 不属于任何通讯 (迟到或干扰)", bytes.size());
-      break;
-    }
-  }
   return record;
 }
 

@@ -1,13 +1,12 @@
 // One frame of the line as "通讯记录" and `korvelt listen` show it: when it
 // came, which way, its slave, function, length and CRC verdict, for a
 // transaction of the tool its result and round trip, its bytes and what it
-// means. Made from the frame log of the tool's links, or from what a
-// listener heard; written out as a CSV row or a JSON object.
+// means. Described from a frame log (traffic/LogView.h) of the tool's links
+// or of a listener; written out as a CSV row or a JSON object.
 #pragma once
 
 #include <chrono>
 #include <cstdint>
-#include <memory>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
@@ -69,33 +68,5 @@ std::string TextLine(const Record& record);
 
 // A frame a listener heard, described in the conversation it belongs to.
 Record FromHeard(const SplitFrame& frame, uint64_t sequence, decode::Conversation& conversation);
-
-// Reads the frames a frame log gained since the last read, as records with
-// their meaning. A request is remembered per link, so that what came back
-// for it is described as its answer.
-class LogReader {
- public:
-  explicit LogReader(std::shared_ptr<const FrameLog> log);
-  // Appends up to `maxFrames` new records to `out`; how many the log had
-  // dropped before they could be read.
-  uint64_t ReadNew(std::vector<Record>& out, size_t maxFrames = FrameLog::DefaultReadFrames);
-  // Whether more came than the last read took.
-  bool More() const { return batch_.more; }
-  // Frames the log recorded that no read has taken yet.
-  uint64_t Unread() const;
-
- private:
-  Record FromLogged(const LoggedFrame& frame, std::span<const uint8_t> bytes);
-
-  std::shared_ptr<const FrameLog> log_;
-  FrameLogBatch batch_;
-  uint64_t last_ = 0;
-  struct LastRequest {
-    uint16_t link;
-    uint64_t transaction;
-    std::vector<uint8_t> bytes;
-  };
-  std::vector<LastRequest> requests_;  // one per link tag seen
-};
 
 }  // namespace traffic

@@ -16,7 +16,6 @@
 #include <QVBoxLayout>
 
 #include "fields/CFormat.h"
-#include "traffic/Export.h"
 #include "ui/DialogFont.h"
 #include "ui/FileDialogs.h"
 #include "ui/MainDlg.h"
@@ -56,7 +55,7 @@ QPushButton* Button(const char* text) {
 }  // namespace
 
 CTrafficDlg::CTrafficDlg(CMainDlg& owner, std::shared_ptr<const FrameLog> log)
-    : QDialog(&owner), m_owner(owner), m_reader(std::move(log)), m_lastFolder(ToStdString(QDir::homePath())) {
+    : QDialog(&owner), m_owner(owner), m_model(std::move(log)), m_lastFolder(ToStdString(QDir::homePath())) {
   setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowCloseButtonHint | Qt::WindowMinMaxButtonsHint);
   setWindowTitle(Q("通讯记录"));
   setFont(DialogFont());
@@ -152,18 +151,15 @@ void CTrafficDlg::hideEvent(QHideEvent* event) {
 
 void CTrafficDlg::Refresh() {
   if (m_paused) {
-    ShowCounts();  // the log goes on recording
+    m_model.DropGone();  // the log goes on recording, and drops its oldest
+    ShowCounts();
     return;
   }
   // A chosen row or a view scrolled up stays where it is; only a view at
   // the bottom with nothing chosen follows the newest frame.
   QScrollBar* scroll = m_table->verticalScrollBar();
   const bool follow = scroll->value() == scroll->maximum() && !m_table->selectionModel()->hasSelection();
-  for (int i = 0; i < kBatchesPerTick; ++i) {
-    m_lost += m_reader.ReadNew(m_batch);
-    m_model.Append(m_batch);
-    if (!m_reader.More()) break;
-  }
+  m_model.Refresh(kBatchesPerTick);
   if (follow) m_table->scrollToBottom();
   ShowCounts();
 }
@@ -191,36 +187,38 @@ void CTrafficDlg::ApplyFilter() {
 QString CTrafficDlg::CountsText() const { return m_counts->text(); }
 
 void CTrafficDlg::ShowCounts() {
-  const traffic::RecordStore& store = m_model.Store();
+  const traffic::LogView& view = m_model.View();
+  const FrameLog& log = view.Log();
+  const uint64_t first = view.FirstKept();
   // While the display is paused the frames wait in the log; they are
-  // counted as the store will hold them once it catches up.
-  const uint64_t waiting = m_paused ? m_reader.Unread() : 0;
-  const uint64_t held = store.Size() + waiting;
-  const uint64_t over = held > store.Capacity() ? held - store.Capacity() : 0;
-  std::string text = fields::CFormat("记录 %llu 帧 (最多 %zu), 显示 %zu 帧", static_cast<unsigned long long>(held - over),
-                                     store.Capacity(), m_model.View().Size());
-  const uint64_t dropped = m_lost + store.Dropped() + over;
+  // counted as the table will hold them once it catches up.
+  const uint64_t upTo = m_paused ? log.LastSequence() : view.Cursor();
+  const uint64_t held = upTo >= first ? upTo - first + 1 : 0;
+  std::string text = fields::CFormat("记录 %llu 帧 (最多 %zu), 显示 %zu 帧", static_cast<unsigned long long>(held),
+                                     log.FrameCapacity(), view.Size());
+  const uint64_t dropped = first - 1;
   if (dropped > 0) text += fields::CFormat(", 较早的 %llu 帧已舍弃", static_cast<unsigned long long>(dropped));
   if (m_paused) text += ", 已暂停显示 (记录继续)";
   m_counts->setText(ToQString(text));
 }
 
-std::string CTrafficDlg::ExportTo(const std::string& path) {
-  return traffic::ExportRecords(path, traffic::FormatOf(path), m_model.View().Size(),
-                                [this](size_t row) -> const traffic::Record& { return m_model.RecordAt(static_cast<int>(row)); });
+traffic::Exported CTrafficDlg::Export(const std::string& path) {
+  return traffic::ExportRecords(path, traffic::FormatOf(path), [this](const auto& sink) { m_model.View().ForEach(sink); });
 }
+
+std::string CTrafficDlg::ExportTo(const std::string& path) { return Export(path).error; }
 
 void CTrafficDlg::OnExport() {
   const std::string path = ui::ChooseFile(this, ui::FileDialog::ExportTraffic, m_lastFolder + "/通讯记录.csv");
   if (path.empty()) return;
   m_lastFolder = ToStdString(QFileInfo(ToQString(path)).absolutePath());
-  const std::string error = ExportTo(path);
-  if (!error.empty()) {
-    ui::ShowMessage(this, "导出失败: " + error);
+  const traffic::Exported exported = Export(path);
+  if (!exported.error.empty()) {
+    ui::ShowMessage(this, "导出失败: " + exported.error);
     return;
   }
   // A box: the counts line below is rewritten at every refresh.
-  ui::ShowMessage(this, fields::CFormat("已导出 %zu 帧到 ", m_model.View().Size()) + path);
+  ui::ShowMessage(this, fields::CFormat("已导出 %zu 帧到 ", exported.records) + path);
 }
 
 std::set<int> CTrafficDlg::ChosenRows() const {
@@ -231,7 +229,10 @@ std::set<int> CTrafficDlg::ChosenRows() const {
 
 void CTrafficDlg::CopyHex() {
   QString text;
-  for (int row : ChosenRows()) text += ToQString(traffic::HexColumn(m_model.RecordAt(row))) + QLatin1Char('\n');
+  for (int row : ChosenRows()) {
+    const traffic::Record record = m_model.RecordAt(row);
+    if (record.sequence != 0) text += ToQString(traffic::HexColumn(record)) + QLatin1Char('\n');
+  }
   QApplication::clipboard()->setText(text);
 }
 

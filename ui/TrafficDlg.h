@@ -1,6 +1,7 @@
-// "通讯记录": every frame of the window's link and of its scans, read from
-// the frame log every 100 ms into a store of the newest 100 000, with
-// pause (the log goes on recording, and the count with it), filters,
+// "通讯记录": every frame of the window's link and of its scans that the
+// frame log holds, its new ones taken every 100 ms, with pause (the log
+// goes on recording, and the count with it; rows whose frames it drops
+// still go), filters,
 // export as CSV or JSON Lines, copy as hex or (Ctrl+C) as text, and the
 // stop that is always at hand. The table follows the newest frame only
 // while it is scrolled to the bottom and no row is chosen.
@@ -13,7 +14,7 @@
 #include <string>
 
 #include "link/FrameLog.h"
-#include "traffic/TrafficRecord.h"
+#include "traffic/Export.h"
 #include "ui/TrafficModel.h"
 
 class CMainDlg;
@@ -54,13 +55,11 @@ class CTrafficDlg : public QDialog {
   void ApplyFilter();
   void OnExport();
   void ShowCounts();
+  traffic::Exported Export(const std::string& path);
   std::set<int> ChosenRows() const;
 
   CMainDlg& m_owner;
   CTrafficModel m_model;
-  traffic::LogReader m_reader;
-  std::vector<traffic::Record> m_batch;  // reused by every read
-  uint64_t m_lost = 0;                   // frames the log dropped before they were read
   bool m_paused = false;
   std::string m_lastFolder;  // where the last export went
   QTimer m_timer;

@@ -37,33 +37,34 @@ std::string Cell(const traffic::Record& record, int column) {
 
 }  // namespace
 
-CTrafficModel::CTrafficModel(QObject* parent) : QAbstractTableModel(parent) { m_view.Reset(m_store, {}); }
+CTrafficModel::CTrafficModel(std::shared_ptr<const FrameLog> log, QObject* parent)
+    : QAbstractTableModel(parent), m_view(std::move(log)) {}
 
-void CTrafficModel::Append(std::vector<traffic::Record>& records) {
-  if (records.empty()) return;
-  for (traffic::Record& record : records) m_store.Push(std::move(record));
-  records.clear();
-  // Rows whose records the store let go leave from the top; new ones come
-  // at the bottom.
-  if (const size_t gone = m_view.Gone(m_store)) {
+void CTrafficModel::DropGone() {
+  if (const size_t gone = m_view.Gone()) {
     beginRemoveRows({}, 0, static_cast<int>(gone) - 1);
-    m_view.Forget(m_store);
+    m_view.Forget(gone);
     endRemoveRows();
   }
-  const std::vector<uint64_t> rows = m_view.NewRows(m_store);
-  if (rows.empty()) {
-    m_view.Take(rows, m_store);
-    return;
+}
+
+void CTrafficModel::Refresh(int batches) {
+  DropGone();
+  for (int i = 0; i < batches; ++i) {
+    const traffic::LogView::Taken taken = m_view.Read();
+    if (!taken.rows.empty()) {
+      const int first = rowCount();
+      beginInsertRows({}, first, first + static_cast<int>(taken.rows.size()) - 1);
+      m_view.Take(taken);
+      endInsertRows();
+    }
+    if (!taken.more) break;
   }
-  const int first = rowCount();
-  beginInsertRows({}, first, first + static_cast<int>(rows.size()) - 1);
-  m_view.Take(rows, m_store);
-  endInsertRows();
 }
 
 void CTrafficModel::SetFilter(const traffic::Filter& filter) {
   beginResetModel();
-  m_view.Reset(m_store, filter);
+  m_view.SetFilter(filter);
   endResetModel();
 }
 
@@ -75,7 +76,9 @@ int CTrafficModel::columnCount(const QModelIndex& parent) const { return parent.
 
 QVariant CTrafficModel::data(const QModelIndex& index, int role) const {
   if (!index.isValid() || index.row() >= rowCount()) return {};
-  const traffic::Record& record = RecordAt(index.row());
+  if (role != Qt::DisplayRole && !(role == Qt::ToolTipRole && index.column() == Meaning)) return {};
+  const traffic::Record record = RecordAt(index.row());
+  if (record.sequence == 0) return {};  // its frame went; the row goes at the next refresh
   if (role == Qt::DisplayRole) return ToQString(Cell(record, index.column()));
   if (role == Qt::ToolTipRole && index.column() == Meaning) return ToQString(record.meaning);
   return {};

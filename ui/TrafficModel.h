@@ -1,25 +1,30 @@
-// The rows of "通讯记录": the records a filter lets through, as a table
-// model over the window's bounded store. The store and the filtered view
-// live outside Qt (traffic/); this only shows them.
+// The rows of "通讯记录": the frames of the window's frame log that a filter
+// lets through, as a table model over the log's view. The log and the view
+// live outside Qt (link/, traffic/); this only shows them, describing the
+// rows the table asks for.
 #pragma once
 
 #include <QAbstractTableModel>
+#include <memory>
 
-#include "traffic/RecordStore.h"
+#include "traffic/LogView.h"
 
 class CTrafficModel : public QAbstractTableModel {
  public:
   enum Column { Time, Direction, Slave, Function, Length, Crc, RoundTrip, Result, Meaning, Bytes, ColumnCount };
 
-  explicit CTrafficModel(QObject* parent = nullptr);
+  explicit CTrafficModel(std::shared_ptr<const FrameLog> log, QObject* parent = nullptr);
 
-  // Takes new records into the store and shows those the filter lets
-  // through; the oldest beyond the store's bound go.
-  void Append(std::vector<traffic::Record>& records);
+  // Rows whose frames the log dropped leave from the top; then up to
+  // `batches` reads of the frames the log gained, and those the filter
+  // lets through come at the bottom.
+  void Refresh(int batches);
+  // Only the rows whose frames the log dropped go (a paused table).
+  void DropGone();
   void SetFilter(const traffic::Filter& filter);
-  const traffic::RecordStore& Store() const { return m_store; }
-  const traffic::FilteredView& View() const { return m_view; }
-  const traffic::Record& RecordAt(int row) const { return m_store.At(m_view.At(static_cast<size_t>(row))); }
+  const traffic::LogView& View() const { return m_view; }
+  // Sequence 0 for a row whose frame the log dropped since the last refresh.
+  traffic::Record RecordAt(int row) const { return m_view.At(static_cast<size_t>(row)); }
 
   int rowCount(const QModelIndex& parent = {}) const override;
   int columnCount(const QModelIndex& parent = {}) const override;
@@ -27,6 +32,5 @@ class CTrafficModel : public QAbstractTableModel {
   QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
  private:
-  traffic::RecordStore m_store;
-  traffic::FilteredView m_view;
+  traffic::LogView m_view;
 };

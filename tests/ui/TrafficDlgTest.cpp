@@ -102,6 +102,52 @@ TEST_F(MainDlgTest, TrafficLogShowsDecodesPausesFiltersAndExports) {
   EXPECT_EQ(QApplication::clipboard()->text(), QString::fromStdString(traffic::HexColumn(model.RecordAt(0)) + "\n"));
 }
 
+// A log that fills: the rows whose frames went leave from the top, also
+// while paused; what is left reads as before, the count says what went,
+// and the export takes the rows still held.
+TEST_F(MainDlgTest, TrafficLogOverAFullLogDropsItsOldestRows) {
+  Click(ids::OpenPortButton);
+  auto small = std::make_shared<FrameLog>(10, 4096);
+  dlg->m_link.AttachFrameLog(small);
+  CTrafficDlg log(*dlg, small);
+  log.show();
+  const CTrafficModel& model = log.Model();
+  const auto readInfo = [&](int times) {
+    const uint64_t frames = small->LastSequence() + 2 * static_cast<uint64_t>(times);
+    for (int i = 0; i < times; ++i) Click(ids::ReadInfoButton);
+    ASSERT_TRUE(WaitFor([&] { return small->LastSequence() == frames; }));
+    log.Refresh();
+  };
+  readInfo(3);
+  ASSERT_EQ(model.rowCount(), 6);
+
+  log.SetPaused(true);
+  readInfo(4);  // frames 1 to 14; the log keeps 5 to 14
+  ASSERT_EQ(model.rowCount(), 2) << "the rows of frames 5 and 6 stay; nothing new shows";
+  EXPECT_EQ(model.RecordAt(0).sequence, 5u);
+  EXPECT_EQ(model.data(model.index(0, CTrafficModel::Meaning), Qt::DisplayRole).toString(),
+            QString::fromUtf8("读取 设备信息 (0x0000 起 14 个寄存器)"));
+  EXPECT_EQ(log.CountsText(), QString::fromUtf8("记录 10 帧 (最多 10), 显示 2 帧, 较早的 4 帧已舍弃, 已暂停显示 (记录继续)"));
+
+  log.SetPaused(false);
+  ASSERT_EQ(model.rowCount(), 10);
+  for (int row = 0; row < model.rowCount(); ++row) {
+    const traffic::Record record = model.RecordAt(row);
+    EXPECT_EQ(record.sequence, 5u + static_cast<uint64_t>(row));
+    EXPECT_EQ(record.direction, row % 2 ? traffic::Direction::Received : traffic::Direction::Sent);
+  }
+  EXPECT_NE(model.RecordAt(9).meaning.find("设备型号=KVB-4815-RS485-S"), std::string::npos);
+  EXPECT_EQ(log.CountsText(), QString::fromUtf8("记录 10 帧 (最多 10), 显示 10 帧, 较早的 4 帧已舍弃"));
+
+  QTemporaryDir folder;
+  const std::string csv = QDir(folder.path()).filePath("log.csv").toStdString();
+  readInfo(1);  // 15 and 16 in, 5 and 6 out
+  ASSERT_EQ(log.ExportTo(csv), "");
+  const std::vector<std::string> rows = Lines(csv);
+  ASSERT_EQ(rows.size(), 11u);
+  EXPECT_NE(rows[2].find("设备型号=KVB-4815-RS485-S"), std::string::npos) << rows[2];
+}
+
 // While the poll goes on: the bytes show at the default size, a chosen row
 // stays in view, the count goes on under "暂停显示", Ctrl+C copies the
 // chosen rows, and the export says where it went in a box and starts next
