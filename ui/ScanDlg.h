@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "scan/BusScan.h"
+#include "ui/ControlMap.h"
 
 class CMainDlg;
 class QLabel;
@@ -48,6 +49,7 @@ class CScanDlg : public QDialog {
   void Post(void (CScanDlg::*call)(const T&), const T& value);
 
   CMainDlg& m_owner;
+  ControlMap m_controls;
   QSpinBox* m_first = nullptr;
   QSpinBox* m_last = nullptr;
   QRadioButton* m_panelSettings = nullptr;

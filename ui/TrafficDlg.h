@@ -14,6 +14,7 @@
 
 #include "link/FrameLog.h"
 #include "traffic/TrafficRecord.h"
+#include "ui/ControlMap.h"
 #include "ui/TrafficModel.h"
 
 class CMainDlg;
@@ -57,6 +58,7 @@ class CTrafficDlg : public QDialog {
   std::set<int> ChosenRows() const;
 
   CMainDlg& m_owner;
+  ControlMap m_controls;
   CTrafficModel m_model;
   traffic::LogReader m_reader;
   std::vector<traffic::Record> m_batch;  // reused by every read
