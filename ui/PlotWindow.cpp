@@ -363,18 +363,18 @@ void CPlotWindow::ShowProgress() {
   const int baud = m_dlg.LineBaud();
   const recording::CapturePlan plan = m_dlg.CaptureRunning() ? m_plan : recording::PlanFor(Ticked());
   if (baud > 0) {
-    m_limit->setText(QString::fromUtf8("线路极限: %1 次/秒 (%2 bit/s, %3 个寄存器)")
-                        .arg(recording::LineLimit(baud, plan.count), 0, 'f', 1)
-                        .arg(baud)
-                        .arg(plan.count));
+    SetText(m_limit, QString::fromUtf8("线路极限: %1 次/秒 (%2 bit/s, %3 个寄存器)")
+                         .arg(recording::LineLimit(baud, plan.count), 0, 'f', 1)
+                         .arg(baud)
+                         .arg(plan.count));
   } else {
-    m_limit->setText(QString::fromUtf8("线路极限: - (串口未打开)"));
+    SetText(m_limit, QString::fromUtf8("线路极限: - (串口未打开)"));
   }
   if (!m_dlg.CaptureRunning()) return;
   const double seconds =
       std::chrono::duration<double>(recording::SteadyClock::now() - m_dlg.CaptureStarted()).count();
   const double rate = m_dlg.CaptureReadings() / std::max(seconds, 1e-3);
-  m_rate->setText(QString::fromUtf8("采样率: %1 次/秒").arg(rate, 0, 'f', 1) + BeyondLimit(rate, plan));
+  SetText(m_rate, QString::fromUtf8("采样率: %1 次/秒").arg(rate, 0, 'f', 1) + BeyondLimit(rate, plan));
 }
 
 QString CPlotWindow::BeyondLimit(double rate, const recording::CapturePlan& plan) const {
@@ -392,7 +392,13 @@ void CPlotWindow::keyPressEvent(QKeyEvent* event) {
   QWidget::keyPressEvent(event);
 }
 
-void CPlotWindow::Say(const QString& text) { m_status->setText(text); }
+void CPlotWindow::Say(const QString& text) { SetText(m_status, text); }
+
+void CPlotWindow::SetText(QLabel* label, const QString& text) {
+  // The progress rewrites its texts four times a second; a wrapped label
+  // given a new text lays the panel out and paints it again.
+  if (label->text() != text) label->setText(text);
+}
 
 QCheckBox* CPlotWindow::SeriesBox(size_t field) const {
   const auto measured = fields::MeasuredStatusFields();

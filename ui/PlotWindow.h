@@ -63,6 +63,7 @@ class CPlotWindow : public QWidget {
   void StartCapture(recording::CaptureRequest request);
   void ShowProgress();
   void Say(const QString& text);
+  static void SetText(QLabel* label, const QString& text);
   // A word after the rate when no real line could carry it.
   QString BeyondLimit(double rate, const recording::CapturePlan& plan) const;
   std::vector<size_t> Ticked() const;
