@@ -49,28 +49,15 @@ constexpr double kBeyondLimit = 1.1;
 // The panel's edits stay narrow, so that the plot keeps its room.
 constexpr int kEditWidth = 90;
 
+// The window's control ids; the series' check boxes follow FirstSeries, in
+// the order of the measured fields.
 namespace id {
-constexpr int WindowLength = 1;
-constexpr int MouseMode = 2;
-constexpr int Pause = 3;
-constexpr int BackToLive = 4;
-constexpr int ExportVisible = 5;
-constexpr int StopMotor = 6;
-constexpr int CaptureSeconds = 7;
-constexpr int StartCapture = 8;
-constexpr int StopCapture = 9;
-constexpr int Rate = 10;
-constexpr int Limit = 11;
-constexpr int StepKind = 12;
-constexpr int StepFrequency = 13;
-constexpr int StepPosition = 14;
-constexpr int PositionType = 15;
-constexpr int StopMode = 16;
-constexpr int StepSeconds = 17;
-constexpr int StartStep = 18;
-constexpr int Status = 19;
-// The series' check boxes, in the order of the measured fields.
-constexpr int FirstSeries = 100;
+enum : int {
+  WindowLength = 1, MouseMode, Pause, BackToLive, ExportVisible, StopMotor,
+  CaptureSeconds, StartCapture, StopCapture, Rate, Limit,
+  StepKind, StepFrequency, StepPosition, PositionType, StopMode, StepSeconds, StartStep, Status,
+  FirstSeries = 100,
+};
 }  // namespace id
 
 enum Group { SeriesGroup, ViewGroup, CaptureGroup, StepGroup, StatusArea };

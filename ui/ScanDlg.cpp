@@ -38,14 +38,7 @@ constexpr uint16_t ScanLogTag = 1;
 using forms::Field;
 
 namespace id {
-constexpr int FirstAddress = 1;
-constexpr int LastAddress = 2;
-constexpr int PanelSettings = 3;
-constexpr int AllSettings = 4;
-constexpr int Start = 5;
-constexpr int Cancel = 6;
-constexpr int Use = 7;
-constexpr int Close = 8;
+enum : int { FirstAddress = 1, LastAddress, PanelSettings, AllSettings, Start, Cancel, Use, Close };
 }  // namespace id
 
 enum Group { RangeGroup, SettingsGroup, ButtonArea };

@@ -41,13 +41,7 @@ constexpr forms::ListItem kFunctions[] = {{"全部功能码", kAnyFunction}, {"0
                                           {"10 写多个寄存器", 0x10}, {"2B 设备识别码", 0x2B}};
 
 namespace id {
-constexpr int Pause = 1;
-constexpr int Results = 2;
-constexpr int Functions = 3;
-constexpr int Text = 4;
-constexpr int Export = 5;
-constexpr int Copy = 6;
-constexpr int Stop = 7;
+enum : int { Pause = 1, Results, Functions, Text, Export, Copy, Stop };
 }  // namespace id
 
 // One row of tools above the table.
