@@ -41,21 +41,21 @@ bool DataExchange::BindText(int controlId, std::string& value, int maxChars) {
   } else if (qobject_cast<QLabel*>(control) == nullptr) {
     return false;
   }
-  entries_.push_back({forms::BindKind::Text, {control}, &value, nullptr});
+  entries_.push_back({Kind::Text, {control}, &value, nullptr});
   return true;
 }
 
 bool DataExchange::BindCombo(int controlId, int& index) {
   QWidget* control = controls_.As<QComboBox>(controlId);
   if (control == nullptr) return false;
-  entries_.push_back({forms::BindKind::ComboIndex, {control}, nullptr, &index});
+  entries_.push_back({Kind::ComboIndex, {control}, nullptr, &index});
   return true;
 }
 
 bool DataExchange::BindCheck(int controlId, int& state) {
   QWidget* control = controls_.As<QCheckBox>(controlId);
   if (control == nullptr) return false;
-  entries_.push_back({forms::BindKind::Check, {control}, nullptr, &state});
+  entries_.push_back({Kind::Check, {control}, nullptr, &state});
   return true;
 }
 
@@ -67,7 +67,7 @@ bool DataExchange::BindRadio(std::span<const int> buttonIds, int& index) {
     buttons.push_back(button);
   }
   if (buttons.empty()) return false;
-  entries_.push_back({forms::BindKind::Radio, std::move(buttons), nullptr, &index});
+  entries_.push_back({Kind::Radio, std::move(buttons), nullptr, &index});
   return true;
 }
 
@@ -84,17 +84,17 @@ void DataExchange::UpdateData(bool saveAndValidate) const {
 void DataExchange::Save(const Entry& entry) const {
   QWidget* control = entry.controls.front();
   switch (entry.kind) {
-    case forms::BindKind::Text:
+    case Kind::Text:
       if (auto* edit = qobject_cast<QLineEdit*>(control)) {
         *entry.text = ToStdString(edit->text());
       } else {
         *entry.text = ToStdString(static_cast<QLabel*>(control)->text());
       }
       break;
-    case forms::BindKind::ComboIndex:
+    case Kind::ComboIndex:
       *entry.number = static_cast<QComboBox*>(control)->currentIndex();
       break;
-    case forms::BindKind::Check:
+    case Kind::Check:
       switch (static_cast<QCheckBox*>(control)->checkState()) {
         case Qt::Unchecked:
           *entry.number = 0;
@@ -107,7 +107,7 @@ void DataExchange::Save(const Entry& entry) const {
           break;
       }
       break;
-    case forms::BindKind::Radio: {
+    case Kind::Radio: {
       const auto checked = std::find_if(entry.controls.begin(), entry.controls.end(), [](QWidget* button) {
         return static_cast<QAbstractButton*>(button)->isChecked();
       });
@@ -120,19 +120,19 @@ void DataExchange::Save(const Entry& entry) const {
 void DataExchange::Load(const Entry& entry) const {
   QWidget* control = entry.controls.front();
   switch (entry.kind) {
-    case forms::BindKind::Text:
+    case Kind::Text:
       if (auto* edit = qobject_cast<QLineEdit*>(control)) {
         edit->setText(ToQString(*entry.text));
       } else {
         static_cast<QLabel*>(control)->setText(ToQString(*entry.text));
       }
       break;
-    case forms::BindKind::ComboIndex: {
+    case Kind::ComboIndex: {
       auto* combo = static_cast<QComboBox*>(control);
       combo->setCurrentIndex(*entry.number >= 0 && *entry.number < combo->count() ? *entry.number : -1);
       break;
     }
-    case forms::BindKind::Check: {
+    case Kind::Check: {
       auto* box = static_cast<QCheckBox*>(control);
       if (*entry.number == 2) {
         box->setTristate(true);
@@ -142,7 +142,7 @@ void DataExchange::Load(const Entry& entry) const {
       }
       break;
     }
-    case forms::BindKind::Radio:
+    case Kind::Radio:
       for (size_t i = 0; i < entry.controls.size(); ++i) {
         auto* button = static_cast<QAbstractButton*>(entry.controls[i]);
         // An exclusive button cannot be unchecked directly; lifting the

@@ -1,6 +1,5 @@
 // Moves a dialog's values to and from all its controls at once. Each dialog
-// binds its members (or a page's form through its binding table) once, after
-// its controls exist; UpdateData(true) then takes every control's value into
+// binds its members once, after its controls exist; UpdateData(true) then takes every control's value into
 // its member and UpdateData(false) puts every member into its control.
 //
 // Texts go to line edits and static texts; a character limit stops typing
@@ -16,7 +15,6 @@
 #include <vector>
 
 #include "ui/ControlMap.h"
-#include "ui/forms/Binding.h"
 
 class QWidget;
 
@@ -31,36 +29,19 @@ class DataExchange {
   bool BindCheck(int controlId, int& state);
   bool BindRadio(std::span<const int> buttonIds, int& index);
 
-  // Binds every entry of a page's table to the members of `form`; false if
-  // any entry failed.
-  template <class Form>
-  bool BindForm(Form& form, std::span<const forms::FieldBinding<Form>> table) {
-    bool all = true;
-    for (const forms::FieldBinding<Form>& entry : table) {
-      switch (entry.kind) {
-        case forms::BindKind::Text:
-          all &= BindText(entry.controlIds[0], form.*entry.text, entry.maxChars);
-          break;
-        case forms::BindKind::ComboIndex:
-          all &= BindCombo(entry.controlIds[0], form.*entry.number);
-          break;
-        case forms::BindKind::Check:
-          all &= BindCheck(entry.controlIds[0], form.*entry.number);
-          break;
-        case forms::BindKind::Radio:
-          all &= BindRadio(std::span<const int>(entry.controlIds.data(), entry.buttonCount), form.*entry.number);
-          break;
-      }
-    }
-    return all;
-  }
-
   // true: controls -> members; false: members -> controls.
   void UpdateData(bool saveAndValidate) const;
 
  private:
+  enum class Kind {
+    Text,        // edit or static text <-> string
+    ComboIndex,  // selected item <-> index, -1 for none
+    Check,       // check box <-> 0 unchecked, 1 checked, 2 indeterminate
+    Radio,       // group of radio buttons <-> index of the checked one, -1 for none
+  };
+
   struct Entry {
-    forms::BindKind kind;
+    Kind kind;
     std::vector<QWidget*> controls;
     std::string* text = nullptr;
     int* number = nullptr;

@@ -35,6 +35,7 @@ bool FieldForm::Bind(const ControlMap& controls) {
         break;
       }
       case FieldKind::Slider:
+      case FieldKind::Spin:
       case FieldKind::Static:
       case FieldKind::Button:
         break;

@@ -18,6 +18,9 @@ constexpr size_t kCopyBlock = 1024;
 constexpr double kNoValue = std::numeric_limits<double>::quiet_NaN();
 // The cursor reads a series only from a sample this close to it.
 constexpr double kCursorReach = 2.0;
+// Pixels (less half a tick's jitter) the live view may slide without new
+// samples before it is drawn anyway.
+constexpr double kSlideRedraw = 1.5;
 
 double KeyOf(recording::Micros time) { return static_cast<double>(time) / 1e6; }
 
@@ -39,6 +42,13 @@ CLivePlot::CLivePlot(const recording::StatusRecording& recording, std::function<
   // ten-minute window is no smoother with it.
   plot_->setNotAntialiasedElements(QCP::aeAll);
   plot_->setPlottingHints(QCP::phFastPolylines | QCP::phCacheLabels);
+  // Every redraw fills the whole plot with its background first, so what
+  // lies below it need not be painted too.
+  plot_->setAttribute(Qt::WA_OpaquePaintEvent);
+  // The box of a box zoom is drawn with the rest of the plot instead of on
+  // a buffer of its own, which every redraw would clear and blend over the
+  // plot while it holds nothing.
+  if (QCPLayer* overlay = plot_->layer(QStringLiteral("overlay"))) overlay->setMode(QCPLayer::lmLogical);
   plot_->setInteractions(QCP::iRangeDrag | QCP::iRangeZoom);
   plot_->axisRect()->setRangeZoomAxes({plot_->xAxis}, {plot_->yAxis, plot_->yAxis2});
   plot_->axisRect()->setRangeDragAxes({plot_->xAxis}, {plot_->yAxis, plot_->yAxis2});
@@ -47,6 +57,9 @@ CLivePlot::CLivePlot(const recording::StatusRecording& recording, std::function<
   plot_->xAxis->setTicker(ticker);
   plot_->xAxis->setLabel(QString::fromUtf8("打开串口以来的时间"));
   plot_->yAxis2->setTickLabels(true);
+  // The plot shows no legend (the axes name the series); a legend item per
+  // graph would still be measured, text and all, at every redraw.
+  plot_->setAutoAddPlottableToLegend(false);
   for (const size_t field : fields::MeasuredStatusFields()) {
     QCPGraph* graph = plot_->addGraph(plot_->xAxis, plot_->yAxis);
     graph->setName(plot::SeriesName(field));
@@ -171,7 +184,8 @@ void CLivePlot::Restart() {
 
 bool CLivePlot::TakeSamples() {
   const auto measured = fields::MeasuredStatusFields();
-  std::vector<recording::Sample> block(kCopyBlock);
+  std::vector<recording::Sample>& block = copyBlock_;
+  block.resize(kCopyBlock);
   QVector<double> keys;
   std::vector<QVector<double>> values(measured.size());
   for (;;) {
@@ -265,9 +279,17 @@ void CLivePlot::Refresh() {
   bool changed = TakeSamples();
   changed |= TakeMarks();
   if (Live()) {
+    // The view slides a pixel at each tick of the timer; between two
+    // samples that moves only the axis, so it is drawn with the next sample,
+    // unless it has slid by two pixels since it was last drawn (no samples
+    // coming, or a window short enough that a tick slides it further).
     const double now = KeyOf(now_());
-    SetKeyRange(now - windowSeconds_, now);
-    changed = true;
+    const double pixel = windowSeconds_ / std::max(1, plot_->axisRect()->width());
+    if (changed || dirty_ || now - drawnRight_ >= kSlideRedraw * pixel) {
+      SetKeyRange(now - windowSeconds_, now);
+      drawnRight_ = now;
+      changed = true;
+    }
   }
   if (!userValues_) plot::FitValueAxes(*plot_);
   if (changed || dirty_) {

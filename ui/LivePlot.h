@@ -86,6 +86,7 @@ class CLivePlot : public QWidget {
   QCPItemStraightLine* cursor_ = nullptr;
   std::vector<QCPGraph*> graphs_;  // one per measured field, in its order
   std::vector<size_t> shown_;
+  std::vector<recording::Sample> copyBlock_;  // reused by every take of samples
   struct PlacedMark {
     double key;
     QCPAbstractItem* line;
@@ -96,6 +97,7 @@ class CLivePlot : public QWidget {
   uint64_t nextSample_ = 0;
   uint64_t nextMark_ = 0;
   double newestKey_ = 0;
+  double drawnRight_ = 0;  // the live view's right edge when it was last drawn
   double windowSeconds_ = 60;
   bool live_ = true;
   bool paused_ = false;

@@ -10,6 +10,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
+#include <QSpinBox>
+#include <QVBoxLayout>
 #include <algorithm>
 #include <tuple>
 #include <vector>
@@ -71,7 +73,7 @@ QWidget* MakeControl(const FieldSpec& field, std::vector<std::pair<int, QWidget*
     case FieldKind::Radio: {
       // A container of their own keeps the buttons exclusive among themselves.
       auto* box = new QWidget;
-      auto* row = new QHBoxLayout(box);
+      QBoxLayout* row = field.stacked ? static_cast<QBoxLayout*>(new QVBoxLayout(box)) : new QHBoxLayout(box);
       row->setContentsMargins(0, 0, 0, 0);
       for (size_t i = 0; i < field.items.size() && i < field.buttons.size(); ++i) {
         auto* button = new QRadioButton(Q(field.items[i].text));
@@ -83,6 +85,8 @@ QWidget* MakeControl(const FieldSpec& field, std::vector<std::pair<int, QWidget*
     }
     case FieldKind::Slider:
       return new QSlider(Qt::Horizontal);
+    case FieldKind::Spin:
+      return new QSpinBox;
     case FieldKind::Static:
       return new QLabel(Q(field.label));
     case FieldKind::Button: {
@@ -165,6 +169,7 @@ bool BuildPage(QWidget* page, std::span<const forms::GroupSpec> groups,
       const int column = field.place.column;
       std::vector<std::pair<int, QWidget*>> radios;
       QWidget* control = MakeControl(field, radios);
+      if (field.objectName != nullptr) control->setObjectName(Q(field.objectName));
       const int span = std::max(field.place.span, 1);
       int next = column + span;
       if (OwnText(field.kind)) {

@@ -1,45 +1,43 @@
 #include "ui/PlotWindow.h"
 
-#include "ui/forms/DialogLayout.h"
-
 #include <QCheckBox>
 #include <QComboBox>
-#include <QFormLayout>
-#include <QGridLayout>
-#include <QGroupBox>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTabWidget>
-#include <QVBoxLayout>
 #include <algorithm>
 
 #include "fields/CommandTexts.h"
+#include "fields/FieldCodec.h"
 #include "fields/NumberText.h"
 #include "fields/StatusTexts.h"
 #include "ui/LivePlot.h"
 #include "session/Session.h"
 #include "ui/MessageBox.h"
+#include "ui/PageBuilder.h"
 #include "ui/PlotSeries.h"
 #include "ui/StepOverlay.h"
 #include "ui/Text.h"
+#include "ui/forms/DialogLayout.h"
 #include "ui/forms/MotorControlForm.h"
 
 namespace {
 
-struct WindowChoice {
-  const char* text;
-  double seconds;
-};
-constexpr WindowChoice kWindows[] = {{"10 秒", 10},  {"30 秒", 30},   {"1 分钟", 60},
-                                     {"2 分钟", 120}, {"5 分钟", 300}, {"10 分钟", 600}};
+using forms::Field;
+using forms::ListItem;
+
+// Seconds of the sliding window.
+constexpr ListItem kWindows[] = {{"10 秒", 10},  {"30 秒", 30},   {"1 分钟", 60},
+                                 {"2 分钟", 120}, {"5 分钟", 300}, {"10 分钟", 600}};
 constexpr int kDefaultWindow = 2;
+constexpr ListItem kMouseModes[] = {{"框选缩放", 0}, {"拖动平移", 1}};
+constexpr ListItem kStepKinds[] = {{"频率运行", 0}, {"位置运动", 1}};
 // Ticked when the window first opens: what a run from "电机控制" shows.
 constexpr const char* kFirstShown[] = {"motorSpeed", "phaseCurrent"};
 
-constexpr const char* kStepKinds[] = {"频率运行", "位置运动"};
 constexpr int kProgressMs = 250;
 // The frequency command register: ±3276.7 Hz.
 constexpr int64_t kFrequencyLimit = 32767;
@@ -48,189 +46,177 @@ constexpr int64_t kMaxStepTenths = 600;       // a minute after the command
 // A rate this far above the line's limit is no real line's: a simulated
 // driver on a pseudo-terminal answers without the bytes' wire time.
 constexpr double kBeyondLimit = 1.1;
+// The panel's edits stay narrow, so that the plot keeps its room.
+constexpr int kEditWidth = 90;
 
-QLabel* LabelFor(const char* text, QWidget* control) {
-  auto* label = new QLabel(QString::fromUtf8(text));
-  label->setBuddy(control);
-  return label;
+// The window's control ids; the series' check boxes follow FirstSeries, in
+// the order of the measured fields.
+namespace id {
+enum : int {
+  WindowLength = 1, MouseMode, Pause, BackToLive, ExportVisible, StopMotor,
+  CaptureSeconds, StartCapture, StopCapture, Rate, Limit,
+  StepKind, StepFrequency, StepPosition, PositionType, StopMode, StepSeconds, StartStep, Status,
+  FirstSeries = 100,
+};
+}  // namespace id
+
+enum Group { SeriesGroup, ViewGroup, CaptureGroup, StepGroup, StatusArea };
+constexpr forms::GroupSpec kGroups[] = {
+    {"曲线", 0, 0}, {"显示", 1, 0}, {"高速采集", 2, 0}, {"阶跃测试", 3, 0}, {nullptr, 4, 0},
+};
+
+constexpr Field kControls[] = {
+    Field::List(id::WindowLength, "时间窗口:", kWindows).Object("windowLength").At(ViewGroup, 0),
+    Field::List(id::MouseMode, "鼠标:", kMouseModes).Object("mouseMode").At(ViewGroup, 1),
+    Field::Button(id::Pause, "暂停").Object("pause").At(ViewGroup, 2, 0),
+    Field::Button(id::BackToLive, "回到实时").Object("backToLive").At(ViewGroup, 2, 1),
+    Field::Button(id::ExportVisible, "导出可见部分...").Object("exportVisible").At(ViewGroup, 3).Span(2),
+    // The motor stops from here as from every window of the tool.
+    Field::Button(id::StopMotor, "停止电机").Object("stopMotor").At(ViewGroup, 4).Span(2),
+
+    Field::Edit(id::CaptureSeconds, "采集时间(s):").Named("采集时间").Decimals(1).Object("captureSeconds").At(CaptureGroup, 0),
+    Field::Button(id::StartCapture, "开始采集").Object("startCapture").At(CaptureGroup, 1, 0),
+    Field::Button(id::StopCapture, "停止采集").Object("stopCapture").At(CaptureGroup, 1, 1),
+    Field::Static(id::Rate, "").Object("captureRate").At(CaptureGroup, 2).Span(2),
+    Field::Static(id::Limit, "").Object("lineLimit").At(CaptureGroup, 3).Span(2),
+
+    Field::List(id::StepKind, "命令:", kStepKinds).Object("stepKind").At(StepGroup, 0),
+    Field::Edit(id::StepFrequency, "换向频率(Hz):").Named("换向频率").Decimals(1).Object("stepFrequency").At(StepGroup, 1),
+    Field::Edit(id::StepPosition, "转动位置:").Object("stepPosition").At(StepGroup, 2),
+    Field::List(id::PositionType, "位置类型:", fields::PositionTypes).Object("positionType").At(StepGroup, 3),
+    Field::List(id::StopMode, "停止方式:", fields::StopModes).Object("stopMode").At(StepGroup, 4),
+    Field::Edit(id::StepSeconds, "测试时间(s):").Named("测试时间").Decimals(1).Object("stepSeconds").At(StepGroup, 5),
+    Field::Button(id::StartStep, "开始阶跃测试").Object("startStep").At(StepGroup, 6).Span(2),
+
+    Field::Static(id::Status, "").Object("plotStatus").At(StatusArea, 0).Span(2),
+};
+
+consteval size_t EntryOf(int controlId) {
+  for (size_t i = 0; i < std::size(kControls); ++i) {
+    if (kControls[i].id == controlId) return i;
+  }
+  throw "no control with this id";
 }
 
-QLineEdit* NamedEdit(const char* name, const char* text) {
-  auto* edit = new QLineEdit(QString::fromUtf8(text));
-  edit->setObjectName(QString::fromUtf8(name));
-  edit->setMaximumWidth(90);
-  return edit;
+// What the entries and lists show when the window opens.
+forms::FormValues InitialValues() {
+  forms::FormValues values(std::size(kControls));
+  values[EntryOf(id::WindowLength)].index = kDefaultWindow;
+  values[EntryOf(id::MouseMode)].index = 0;
+  values[EntryOf(id::CaptureSeconds)].text = "10";
+  values[EntryOf(id::StepKind)].index = 0;
+  values[EntryOf(id::StepFrequency)].text = "100.0";
+  values[EntryOf(id::StepPosition)].text = "10000";
+  values[EntryOf(id::PositionType)].index = 0;
+  values[EntryOf(id::StopMode)].index = 0;
+  values[EntryOf(id::StepSeconds)].text = "3";
+  return values;
 }
 
-QPushButton* NamedButton(const char* name, const char* text) {
-  auto* button = new QPushButton(QString::fromUtf8(text));
-  button->setObjectName(QString::fromUtf8(name));
-  return button;
-}
-
-QComboBox* NamedCombo(const char* name, std::span<const fields::ListItem> items) {
-  auto* combo = new QComboBox;
-  combo->setObjectName(QString::fromUtf8(name));
-  for (const fields::ListItem& item : items) combo->addItem(QString::fromUtf8(item.text), item.value);
-  return combo;
+// A check box per measured value, two a row; `names` holds their texts.
+std::vector<Field> SeriesControls(std::vector<std::string>& names) {
+  const auto measured = fields::MeasuredStatusFields();
+  names.clear();
+  for (const size_t field : measured) names.push_back(ToStdString(plot::SeriesName(field)));
+  std::vector<Field> boxes;
+  for (size_t i = 0; i < measured.size(); ++i) {
+    const int row = static_cast<int>(i / 2);
+    const int column = static_cast<int>(i % 2);
+    boxes.push_back(Field::Check(id::FirstSeries + static_cast<int>(i), names[i].c_str())
+                        .Object(fields::StatusFields()[measured[i]].key)
+                        .At(SeriesGroup, row, column));
+  }
+  return boxes;
 }
 
 }  // namespace
 
 CPlotWindow::CPlotWindow(Owner owner)
-    : QWidget(owner.window, Qt::Window), owner_(std::move(owner)), session_(*owner_.session) {
+    : QWidget(owner.window, Qt::Window), m_owner(std::move(owner)), m_session(*m_owner.session), m_form(kControls) {
   setObjectName(QStringLiteral("plotWindow"));
   setWindowTitle(QString::fromUtf8("实时曲线 - KORVELT_Demo"));
   setAttribute(Qt::WA_DeleteOnClose, false);
-  live_ = new CLivePlot(session_.Recording(), [this] { return session_.RecordingNow(); });
-  overlay_ = new CStepOverlay;
-  tabs_ = new QTabWidget;
-  tabs_->addTab(live_, QString::fromUtf8("实时"));
-  tabs_->addTab(overlay_, QString::fromUtf8("阶跃对比"));
+  m_live = new CLivePlot(m_session.Recording(), [this] { return m_session.RecordingNow(); });
+  m_overlay = new CStepOverlay;
+  m_tabs = new QTabWidget;
+  m_tabs->addTab(m_live, QString::fromUtf8("实时"));
+  m_tabs->addTab(m_overlay, QString::fromUtf8("阶跃对比"));
 
-  auto* panelWidget = new QWidget;
-  auto* panel = new QVBoxLayout(panelWidget);
-  panel->setContentsMargins(0, 0, 0, 0);
-  panel->addWidget(BuildSeries());
-  panel->addWidget(BuildView());
-  panel->addWidget(BuildCapture());
-  panel->addWidget(BuildStepTest());
-  status_ = new QLabel;
-  status_->setObjectName(QStringLiteral("plotStatus"));
-  status_->setWordWrap(true);
-  panel->addWidget(status_);
-  panel->addStretch(1);
-
-  // As wide as its boxes before any rate or limit is shown: the texts that
-  // come later wrap instead of widening the panel and moving the plot.
-  panelWidget->setFixedWidth(panelWidget->sizeHint().width());
+  QWidget* panel = BuildPanel();
   auto* layout = new QHBoxLayout(this);
-  layout->addWidget(panelWidget);
-  layout->addWidget(tabs_, 1);
+  layout->addWidget(panel);
+  layout->addWidget(m_tabs, 1);
   resize(1100, 640);
 
-  live_->SetShown(Ticked());
-  overlay_->SetShown(Ticked());
+  m_live->SetShown(Ticked());
+  m_overlay->SetShown(Ticked());
   OnWindowChosen(kDefaultWindow);
-  connect(&progress_, &QTimer::timeout, this, &CPlotWindow::ShowProgress);
-  progress_.start(kProgressMs);
+  connect(&m_progress, &QTimer::timeout, this, &CPlotWindow::ShowProgress);
+  m_progress.start(kProgressMs);
   ShowProgress();
 }
 
 CPlotWindow::~CPlotWindow() = default;
 
-QWidget* CPlotWindow::BuildSeries() {
-  auto* box = new QGroupBox(QString::fromUtf8("曲线"));
-  auto* grid = new QGridLayout(box);
+QWidget* CPlotWindow::BuildPanel() {
+  auto* panel = new QWidget;
+  std::vector<std::string> names;
+  const std::vector<Field> series = SeriesControls(names);
+  BuildPage(panel, kGroups, {series, kControls}, m_controls);
+  panel->layout()->setContentsMargins(0, 0, 0, 0);
+  m_form.Bind(m_controls);
+  m_form.SetValues(InitialValues());
+  m_form.Show();
+
   const auto measured = fields::MeasuredStatusFields();
-  for (size_t i = 0; i < measured.size(); ++i) {
-    auto* tick = new QCheckBox(plot::SeriesName(measured[i]));
-    tick->setObjectName(QString::fromUtf8(fields::StatusFields()[measured[i]].key));
+  for (size_t i = 0; i < series.size(); ++i) {
+    auto* tick = Get<QCheckBox>(series[i].id);
     const std::string_view key = fields::StatusFields()[measured[i]].key;
     tick->setChecked(std::find(std::begin(kFirstShown), std::end(kFirstShown), key) != std::end(kFirstShown));
     QPalette palette = tick->palette();
     palette.setColor(QPalette::WindowText, plot::SeriesColor(measured[i]));
     tick->setPalette(palette);
     connect(tick, &QCheckBox::toggled, this, [this, tick] { OnSeriesToggled(tick); });
-    grid->addWidget(tick, static_cast<int>(i / 2), static_cast<int>(i % 2));
-    series_.push_back(tick);
+    m_series.push_back(tick);
   }
-  return box;
-}
+  for (const int edit : {id::CaptureSeconds, id::StepFrequency, id::StepPosition, id::StepSeconds}) {
+    Get<QLineEdit>(edit)->setMaximumWidth(kEditWidth);
+  }
+  Get<QLineEdit>(id::CaptureSeconds)->setToolTip(QString::fromUtf8("0 为直到停止"));
+  Get<QPushButton>(id::StopMotor)->setToolTip(QString::fromUtf8(forms::texts::StopTooltip));
+  m_rate = Get<QLabel>(id::Rate);
+  m_limit = Get<QLabel>(id::Limit);
+  m_status = Get<QLabel>(id::Status);
+  for (QLabel* text : {m_rate, m_limit, m_status}) text->setWordWrap(true);
 
-QWidget* CPlotWindow::BuildView() {
-  auto* box = new QGroupBox(QString::fromUtf8("显示"));
-  auto* form = new QFormLayout(box);
-  auto* window = new QComboBox;
-  window->setObjectName(QStringLiteral("windowLength"));
-  for (const WindowChoice& choice : kWindows) window->addItem(QString::fromUtf8(choice.text));
-  window->setCurrentIndex(kDefaultWindow);
-  connect(window, qOverload<int>(&QComboBox::currentIndexChanged), this, &CPlotWindow::OnWindowChosen);
-  form->addRow(LabelFor("时间窗口:", window), window);
-
-  auto* mouse = new QComboBox;
-  mouse->setObjectName(QStringLiteral("mouseMode"));
-  mouse->addItems({QString::fromUtf8("框选缩放"), QString::fromUtf8("拖动平移")});
-  connect(mouse, qOverload<int>(&QComboBox::currentIndexChanged), this,
-          [this](int index) { live_->SetBoxZoom(index == 0); });
-  form->addRow(LabelFor("鼠标:", mouse), mouse);
-
-  auto* pause = NamedButton("pause", "暂停");
+  connect(Get<QComboBox>(id::WindowLength), qOverload<int>(&QComboBox::currentIndexChanged), this,
+          &CPlotWindow::OnWindowChosen);
+  connect(Get<QComboBox>(id::MouseMode), qOverload<int>(&QComboBox::currentIndexChanged), this,
+          [this](int index) { m_live->SetBoxZoom(index == 0); });
+  auto* pause = Get<QPushButton>(id::Pause);
   pause->setCheckable(true);
-  connect(pause, &QPushButton::toggled, this, [this](bool on) { live_->SetPaused(on); });
-  auto* live = NamedButton("backToLive", "回到实时");
-  connect(live, &QPushButton::clicked, this, [this, pause] {
+  connect(pause, &QPushButton::toggled, this, [this](bool on) { m_live->SetPaused(on); });
+  connect(Get<QPushButton>(id::BackToLive), &QPushButton::clicked, this, [this, pause] {
     pause->setChecked(false);
-    live_->BackToLive();
+    m_live->BackToLive();
   });
-  auto* buttons = new QHBoxLayout;
-  buttons->addWidget(pause);
-  buttons->addWidget(live);
-  form->addRow(buttons);
-  auto* exportVisible = NamedButton("exportVisible", "导出可见部分...");
-  connect(exportVisible, &QPushButton::clicked, this, &CPlotWindow::OnExportVisible);
-  form->addRow(exportVisible);
-  // The motor stops from here as from every window of the tool.
-  auto* stopMotor = NamedButton("stopMotor", "停止电机");
-  stopMotor->setToolTip(QString::fromUtf8(forms::texts::StopTooltip));
-  connect(stopMotor, &QPushButton::clicked, this, [this] { owner_.stopMotor(this); });
-  form->addRow(stopMotor);
-  return box;
-}
+  connect(Get<QPushButton>(id::ExportVisible), &QPushButton::clicked, this, &CPlotWindow::OnExportVisible);
+  connect(Get<QPushButton>(id::StopMotor), &QPushButton::clicked, this, [this] { m_owner.stopMotor(this); });
+  connect(Get<QPushButton>(id::StartCapture), &QPushButton::clicked, this, &CPlotWindow::OnStartCapture);
+  connect(Get<QPushButton>(id::StopCapture), &QPushButton::clicked, this, &CPlotWindow::OnStopCapture);
+  connect(Get<QPushButton>(id::StartStep), &QPushButton::clicked, this, &CPlotWindow::OnStartStepTest);
 
-QWidget* CPlotWindow::BuildCapture() {
-  auto* box = new QGroupBox(QString::fromUtf8("高速采集"));
-  auto* form = new QFormLayout(box);
-  captureSeconds_ = NamedEdit("captureSeconds", "10");
-  captureSeconds_->setToolTip(QString::fromUtf8("0 为直到停止"));
-  form->addRow(LabelFor("采集时间(s):", captureSeconds_), captureSeconds_);
-  auto* start = NamedButton("startCapture", "开始采集");
-  auto* stop = NamedButton("stopCapture", "停止采集");
-  connect(start, &QPushButton::clicked, this, &CPlotWindow::OnStartCapture);
-  connect(stop, &QPushButton::clicked, this, &CPlotWindow::OnStopCapture);
-  auto* buttons = new QHBoxLayout;
-  buttons->addWidget(start);
-  buttons->addWidget(stop);
-  form->addRow(buttons);
-  rate_ = new QLabel;
-  rate_->setObjectName(QStringLiteral("captureRate"));
-  rate_->setWordWrap(true);
-  limit_ = new QLabel;
-  limit_->setObjectName(QStringLiteral("lineLimit"));
-  limit_->setWordWrap(true);
-  form->addRow(rate_);
-  form->addRow(limit_);
-  return box;
-}
-
-QWidget* CPlotWindow::BuildStepTest() {
-  auto* box = new QGroupBox(QString::fromUtf8("阶跃测试"));
-  auto* form = new QFormLayout(box);
-  stepKind_ = new QComboBox;
-  stepKind_->setObjectName(QStringLiteral("stepKind"));
-  for (const char* kind : kStepKinds) stepKind_->addItem(QString::fromUtf8(kind));
-  form->addRow(LabelFor("命令:", stepKind_), stepKind_);
-  stepFrequency_ = NamedEdit("stepFrequency", "100.0");
-  form->addRow(LabelFor("换向频率(Hz):", stepFrequency_), stepFrequency_);
-  stepPosition_ = NamedEdit("stepPosition", "10000");
-  form->addRow(LabelFor("转动位置:", stepPosition_), stepPosition_);
-  positionType_ = NamedCombo("positionType", fields::PositionTypes);
-  form->addRow(LabelFor("位置类型:", positionType_), positionType_);
-  stopMode_ = NamedCombo("stopMode", fields::StopModes);
-  form->addRow(LabelFor("停止方式:", stopMode_), stopMode_);
-  stepSeconds_ = NamedEdit("stepSeconds", "3");
-  form->addRow(LabelFor("测试时间(s):", stepSeconds_), stepSeconds_);
-  auto* start = NamedButton("startStep", "开始阶跃测试");
-  connect(start, &QPushButton::clicked, this, &CPlotWindow::OnStartStepTest);
-  form->addRow(start);
-  return box;
+  // As wide as its boxes before any rate or limit is shown: the texts that
+  // come later wrap instead of widening the panel and moving the plot.
+  panel->setFixedWidth(panel->sizeHint().width());
+  return panel;
 }
 
 std::vector<size_t> CPlotWindow::Ticked() const {
   std::vector<size_t> ticked;
   const auto measured = fields::MeasuredStatusFields();
-  for (size_t i = 0; i < series_.size(); ++i) {
-    if (series_[i]->isChecked()) ticked.push_back(measured[i]);
+  for (size_t i = 0; i < m_series.size(); ++i) {
+    if (m_series[i]->isChecked()) ticked.push_back(measured[i]);
   }
   return ticked;
 }
@@ -245,28 +231,41 @@ void CPlotWindow::OnSeriesToggled(QCheckBox* box) {
     return;
   }
   Say({});
-  live_->SetShown(ticked);
-  overlay_->SetShown(ticked);
+  m_live->SetShown(ticked);
+  m_overlay->SetShown(ticked);
 }
 
 void CPlotWindow::OnWindowChosen(int index) {
   if (index < 0 || index >= static_cast<int>(std::size(kWindows))) return;
-  live_->SetWindowSeconds(kWindows[index].seconds);
+  m_live->SetWindowSeconds(kWindows[index].value);
 }
 
-std::optional<int64_t> CPlotWindow::Entry(QLineEdit* edit, const char* name, int decimals, int64_t min,
-                                          int64_t max) {
-  const std::optional<int64_t> value = fields::ParseScaled(ToStdString(edit->text()), decimals);
+std::optional<int64_t> CPlotWindow::Entry(size_t entry, int64_t min, int64_t max) {
+  const Field& field = kControls[entry];
+  const std::optional<int64_t> value =
+      fields::ParseScaled(ToStdString(Get<QLineEdit>(field.id)->text()), field.decimals);
   if (value && *value >= min && *value <= max) return value;
-  ui::ShowMessage(this, std::string(name) + ": 请输入 " + fields::FormatScaled(min, decimals) + " 到 " +
-                            fields::FormatScaled(max, decimals) + " 之间的数值");
-  edit->setFocus();
-  edit->selectAll();
+  Refuse(entry, fields::RangeMessage(field, min, max));
   return std::nullopt;
 }
 
+void CPlotWindow::Refuse(size_t entry, const std::string& message) {
+  ui::ShowMessage(this, message);
+  QLineEdit* edit = Get<QLineEdit>(kControls[entry].id);
+  edit->setFocus();
+  edit->selectAll();
+}
+
+uint16_t CPlotWindow::ChosenValue(size_t entry) const {
+  const Field& field = kControls[entry];
+  const int index = Get<QComboBox>(field.id)->currentIndex();
+  return index >= 0 && static_cast<size_t>(index) < field.items.size()
+             ? static_cast<uint16_t>(field.items[static_cast<size_t>(index)].value)
+             : 0;
+}
+
 void CPlotWindow::OnStartCapture() {
-  const std::optional<int64_t> tenths = Entry(captureSeconds_, "采集时间", 1, 0, kMaxCaptureTenths);
+  const std::optional<int64_t> tenths = Entry(EntryOf(id::CaptureSeconds), 0, kMaxCaptureTenths);
   if (!tenths) return;
   recording::CaptureRequest request;
   request.duration = std::chrono::milliseconds(*tenths * 100);
@@ -274,29 +273,31 @@ void CPlotWindow::OnStartCapture() {
 }
 
 void CPlotWindow::OnStartStepTest() {
+  constexpr size_t kFrequency = EntryOf(id::StepFrequency);
   recording::StepCommand step;
-  const bool position = stepKind_->currentIndex() == 1;
+  const bool position = Get<QComboBox>(id::StepKind)->currentIndex() == 1;
   if (position) {
     step.kind = recording::StepCommand::Kind::Position;
+    // The move frequency follows the entry rules of "电机控制".
     const std::optional<uint16_t> word =
-        forms::motorcontrol::MoveFrequencyWord(ToStdString(stepFrequency_->text()));
+        forms::motorcontrol::MoveFrequencyWord(ToStdString(Get<QLineEdit>(id::StepFrequency)->text()));
     if (!word) {
-      Entry(stepFrequency_, "换向频率", 1, 1, 65535);
+      Refuse(kFrequency, forms::motorcontrol::MoveFrequencyMessage());
       return;
     }
-    const std::optional<int64_t> target = Entry(stepPosition_, "转动位置", 0, INT32_MIN, INT32_MAX);
+    const std::optional<int64_t> target = Entry(EntryOf(id::StepPosition), INT32_MIN, INT32_MAX);
     if (!target) return;
     step.moveFrequency = *word;
     step.position = static_cast<int32_t>(*target);
-    step.positionType = static_cast<uint16_t>(positionType_->currentData().toUInt());
+    step.positionType = ChosenValue(EntryOf(id::PositionType));
   } else {
-    const std::optional<int64_t> tenths = Entry(stepFrequency_, "换向频率", 1, -kFrequencyLimit, kFrequencyLimit);
+    const std::optional<int64_t> tenths = Entry(kFrequency, -kFrequencyLimit, kFrequencyLimit);
     if (!tenths) return;
     step.frequencyTenths = static_cast<int16_t>(*tenths);
   }
-  const std::optional<int64_t> seconds = Entry(stepSeconds_, "测试时间", 1, 1, kMaxStepTenths);
+  const std::optional<int64_t> seconds = Entry(EntryOf(id::StepSeconds), 1, kMaxStepTenths);
   if (!seconds) return;
-  step.stopMode = static_cast<uint16_t>(stopMode_->currentData().toUInt());
+  step.stopMode = ChosenValue(EntryOf(id::StopMode));
   recording::CaptureRequest request;
   request.duration = std::chrono::milliseconds(*seconds * 100);
   request.step = step;
@@ -305,28 +306,28 @@ void CPlotWindow::OnStartStepTest() {
 
 void CPlotWindow::StartCapture(recording::CaptureRequest request) {
   request.plan = recording::PlanFor(Ticked());
-  const std::string refusal = owner_.startCapture(request);
+  const std::string refusal = m_owner.startCapture(request);
   if (!refusal.empty()) {
     Say(ToQString(refusal));
     return;
   }
-  plan_ = request.plan;
+  m_plan = request.plan;
   Say(QString::fromUtf8(request.step ? "阶跃测试进行中" : "高速采集进行中"));
   ShowProgress();
 }
 
-void CPlotWindow::OnStopCapture() { session_.StopCapture(); }
+void CPlotWindow::OnStopCapture() { m_session.StopCapture(); }
 
-void CPlotWindow::OnExportVisible() { owner_.exportRecording(live_->Visible()); }
+void CPlotWindow::OnExportVisible() { m_owner.exportRecording(m_live->Visible()); }
 
 void CPlotWindow::OnCaptureEnded(const recording::CaptureReport& report) {
   const recording::LoopTotals& totals = report.totals;
   const double rate = totals.readings / std::max(totals.Seconds(), 1e-6);
-  rate_->setText(QString::fromUtf8("采样率: %1 次/秒 (%2 个样本, 间断 %3)")
+  m_rate->setText(QString::fromUtf8("采样率: %1 次/秒 (%2 个样本, 间断 %3)")
                      .arg(rate, 0, 'f', 1)
                      .arg(totals.readings)
                      .arg(totals.failed) +
-                 BeyondLimit(rate, plan_));
+                 BeyondLimit(rate, m_plan));
   QString text = QString::fromUtf8(report.run ? "阶跃测试结束" : "高速采集结束");
   if (report.commandSent && report.commandResult != ResultSuccess) {
     text += QString::fromUtf8(": 命令 ") + ToQString(ResultText(report.commandResult));
@@ -341,31 +342,31 @@ void CPlotWindow::OnCaptureEnded(const recording::CaptureReport& report) {
   }
   Say(text);
   if (report.run) {
-    overlay_->AddRun(report.run);
-    tabs_->setCurrentWidget(overlay_);
+    m_overlay->AddRun(report.run);
+    m_tabs->setCurrentWidget(m_overlay);
   }
 }
 
 void CPlotWindow::ShowProgress() {
-  const int baud = session_.LineBaud();
-  const recording::CapturePlan plan = session_.CaptureRunning() ? plan_ : recording::PlanFor(Ticked());
+  const int baud = m_session.LineBaud();
+  const recording::CapturePlan plan = m_session.CaptureRunning() ? m_plan : recording::PlanFor(Ticked());
   if (baud > 0) {
-    limit_->setText(QString::fromUtf8("线路极限: %1 次/秒 (%2 bit/s, %3 个寄存器)")
-                        .arg(recording::LineLimit(baud, plan.count), 0, 'f', 1)
-                        .arg(baud)
-                        .arg(plan.count));
+    SetText(m_limit, QString::fromUtf8("线路极限: %1 次/秒 (%2 bit/s, %3 个寄存器)")
+                         .arg(recording::LineLimit(baud, plan.count), 0, 'f', 1)
+                         .arg(baud)
+                         .arg(plan.count));
   } else {
-    limit_->setText(QString::fromUtf8("线路极限: - (串口未打开)"));
+    SetText(m_limit, QString::fromUtf8("线路极限: - (串口未打开)"));
   }
-  if (!session_.CaptureRunning()) return;
+  if (!m_session.CaptureRunning()) return;
   const double seconds =
-      std::chrono::duration<double>(recording::SteadyClock::now() - session_.CaptureStarted()).count();
-  const double rate = session_.CaptureReadings() / std::max(seconds, 1e-3);
-  rate_->setText(QString::fromUtf8("采样率: %1 次/秒").arg(rate, 0, 'f', 1) + BeyondLimit(rate, plan));
+      std::chrono::duration<double>(recording::SteadyClock::now() - m_session.CaptureStarted()).count();
+  const double rate = m_session.CaptureReadings() / std::max(seconds, 1e-3);
+  SetText(m_rate, QString::fromUtf8("采样率: %1 次/秒").arg(rate, 0, 'f', 1) + BeyondLimit(rate, plan));
 }
 
 QString CPlotWindow::BeyondLimit(double rate, const recording::CapturePlan& plan) const {
-  const int baud = session_.LineBaud();
+  const int baud = m_session.LineBaud();
   if (baud <= 0 || rate <= recording::LineLimit(baud, plan.count) * kBeyondLimit) return {};
   return QString::fromUtf8(", 高于线路极限: 此串口不按波特率计时 (如模拟驱动器)");
 }
@@ -379,12 +380,18 @@ void CPlotWindow::keyPressEvent(QKeyEvent* event) {
   QWidget::keyPressEvent(event);
 }
 
-void CPlotWindow::Say(const QString& text) { status_->setText(text); }
+void CPlotWindow::Say(const QString& text) { SetText(m_status, text); }
+
+void CPlotWindow::SetText(QLabel* label, const QString& text) {
+  // The progress rewrites its texts four times a second; a wrapped label
+  // given a new text lays the panel out and paints it again.
+  if (label->text() != text) label->setText(text);
+}
 
 QCheckBox* CPlotWindow::SeriesBox(size_t field) const {
   const auto measured = fields::MeasuredStatusFields();
   const auto at = std::find(measured.begin(), measured.end(), field);
-  return at == measured.end() ? nullptr : series_[static_cast<size_t>(at - measured.begin())];
+  return at == measured.end() ? nullptr : m_series[static_cast<size_t>(at - measured.begin())];
 }
 
 QPushButton* CPlotWindow::Button(const char* objectName) const {
@@ -399,6 +406,6 @@ QComboBox* CPlotWindow::Combo(const char* objectName) const {
   return findChild<QComboBox*>(QString::fromUtf8(objectName));
 }
 
-QString CPlotWindow::StatusText() const { return status_->text(); }
-QString CPlotWindow::RateText() const { return rate_->text(); }
-QString CPlotWindow::LimitText() const { return limit_->text(); }
+QString CPlotWindow::StatusText() const { return m_status->text(); }
+QString CPlotWindow::RateText() const { return m_rate->text(); }
+QString CPlotWindow::LimitText() const { return m_limit->text(); }

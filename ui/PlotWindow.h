@@ -15,6 +15,8 @@
 
 #include "recording/Capture.h"
 #include "recording/RecordingCsv.h"
+#include "ui/ControlMap.h"
+#include "ui/FieldForm.h"
 
 namespace session {
 class Session;
@@ -52,8 +54,8 @@ class CPlotWindow : public QWidget {
   void OnCaptureEnded(const recording::CaptureReport& report);
 
   // For tests and the demo.
-  CLivePlot* Live() const { return live_; }
-  CStepOverlay* Overlay() const { return overlay_; }
+  CLivePlot* Live() const { return m_live; }
+  CStepOverlay* Overlay() const { return m_overlay; }
   QCheckBox* SeriesBox(size_t field) const;
   QPushButton* Button(const char* objectName) const;
   QLineEdit* Edit(const char* objectName) const;
@@ -66,10 +68,9 @@ class CPlotWindow : public QWidget {
   void keyPressEvent(QKeyEvent* event) override;
 
  private:
-  QWidget* BuildSeries();
-  QWidget* BuildView();
-  QWidget* BuildCapture();
-  QWidget* BuildStepTest();
+  // The series, the view, the capture and the step test, from the window's
+  // tables of controls, on the panel beside the plot.
+  QWidget* BuildPanel();
 
   void OnSeriesToggled(QCheckBox* box);
   void OnWindowChosen(int index);
@@ -80,29 +81,33 @@ class CPlotWindow : public QWidget {
   void StartCapture(recording::CaptureRequest request);
   void ShowProgress();
   void Say(const QString& text);
+  static void SetText(QLabel* label, const QString& text);
   // A word after the rate when no real line could carry it.
   QString BeyondLimit(double rate, const recording::CapturePlan& plan) const;
   std::vector<size_t> Ticked() const;
-  // The entry of `edit` scaled by 10^decimals within [min, max]; a refusal
-  // box naming `name` otherwise, with the focus on the edit.
-  std::optional<int64_t> Entry(QLineEdit* edit, const char* name, int decimals, int64_t min, int64_t max);
+  // The number typed into entry `entry` of the window's controls, in counts
+  // of its decimals within [min, max]; a refusal box with the entry's range
+  // otherwise, with the focus on the edit.
+  std::optional<int64_t> Entry(size_t entry, int64_t min, int64_t max);
+  void Refuse(size_t entry, const std::string& message);
+  // The register value of the item chosen in list entry `entry`.
+  uint16_t ChosenValue(size_t entry) const;
+  template <class T>
+  T* Get(int controlId) const {
+    return m_controls.As<T>(controlId);
+  }
 
-  Owner owner_;
-  session::Session& session_;
-  CLivePlot* live_ = nullptr;
-  CStepOverlay* overlay_ = nullptr;
-  QTabWidget* tabs_ = nullptr;
-  std::vector<QCheckBox*> series_;  // in the order of the measured fields
-  QLabel* status_ = nullptr;
-  QLabel* rate_ = nullptr;
-  QLabel* limit_ = nullptr;
-  QLineEdit* captureSeconds_ = nullptr;
-  QComboBox* stepKind_ = nullptr;
-  QLineEdit* stepFrequency_ = nullptr;
-  QLineEdit* stepPosition_ = nullptr;
-  QComboBox* positionType_ = nullptr;
-  QComboBox* stopMode_ = nullptr;
-  QLineEdit* stepSeconds_ = nullptr;
-  recording::CapturePlan plan_;
-  QTimer progress_;
+  Owner m_owner;
+  session::Session& m_session;
+  ControlMap m_controls;
+  FieldForm m_form;  // the entries and lists, with what they show at first
+  CLivePlot* m_live = nullptr;
+  CStepOverlay* m_overlay = nullptr;
+  QTabWidget* m_tabs = nullptr;
+  std::vector<QCheckBox*> m_series;  // in the order of the measured fields
+  QLabel* m_status = nullptr;
+  QLabel* m_rate = nullptr;
+  QLabel* m_limit = nullptr;
+  recording::CapturePlan m_plan;
+  QTimer m_progress;
 };

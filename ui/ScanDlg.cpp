@@ -1,8 +1,6 @@
 #include "ui/ScanDlg.h"
 
 #include <QGridLayout>
-#include <QGroupBox>
-#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QProgressBar>
@@ -19,6 +17,7 @@
 #include "ui/DialogFont.h"
 #include "session/Session.h"
 #include "ui/MessageBox.h"
+#include "ui/PageBuilder.h"
 #include "ui/Text.h"
 #include "ui/forms/ControlIds.h"
 #include "ui/forms/DialogLayout.h"
@@ -38,12 +37,27 @@ constexpr const char* kColumns[] = {"地址", "波特率", "校验", "设备标�
 // The frame log's tag of the scans' link.
 constexpr uint16_t ScanLogTag = 1;
 
-QSpinBox* AddressBox(int value) {
-  auto* box = new QSpinBox;
-  box->setRange(1, 128);
-  box->setValue(value);
-  return box;
-}
+using forms::Field;
+
+namespace id {
+enum : int { FirstAddress = 1, LastAddress, PanelSettings, AllSettings, Start, Cancel, Use, Close };
+}  // namespace id
+
+enum Group { RangeGroup, SettingsGroup, ButtonArea };
+constexpr forms::GroupSpec kGroups[] = {{"地址范围", 0, 0}, {"通讯参数", 0, 1}, {nullptr, 0, 2}};
+// The panel's own settings are named when the window shows.
+constexpr forms::ListItem kSettings[] = {{"", 0}, {"全部波特率和校验方式 (共 18 种)", 1}};
+constexpr int kSettingsButtons[] = {id::PanelSettings, id::AllSettings};
+
+constexpr Field kControls[] = {
+    Field::Spin(id::FirstAddress, "起始地址:").At(RangeGroup, 0),
+    Field::Spin(id::LastAddress, "结束地址:").At(RangeGroup, 1),
+    Field::Radio("", kSettings, kSettingsButtons).Stacked().At(SettingsGroup, 0),
+    Field::Button(id::Start, "开始扫描").At(ButtonArea, 0),
+    Field::Button(id::Cancel, "取消扫描").At(ButtonArea, 1),
+    Field::Button(id::Use, "使用").At(ButtonArea, 2),
+    Field::Button(id::Close, "关闭").At(ButtonArea, 3),
+};
 
 }  // namespace
 
@@ -52,36 +66,23 @@ CScanDlg::CScanDlg(Owner owner) : QDialog(owner.window), m_owner(std::move(owner
   setWindowTitle(Q("扫描设备"));
   setFont(DialogFont());
 
-  auto* range = new QGroupBox(Q("地址范围"));
-  auto* rangeGrid = new QGridLayout(range);
-  m_first = AddressBox(1);
-  m_last = AddressBox(128);
-  auto* firstLabel = new QLabel(Q("起始地址:"));
-  auto* lastLabel = new QLabel(Q("结束地址:"));
-  firstLabel->setBuddy(m_first);
-  lastLabel->setBuddy(m_last);
-  rangeGrid->addWidget(firstLabel, 0, 0);
-  rangeGrid->addWidget(m_first, 0, 1);
-  rangeGrid->addWidget(lastLabel, 1, 0);
-  rangeGrid->addWidget(m_last, 1, 1);
-
-  auto* settings = new QGroupBox(Q("通讯参数"));
-  auto* settingsColumn = new QVBoxLayout(settings);
-  m_panelSettings = new QRadioButton;
-  m_allSettings = new QRadioButton(Q("全部波特率和校验方式 (共 18 种)"));
+  auto* top = new QWidget;
+  BuildPage(top, kGroups, {kControls}, m_controls);
+  auto* topGrid = static_cast<QGridLayout*>(top->layout());
+  topGrid->setContentsMargins(0, 0, 0, 0);
+  topGrid->setColumnStretch(SettingsGroup, 1);
+  m_first = m_controls.As<QSpinBox>(id::FirstAddress);
+  m_last = m_controls.As<QSpinBox>(id::LastAddress);
+  m_panelSettings = m_controls.As<QRadioButton>(id::PanelSettings);
+  m_allSettings = m_controls.As<QRadioButton>(id::AllSettings);
+  m_start = m_controls.As<QPushButton>(id::Start);
+  m_cancel = m_controls.As<QPushButton>(id::Cancel);
+  m_use = m_controls.As<QPushButton>(id::Use);
+  for (QSpinBox* address : {m_first, m_last}) address->setRange(1, 128);
+  m_first->setValue(1);
+  m_last->setValue(128);
   m_panelSettings->setChecked(true);
-  settingsColumn->addWidget(m_panelSettings);
-  settingsColumn->addWidget(m_allSettings);
-
-  m_start = new QPushButton(Q("开始扫描"));
-  m_cancel = new QPushButton(Q("取消扫描"));
-  m_use = new QPushButton(Q("使用"));
-  auto* close = new QPushButton(Q("关闭"));
-  for (QPushButton* button : {m_start, m_cancel, m_use, close}) button->setAutoDefault(false);
   m_use->setToolTip(Q("把选中的设备设到连接面板并打开串口 (双击一行也可)"));
-  auto* buttons = new QVBoxLayout;
-  for (QPushButton* button : {m_start, m_cancel, m_use, close}) buttons->addWidget(button);
-  buttons->addStretch();
 
   m_progress = new QProgressBar;
   m_trying = new QLabel(Q("尚未扫描"));
@@ -96,12 +97,8 @@ CScanDlg::CScanDlg(Owner owner) : QDialog(owner.window), m_owner(std::move(owner
   m_results->horizontalHeader()->setStretchLastSection(true);
   m_results->setMinimumSize(640, 160);
 
-  auto* top = new QHBoxLayout;
-  top->addWidget(range);
-  top->addWidget(settings, 1);
-  top->addLayout(buttons);
   auto* page = new QVBoxLayout(this);
-  page->addLayout(top);
+  page->addWidget(top);
   page->addWidget(m_progress);
   page->addWidget(m_trying);
   page->addWidget(m_results, 1);
@@ -109,7 +106,7 @@ CScanDlg::CScanDlg(Owner owner) : QDialog(owner.window), m_owner(std::move(owner
   connect(m_start, &QPushButton::clicked, this, &CScanDlg::StartScan);
   connect(m_cancel, &QPushButton::clicked, this, &CScanDlg::CancelScan);
   connect(m_use, &QPushButton::clicked, this, &CScanDlg::UseSelected);
-  connect(close, &QPushButton::clicked, this, &QDialog::close);
+  connect(m_controls.As<QPushButton>(id::Close), &QPushButton::clicked, this, &QDialog::close);
   connect(m_results, &QTableWidget::cellDoubleClicked, this, [this](int row) {
     m_results->selectRow(row);
     UseSelected();

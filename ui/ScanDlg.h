@@ -12,6 +12,7 @@
 #include "link/FrameLog.h"
 #include "link/Line.h"
 #include "scan/BusScan.h"
+#include "ui/ControlMap.h"
 
 class QLabel;
 class QProgressBar;
@@ -67,6 +68,7 @@ class CScanDlg : public QDialog {
   void Post(void (CScanDlg::*call)(const T&), const T& value);
 
   Owner m_owner;
+  ControlMap m_controls;
   QSpinBox* m_first = nullptr;
   QSpinBox* m_last = nullptr;
   QRadioButton* m_panelSettings = nullptr;

@@ -5,7 +5,6 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
-#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
@@ -20,6 +19,7 @@
 #include "ui/FileDialogs.h"
 #include "ui/MainDlg.h"
 #include "ui/MessageBox.h"
+#include "ui/PageBuilder.h"
 #include "ui/Text.h"
 #include "ui/forms/DialogLayout.h"
 
@@ -31,25 +31,34 @@ QString Q(const char* text) { return QString::fromUtf8(text); }
 // pause never holds the window long.
 constexpr int kBatchesPerTick = 8;
 
-struct Choice {
-  const char* text;
-  int value;
+using forms::Field;
+
+constexpr forms::ListItem kResults[] = {{"全部结果", 0}, {"成功", 1}, {"失败", 2}};
+// The function codes by their values; "全部功能码" filters none.
+constexpr uint32_t kAnyFunction = 0;
+constexpr forms::ListItem kFunctions[] = {{"全部功能码", kAnyFunction}, {"03 读取寄存器", 0x03}, {"06 写单个寄存器", 0x06},
+                                          {"10 写多个寄存器", 0x10}, {"2B 设备识别码", 0x2B}};
+
+namespace id {
+enum : int { Pause = 1, Results, Functions, Text, Export, Copy, Stop };
+}  // namespace id
+
+// One row of tools above the table.
+constexpr forms::GroupSpec kGroups[] = {{nullptr, 0, 0}};
+constexpr Field kControls[] = {
+    Field::Button(id::Pause, "暂停显示").At(0, 0, 0),
+    Field::List(id::Results, "结果:", kResults).At(0, 0, 1),
+    Field::List(id::Functions, "功能码:", kFunctions).At(0, 0, 3),
+    Field::Edit(id::Text, "查找:").At(0, 0, 5),
+    Field::Button(id::Export, "导出...").Object("exportLog").At(0, 0, 7),
+    Field::Button(id::Copy, "复制为十六进制").At(0, 0, 8),
+    Field::Button(id::Stop, "停止电机").At(0, 0, 9),
 };
-constexpr Choice kResults[] = {{"全部结果", 0}, {"成功", 1}, {"失败", 2}};
-constexpr Choice kFunctions[] = {{"全部功能码", -1},      {"03 读取寄存器", 0x03}, {"06 写单个寄存器", 0x06},
-                                 {"10 写多个寄存器", 0x10}, {"2B 设备识别码", 0x2B}};
 
-template <size_t N>
-QComboBox* ChoiceList(const Choice (&choices)[N]) {
-  auto* list = new QComboBox;
-  for (const Choice& choice : choices) list->addItem(Q(choice.text), choice.value);
-  return list;
-}
-
-QPushButton* Button(const char* text) {
-  auto* button = new QPushButton(Q(text));
-  button->setAutoDefault(false);
-  return button;
+// The register value of the item chosen in `list`, whose items are `items`.
+uint32_t Chosen(const QComboBox* list, std::span<const forms::ListItem> items) {
+  const int index = list->currentIndex();
+  return index >= 0 && static_cast<size_t>(index) < items.size() ? items[static_cast<size_t>(index)].value : 0;
 }
 
 }  // namespace
@@ -60,36 +69,18 @@ CTrafficDlg::CTrafficDlg(CMainDlg& owner, std::shared_ptr<const FrameLog> log)
   setWindowTitle(Q("通讯记录"));
   setFont(DialogFont());
 
-  m_pause = Button("暂停显示");
+  auto* tools = new QWidget;
+  BuildPage(tools, kGroups, {kControls}, m_controls);
+  tools->layout()->setContentsMargins(0, 0, 0, 0);
+  m_pause = m_controls.As<QPushButton>(id::Pause);
   m_pause->setCheckable(true);
   m_pause->setToolTip(Q("暂停时记录照常进行, 继续后补上"));
-  m_results = ChoiceList(kResults);
-  m_functions = ChoiceList(kFunctions);
-  m_text = new QLineEdit;
+  m_results = m_controls.As<QComboBox>(id::Results);
+  m_functions = m_controls.As<QComboBox>(id::Functions);
+  for (QComboBox* list : {m_results, m_functions}) list->setCurrentIndex(0);
+  m_text = m_controls.As<QLineEdit>(id::Text);
   m_text->setPlaceholderText(Q("含义、字节或结果中的文字"));
-  auto* textLabel = new QLabel(Q("查找:"));
-  textLabel->setBuddy(m_text);
-  auto* resultsLabel = new QLabel(Q("结果:"));
-  resultsLabel->setBuddy(m_results);
-  auto* functionsLabel = new QLabel(Q("功能码:"));
-  functionsLabel->setBuddy(m_functions);
-  QPushButton* exportButton = Button("导出...");
-  exportButton->setObjectName(QStringLiteral("exportLog"));
-  QPushButton* copyButton = Button("复制为十六进制");
-  QPushButton* stopButton = Button("停止电机");
-  stopButton->setToolTip(Q(forms::texts::StopTooltip));
-
-  auto* tools = new QHBoxLayout;
-  tools->addWidget(m_pause);
-  tools->addWidget(resultsLabel);
-  tools->addWidget(m_results);
-  tools->addWidget(functionsLabel);
-  tools->addWidget(m_functions);
-  tools->addWidget(textLabel);
-  tools->addWidget(m_text, 1);
-  tools->addWidget(exportButton);
-  tools->addWidget(copyButton);
-  tools->addWidget(stopButton);
+  m_controls.Get(id::Stop)->setToolTip(Q(forms::texts::StopTooltip));
 
   m_table = new QTableView;
   m_table->setModel(&m_model);
@@ -122,7 +113,7 @@ CTrafficDlg::CTrafficDlg(CMainDlg& owner, std::shared_ptr<const FrameLog> log)
   m_counts = new QLabel;
 
   auto* page = new QVBoxLayout(this);
-  page->addLayout(tools);
+  page->addWidget(tools);
   page->addWidget(m_table, 1);
   page->addWidget(m_counts);
 
@@ -130,9 +121,9 @@ CTrafficDlg::CTrafficDlg(CMainDlg& owner, std::shared_ptr<const FrameLog> log)
   connect(m_results, &QComboBox::currentIndexChanged, this, &CTrafficDlg::ApplyFilter);
   connect(m_functions, &QComboBox::currentIndexChanged, this, &CTrafficDlg::ApplyFilter);
   connect(m_text, &QLineEdit::textChanged, this, &CTrafficDlg::ApplyFilter);
-  connect(exportButton, &QPushButton::clicked, this, &CTrafficDlg::OnExport);
-  connect(copyButton, &QPushButton::clicked, this, &CTrafficDlg::CopyHex);
-  connect(stopButton, &QPushButton::clicked, this, [this] { m_owner.StopMotor(this); });
+  connect(m_controls.As<QPushButton>(id::Export), &QPushButton::clicked, this, &CTrafficDlg::OnExport);
+  connect(m_controls.As<QPushButton>(id::Copy), &QPushButton::clicked, this, &CTrafficDlg::CopyHex);
+  connect(m_controls.As<QPushButton>(id::Stop), &QPushButton::clicked, this, [this] { m_owner.StopMotor(this); });
   m_timer.setParent(this);
   connect(&m_timer, &QTimer::timeout, this, &CTrafficDlg::Refresh);
   ShowCounts();
@@ -174,11 +165,12 @@ void CTrafficDlg::SetPaused(bool paused) {
 
 void CTrafficDlg::ApplyFilter() {
   traffic::Filter filter;
-  const int result = m_results->currentData().toInt();
+  const uint32_t result = Chosen(m_results, kResults);
   filter.results = result == 1   ? traffic::Filter::Results::Successes
                    : result == 2 ? traffic::Filter::Results::Failures
                                  : traffic::Filter::Results::All;
-  filter.function = m_functions->currentData().toInt();
+  const uint32_t function = Chosen(m_functions, kFunctions);
+  filter.function = function == kAnyFunction ? -1 : static_cast<int>(function);
   filter.text = ToStdString(m_text->text().trimmed());
   m_model.SetFilter(filter);
   ShowCounts();

@@ -15,6 +15,7 @@
 
 #include "link/FrameLog.h"
 #include "traffic/Export.h"
+#include "ui/ControlMap.h"
 #include "ui/TrafficModel.h"
 
 class CMainDlg;
@@ -59,6 +60,7 @@ class CTrafficDlg : public QDialog {
   std::set<int> ChosenRows() const;
 
   CMainDlg& m_owner;
+  ControlMap m_controls;
   CTrafficModel m_model;
   bool m_paused = false;
   std::string m_lastFolder;  // where the last export went

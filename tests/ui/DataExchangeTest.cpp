@@ -28,14 +28,6 @@ constexpr int LearnCombo = 1111;
 constexpr int DisableCheck = 1073;
 constexpr int StopNormal = 1044, StopUrgent = 1045, StopFree = 1046;
 
-constexpr forms::FieldBinding<SampleForm> kSampleBindings[] = {
-    forms::BindText(RatedEdit, &SampleForm::rated, 4),
-    forms::BindText(ShownLabel, &SampleForm::shown),
-    forms::BindCombo(LearnCombo, &SampleForm::learnState),
-    forms::BindCheck(DisableCheck, &SampleForm::disabled),
-    forms::BindRadio(&SampleForm::stopMode, StopNormal, StopUrgent, StopFree),
-};
-
 class DataExchangeTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -53,7 +45,12 @@ class DataExchangeTest : public ::testing::Test {
     controls.Add(StopNormal, radios[0]);
     controls.Add(StopUrgent, radios[1]);
     controls.Add(StopFree, radios[2]);
-    ASSERT_TRUE(exchange.BindForm<SampleForm>(form, kSampleBindings));
+    ASSERT_TRUE(exchange.BindText(RatedEdit, form.rated, 4));
+    ASSERT_TRUE(exchange.BindText(ShownLabel, form.shown));
+    ASSERT_TRUE(exchange.BindCombo(LearnCombo, form.learnState));
+    ASSERT_TRUE(exchange.BindCheck(DisableCheck, form.disabled));
+    constexpr int kStopButtons[] = {StopNormal, StopUrgent, StopFree};
+    ASSERT_TRUE(exchange.BindRadio(kStopButtons, form.stopMode));
     page.show();
   }
 

@@ -4,6 +4,7 @@
 // and the main window closed in the middle of a step test.
 #include <QAction>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
@@ -201,6 +202,40 @@ TEST_F(PlotWindowTest, ClosingTheWindowOrThePortInAStepTestStopsTheMotor) {
     EXPECT_EQ(last[1], 0x06);
     EXPECT_EQ((last[2] << 8) | last[3], RegisterMap::StopCommand)
         << (closePort ? "port closed" : "window closed") << ": the step test's stop went out last";
+  }
+}
+
+// An entry out of its range starts nothing: a box names the entry and its
+// range as "电机控制" names its own, and the keyboard goes to the entry.
+TEST_F(PlotWindowTest, EntriesOutOfRangeAreRefusedWithTheirRange) {
+  OpenAndPoll();
+  CPlotWindow* plot = OpenPlot();
+  ASSERT_NE(plot, nullptr);
+  struct Case {
+    int stepKind;  // -1: the capture
+    const char* edit;
+    const char* text;
+    const char* message;
+  };
+  const Case cases[] = {
+      {-1, "captureSeconds", "3600.1", "采集时间: 请输入 0.0 到 3600.0 之间的数值"},
+      {-1, "captureSeconds", "十", "采集时间: 请输入 0.0 到 3600.0 之间的数值"},
+      {0, "stepFrequency", "-3276.8", "换向频率: 请输入 -3276.7 到 3276.7 之间的数值"},
+      {1, "stepFrequency", "x", "换向频率: 请输入 0.1 到 6553.5 之间的数值"},
+      {1, "stepPosition", "2147483648", "转动位置: 请输入 -2147483648 到 2147483647 之间的数值"},
+      {0, "stepSeconds", "0", "测试时间: 请输入 0.1 到 60.0 之间的数值"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    const size_t before = boxes.Boxes().size();
+    plot->Edit(c.edit)->setText(QString::fromUtf8(c.text));
+    if (c.stepKind >= 0) plot->Combo("stepKind")->setCurrentIndex(c.stepKind);
+    ClickPlot(plot, c.stepKind < 0 ? "startCapture" : "startStep");
+    ASSERT_EQ(boxes.Boxes().size(), before + 1);
+    EXPECT_EQ(boxes.Boxes().back().text, QString::fromUtf8(c.message));
+    EXPECT_FALSE(dlg->Session().CaptureRunning());
+    EXPECT_EQ(plot->focusWidget(), plot->Edit(c.edit));
+    plot->Edit(c.edit)->setText(QString::fromUtf8(c.edit == std::string("stepSeconds") ? "3" : "10"));
   }
 }
 

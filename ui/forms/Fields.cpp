@@ -9,7 +9,7 @@ std::string CheckFields(std::span<const FieldSpec> fields, size_t recordSize) {
     const std::string which = "field " + std::to_string(field.id) + " \"" + field.label + "\": ";
     if (std::string fault = fields::CheckParam(field, recordSize); !fault.empty()) return which + fault;
     const bool holdsValue =
-        field.kind != FieldKind::Slider && field.kind != FieldKind::Static && field.kind != FieldKind::Button;
+        field.kind != FieldKind::Slider && field.kind != FieldKind::Spin && field.kind != FieldKind::Static && field.kind != FieldKind::Button;
     if (!holdsValue && field.slot.storage != Storage::None) return which + "this kind has no register";
     const ValueKind shows = field.kind == FieldKind::List || field.kind == FieldKind::Radio ? ValueKind::Choice
                             : field.kind == FieldKind::Check                                ? ValueKind::Flag

@@ -40,6 +40,7 @@ enum class FieldKind : uint8_t {
   Check,         // check box
   Radio,         // group of radio buttons, one per item
   Slider,        // horizontal slider; the page reads its position itself
+  Spin,          // spin box of whole numbers; the window sets its range and reads it itself
   Static,        // text the program may rewrite (label = its first text)
   Button,        // push button (label = its caption)
 };
@@ -75,6 +76,8 @@ struct FieldSpec : ParamSpec {
   Place place;
   int maxChars = 0;              // edits: characters the operator may type; 0 = no limit
   std::span<const int> buttons;  // Radio: the control id of each item's button
+  bool stacked = false;          // Radio: the buttons one under the other
+  const char* objectName = nullptr;  // the control's name, for a window that finds it by name
 
   // The control for a parameter entry: an edit for a number, a list for a
   // choice, a check box for a switch.
@@ -98,6 +101,15 @@ struct FieldSpec : ParamSpec {
     FieldSpec field = Edit(id, label);
     field.kind = FieldKind::Slider;
     return field;
+  }
+  static constexpr FieldSpec Spin(int id, const char* label) {
+    FieldSpec field = Edit(id, label);
+    field.kind = FieldKind::Spin;
+    return field;
+  }
+  static constexpr FieldSpec Check(int id, const char* text) { return Of(ParamSpec::Flag(text), id); }
+  static constexpr FieldSpec List(int id, const char* label, std::span<const ListItem> items) {
+    return Of(ParamSpec::Choice(label, items), id);
   }
   static constexpr FieldSpec Static(int id, const char* text) {
     FieldSpec field = Edit(id, text);
@@ -140,6 +152,23 @@ struct FieldSpec : ParamSpec {
     field.kind = FieldKind::Radio;
     field.id = 0;
     field.buttons = ids;
+    return field;
+  }
+  // Radio: one button under the other instead of side by side.
+  constexpr FieldSpec Stacked() const {
+    FieldSpec field = *this;
+    field.stacked = true;
+    return field;
+  }
+  constexpr FieldSpec Object(const char* name) const {
+    FieldSpec field = *this;
+    field.objectName = name;
+    return field;
+  }
+  // The name messages give the entry, where its label says more (a unit).
+  constexpr FieldSpec Named(const char* text) const {
+    FieldSpec field = *this;
+    field.name = text;
     return field;
   }
   // The meaning of an entry with no register (the page's own entries).
