@@ -17,7 +17,7 @@ enum ExitStatus : int {
   FileDoesNotFit = 8,   // not a parameter file, a refused text
   Unanswered = 8,       // a restore's question left unanswered (another model, the driver's
                         // line settings, no backup): nothing written; --force answers yes
-  FileNotWritten = 9,   // a file to save (a recording, its companion, a restore's backup) or
+  FileNotWritten = 9,   // a file to save (a recording, its companion, a backup) or
                         // standard output did not take what was written
   Interrupted = 130,    // ended by SIGINT before it was done
 };
