@@ -5,6 +5,11 @@
 namespace lang {
 namespace {
 
+constexpr LanguageInfo kLanguages[] = {
+    {Language::Chinese, "zh", "中文"},
+    {Language::English, "en", "English"},
+};
+
 // "zh_CN.UTF-8@latin" -> "zh"
 std::string_view LanguagePart(std::string_view locale) {
   const size_t end = locale.find_first_of("_.@");
@@ -33,21 +38,27 @@ Language FromLocale(const LocaleNames& names) {
     const std::string_view first = names.language.substr(0, names.language.find(':'));
     if (!first.empty()) chosen = first;
   }
-  return LanguagePart(chosen) == "zh" ? Language::Chinese : Language::English;
+  return FromCode(LanguagePart(chosen)).value_or(Language::English);
 }
 
 Language FromEnvironment() {
   return FromLocale({Env("LANGUAGE"), Env("LC_ALL"), Env("LC_MESSAGES"), Env("LANG")});
 }
 
+std::span<const LanguageInfo> Languages() { return kLanguages; }
+
 std::optional<Language> FromCode(std::string_view code) {
-  if (code == "zh") return Language::Chinese;
-  if (code == "en") return Language::English;
+  for (const LanguageInfo& info : kLanguages) {
+    if (code == info.code) return info.language;
+  }
   return std::nullopt;
 }
 
 const char* Code(Language language) {
-  return language == Language::English ? "en" : "zh";
+  for (const LanguageInfo& info : kLanguages) {
+    if (info.language == language) return info.code;
+  }
+  return kLanguages[0].code;
 }
 
 }  // namespace lang

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <iterator>
 #include <memory>
 #include <mutex>
 
@@ -13,10 +14,11 @@ namespace lang {
 namespace {
 
 // Loaded catalogues stay until the process ends, so a text handed out by
-// Tr() stays valid across a switch of language.
+// Tr() stays valid across a switch of language. Chinese has none.
 std::mutex g_loading;
-std::unique_ptr<Catalogue> g_english;
+std::unique_ptr<Catalogue> g_catalogues[8];
 std::atomic<const Catalogue*> g_inUse{nullptr};
+std::atomic<Language> g_language{Language::Chinese};
 
 std::string ProgramFolder() {
   char path[4096];
@@ -27,18 +29,21 @@ std::string ProgramFolder() {
   return slash == std::string::npos ? std::string(".") : exe.substr(0, slash);
 }
 
-const Catalogue* English(std::string& error) {
+const Catalogue* CatalogueOf(Language language, std::string& error) {
+  const auto index = static_cast<size_t>(language);
+  static_assert(std::size(g_catalogues) >= 2);
+  if (language == Language::Chinese || index >= std::size(g_catalogues)) return nullptr;
   std::lock_guard lock(g_loading);
-  if (g_english) return g_english.get();
+  if (g_catalogues[index]) return g_catalogues[index].get();
   auto catalogue = std::make_unique<Catalogue>();
-  const std::string path = CatalogueFolder() + "/en/LC_MESSAGES/korvelt-demo.mo";
+  const std::string path = CatalogueFolder() + "/" + Code(language) + "/LC_MESSAGES/korvelt-demo.mo";
   const std::string problem = catalogue->Load(path);
   if (!problem.empty()) {
-    error = Fill(Tr("无法读取英文消息目录 {1}: {2}"), {path, problem});
+    error = Fill(Tr("无法读取消息目录 {1}: {2}"), {path, problem});
     return nullptr;
   }
-  g_english = std::move(catalogue);
-  return g_english.get();
+  g_catalogues[index] = std::move(catalogue);
+  return g_catalogues[index].get();
 }
 
 }  // namespace
@@ -49,19 +54,15 @@ std::string CatalogueFolder() {
 }
 
 std::string Use(Language language) {
-  if (language == Language::Chinese) {
-    g_inUse.store(nullptr, std::memory_order_release);
-    return {};
-  }
   std::string error;
-  const Catalogue* english = English(error);
-  if (english) g_inUse.store(english, std::memory_order_release);
-  return error;
+  const Catalogue* catalogue = CatalogueOf(language, error);
+  if (language != Language::Chinese && !catalogue) return error;
+  g_inUse.store(catalogue, std::memory_order_release);
+  g_language.store(language, std::memory_order_release);
+  return {};
 }
 
-Language InUse() {
-  return g_inUse.load(std::memory_order_acquire) ? Language::English : Language::Chinese;
-}
+Language InUse() { return g_language.load(std::memory_order_acquire); }
 
 const char* Tr(const char* chinese) {
   const Catalogue* catalogue = g_inUse.load(std::memory_order_acquire);
@@ -78,10 +79,9 @@ std::string_view Tr(std::string_view chinese) {
 }
 
 std::string_view In(Language language, std::string_view chinese) {
-  if (language == Language::Chinese) return chinese;
   std::string error;
-  const Catalogue* english = English(error);
-  const char* found = english ? english->Find(chinese) : nullptr;
+  const Catalogue* catalogue = CatalogueOf(language, error);
+  const char* found = catalogue ? catalogue->Find(chinese) : nullptr;
   return found ? std::string_view(found) : chinese;
 }
 

@@ -5,8 +5,8 @@
 //   Fill(Tr("{1}: 请输入 {2} 到 {3} 之间的数值"), {name, low, high});
 //
 // Tables keep their Chinese texts and are translated where they are shown,
-// so one table serves both languages. scripts/texts checks that every
-// Chinese text of the sources has its English in po/en.po.
+// so one table serves every language. scripts/texts checks that every
+// Chinese text of the sources has its translation in each po/CODE.po.
 #pragma once
 
 #include <initializer_list>
@@ -17,14 +17,15 @@
 
 namespace lang {
 
-// Switches every later Tr() to `language`. English needs its catalogue:
-// when it cannot be read the tool stays as it was and the message says why.
+// Switches every later Tr() to `language`. A language other than Chinese
+// needs its catalogue: when it cannot be read the tool stays as it was and
+// the message says why.
 // Safe to call while other threads translate.
 std::string Use(Language language);
 Language InUse();
 
-// `chinese` in the language in use: the catalogue's English, or `chinese`
-// itself (Chinese in use, or a text with no English yet).
+// `chinese` in the language in use: the catalogue's translation, or
+// `chinese` itself (Chinese in use, or a text not translated yet).
 const char* Tr(const char* chinese);
 std::string_view Tr(std::string_view chinese);
 inline std::string Tr(const std::string& chinese) { return std::string(Tr(std::string_view(chinese))); }
