@@ -239,7 +239,7 @@ void AddBusCommands(CLI::App& app, Program& program) {
       "listen", Tr("不发送: 另一个主站和驱动器发送的每一帧一行, 附带其含义"));
   listenCommand->add_option("--count", listenOptions->count, Tr("收到 N 帧后结束 (默认: 直到被中断)"))
       ->type_name("N")
-      ->check(WholeNumber(1, UINT64_MAX));
+      ->check(PositiveNumber());
   listenCommand->callback([&program, listenOptions] {
     program.run = [listenOptions](Program& p) { return Listen(p, *listenOptions); };
   });

@@ -58,6 +58,16 @@ CLI::Validator WholeNumber(uint64_t low, uint64_t high) {
       "");
 }
 
+CLI::Validator PositiveNumber() {
+  return CLI::Validator(
+      [](std::string& text) {
+        uint64_t value = 0;
+        if (ParseWhole(text, value) && value >= 1) return std::string();
+        return Fill(Tr("{1} 不是正整数"), {Quoted(text)});
+      },
+      "");
+}
+
 CLI::Validator Check(std::string (*check)(const std::string& text)) {
   return CLI::Validator([check](std::string& text) { return check(text); }, "");
 }

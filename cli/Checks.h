@@ -16,6 +16,8 @@ CLI::Validator OneOf(std::vector<std::string> names);
 CLI::Validator OneOfNumbers(const std::vector<int>& values);
 // A whole number from `low` to `high`.
 CLI::Validator WholeNumber(uint64_t low, uint64_t high);
+// A whole number from 1 up, as large as its option holds.
+CLI::Validator PositiveNumber();
 // A check of its own: `check` gives the refusal, empty when the text is fine.
 CLI::Validator Check(std::string (*check)(const std::string& text));
 

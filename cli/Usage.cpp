@@ -76,6 +76,9 @@ void NameGroupsOf(CLI::App& app, const std::string& options, const std::string& 
   }
   for (CLI::App* command : app.get_subcommands({})) {
     command->group(commands);
+    // A command's help lists its own options; those of every command are
+    // the program's.
+    command->footer(Tr("各命令共用的选项 (--port, --baud, --parity, --address, --json, --lang) 见 korvelt --help"));
     NameGroupsOf(*command, options, commands);
   }
 }
