@@ -3,11 +3,13 @@
 #include <cstdio>
 #include <stop_token>
 
+#include "cli/Checks.h"
 #include "cli/Interrupt.h"
 #include "cli/Program.h"
 #include "device/IdentityJson.h"
 #include "fields/CFormat.h"
 #include "fields/OpenFailureText.h"
+#include "lang/Texts.h"
 #include "link/PortDiagnosis.h"
 #include "link/Listener.h"
 #include "scan/BusScan.h"
@@ -16,6 +18,8 @@
 namespace cli {
 namespace {
 
+using lang::Fill;
+using lang::Tr;
 using nlohmann::json;
 
 struct ScanOptions {
@@ -55,7 +59,9 @@ std::string CheckAddresses(const std::string& text) {
   const bool ok = dash == std::string::npos
                       ? ParseNumber(text, 1, 128, first)
                       : ParseNumber(text.substr(0, dash), 1, 128, first) && ParseNumber(text.substr(dash + 1), 1, 128, last);
-  if (!ok || (dash != std::string::npos && last < first)) return "an address 1..128 or a range such as 1-128";
+  if (!ok || (dash != std::string::npos && last < first)) {
+    return Fill(Tr("{1} 不是地址 1..128, 也不是范围 (如 1-128)"), {text.substr(0, 40)});
+  }
   return {};
 }
 
@@ -71,7 +77,7 @@ std::string CheckBauds(const std::string& text) {
   for (const std::string& item : SplitList(text)) {
     int baud = 0;
     if (!ParseNumber(item, 1, 999999, baud) || !IsBaudRate(baud)) {
-      return "current, all, or a list of " + BaudRateList() + " (9600,19200)";
+      return Fill(Tr("{1} 不是波特率; 应为 current、all 或这些速率的列表 (如 9600,19200): {2}"), {item.substr(0, 40), BaudRateList()});
     }
   }
   return {};
@@ -80,7 +86,9 @@ std::string CheckBauds(const std::string& text) {
 std::string CheckParities(const std::string& text) {
   if (text == "current" || text == "all") return {};
   for (const std::string& item : SplitList(text)) {
-    if (!ParityFromName(item)) return "current, all, or a list of none2, odd, even";
+    if (!ParityFromName(item)) {
+      return Fill(Tr("{1} 不是校验方式; 应为 current、all 或 none2、odd、even 的列表"), {item.substr(0, 40)});
+    }
   }
   return {};
 }
@@ -119,9 +127,10 @@ int Scan(Program& program, const ScanOptions& options) {
   scan::ScanCallbacks callbacks;
   callbacks.progress = [&](const scan::Progress& progress) {
     if (progress.address != plan.firstAddress) return;
-    program.Say(fields::CFormat("扫描 %d %s, 地址 %u-%u (%zu/%zu)", progress.line.baud,
-                                std::string(ParityName(progress.line.parity)).c_str(),
-                                plan.firstAddress, plan.lastAddress, progress.tried, progress.total));
+    program.Say(Fill(Tr("扫描 {1} {2}, 地址 {3}-{4} ({5}/{6})"),
+                     {std::to_string(progress.line.baud), ParityName(progress.line.parity),
+                      std::to_string(plan.firstAddress), std::to_string(plan.lastAddress),
+                      std::to_string(progress.tried), std::to_string(progress.total)}));
   };
   const scan::ScanOutcome outcome = scan::RunScan(plan, callbacks, CatchInterrupts());
   if (outcome.end == scan::ScanEnd::PortFailed) {
@@ -143,15 +152,19 @@ int Scan(Program& program, const ScanOptions& options) {
                        {"tried", outcome.tried},
                        {"seconds", std::chrono::duration<double>(outcome.elapsed).count()}});
   } else if (!outcome.found.empty()) {
-    std::vector<std::vector<std::string>> rows = {{"地址", "波特率", "校验", "设备标识", "设备型号", "版本号", "应答"}};
+    constexpr const char* kColumns[] = {"地址", "波特率", "校验", "设备标识", "设备型号", "版本号", "应答"};
+    std::vector<std::vector<std::string>> rows(1);
+    for (const char* column : kColumns) rows[0].emplace_back(Tr(column));
     for (const scan::Found& f : outcome.found) {
       rows.push_back({std::to_string(f.address), std::to_string(f.line.baud), std::string(ParityName(f.line.parity)), f.Identity(),
                       f.Model(), f.Version(), scan::AnswerText(f)});
     }
     program.Print(FormatTable(rows));
   }
-  program.Say(fields::CFormat("试了 %zu 次, 用时 %.1f 秒, 找到 %zu 台", outcome.tried,
-                              std::chrono::duration<double>(outcome.elapsed).count(), outcome.found.size()));
+  program.Say(Fill(Tr("试了 {1} 次, 用时 {2} 秒, 找到 {3} 台"),
+                   {std::to_string(outcome.tried),
+                    fields::CFormat("%.1f", std::chrono::duration<double>(outcome.elapsed).count()),
+                    std::to_string(outcome.found.size())}));
   if (outcome.end == scan::ScanEnd::Cancelled) return Interrupted;
   return outcome.found.empty() ? NoAnswer : Done;
 }
@@ -183,7 +196,7 @@ int Listen(Program& program, const ListenOptions& options) {
     view.Update(FrameLog::DefaultReadFrames, print);
   });
   if (!started) {
-    program.Say("无法收听串口");
+    program.Say(Tr("无法收听串口"));
     return PortNotOpened;
   }
   // Stopped by its handler when enough was heard, by a signal, or by itself
@@ -195,7 +208,7 @@ int Listen(Program& program, const ListenOptions& options) {
   }
   listener.Stop();
   if (end == ListenEnd::PortLost || end == ListenEnd::Failed) {
-    program.Say(fields::CFormat("串口已断开: %s", port.DevicePath().c_str()));
+    program.Say(Fill(Tr("串口已断开: {1}"), {port.DevicePath()}));
     return PortNotOpened;
   }
   const bool countMet = options.count == 0 || heard >= options.count;
@@ -207,22 +220,26 @@ int Listen(Program& program, const ListenOptions& options) {
 void AddBusCommands(CLI::App& app, Program& program) {
   auto scanOptions = std::make_shared<ScanOptions>();
   CLI::App* scanCommand = app.add_subcommand(
-      "scan", "find drivers: every address of a range at one or all rates and parities; exit 4 when none answers");
-  scanCommand->add_option("--addresses", scanOptions->addresses, "an address or a range (default 1-128)")
-      ->check(CLI::Validator(CheckAddresses, "A-B"));
-  scanCommand->add_option("--bauds", scanOptions->bauds, "current (default: --baud), all, or a list: 9600,19200")
-      ->check(CLI::Validator(CheckBauds, "RATES"));
-  scanCommand->add_option("--parities", scanOptions->parities, "current (default: --parity), all, or a list: none2,even")
-      ->check(CLI::Validator(CheckParities, "PARITIES"));
+      "scan", Tr("查找驱动器: 在一个或全部波特率和校验方式下试一个范围内的每个地址; 没有应答时退出状态为 4"));
+  scanCommand->add_option("--addresses", scanOptions->addresses, Tr("一个地址或一个范围 (默认 1-128)"))
+      ->type_name("A-B")
+      ->check(Check(CheckAddresses));
+  scanCommand->add_option("--bauds", scanOptions->bauds, Tr("current (默认: --baud 的速率), all, 或列表: 9600,19200"))
+      ->type_name("RATES")
+      ->check(Check(CheckBauds));
+  scanCommand->add_option("--parities", scanOptions->parities, Tr("current (默认: --parity 的校验), all, 或列表: none2,even"))
+      ->type_name("PARITIES")
+      ->check(Check(CheckParities));
   scanCommand->callback([&program, scanOptions] {
     program.run = [scanOptions](Program& p) { return Scan(p, *scanOptions); };
   });
 
   auto listenOptions = std::make_shared<ListenOptions>();
   CLI::App* listenCommand = app.add_subcommand(
-      "listen", "sends nothing: one line per frame another master and the drivers send, with what it means");
-  listenCommand->add_option("--count", listenOptions->count, "end after N frames (default: until interrupted)")
-      ->check(CLI::PositiveNumber);
+      "listen", Tr("不发送: 另一个主站和驱动器发送的每一帧一行, 附带其含义"));
+  listenCommand->add_option("--count", listenOptions->count, Tr("收到 N 帧后结束 (默认: 直到被中断)"))
+      ->type_name("N")
+      ->check(PositiveNumber());
   listenCommand->callback([&program, listenOptions] {
     program.run = [listenOptions](Program& p) { return Listen(p, *listenOptions); };
   });

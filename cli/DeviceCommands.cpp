@@ -7,6 +7,7 @@
 #include "device/IdentityJson.h"
 #include "fields/DeviceInfoTexts.h"
 #include "fields/StatusTexts.h"
+#include "lang/Texts.h"
 #include "link/PortNames.h"
 
 namespace cli {
@@ -15,10 +16,13 @@ namespace {
 // The window's port list.
 constexpr unsigned kListedPorts = 15;
 
+using lang::Tr;
 using nlohmann::json;
 
+// The name, text and unit in the language in use, as a parameter file
+// carries them; the key is the same in every language.
 json FieldJson(const char* key, const char* name, const std::string& text, const char* unit) {
-  return json{{"key", key}, {"name", name}, {"text", text}, {"unit", unit}};
+  return json{{"key", key}, {"name", Tr(name)}, {"text", Tr(text)}, {"unit", Tr(unit)}};
 }
 
 int Ports(Program& program) {
@@ -54,7 +58,8 @@ int Info(Program& program) {
   } else {
     const auto fields = fields::DeviceInfoFields();
     std::vector<TextRow> rows;
-    for (size_t i = 0; i < fields.size(); ++i) rows.push_back({fields[i].name, identity.texts[i], fields[i].unit});
+    // The driver's texts as it gave them.
+    for (size_t i = 0; i < fields.size(); ++i) rows.push_back({Tr(fields[i].name), identity.texts[i], Tr(fields[i].unit)});
     for (const IdentityObject& object : identity.objects) rows.push_back({object.name, object.value, ""});
     program.Print(FormatRows(rows));
   }
@@ -81,7 +86,7 @@ int Status(Program& program) {
     return Done;
   }
   std::vector<TextRow> rows;
-  for (size_t i = 0; i < fields.size(); ++i) rows.push_back({fields[i].name, texts[i], fields[i].unit});
+  for (size_t i = 0; i < fields.size(); ++i) rows.push_back({Tr(fields[i].name), Tr(texts[i]), Tr(fields[i].unit)});
   program.Print(FormatRows(rows));
   return Done;
 }
@@ -89,13 +94,13 @@ int Status(Program& program) {
 }  // namespace
 
 void AddDeviceCommands(CLI::App& app, Program& program) {
-  app.add_subcommand("ports", "COM numbers, their devices and stable names")->callback([&program] {
+  app.add_subcommand("ports", Tr("COM 号、对应的设备和固定名称"))->callback([&program] {
     program.run = Ports;
   });
-  app.add_subcommand("info", "device information and identification objects")->callback([&program] {
+  app.add_subcommand("info", Tr("设备信息和标识对象"))->callback([&program] {
     program.run = Info;
   });
-  app.add_subcommand("status", "one status read, with the window's texts and units")->callback([&program] {
+  app.add_subcommand("status", Tr("读一次状态, 文字和单位与窗口相同"))->callback([&program] {
     program.run = Status;
   });
 }

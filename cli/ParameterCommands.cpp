@@ -4,16 +4,20 @@
 #include <algorithm>
 #include <memory>
 
+#include "cli/Checks.h"
 #include "cli/Interrupt.h"
 #include "cli/Program.h"
 #include "device/IdentityJson.h"
 #include "fields/PrintableText.h"
+#include "lang/Texts.h"
 #include "paramfile/RestorePlan.h"
 #include "base/AtomicFile.h"
 
 namespace cli {
 namespace {
 
+using lang::Fill;
+using lang::Tr;
 using nlohmann::json;
 namespace pf = paramfile;
 
@@ -66,8 +70,10 @@ json MismatchJson(const pf::Difference& row) {
 std::string DifferenceLines(const std::vector<pf::Difference>& rows, bool readBack) {
   std::vector<TextRow> lines;
   for (const pf::Difference& row : rows) {
-    const std::string change = readBack ? "写入 " + row.file + ", 读回 " + row.device : row.device + " -> " + row.file;
-    lines.push_back({std::string(pf::BlockAt(row.block).title) + " " + row.name, change, row.unit});
+    // A list's texts are the table's, shown in the language in use.
+    const std::string file = Tr(row.file), device = Tr(row.device);
+    const std::string change = readBack ? Fill(Tr("写入 {1}, 读回 {2}"), {file, device}) : device + " -> " + file;
+    lines.push_back({Tr(std::string(pf::BlockAt(row.block).title)) + " " + Tr(row.name), change, Tr(row.unit)});
   }
   return FormatRows(lines);
 }
@@ -83,7 +89,7 @@ pf::Header HeaderOf(const session::Session& session) { return pf::HeaderNow(sess
 
 int Failed(const Program& program, const pf::StepResult& end) {
   if (end.cancelled) {
-    program.Say(pf::CancelledText);
+    program.Say(Tr(pf::CancelledText));
     return Interrupted;
   }
   return program.Fail(end.result, end.step);
@@ -113,9 +119,9 @@ int Read(Program& program, const Arguments& args) {
   for (const size_t index : blocks) {
     std::vector<TextRow> rows;
     for (const pf::FieldText& field : pf::TextsOf(pf::BlockAt(index), device.blocks[index])) {
-      rows.push_back({field.name, field.text, field.unit});
+      rows.push_back({Tr(field.name), Tr(field.text), Tr(field.unit)});
     }
-    text += std::string(text.empty() ? "" : "\n") + "[" + pf::BlockAt(index).title + "]\n" + FormatRows(rows);
+    text += std::string(text.empty() ? "" : "\n") + "[" + Tr(pf::BlockAt(index).title) + "]\n" + FormatRows(rows);
   }
   program.Print(text);
   return Done;
@@ -132,18 +138,19 @@ int Report(const Program& program, const pf::RestoreReport& report, json extra =
     extra["mismatches"] = mismatches;
     program.PrintJson(extra);
   } else if (!report.written.empty()) {
-    program.Print("已写入: " + pf::BlockKeys(report.written) + "\n" +
-                  (report.Verified() ? "读回一致\n" : DifferenceLines(report.mismatches, true)));
+    program.Print(Fill(Tr("已写入: {1}"), {pf::BlockKeys(report.written)}) + "\n" +
+                  (report.Verified() ? std::string(Tr("读回一致")) + "\n" : DifferenceLines(report.mismatches, true)));
   }
   if (!report.end.Done()) {
     const int status = Failed(program, report.end);
-    program.Say(report.written.empty() ? "未写入任何参数块" : "已写入: " + pf::BlockKeys(report.written));
+    program.Say(report.written.empty() ? std::string(Tr("未写入任何参数块"))
+                                       : Fill(Tr("已写入: {1}"), {pf::BlockKeys(report.written)}));
     return status;
   }
   if (!report.mismatches.empty()) {
     for (const pf::Difference& row : report.mismatches) {
-      program.Say(std::string("读回与写入不同: ") + pf::BlockAt(row.block).title + " " + row.name + ": 写入 " +
-                  row.file + ", 读回 " + row.device);
+      program.Say(Fill(Tr("读回与写入不同: {1} {2}: 写入 {3}, 读回 {4}"),
+                       {Tr(pf::BlockAt(row.block).title), Tr(row.name), Tr(row.file), Tr(row.device)}));
     }
     return ReadBackDiffers;
   }
@@ -241,8 +248,9 @@ json IdentityReport(const Compared& compared) {
 void PrintDifferences(const Program& program, const Compared& compared) {
   std::string text = DifferenceLines(compared.comparison.rows, false);
   if (compared.comparison.identityDiffers) {
-    text = "设备不同: 文件 " + IdentityLine(*compared.file.device) + ", 设备 " +
-           IdentityLine(pf::IdentityOf(compared.device.identity)) + "\n" + text;
+    text = Fill(Tr("设备不同: 文件 {1}, 设备 {2}"),
+                {IdentityLine(*compared.file.device), IdentityLine(pf::IdentityOf(compared.device.identity))}) +
+           "\n" + text;
   }
   program.Print(text);
 }
@@ -268,11 +276,12 @@ bool Answered(const Program& program, const Arguments& args, pf::RestorePlan& pl
   while (plan.Next() == pf::Due::Answer) {
     program.Say(plan.Pending().text);
     if (!args.force) {
-      program.Say(std::string("未写入; 用 --force 回答“是”") +
-                  (plan.Pending().question == pf::Question::WithoutBackup ? ", 或用 --no-backup 不备份写入" : ""));
+      program.Say(Tr(plan.Pending().question == pf::Question::WithoutBackup
+                         ? "未写入; 用 --force 回答“是”, 或用 --no-backup 不备份写入"
+                         : "未写入; 用 --force 回答“是”"));
       return false;
     }
-    program.Say("--force: 是");
+    program.Say(Tr("--force: 是"));
     plan.Answer(true);
   }
   return true;
@@ -290,7 +299,7 @@ int Restore(Program& program, const Arguments& args) {
   const std::vector<pf::Difference>& rows = plan.Compared().rows;
   const std::vector<bool> all(rows.size(), true);
   if (plan.Next() == pf::Due::Same || args.dryRun) {
-    if (plan.Next() == pf::Due::Same) program.Say(pf::SameText);
+    if (plan.Next() == pf::Due::Same) program.Say(Tr(pf::SameText));
     const pf::BlockWords words = pf::ChosenWords(plan.Device().blocks, plan.Compared().file, rows, all);
     plan.Choose(all);
     // What a write would be asked.
@@ -303,7 +312,7 @@ int Restore(Program& program, const Arguments& args) {
     } else if (!rows.empty()) {
       compared.comparison = plan.Compared();
       PrintDifferences(program, compared);
-      program.Print("将写入: " + pf::BlockKeys(pf::WriteOrder(words)) + "\n");
+      program.Print(Fill(Tr("将写入: {1}"), {pf::BlockKeys(pf::WriteOrder(words))}) + "\n");
     }
     return Done;
   }
@@ -312,7 +321,7 @@ int Restore(Program& program, const Arguments& args) {
   // Nothing is written without its backup, of a read taken now, unless the
   // command line says so.
   if (args.noBackup) {
-    program.Say("未备份 (--no-backup)");
+    program.Say(Tr("未备份 (--no-backup)"));
     plan.SkipBackup();
   } else {
     pf::BackupTaken backup = pf::TakeBackup(session.Link(), session.Address(), HeaderOf(session), Interruptible());
@@ -337,43 +346,41 @@ void AddParameterCommands(CLI::App& app, Program& program) {
     return [&program, args, command] { program.run = [args, command](Program& p) { return command(p, *args); }; };
   };
 
-  CLI::App* read = app.add_subcommand("read", "the fields of blocks (ramp motor system pid reciprocate preset-speed)");
-  read->add_option("BLOCK", args->blocks, "blocks, or all")->required()->check(CLI::IsMember(keysOrAll));
+  CLI::App* read = app.add_subcommand("read", Tr("读取参数块的字段 (ramp motor system pid reciprocate preset-speed)"));
+  read->add_option("BLOCK", args->blocks, Tr("参数块, 或 all"))->required()->check(OneOf(keysOrAll));
   read->callback(runs(Read));
 
   CLI::App* write = app.add_subcommand(
-      "write", "read the block, change fields (by key or name) with the pages' entry rules, write it, "
-               "read it back and compare");
-  write->add_option("BLOCK", args->block, "the block")->required()->check(CLI::IsMember(keys));
-  write->add_option("KEY=TEXT", args->assignments, "fields and their texts")
+      "write", Tr("读取参数块, 按页面的输入规则修改字段 (按 key 或名称), 写入, 再读回比较"));
+  write->add_option("BLOCK", args->block, Tr("参数块"))->required()->check(OneOf(keys));
+  write->add_option("KEY=TEXT", args->assignments, Tr("字段和它们的文字"))
       ->required()
-      ->check(CLI::Validator(
-          [](const std::string& text) {
-            return text.find('=') == std::string::npos || text[0] == '=' ? std::string("KEY=TEXT") : std::string();
-          },
-          "KEY=TEXT"));
+      ->check(Check([](const std::string& text) {
+        return text.find('=') == std::string::npos || text[0] == '='
+                   ? Fill(Tr("{1} 不是 KEY=TEXT"), {text.substr(0, 40)})
+                   : std::string();
+      }));
   write->callback(runs(Write));
 
-  CLI::App* backup = app.add_subcommand("backup", "every parameter block into a parameter file ('-': standard output)");
-  backup->add_option("FILE", args->file, "the file to write")->required();
+  CLI::App* backup = app.add_subcommand("backup", Tr("把全部参数块写入一个参数文件 ('-': 标准输出)"));
+  backup->add_option("FILE", args->file, Tr("要写入的文件"))->required();
   backup->callback(runs(Backup));
 
-  CLI::App* diff = app.add_subcommand("diff", "the fields where the device differs from the file");
-  diff->add_option("FILE", args->file, "a parameter file ('-': standard input)")->required();
+  CLI::App* diff = app.add_subcommand("diff", Tr("设备与文件不同的字段"));
+  diff->add_option("FILE", args->file, Tr("参数文件 ('-': 标准输入)"))->required();
   diff->callback(runs(Diff));
 
-  CLI::App* restore = app.add_subcommand("restore", "write the blocks that differ, read each back and compare");
-  restore->add_option("FILE", args->file, "a parameter file ('-': standard input)")->required();
-  restore->add_option("--only", args->only, "these blocks alone (comma-separated)")
+  CLI::App* restore = app.add_subcommand("restore", Tr("写入不同的参数块, 逐块读回比较"));
+  restore->add_option("FILE", args->file, Tr("参数文件 ('-': 标准输入)"))->required();
+  restore->add_option("--only", args->only, Tr("只写这些参数块 (用逗号分隔)"))
+      ->type_name("BLOCKS")
       ->delimiter(',')
-      ->check(CLI::IsMember(keys));
-  restore->add_flag("--dry-run", args->dryRun, "show what would be written, write nothing");
+      ->check(OneOf(keys));
+  restore->add_flag("--dry-run", args->dryRun, Tr("显示将写入的内容, 不写入"));
   restore->add_flag("--force", args->force,
-                    "answer yes to every question of the restore (a file saved from another model, a change of "
-                    "the driver's baud rate or parity, a backup that could not be taken); without it such a "
-                    "question writes nothing and ends with 8");
-  restore->add_flag("--no-backup", args->noBackup,
-                    "write without saving the device among the backups first");
+                    Tr("对恢复的每个问题回答“是” (另一型号保存的文件、驱动器波特率或校验方式的改变、"
+                       "未能备份); 没有它时这样的问题不写入任何内容, 退出状态为 8"));
+  restore->add_flag("--no-backup", args->noBackup, Tr("写入前不把设备存入备份"));
   restore->callback(runs(Restore));
 }
 

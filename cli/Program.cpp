@@ -4,16 +4,23 @@
 #include <cstdio>
 #include <cstring>
 
+#include "cli/Checks.h"
+#include "cli/Usage.h"
 #include "fields/OpenFailureText.h"
 #include "fields/PrintableText.h"
 #include "link/PortDiagnosis.h"
+#include "lang/Texts.h"
 #include "link/SerialPort.h"
 
 namespace cli {
 namespace {
 
+using lang::Fill;
+using lang::Tr;
+
 // COM1..COM1024 as in the window, else a device path.
 std::string CheckPort(const std::string& port) {
+  if (port.empty()) return Tr("应为 COM1 到 COM1024 的串口号, 或设备路径 (如 /dev/ttyUSB0)");
   if (port.find('/') != std::string::npos) return {};
   if (port.size() > 3 && (port.compare(0, 3, "COM") == 0 || port.compare(0, 3, "com") == 0)) {
     const std::string digits = port.substr(3);
@@ -22,7 +29,7 @@ std::string CheckPort(const std::string& port) {
       if (number >= 1 && number <= 1024) return {};
     }
   }
-  return "a COM number COM1 to COM1024, or a device path such as /dev/ttyUSB0";
+  return Fill(Tr("{1} 不是 COM1 到 COM1024 的串口号, 也不是设备路径 (如 /dev/ttyUSB0)"), {port.substr(0, 40)});
 }
 
 // The display width of a UTF-8 text: CJK characters take two columns.
@@ -42,7 +49,7 @@ std::string RateHelp(int current) {
   std::string help = BaudRateList();
   const std::string rate = std::to_string(current);
   const size_t at = help.find(rate);
-  if (at != std::string::npos) help.insert(at + rate.size(), " (default)");
+  if (at != std::string::npos) help.insert(at + rate.size(), std::string(" ") + Tr("(默认)"));
   return help;
 }
 
@@ -75,7 +82,7 @@ int Program::Open(SerialPort& port) const {
 }
 
 int Program::Fail(ModbusResult result, const std::string& what) const {
-  Say(what + ": " + ResultText(result));
+  Say(Fill(Tr("{1}: {2}"), {Tr(what), ResultText(result)}));
   return ExitFor(result);
 }
 
@@ -106,7 +113,7 @@ int Program::Finish(int status) const {
   const bool flushed = std::fflush(stdout) == 0;
   if (flushed && !std::ferror(stdout)) return status;
   const int error = outputError_ != 0 ? outputError_ : errno != 0 ? errno : EIO;
-  Say(std::string("无法写入标准输出: ") + std::strerror(error));
+  Say(Fill(Tr("无法写入标准输出: {1}"), {std::strerror(error)}));
   // A failure the command met first says more than the output lost after it.
   return status == Done || status == Differs ? FileNotWritten : status;
 }
@@ -157,17 +164,27 @@ std::string FormatTable(const std::vector<std::vector<std::string>>& given) {
 
 void Describe(CLI::App& app, Program& program) {
   GlobalOptions& o = program.options;
-  app.description("Configures and tests a KORVELT brushless DC motor driver over RS-485 (Modbus RTU), "
-                  "as KORVELT_Demo does, from a shell or a script.");
-  app.add_option("--port", o.port, "COMn as in the window (default COM1), or a device path")
-      ->check(CLI::Validator(CheckPort, "PORT"));
+  app.description(Tr("用 RS-485 (Modbus RTU) 配置和测试 KORVELT 无刷直流电机驱动器, 与 KORVELT_Demo 相同, "
+                     "在 shell 或脚本中使用。"));
+  app.formatter(HelpFormatter());
+  app.set_help_flag("-h,--help", Tr("显示本帮助并退出"));
+  app.add_option("--port", o.port, Tr("COMn, 与窗口相同 (默认 COM1), 或设备路径"))->type_name("PORT")->check(Check(CheckPort));
   app.add_option("--baud", o.baud, RateHelp(o.baud))
-      ->check(CLI::IsMember(std::vector<int>(std::begin(kBaudRates), std::end(kBaudRates))));
-  app.add_option("--parity", o.parity, "none2 (default: no parity, two stop bits), odd or even")
-      ->check(CLI::IsMember(ParityNames()));
-  app.add_option("--address", o.address, "slave address 1..128 (default 1)")->check(CLI::Range(1, 128));
-  app.add_flag("--json", o.json, "one JSON document on standard output instead of text");
-  app.set_version_flag("--version", std::string("korvelt ") + KORVELT_VERSION);
+      ->type_name("RATE")
+      ->check(OneOfNumbers(std::vector<int>(std::begin(kBaudRates), std::end(kBaudRates))));
+  app.add_option("--parity", o.parity, Tr("none2 (默认: 无校验, 两个停止位), odd 或 even"))
+      ->type_name("PARITY")
+      ->check(OneOf(ParityNames()));
+  app.add_option("--address", o.address, Tr("从站地址 1..128 (默认 1)"))->type_name("ADDRESS")->check(WholeNumber(1, 128));
+  app.add_flag("--json", o.json, Tr("在标准输出上给出一个 JSON 文档, 而不是文本"));
+  // Chosen before the options were described (LanguageChoice.h); here it is
+  // checked and shown in the help.
+  app.add_option("--lang", o.language,
+                 Tr("输出的语言: zh (中文) 或 en (英文); 默认按语言环境 (LANGUAGE, LC_ALL, LC_MESSAGES, LANG), "
+                    "C 和 POSIX 为中文"))
+      ->type_name("zh|en")
+      ->check(OneOf({"zh", "en"}));
+  app.set_version_flag("--version", std::string("korvelt ") + KORVELT_VERSION, Tr("显示版本并退出"));
   app.require_subcommand(1);
   app.fallthrough();
 
@@ -178,6 +195,7 @@ void Describe(CLI::App& app, Program& program) {
       AddBusCommands,
   };
   for (const CommandGroup add : kGroups) add(app, program);
+  NameGroups(app);
 }
 
 }  // namespace cli

@@ -22,6 +22,7 @@ struct GlobalOptions {
   std::string parity = "none2";  // none2 (no parity, two stop bits), odd, even
   int address = 1;
   bool json = false;
+  std::string language;  // --lang: zh, en, or empty for the locale's
 };
 
 // The session of a command that talks to the driver: korvelt's, with no

@@ -5,10 +5,12 @@
 #include <cstdio>
 #include <memory>
 
+#include "cli/Checks.h"
 #include "cli/Interrupt.h"
 #include "cli/Program.h"
 #include "device/IdentityJson.h"
 #include "base/AtomicFile.h"
+#include "lang/Texts.h"
 #include "recording/CompanionPlace.h"
 #include "recording/RecordingCsv.h"
 #include "recording/StatusReads.h"
@@ -16,6 +18,8 @@
 namespace cli {
 namespace {
 
+using lang::Fill;
+using lang::Tr;
 using recording::SteadyClock;
 using recording::WallClock;
 
@@ -37,7 +41,7 @@ std::string CheckDuration(const std::string& text) {
   double seconds = 0;
   if (!CLI::detail::lexical_cast(text, seconds) || !std::isfinite(seconds) || seconds <= 0 ||
       seconds > kMaxDurationSeconds) {
-    return "--duration: a number of seconds above 0 and at most 1e9, not " + text.substr(0, 40);
+    return Fill(Tr("{1} 不是大于 0 且不超过 1e9 的秒数"), {text.substr(0, 40)});
   }
   return {};
 }
@@ -58,7 +62,7 @@ int Record(Program& program, const RecordOptions& options) {
   const bool toFile = !options.file.empty() && options.file != "-";
   if (toFile) {
     if (const recording::CompanionPlace place = recording::PlaceCompanion(options.file); !place.refusal.empty()) {
-      program.Say("导出记录失败: " + place.refusal);
+      program.Say(Fill(Tr("导出记录失败: {1}"), {place.refusal}));
       return FileNotWritten;
     }
   }
@@ -68,7 +72,7 @@ int Record(Program& program, const RecordOptions& options) {
 
   base::AtomicFile file;
   if (toFile && !file.Open(options.file)) {
-    program.Say("导出记录失败: " + file.Error());
+    program.Say(Fill(Tr("导出记录失败: {1}"), {file.Error()}));
     return FileNotWritten;
   }
   recording::RecordingInfo info = InfoFor(session, options);
@@ -107,12 +111,12 @@ int Record(Program& program, const RecordOptions& options) {
       }
     }
     if (!file.Commit()) {
-      program.Say("导出记录失败: " + file.Error());
+      program.Say(Fill(Tr("导出记录失败: {1}"), {file.Error()}));
       return FileNotWritten;
     }
     if (const std::string error = recording::WriteCompanion(options.file, info, startWall, writer.Totals());
         !error.empty()) {
-      program.Say("导出记录失败: " + error);
+      program.Say(Fill(Tr("导出记录失败: {1}"), {error}));
       return FileNotWritten;
     }
   } else if (!writer.Ok()) {
@@ -120,8 +124,9 @@ int Record(Program& program, const RecordOptions& options) {
   }
 
   const recording::CsvTotals& rows = writer.Totals();
-  program.Say(std::to_string(rows.rows) + " 行, 间断 " + std::to_string(rows.gaps) + ", " +
-              std::to_string(static_cast<int>(rows.rows / std::max(totals.Seconds(), 1e-3) + 0.5)) + " 次/秒");
+  program.Say(Fill(Tr("{1} 行, 间断 {2}, {3} 次/秒"),
+                   {std::to_string(rows.rows), std::to_string(rows.gaps),
+                    std::to_string(static_cast<int>(rows.rows / std::max(totals.Seconds(), 1e-3) + 0.5))}));
   if (totals.end == recording::LoopEnd::PortGone) return program.Fail(ResultTimeout, "记录");
   if (totals.readings > 0 && totals.Answered() == 0) return program.Fail(totals.lastFailure, "记录");
   // A limit that Ctrl+C cut short; without a limit, Ctrl+C is the way to end.
@@ -135,19 +140,22 @@ int Record(Program& program, const RecordOptions& options) {
 void AddRecordCommands(CLI::App& app, Program& program) {
   auto options = std::make_shared<RecordOptions>();
   CLI::App* record = app.add_subcommand(
-      "record", "the status over time as CSV (standard output, or FILE and its JSON companion); Ctrl+C ends it");
+      "record", Tr("状态随时间的记录, CSV 格式 (标准输出, 或 FILE 和它旁边的 JSON 说明文件); Ctrl+C 结束"));
   CLI::Option* interval =
-      record->add_option("--interval", options->intervalMs, "milliseconds between reads (default 100, as the window)")
-          ->check(CLI::Range(1, 3600000));
-  record->add_flag("--fast", options->fast, "read back to back, as fast as the line carries")->excludes(interval);
+      record->add_option("--interval", options->intervalMs, Tr("两次读取之间的毫秒数 (默认 100, 与窗口相同)"))
+          ->type_name("MS")
+          ->check(WholeNumber(1, 3600000));
+  record->add_flag("--fast", options->fast, Tr("连续读取, 以线路能承载的最快速度"))->excludes(interval);
   CLI::Option* duration =
-      record->add_option("--duration", options->durationSeconds, "seconds to record (at most 1e9)")
-          ->check(CLI::Validator(CheckDuration, "SECONDS"));
-  record->add_option("--count", options->count, "rows to record, failed reads included")
-      ->check(CLI::Range(uint64_t{1}, uint64_t{1} << 40))
+      record->add_option("--duration", options->durationSeconds, Tr("记录的秒数 (最多 1e9)"))
+          ->type_name("SECONDS")
+          ->check(Check(CheckDuration));
+  record->add_option("--count", options->count, Tr("记录的行数, 包括读取失败的行"))
+      ->type_name("N")
+      ->check(WholeNumber(1, uint64_t{1} << 40))
       ->excludes(duration);
   record->add_option("FILE", options->file,
-                     "the CSV file; its JSON companion goes beside it (run.csv: run.json); '-': standard output");
+                     Tr("CSV 文件; 它的 JSON 说明文件放在旁边 (run.csv: run.json); '-': 标准输出"));
   record->callback([&program, options] { program.run = [options](Program& p) { return Record(p, *options); }; });
 }
 
