@@ -43,7 +43,7 @@ TEST(KorveltLanguage, EveryOutputInTheChosenLanguage) {
       {"LC_ALL over LANG", {"LANG=zh_CN.UTF-8", "LC_ALL=de_DE.UTF-8"}, scan, 0, "Address", "1 found"},
       {"--lang after the command", {"LANG=C"}, with({"--lang", "en"}), 0, "Address", "1 found"},
       {"--lang over the locale", {"LANG=en_US.UTF-8"}, with({"--lang=zh"}), 0, "地址", "找到 1 台"},
-      {"no catalogue: Chinese", {"KORVELT_LOCALEDIR=/nonexistent"}, with({"--lang", "en"}), 0, "地址", "无法读取英文消息目录"},
+      {"no catalogue: Chinese", {"KORVELT_LOCALEDIR=/nonexistent"}, with({"--lang", "en"}), 0, "地址", "无法读取消息目录"},
       {"refused value", {}, {"--port", "COM2", "--baud", "1234", "status"}, 2, "", "--baud: 1234 不是可选值之一"},
       {"refused value, English", {}, {"--lang", "en", "--baud", "1234", "status"}, 2, "", "--baud: 1234 is not one of"},
       {"no command", {"LANG=en_US.UTF-8"}, {"--port", "COM2"}, 2, "", "A command is required: ports, info, status"},
