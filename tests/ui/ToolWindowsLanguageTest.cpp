@@ -2,19 +2,14 @@
 // their tables built, what their windows wrote at run time (series, columns,
 // status and progress lines) and the lists' items, into English and back.
 #include <QCheckBox>
-#include <QComboBox>
 #include <QGroupBox>
-#include <QHeaderView>
-#include <QLineEdit>
-#include <QPushButton>
 #include <QSpinBox>
 #include <QTabWidget>
-#include <QTableView>
 #include <QTableWidget>
 #include <qcustomplot.h>
 
 #include "MainDlgFixture.h"
-#include "fields/StatusTexts.h"
+#include "TextFit.h"
 #include "lang/Texts.h"
 #include "ui/LivePlot.h"
 #include "ui/PlotWindow.h"
@@ -28,22 +23,6 @@ namespace {
 struct ChineseAfter {
   ~ChineseAfter() { lang::Use(lang::Language::Chinese); }
 };
-
-size_t FieldOf(std::string_view key) {
-  const auto fields = fields::StatusFields();
-  for (size_t i = 0; i < fields.size(); ++i) {
-    if (fields[i].key == key) return i;
-  }
-  ADD_FAILURE() << "no status field " << key;
-  return 0;
-}
-
-QString GroupTitle(QWidget* window, const char* containing) {
-  for (QGroupBox* box : window->findChildren<QGroupBox*>()) {
-    if (box->findChild<QWidget*>(QString::fromUtf8(containing))) return box->title();
-  }
-  return QStringLiteral("(no group)");
-}
 
 QString LabelOf(QWidget* window, QWidget* control) {
   for (QLabel* label : window->findChildren<QLabel*>()) {
@@ -64,8 +43,6 @@ T* Showing(QWidget* window, const char* chinese) {
 
 class ToolWindowsLanguageTest : public MainDlgTest {
  protected:
-  ToolWindowsLanguageTest() : MainDlgTest(sim::DriverOptions{.learned = true}) {}
-
   // What the window's "语言 / Language" does: every text set again, and the
   // windows make theirs again.
   void Switch(lang::Language language) {
@@ -89,7 +66,7 @@ TEST_F(ToolWindowsLanguageTest, PlotScanAndLogWindowsSwitchToEnglishAndBack) {
   Click(ids::ReadInfoButton);
   ASSERT_TRUE(WaitFor([&] { return log->Model().rowCount() >= 2; }));
   // A status made at run time: a third unit is refused.
-  plot->SeriesBox(FieldOf("outputPwm"))->click();
+  plot->findChild<QCheckBox*>(QStringLiteral("outputPwm"))->click();
   log->SetPaused(true);
 
   auto* tabs = plot->findChild<QTabWidget*>();
@@ -109,12 +86,12 @@ TEST_F(ToolWindowsLanguageTest, PlotScanAndLogWindowsSwitchToEnglishAndBack) {
   const Case cases[] = {
       {"plot title", [&] { return plot->windowTitle(); }, "实时曲线 - KORVELT_Demo", "Live plot - KORVELT_Demo"},
       {"plot tab", [&] { return tabs->tabText(1); }, "阶跃对比", "Step comparison"},
-      {"plot group", [&] { return GroupTitle(plot, "startCapture"); }, "高速采集", "Fast capture"},
+      {"plot group", [&] { return qobject_cast<QGroupBox*>(plot->Button("startCapture")->parent())->title(); }, "高速采集", "Fast capture"},
       {"plot label", [&] { return LabelOf(plot, plot->Combo("windowLength")); }, "时间窗口:", "Time window:"},
       {"plot list item", [&] { return plot->Combo("windowLength")->itemText(2); }, "1 分钟", "1 min"},
       {"plot button", [&] { return plot->Button("startStep")->text(); }, "开始阶跃测试", "Start step test"},
       {"plot tooltip", [&] { return plot->Edit("captureSeconds")->toolTip(); }, "0 为直到停止", "0 runs until stopped"},
-      {"plot series", [&] { return plot->SeriesBox(FieldOf("position"))->text(); }, "转动位置 [脉冲]",
+      {"plot series", [&] { return plot->findChild<QCheckBox*>(QStringLiteral("position"))->text(); }, "转动位置 [脉冲]",
        "Position [pulses]"},
       {"plot axis", [&] { return plot->Live()->Plot()->xAxis->label(); }, "打开串口以来的时间",
        "Time since the port was opened"},
@@ -143,6 +120,38 @@ TEST_F(ToolWindowsLanguageTest, PlotScanAndLogWindowsSwitchToEnglishAndBack) {
   for (const Case& c : cases) EXPECT_EQ(c.shown(), QString::fromUtf8(c.english)) << c.control;
   Switch(lang::Language::Chinese);
   for (const Case& c : cases) EXPECT_EQ(c.shown(), QString::fromUtf8(c.chinese)) << c.control;
+}
+
+}  // namespace
+
+namespace {
+
+// Opened in English, and switched to English while open: the windows grow
+// where their texts need it.
+TEST_F(ToolWindowsLanguageTest, PlotScanAndLogWindowsShowEveryEnglishTextWhole) {
+  ChineseAfter chinese;
+  // The panel's longest port, rate and parity name the scan's choice.
+  Select(ids::PortCombo, 14);
+  Select(ids::BaudCombo, 5);
+  Select(ids::ParityCombo, 0);
+  for (const bool openedInEnglish : {false, true}) {
+    if (openedInEnglish) {
+      dlg.reset();
+      ASSERT_EQ(lang::Use(lang::Language::English), "");
+      dlg = std::make_unique<CMainDlg>();
+      dlg->show();
+    }
+    dlg->OnPlotWindow();
+    QWidget* windows[] = {dlg->ScanWindow(), dlg->TrafficWindow(), dlg->PlotWindow()};
+    for (QWidget* window : windows) window->show();
+    if (!openedInEnglish) Switch(lang::Language::English);
+    for (QWidget* window : windows) {
+      QCoreApplication::processEvents();
+      const std::vector<CutText> cuts = CutTexts(window);
+      EXPECT_TRUE(cuts.empty()) << (openedInEnglish ? "opened " : "switched ") << window->windowTitle().toStdString()
+                                << "\n" << Describe(cuts).toStdString();
+    }
+  }
 }
 
 }  // namespace
