@@ -1,20 +1,25 @@
 #include "ui/CompareDlg.h"
 
 #include <QDialogButtonBox>
+#include <QEvent>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include "ui/Retranslate.h"
 #include "ui/Text.h"
 
 namespace {
 
 constexpr const char* kHeaders[CCompareDlg::ColumnCount] = {"参数块", "参数", "设备", "文件", "单位", "结果"};
 
+// The table's texts are the parameter files' own words (a block's title, a
+// parameter's name, a list item, a unit), shown in the language in use;
+// numbers stay as they are.
 QTableWidgetItem* Cell(const std::string& text) {
-  auto* item = new QTableWidgetItem(ToQString(text));
+  auto* item = new QTableWidgetItem(Tr(text));
   item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
   return item;
 }
@@ -24,18 +29,19 @@ QTableWidgetItem* Cell(const std::string& text) {
 CCompareDlg::CCompareDlg(QWidget* parent, const std::vector<paramfile::Difference>& rows,
                          const QString& identityLine)
     : QDialog(parent) {
-  setWindowTitle(QString::fromUtf8("载入参数"));
+  ui::SetSourceWindowTitle(this, "载入参数");
   auto* layout = new QVBoxLayout(this);
   identity_ = new QLabel(identityLine, this);
   identity_->setVisible(!identityLine.isEmpty());
   identity_->setWordWrap(true);
   layout->addWidget(identity_);
 
-  auto* caption = new QLabel(QString::fromUtf8("与文件不同的参数(&D):"), this);
+  auto* caption = new QLabel(this);
+  ui::SetSourceText(caption, "与文件不同的参数(&D):");
   layout->addWidget(caption);
   table_ = new QTableWidget(static_cast<int>(rows.size()), ColumnCount, this);
   caption->setBuddy(table_);
-  for (int c = 0; c < ColumnCount; ++c) table_->setHorizontalHeaderItem(c, new QTableWidgetItem(QString::fromUtf8(kHeaders[c])));
+  NameColumns();
   for (size_t r = 0; r < rows.size(); ++r) {
     const paramfile::Difference& row = rows[r];
     const int at = static_cast<int>(r);
@@ -62,8 +68,10 @@ CCompareDlg::CCompareDlg(QWidget* parent, const std::vector<paramfile::Differenc
   layout->addWidget(status_);
 
   auto* buttons = new QDialogButtonBox(this);
-  write_ = buttons->addButton(QString::fromUtf8("写入(&W)"), QDialogButtonBox::ActionRole);
-  QPushButton* close = buttons->addButton(QString::fromUtf8("关闭(&C)"), QDialogButtonBox::RejectRole);
+  write_ = buttons->addButton(QString(), QDialogButtonBox::ActionRole);
+  QPushButton* close = buttons->addButton(QString(), QDialogButtonBox::RejectRole);
+  ui::SetSourceText(write_, "写入(&W)");
+  ui::SetSourceText(close, "关闭(&C)");
   connect(write_, &QPushButton::clicked, this, [this] {
     if (onWrite) onWrite();
   });
@@ -73,6 +81,15 @@ CCompareDlg::CCompareDlg(QWidget* parent, const std::vector<paramfile::Differenc
   });
   layout->addWidget(buttons);
   resize(760, 420);
+}
+
+void CCompareDlg::NameColumns() {
+  for (int c = 0; c < ColumnCount; ++c) table_->setHorizontalHeaderItem(c, new QTableWidgetItem(Tr(kHeaders[c])));
+}
+
+void CCompareDlg::changeEvent(QEvent* event) {
+  if (event->type() == QEvent::LanguageChange && table_ != nullptr) NameColumns();
+  QDialog::changeEvent(event);
 }
 
 std::vector<bool> CCompareDlg::Ticked() const {

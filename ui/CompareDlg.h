@@ -40,7 +40,13 @@ class CCompareDlg : public QDialog {
   QLabel* IdentityLine() const { return identity_; }
   QLabel* Status() const { return status_; }
 
+ protected:
+  // The columns' names in the language now in use.
+  void changeEvent(QEvent* event) override;
+
  private:
+  void NameColumns();
+
   QTableWidget* table_ = nullptr;
   QPushButton* write_ = nullptr;
   QLabel* identity_ = nullptr;

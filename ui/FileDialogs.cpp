@@ -30,19 +30,19 @@ constexpr DialogSpec kDialogs[] = {
 
 std::string ChooseInRealDialog(QWidget* parent, FileDialog dialog, const std::string& suggested) {
   const DialogSpec& spec = kDialogs[static_cast<size_t>(dialog)];
-  QFileDialog chooser(parent, QString::fromUtf8(spec.title));
+  QFileDialog chooser(parent, Tr(spec.title));
   chooser.setAcceptMode(spec.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
   chooser.setFileMode(spec.save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
   QStringList filters;
   for (const FileKind& kind : spec.kinds) {
-    if (kind.filter != nullptr) filters << QString::fromUtf8(kind.filter);
+    if (kind.filter != nullptr) filters << Tr(kind.filter);
   }
-  chooser.setNameFilters(filters << QString::fromUtf8("所有文件 (*)"));
+  chooser.setNameFilters(filters << Tr("所有文件 (*)"));
   chooser.setDefaultSuffix(QString::fromUtf8(spec.kinds[0].suffix));
   // A name without a suffix gets the one of the kind chosen.
   QObject::connect(&chooser, &QFileDialog::filterSelected, &chooser, [&chooser, &spec](const QString& filter) {
     for (const FileKind& kind : spec.kinds) {
-      if (kind.filter != nullptr && filter == QString::fromUtf8(kind.filter)) {
+      if (kind.filter != nullptr && filter == Tr(kind.filter)) {
         chooser.setDefaultSuffix(QString::fromUtf8(kind.suffix));
       }
     }

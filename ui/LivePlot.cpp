@@ -2,6 +2,7 @@
 
 #include <qcustomplot.h>
 
+#include <QEvent>
 #include <QLabel>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -21,6 +22,8 @@ constexpr double kCursorReach = 2.0;
 // Pixels (less half a tick's jitter) the live view may slide without new
 // samples before it is drawn anyway.
 constexpr double kSlideRedraw = 1.5;
+
+constexpr const char* kTimeAxis = "打开串口以来的时间";
 
 double KeyOf(recording::Micros time) { return static_cast<double>(time) / 1e6; }
 
@@ -55,7 +58,7 @@ CLivePlot::CLivePlot(const recording::StatusRecording& recording, std::function<
   QSharedPointer<QCPAxisTickerTime> ticker(new QCPAxisTickerTime);
   ticker->setTimeFormat(QStringLiteral("%h:%m:%s"));
   plot_->xAxis->setTicker(ticker);
-  plot_->xAxis->setLabel(QString::fromUtf8("打开串口以来的时间"));
+  plot_->xAxis->setLabel(Tr(kTimeAxis));
   plot_->yAxis2->setTickLabels(true);
   // The plot shows no legend (the axes name the series); a legend item per
   // graph would still be measured, text and all, at every redraw.
@@ -322,9 +325,21 @@ QString CLivePlot::CursorText() const {
       auto at = graph->data()->findBegin(cursorKey_, true);
       if (at != graph->data()->constEnd() && std::abs(at->key - cursorKey_) <= kCursorReach) value = at->value;
     }
-    parts << QString::fromUtf8(fields::StatusFields()[field].name) + QLatin1Char(' ') + plot::ValueText(field, value);
+    parts << Tr(fields::StatusFields()[field].name) + QLatin1Char(' ') + plot::ValueText(field, value);
   }
   return parts.join(QStringLiteral("   "));
+}
+
+void CLivePlot::changeEvent(QEvent* event) {
+  if (event->type() == QEvent::LanguageChange) {
+    plot_->xAxis->setLabel(Tr(kTimeAxis));
+    const auto measured = fields::MeasuredStatusFields();
+    for (size_t i = 0; i < graphs_.size() && i < measured.size(); ++i) graphs_[i]->setName(plot::SeriesName(measured[i]));
+    plot::LabelAxes(*plot_, shown_);
+    if (cursorKey_ >= 0) cursorLabel_->setText(CursorText());
+    plot_->replot(QCustomPlot::rpQueuedReplot);
+  }
+  QWidget::changeEvent(event);
 }
 
 bool CLivePlot::eventFilter(QObject* watched, QEvent* event) {

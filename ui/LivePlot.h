@@ -66,6 +66,8 @@ class CLivePlot : public QWidget {
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
+  // The axes' titles and the series' names in the language now in use.
+  void changeEvent(QEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
 
  private:

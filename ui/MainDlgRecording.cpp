@@ -4,7 +4,6 @@
 #include <QDir>
 
 #include "device/IdentityJson.h"
-#include "fields/CFormat.h"
 #include "recording/CommandMarks.h"
 #include "recording/CompanionPlace.h"
 #include "ui/MainDlg.h"
@@ -48,7 +47,7 @@ void CMainDlg::OnPlotWindow() {
 
 void CMainDlg::ExportRecording(recording::ExportRange range) {
   if (m_exportWorker.Busy()) {
-    ui::ShowMessage(this, std::string("正在导出记录"));
+    ui::ShowMessage(this, Tr("正在导出记录"));
     return;
   }
   const QString suggested = QDir::home().filePath(
@@ -73,12 +72,13 @@ void CMainDlg::ExportRecording(recording::ExportRange range) {
     // Both files are named: the companion is written too, and never over
     // a file that is not one.
     const std::string companion = ok ? recording::PlaceCompanion(file).path : std::string();
-    const std::string companionLine = companion.empty() ? "" : "说明文件: " + companion + "\n";
-    const std::string text = ok ? fields::CFormat("记录已导出: %s\n%s%llu 行, 间断 %llu", file.c_str(),
-                                                  companionLine.c_str(),
-                                                  static_cast<unsigned long long>(totals.rows),
-                                                  static_cast<unsigned long long>(totals.gaps))
-                                : "导出记录失败: " + error;
+    // Made here, on the worker: the texts are read in the language in use.
+    const std::string companionLine =
+        companion.empty() ? "" : lang::Fill(lang::Tr("说明文件: {1}\n"), {companion});
+    const std::string text =
+        ok ? lang::Fill(lang::Tr("记录已导出: {1}\n{2}{3} 行, 间断 {4}"),
+                        {file, companionLine, std::to_string(totals.rows), std::to_string(totals.gaps)})
+           : lang::Fill(lang::Tr("导出记录失败: {1}"), {error});
     QMetaObject::invokeMethod(
         this, [this, text] { ui::ShowMessage(this, text); }, Qt::QueuedConnection);
   });

@@ -22,14 +22,26 @@ constexpr const char* kTook = "已生效";
 constexpr const char* kNotTicked = "未勾选";
 constexpr const char* kNotWritten = "未写入";
 constexpr const char* kNotReadBack = "未读回";
+constexpr const char* kNotSaved = "{1}\n参数未保存";
+constexpr const char* kWritten = "已写入: {1}";
+
+// `pattern` in the language in use with its values put in.
+std::string Filled(const char* pattern, std::initializer_list<std::string_view> values) {
+  return lang::Fill(lang::Tr(pattern), values);
+}
 
 std::string IdentityText(const pf::Identity& identity) {
-  return identity.Model() + " " + identity.Identity() + " 版本 " + identity.Version();
+  return Filled("{1} {2} 版本 {3}", {identity.Model(), identity.Identity(), identity.Version()});
 }
 
 std::string Titles(const std::vector<size_t>& blocks) {
   std::string titles;
-  for (const size_t index : blocks) titles += (titles.empty() ? "" : "、") + std::string(pf::BlockAt(index).title);
+  for (const size_t index : blocks) {
+    const char* title = lang::Tr(pf::BlockAt(index).title);
+    // The list's mark is no word the catalogue holds.
+    const char* between = lang::InUse() == lang::Language::English ? ", " : "、";
+    titles += (titles.empty() ? "" : between) + std::string(title);
+  }
   return titles;
 }
 
@@ -39,7 +51,7 @@ CParamFileFlow::CParamFileFlow(Window window) : window_(std::move(window)), last
 
 bool CParamFileFlow::CheckOpen() {
   if (window_.link->IsOpen()) return true;
-  ui::ShowMessage(window_.widget, ResultText(ResultPortNotOpen));
+  ui::ShowMessage(window_.widget, lang::Tr(ResultText(ResultPortNotOpen)));
   return false;
 }
 
@@ -47,14 +59,14 @@ bool CParamFileFlow::ReadEverything(QWidget* over, const char* title, std::funct
   DriverLink* link = window_.link;
   const uint8_t address = window_.address();
   const bool started = jobs_.Run<DeviceRead>(
-      over, QString::fromUtf8(title),
+      over, Tr(title),
       [link, address](const pf::Work& work) {
         DeviceRead read;
         read.end = pf::ReadDevice(*link, address, pf::AllBlocks(), true, work, read.device);
         return read;
       },
       std::move(done));
-  if (!started) ui::ShowMessage(over, std::string(kBusy));
+  if (!started) ui::ShowMessage(over, Tr(kBusy));
   return started;
 }
 
@@ -62,7 +74,7 @@ bool CParamFileFlow::ReadEverything(QWidget* over, const char* title, std::funct
 
 void CParamFileFlow::Save() {
   if (jobs_.Running()) {
-    ui::ShowMessage(window_.widget, std::string(kBusy));
+    ui::ShowMessage(window_.widget, Tr(kBusy));
     return;
   }
   if (!CheckOpen()) return;
@@ -82,7 +94,7 @@ std::string CParamFileFlow::ChooseSaveFile(const std::string& model) {
   // folder exists and takes a new file.
   base::AtomicFile probe;
   if (!probe.Open(path)) {
-    ui::ShowMessage(window_.widget, probe.Error() + "\n参数未保存");
+    ui::ShowMessage(window_.widget, Filled(kNotSaved, {probe.Error()}));
     return {};
   }
   return path;
@@ -91,7 +103,7 @@ std::string CParamFileFlow::ChooseSaveFile(const std::string& model) {
 void CParamFileFlow::Saved(const DeviceRead& read, const std::string& path) {
   if (read.end.cancelled) return;
   if (!read.end.Done()) {
-    ui::ShowMessage(window_.widget, read.end.Message() + "\n参数未保存");
+    ui::ShowMessage(window_.widget, Filled(kNotSaved, {read.end.Message()}));
     return;
   }
   window_.showIdentity(read.device.identity.info);
@@ -100,16 +112,16 @@ void CParamFileFlow::Saved(const DeviceRead& read, const std::string& path) {
   // its objects marked absent in the file; the message says why.
   const DeviceIdentity& identity = read.device.identity;
   const std::string absent =
-      identity.ObjectsAbsent() ? "\n" + identity.ObjectsAbsentReason() + ", 文件中无标识对象" : std::string();
+      identity.ObjectsAbsent() ? Filled("\n{1}, 文件中无标识对象", {identity.ObjectsAbsentReason()}) : std::string();
   // A write that fails after the reads (the disk full, the folder gone)
   // keeps what was read for another file.
   for (std::string target = path; !target.empty(); target = ChooseSaveFile(identity.Model())) {
     const std::string failure = base::WriteWholeFile(target, document);
     if (failure.empty()) {
-      ui::ShowMessage(window_.widget, "参数已保存到 " + target + absent);
+      ui::ShowMessage(window_.widget, Filled("参数已保存到 {1}", {target}) + absent);
       return;
     }
-    if (!ui::AskQuestion(window_.widget, failure + "\n参数已读出但未保存。是否另选文件保存?")) return;
+    if (!ui::AskQuestion(window_.widget, Filled("{1}\n参数已读出但未保存。是否另选文件保存?", {failure}))) return;
   }
 }
 
@@ -117,7 +129,7 @@ void CParamFileFlow::Saved(const DeviceRead& read, const std::string& path) {
 
 void CParamFileFlow::Load() {
   if (jobs_.Running()) {
-    ui::ShowMessage(window_.widget, std::string(kBusy));
+    ui::ShowMessage(window_.widget, Tr(kBusy));
     return;
   }
   const std::string path = ui::ChooseFile(window_.widget, ui::FileDialog::Open, lastFolder_);
@@ -131,7 +143,7 @@ void CParamFileFlow::Load() {
   const uint8_t address = window_.address();
   const bool readDevice = link->IsOpen();
   const bool started = jobs_.Run<FileRead>(
-      window_.widget, QString::fromUtf8("载入参数"),
+      window_.widget, Tr("载入参数"),
       [path, link, address, readDevice](const pf::Work& work) {
         FileRead read;
         read.loaded = pf::LoadParamFile(path);
@@ -146,12 +158,12 @@ void CParamFileFlow::Load() {
           return;
         }
         if (!readDevice) {
-          ui::ShowMessage(window_.widget, ResultText(ResultPortNotOpen));
+          ui::ShowMessage(window_.widget, lang::Tr(ResultText(ResultPortNotOpen)));
           return;
         }
         Compared(*read.loaded.file, read.device);
       });
-  if (!started) ui::ShowMessage(window_.widget, std::string(kBusy));
+  if (!started) ui::ShowMessage(window_.widget, Tr(kBusy));
 }
 
 void CParamFileFlow::Compared(const pf::ParamFile& file, const DeviceRead& read) {
@@ -168,11 +180,12 @@ void CParamFileFlow::Compared(const pf::ParamFile& file, const DeviceRead& read)
   if (plan_.Next() == pf::Due::Declined) return;
   std::string identityLine;
   if (plan_.Compared().identityDiffers) {
-    identityLine = "文件保存自另一台设备: " + IdentityText(*file.device) +
-                   "; 本设备: " + IdentityText(pf::IdentityOf(plan_.Device().identity));
+    identityLine = Filled("文件保存自另一台设备: {1}; 本设备: {2}",
+                          {IdentityText(*file.device), IdentityText(pf::IdentityOf(plan_.Device().identity))});
   }
   if (plan_.Next() == pf::Due::Same) {
-    ui::ShowMessage(window_.widget, (identityLine.empty() ? "" : identityLine + "\n") + pf::SameText);
+    const std::string same = lang::Tr(pf::SameText);
+    ui::ShowMessage(window_.widget, identityLine.empty() ? same : identityLine + "\n" + same);
     return;
   }
   auto* dialog = new CCompareDlg(window_.widget, plan_.Compared().rows, ToQString(identityLine));
@@ -187,7 +200,7 @@ void CParamFileFlow::WriteTicked() {
   if (dialog_ == nullptr || jobs_.Running()) return;
   const std::vector<bool> ticked = dialog_->Ticked();
   if (std::find(ticked.begin(), ticked.end(), true) == ticked.end()) {
-    ui::ShowMessage(dialog_, std::string(kNothingTicked));
+    ui::ShowMessage(dialog_, Tr(kNothingTicked));
     return;
   }
   plan_.Choose(ticked);
@@ -204,7 +217,7 @@ void CParamFileFlow::GoOn() {
   bool started = false;
   if (plan_.Next() == pf::Due::Backup) {
     started = jobs_.Run<pf::BackupTaken>(
-        dialog_, QString::fromUtf8("写入前备份"),
+        dialog_, Tr("写入前备份"),
         [link, address, header = window_.header()](const pf::Work& work) {
           return pf::TakeBackup(*link, address, header, work);
         },
@@ -214,7 +227,7 @@ void CParamFileFlow::GoOn() {
         });
   } else {
     started = jobs_.Run<pf::RestoreReport>(
-        dialog_, QString::fromUtf8("写入参数"),
+        dialog_, Tr("写入参数"),
         [link, address, words = plan_.Words()](const pf::Work& work) {
           return pf::WriteAndCheck(*link, address, words, work);
         },
@@ -223,7 +236,7 @@ void CParamFileFlow::GoOn() {
           Written(report);
         });
   }
-  if (!started) ui::ShowMessage(dialog_, std::string(kBusy));
+  if (!started) ui::ShowMessage(dialog_, Tr(kBusy));
 }
 
 void CParamFileFlow::Written(const pf::RestoreReport& report) {
@@ -234,15 +247,18 @@ void CParamFileFlow::Written(const pf::RestoreReport& report) {
   dialog_->ShowResults(RowResults(report));
   dialog_->ShowDevice(DeviceAfter(report));
   std::string status;
-  if (!report.written.empty()) status = "已写入: " + Titles(report.written);
-  if (report.Verified()) status += "; 读回一致";
-  if (!report.mismatches.empty()) status += "; " + std::to_string(report.mismatches.size()) + " 个参数读回与写入不同";
+  if (!report.written.empty()) status = Filled(kWritten, {Titles(report.written)});
+  if (report.Verified()) status = Filled("{1}; 读回一致", {status});
+  if (!report.mismatches.empty()) {
+    status = Filled("{1}; {2} 个参数读回与写入不同", {status, std::to_string(report.mismatches.size())});
+  }
   if (!plan_.BackupPath().empty()) status += "\n" + pf::BackedUpText(plan_.BackupPath());
   dialog_->ShowStatus(ToQString(status));
   dialog_->EnableWrite(!report.Verified());
   if (!report.end.Done()) {
     ui::ShowMessage(dialog_, report.end.Message() + "\n" +
-                                 (report.written.empty() ? "未写入任何参数块" : "已写入: " + Titles(report.written)));
+                                 (report.written.empty() ? std::string(lang::Tr("未写入任何参数块"))
+                                                         : Filled(kWritten, {Titles(report.written)})));
   }
 }
 
@@ -260,7 +276,7 @@ std::vector<QString> CParamFileFlow::DeviceAfter(const pf::RestoreReport& report
         if (now.key == row.key) text = now.device;
       }
     }
-    texts.push_back(ToQString(text));
+    texts.push_back(Tr(text));
   }
   return texts;
 }
@@ -281,10 +297,10 @@ std::vector<QString> CParamFileFlow::RowResults(const pf::RestoreReport& report)
     }
     for (const pf::Difference& mismatch : report.mismatches) {
       if (result == kTook && mismatch.block == row.block && mismatch.key == row.key) {
-        result = "未生效, 读回 " + mismatch.device;
+        result = Filled("未生效, 读回 {1}", {lang::Tr(mismatch.device)});
       }
     }
-    results.push_back(ToQString(result));
+    results.push_back(Tr(result));
   }
   return results;
 }
@@ -303,7 +319,8 @@ void CParamFileFlow::BackUpThen(QWidget* parent, std::function<void(bool proceed
     }
     std::string failure = read.end.Done() ? "" : read.end.Message();
     if (failure.empty()) failure = pf::BackUp(read.device, window_.header()).error;
-    then(failure.empty() || ui::AskQuestion(parent, failure + "\n无法在学习前备份参数。" + kWithoutBackup));
+    then(failure.empty() ||
+         ui::AskQuestion(parent, Filled("{1}\n无法在学习前备份参数。{2}", {failure, lang::Tr(kWithoutBackup)})));
   });
   if (!started) then(false);
 }

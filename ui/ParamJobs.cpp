@@ -21,7 +21,7 @@ bool CParamJobs::Start(QWidget* over, const QString& title, Job job) {
   label->setFixedSize(metrics.horizontalAdvance(QString(32, QChar(0x53C2))), 2 * metrics.lineSpacing());
   progress->setLabel(label);
   progress->setLabelText(title);
-  progress->setCancelButtonText(QString::fromUtf8("取消"));
+  progress->setCancelButtonText(Tr("取消"));
   progress->setWindowModality(Qt::WindowModal);
   progress->setAutoClose(false);
   progress->setAutoReset(false);

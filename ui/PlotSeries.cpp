@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "fields/StatusTexts.h"
+#include "ui/Text.h"
 
 namespace plot {
 namespace {
@@ -17,7 +18,7 @@ constexpr int kHues[] = {0, 210, 120, 30, 280, 180, 330, 60, 240, 90, 300, 150};
 
 QString SeriesName(size_t field) {
   const fields::StatusField& f = fields::StatusFields()[field];
-  return QString::fromUtf8(f.name) + QStringLiteral(" [") + QString::fromUtf8(f.unit) + QLatin1Char(']');
+  return Tr(f.name) + QStringLiteral(" [") + Tr(f.unit) + QLatin1Char(']');
 }
 
 QColor SeriesColor(size_t field) {
@@ -81,8 +82,11 @@ void FitValueAxes(QCustomPlot& plot) {
 
 QString ValueText(size_t field, double value) {
   if (!std::isfinite(value)) return QStringLiteral("-");
-  return QString::number(value, 'f', fields::StatusDecimals(field)) +
-         QString::fromUtf8(fields::StatusFields()[field].unit);
+  const char* unit = fields::StatusFields()[field].unit;
+  const QString shown = Tr(unit);
+  // A unit that is a word in the language in use stands apart from the number.
+  const bool word = shown != QString::fromUtf8(unit);
+  return QString::number(value, 'f', fields::StatusDecimals(field)) + (word ? QStringLiteral(" ") : QString()) + shown;
 }
 
 }  // namespace plot

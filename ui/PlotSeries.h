@@ -16,7 +16,7 @@ class QCPGraph;
 
 namespace plot {
 
-// "相电流 [A]".
+// "相电流 [A]", in the language in use.
 QString SeriesName(size_t field);
 QColor SeriesColor(size_t field);
 // The units of `fields` in first-seen order.

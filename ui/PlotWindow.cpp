@@ -1,6 +1,7 @@
 #include "ui/PlotWindow.h"
 
 #include <QCheckBox>
+#include <QEvent>
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -18,7 +19,9 @@
 #include "session/Session.h"
 #include "ui/MessageBox.h"
 #include "ui/PageBuilder.h"
+#include "ui/PageSources.h"
 #include "ui/PlotSeries.h"
+#include "ui/Retranslate.h"
 #include "ui/StepOverlay.h"
 #include "ui/Text.h"
 #include "ui/forms/DialogLayout.h"
@@ -46,6 +49,7 @@ constexpr int64_t kMaxStepTenths = 600;       // a minute after the command
 // A rate this far above the line's limit is no real line's: a simulated
 // driver on a pseudo-terminal answers without the bytes' wire time.
 constexpr double kBeyondLimit = 1.1;
+constexpr const char* kBeyondLimitText = ", 高于线路极限: 此串口不按波特率计时 (如模拟驱动器)";
 // The panel's edits stay narrow, so that the plot keeps its room.
 constexpr int kEditWidth = 90;
 
@@ -91,6 +95,13 @@ constexpr Field kControls[] = {
     Field::Static(id::Status, "").Object("plotStatus").At(StatusArea, 0).Span(2),
 };
 
+// `pattern` in the language in use with its values put in.
+QString Filled(const char* pattern, std::initializer_list<std::string_view> values) {
+  return ToQString(lang::Fill(lang::Tr(pattern), values));
+}
+
+std::string Number(double value) { return QString::number(value, 'f', 1).toStdString(); }
+
 consteval size_t EntryOf(int controlId) {
   for (size_t i = 0; i < std::size(kControls); ++i) {
     if (kControls[i].id == controlId) return i;
@@ -134,17 +145,19 @@ std::vector<Field> SeriesControls(std::vector<std::string>& names) {
 CPlotWindow::CPlotWindow(Owner owner)
     : QWidget(owner.window, Qt::Window), m_owner(std::move(owner)), m_session(*m_owner.session), m_form(kControls) {
   setObjectName(QStringLiteral("plotWindow"));
-  setWindowTitle(QString::fromUtf8("实时曲线 - KORVELT_Demo"));
+  ui::SetSourceWindowTitle(this, "实时曲线 - KORVELT_Demo");
   setAttribute(Qt::WA_DeleteOnClose, false);
   m_live = new CLivePlot(m_session.Recording(), [this] { return m_session.RecordingNow(); });
   m_overlay = new CStepOverlay;
   m_tabs = new QTabWidget;
-  m_tabs->addTab(m_live, QString::fromUtf8("实时"));
-  m_tabs->addTab(m_overlay, QString::fromUtf8("阶跃对比"));
+  m_tabs->addTab(m_live, QString());
+  m_tabs->addTab(m_overlay, QString());
+  ui::SetSourceTabText(m_tabs, 0, "实时");
+  ui::SetSourceTabText(m_tabs, 1, "阶跃对比");
 
-  QWidget* panel = BuildPanel();
+  m_panel = BuildPanel();
   auto* layout = new QHBoxLayout(this);
-  layout->addWidget(panel);
+  layout->addWidget(m_panel);
   layout->addWidget(m_tabs, 1);
   resize(1100, 640);
 
@@ -163,6 +176,9 @@ QWidget* CPlotWindow::BuildPanel() {
   std::vector<std::string> names;
   const std::vector<Field> series = SeriesControls(names);
   BuildPage(panel, kGroups, {series, kControls}, m_controls);
+  // The series' names are made of their field's name and unit, set again
+  // by NameSeries.
+  RememberPageSources(panel, kGroups, {kControls}, m_controls);
   panel->layout()->setContentsMargins(0, 0, 0, 0);
   m_form.Bind(m_controls);
   m_form.SetValues(InitialValues());
@@ -182,8 +198,8 @@ QWidget* CPlotWindow::BuildPanel() {
   for (const int edit : {id::CaptureSeconds, id::StepFrequency, id::StepPosition, id::StepSeconds}) {
     Get<QLineEdit>(edit)->setMaximumWidth(kEditWidth);
   }
-  Get<QLineEdit>(id::CaptureSeconds)->setToolTip(QString::fromUtf8("0 为直到停止"));
-  Get<QPushButton>(id::StopMotor)->setToolTip(QString::fromUtf8(forms::texts::StopTooltip));
+  ui::SetSourceToolTip(Get<QLineEdit>(id::CaptureSeconds), "0 为直到停止");
+  ui::SetSourceToolTip(Get<QPushButton>(id::StopMotor), forms::texts::StopTooltip);
   m_rate = Get<QLabel>(id::Rate);
   m_limit = Get<QLabel>(id::Limit);
   m_status = Get<QLabel>(id::Status);
@@ -206,10 +222,38 @@ QWidget* CPlotWindow::BuildPanel() {
   connect(Get<QPushButton>(id::StopCapture), &QPushButton::clicked, this, &CPlotWindow::OnStopCapture);
   connect(Get<QPushButton>(id::StartStep), &QPushButton::clicked, this, &CPlotWindow::OnStartStepTest);
 
-  // As wide as its boxes before any rate or limit is shown: the texts that
-  // come later wrap instead of widening the panel and moving the plot.
-  panel->setFixedWidth(panel->sizeHint().width());
+  FitPanel(panel);
   return panel;
+}
+
+void CPlotWindow::FitPanel(QWidget* panel) {
+  // As wide as its boxes without the rate, the limit and the status: those
+  // wrap instead of widening the panel and moving the plot.
+  const QString texts[] = {m_rate->text(), m_limit->text(), m_status->text()};
+  for (QLabel* text : {m_rate, m_limit, m_status}) text->clear();
+  for (QLayout* layout : panel->findChildren<QLayout*>()) layout->invalidate();
+  panel->setMinimumWidth(0);
+  panel->setMaximumWidth(QWIDGETSIZE_MAX);
+  panel->setFixedWidth(panel->sizeHint().width());
+  m_rate->setText(texts[0]);
+  m_limit->setText(texts[1]);
+  m_status->setText(texts[2]);
+}
+
+void CPlotWindow::NameSeries() {
+  const auto measured = fields::MeasuredStatusFields();
+  for (size_t i = 0; i < m_series.size() && i < measured.size(); ++i) m_series[i]->setText(plot::SeriesName(measured[i]));
+}
+
+void CPlotWindow::changeEvent(QEvent* event) {
+  if (event->type() == QEvent::LanguageChange && m_panel != nullptr) {
+    NameSeries();
+    Say(m_statusText);
+    SetText(m_rate, m_rateText ? m_rateText() : QString());
+    ShowProgress();
+    FitPanel(m_panel);
+  }
+  QWidget::changeEvent(event);
 }
 
 std::vector<size_t> CPlotWindow::Ticked() const {
@@ -227,10 +271,10 @@ void CPlotWindow::OnSeriesToggled(QCheckBox* box) {
     // Undone before anything is drawn with a third axis.
     const QSignalBlocker quiet(box);
     box->setChecked(false);
-    Say(QString::fromUtf8("同时最多显示两种单位的曲线"));
+    Say([] { return Tr("同时最多显示两种单位的曲线"); });
     return;
   }
-  Say({});
+  Say(nullptr);
   m_live->SetShown(ticked);
   m_overlay->SetShown(ticked);
 }
@@ -308,11 +352,13 @@ void CPlotWindow::StartCapture(recording::CaptureRequest request) {
   request.plan = recording::PlanFor(Ticked());
   const std::string refusal = m_owner.startCapture(request);
   if (!refusal.empty()) {
-    Say(ToQString(refusal));
+    Say([text = ToQString(refusal)] { return text; });
     return;
   }
   m_plan = request.plan;
-  Say(QString::fromUtf8(request.step ? "阶跃测试进行中" : "高速采集进行中"));
+  m_rateText = nullptr;
+  const char* running = request.step ? "阶跃测试进行中" : "高速采集进行中";
+  Say([running] { return Tr(running); });
   ShowProgress();
 }
 
@@ -323,24 +369,27 @@ void CPlotWindow::OnExportVisible() { m_owner.exportRecording(m_live->Visible())
 void CPlotWindow::OnCaptureEnded(const recording::CaptureReport& report) {
   const recording::LoopTotals& totals = report.totals;
   const double rate = totals.readings / std::max(totals.Seconds(), 1e-6);
-  m_rate->setText(QString::fromUtf8("采样率: %1 次/秒 (%2 个样本, 间断 %3)")
-                     .arg(rate, 0, 'f', 1)
-                     .arg(totals.readings)
-                     .arg(totals.failed) +
-                 BeyondLimit(rate, m_plan));
-  QString text = QString::fromUtf8(report.run ? "阶跃测试结束" : "高速采集结束");
-  if (report.commandSent && report.commandResult != ResultSuccess) {
-    text += QString::fromUtf8(": 命令 ") + ToQString(ResultText(report.commandResult));
-  }
-  if (report.commandSent && report.stopResult != ResultSuccess) {
-    text += QString::fromUtf8(": 停止命令 ") + ToQString(ResultText(report.stopResult));
-  }
-  if (report.run && report.run->stride > 1) {
-    text += QString::fromUtf8(" (样本多于 %1 个, 每 %2 个保留 1 个)")
-                .arg(recording::StepRunSamples)
-                .arg(report.run->stride);
-  }
-  Say(text);
+  const bool beyond = !BeyondLimit(rate, m_plan).isEmpty();
+  m_rateText = [rate, readings = totals.readings, failed = totals.failed, beyond] {
+    return Filled("采样率: {1} 次/秒 ({2} 个样本, 间断 {3})",
+                  {Number(rate), std::to_string(readings), std::to_string(failed)}) +
+           (beyond ? Tr(kBeyondLimitText) : QString());
+  };
+  m_rate->setText(m_rateText());
+  Say([report] {
+    std::string text = lang::Tr(report.run ? "阶跃测试结束" : "高速采集结束");
+    if (report.commandSent && report.commandResult != ResultSuccess) {
+      text = lang::Fill(lang::Tr("{1}: 命令 {2}"), {text, lang::Tr(ResultText(report.commandResult))});
+    }
+    if (report.commandSent && report.stopResult != ResultSuccess) {
+      text = lang::Fill(lang::Tr("{1}: 停止命令 {2}"), {text, lang::Tr(ResultText(report.stopResult))});
+    }
+    if (report.run && report.run->stride > 1) {
+      text = lang::Fill(lang::Tr("{1} (样本多于 {2} 个, 每 {3} 个保留 1 个)"),
+                        {text, std::to_string(recording::StepRunSamples), std::to_string(report.run->stride)});
+    }
+    return ToQString(text);
+  });
   if (report.run) {
     m_overlay->AddRun(report.run);
     m_tabs->setCurrentWidget(m_overlay);
@@ -351,24 +400,23 @@ void CPlotWindow::ShowProgress() {
   const int baud = m_session.LineBaud();
   const recording::CapturePlan plan = m_session.CaptureRunning() ? m_plan : recording::PlanFor(Ticked());
   if (baud > 0) {
-    SetText(m_limit, QString::fromUtf8("线路极限: %1 次/秒 (%2 bit/s, %3 个寄存器)")
-                         .arg(recording::LineLimit(baud, plan.count), 0, 'f', 1)
-                         .arg(baud)
-                         .arg(plan.count));
+    SetText(m_limit, Filled("线路极限: {1} 次/秒 ({2} bit/s, {3} 个寄存器)",
+                            {Number(recording::LineLimit(baud, plan.count)), std::to_string(baud),
+                             std::to_string(plan.count)}));
   } else {
-    SetText(m_limit, QString::fromUtf8("线路极限: - (串口未打开)"));
+    SetText(m_limit, Tr("线路极限: - (串口未打开)"));
   }
   if (!m_session.CaptureRunning()) return;
   const double seconds =
       std::chrono::duration<double>(recording::SteadyClock::now() - m_session.CaptureStarted()).count();
   const double rate = m_session.CaptureReadings() / std::max(seconds, 1e-3);
-  SetText(m_rate, QString::fromUtf8("采样率: %1 次/秒").arg(rate, 0, 'f', 1) + BeyondLimit(rate, plan));
+  SetText(m_rate, Filled("采样率: {1} 次/秒", {Number(rate)}) + BeyondLimit(rate, plan));
 }
 
 QString CPlotWindow::BeyondLimit(double rate, const recording::CapturePlan& plan) const {
   const int baud = m_session.LineBaud();
   if (baud <= 0 || rate <= recording::LineLimit(baud, plan.count) * kBeyondLimit) return {};
-  return QString::fromUtf8(", 高于线路极限: 此串口不按波特率计时 (如模拟驱动器)");
+  return Tr(kBeyondLimitText);
 }
 
 void CPlotWindow::keyPressEvent(QKeyEvent* event) {
@@ -380,7 +428,10 @@ void CPlotWindow::keyPressEvent(QKeyEvent* event) {
   QWidget::keyPressEvent(event);
 }
 
-void CPlotWindow::Say(const QString& text) { SetText(m_status, text); }
+void CPlotWindow::Say(std::function<QString()> text) {
+  m_statusText = std::move(text);
+  SetText(m_status, m_statusText ? m_statusText() : QString());
+}
 
 void CPlotWindow::SetText(QLabel* label, const QString& text) {
   // The progress rewrites its texts four times a second; a wrapped label

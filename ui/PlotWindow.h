@@ -66,11 +66,16 @@ class CPlotWindow : public QWidget {
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;
+  // The texts made at run time, made again in the language now in use.
+  void changeEvent(QEvent* event) override;
 
  private:
   // The series, the view, the capture and the step test, from the window's
   // tables of controls, on the panel beside the plot.
   QWidget* BuildPanel();
+  void FitPanel(QWidget* panel);
+  // Each series' box: its field's name and unit.
+  void NameSeries();
 
   void OnSeriesToggled(QCheckBox* box);
   void OnWindowChosen(int index);
@@ -80,7 +85,9 @@ class CPlotWindow : public QWidget {
   void OnExportVisible();
   void StartCapture(recording::CaptureRequest request);
   void ShowProgress();
-  void Say(const QString& text);
+  // The status line, made by `text` now and again after a switch of
+  // language; nullptr clears it.
+  void Say(std::function<QString()> text);
   static void SetText(QLabel* label, const QString& text);
   // A word after the rate when no real line could carry it.
   QString BeyondLimit(double rate, const recording::CapturePlan& plan) const;
@@ -104,10 +111,13 @@ class CPlotWindow : public QWidget {
   CLivePlot* m_live = nullptr;
   CStepOverlay* m_overlay = nullptr;
   QTabWidget* m_tabs = nullptr;
+  QWidget* m_panel = nullptr;
   std::vector<QCheckBox*> m_series;  // in the order of the measured fields
   QLabel* m_status = nullptr;
   QLabel* m_rate = nullptr;
   QLabel* m_limit = nullptr;
+  std::function<QString()> m_statusText;
+  std::function<QString()> m_rateText;  // the rate a capture reached, once it ended
   recording::CapturePlan m_plan;
   QTimer m_progress;
 };

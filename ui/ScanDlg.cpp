@@ -1,5 +1,6 @@
 #include "ui/ScanDlg.h"
 
+#include <QEvent>
 #include <QGridLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -10,7 +11,6 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
-#include "fields/CFormat.h"
 #include "fields/OpenFailureText.h"
 #include "link/Line.h"
 #include "link/PortDiagnosis.h"
@@ -18,19 +18,24 @@
 #include "session/Session.h"
 #include "ui/MessageBox.h"
 #include "ui/PageBuilder.h"
+#include "ui/PageSources.h"
+#include "ui/Retranslate.h"
 #include "ui/Text.h"
 #include "ui/forms/ControlIds.h"
 #include "ui/forms/DialogLayout.h"
 
 namespace {
 
-QString Q(const char* text) { return QString::fromUtf8(text); }
+// `pattern` in the language in use with its values put in.
+QString Filled(const char* pattern, std::initializer_list<std::string_view> values) {
+  return ToQString(lang::Fill(lang::Tr(pattern), values));
+}
 
-// The connection panel's text of a parity.
+// The connection panel's text of a parity, in the language in use.
 std::string ParityText(Parity parity) {
   const auto items = forms::ComboItems(forms::ids::ParityCombo);
   const auto index = static_cast<size_t>(ParityIndex(parity));
-  return index < items.size() ? items[index] : "";
+  return index < items.size() ? lang::Tr(items[index]) : "";
 }
 
 constexpr const char* kColumns[] = {"地址", "波特率", "校验", "设备标识", "设备型号", "版本号", "应答"};
@@ -63,11 +68,12 @@ constexpr Field kControls[] = {
 
 CScanDlg::CScanDlg(Owner owner) : QDialog(owner.window), m_owner(std::move(owner)) {
   setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowCloseButtonHint | Qt::WindowMinimizeButtonHint);
-  setWindowTitle(Q("扫描设备"));
+  ui::SetSourceWindowTitle(this, "扫描设备");
   setFont(DialogFont());
 
   auto* top = new QWidget;
   BuildPage(top, kGroups, {kControls}, m_controls);
+  RememberPageSources(top, kGroups, {kControls}, m_controls);
   auto* topGrid = static_cast<QGridLayout*>(top->layout());
   topGrid->setContentsMargins(0, 0, 0, 0);
   topGrid->setColumnStretch(SettingsGroup, 1);
@@ -82,14 +88,13 @@ CScanDlg::CScanDlg(Owner owner) : QDialog(owner.window), m_owner(std::move(owner
   m_first->setValue(1);
   m_last->setValue(128);
   m_panelSettings->setChecked(true);
-  m_use->setToolTip(Q("把选中的设备设到连接面板并打开串口 (双击一行也可)"));
+  ui::SetSourceToolTip(m_use, "把选中的设备设到连接面板并打开串口 (双击一行也可)");
 
   m_progress = new QProgressBar;
-  m_trying = new QLabel(Q("尚未扫描"));
+  m_trying = new QLabel;
   m_results = new QTableWidget(0, static_cast<int>(std::size(kColumns)));
-  QStringList headers;
-  for (const char* column : kColumns) headers << Q(column);
-  m_results->setHorizontalHeaderLabels(headers);
+  NameColumns();
+  Say([] { return Tr("尚未扫描"); });
   m_results->setEditTriggers(QAbstractItemView::NoEditTriggers);
   m_results->setSelectionBehavior(QAbstractItemView::SelectRows);
   m_results->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -120,10 +125,36 @@ CScanDlg::~CScanDlg() {
 }
 
 void CScanDlg::showEvent(QShowEvent* event) {
-  const Line line = m_owner.panelLine();
-  m_panelSettings->setText(ToQString(fields::CFormat("连接面板的设置 (%s, %d, %s)", line.port.c_str(), line.baud,
-                                                     ParityText(line.parity).c_str())));
+  m_panelLine = m_owner.panelLine();
+  NamePanelSettings();
   QDialog::showEvent(event);
+}
+
+void CScanDlg::changeEvent(QEvent* event) {
+  if (event->type() == QEvent::LanguageChange && m_results != nullptr) {
+    NameColumns();
+    NamePanelSettings();
+    if (m_trying != nullptr && m_tryingText) m_trying->setText(m_tryingText());
+    for (int row = 0; row < m_results->rowCount() && static_cast<size_t>(row) < m_found.size(); ++row) FillRow(row);
+  }
+  QDialog::changeEvent(event);
+}
+
+void CScanDlg::NameColumns() {
+  QStringList headers;
+  for (const char* column : kColumns) headers << Tr(column);
+  m_results->setHorizontalHeaderLabels(headers);
+}
+
+void CScanDlg::NamePanelSettings() {
+  if (m_panelLine.port.empty()) return;  // not yet shown
+  m_panelSettings->setText(Filled("连接面板的设置 ({1}, {2}, {3})", {m_panelLine.port, std::to_string(m_panelLine.baud),
+                                                                      ParityText(m_panelLine.parity)}));
+}
+
+void CScanDlg::Say(std::function<QString()> text) {
+  m_tryingText = std::move(text);
+  m_trying->setText(m_tryingText ? m_tryingText() : QString());
 }
 
 void CScanDlg::ShowScanning(bool scanning) {
@@ -164,7 +195,11 @@ void CScanDlg::StartScan() {
   m_results->setRowCount(0);
   m_progress->setRange(0, static_cast<int>(plan.Tries()));
   m_progress->setValue(0);
-  m_trying->setText(released ? Q("串口由扫描使用, 扫描结束后重新打开") : QString());
+  if (released) {
+    Say([] { return Tr("串口由扫描使用, 扫描结束后重新打开"); });
+  } else {
+    Say(nullptr);
+  }
   scan::ScanCallbacks callbacks;
   callbacks.progress = [this](const scan::Progress& progress) { Post(&CScanDlg::OnProgress, progress); };
   callbacks.found = [this](const scan::Found& found) { Post(&CScanDlg::OnFound, found); };
@@ -173,7 +208,7 @@ void CScanDlg::StartScan() {
       m_owner.frameLog, ScanLogTag);
   if (!started) {
     m_owner.takePortBack();
-    ui::ShowMessage(this, Q("无法启动扫描"));
+    ui::ShowMessage(this, Tr("无法启动扫描"));
     return;
   }
   ShowScanning(true);
@@ -188,31 +223,49 @@ void CScanDlg::EndScan() {
 
 void CScanDlg::OnProgress(const scan::Progress& progress) {
   m_progress->setValue(static_cast<int>(progress.tried));
-  m_trying->setText(ToQString(fields::CFormat("正在尝试: 地址 %u, %d, %s (%zu/%zu)", progress.address,
-                                              progress.line.baud, ParityText(progress.line.parity).c_str(),
-                                              progress.tried + 1, progress.total)));
+  Say([progress] {
+    return Filled("正在尝试: 地址 {1}, {2}, {3} ({4}/{5})",
+                  {std::to_string(progress.address), std::to_string(progress.line.baud),
+                   ParityText(progress.line.parity), std::to_string(progress.tried + 1),
+                   std::to_string(progress.total)});
+  });
 }
 
 void CScanDlg::OnFound(const scan::Found& found) {
   m_found.push_back(found);
   const int row = m_results->rowCount();
   m_results->insertRow(row);
+  FillRow(row);
+  if (row == 0) m_results->selectRow(0);
+}
+
+void CScanDlg::FillRow(int row) {
+  const scan::Found& found = m_found[static_cast<size_t>(row)];
+  // The driver's own texts are shown as it gave them.
   const std::string cells[] = {std::to_string(found.address), std::to_string(found.line.baud),
                                ParityText(found.line.parity), found.Identity(), found.Model(), found.Version(),
-                               scan::AnswerText(found)};
+                               lang::Tr(scan::AnswerText(found))};
+  static_assert(std::size(cells) == std::size(kColumns));
   for (int column = 0; column < static_cast<int>(std::size(cells)); ++column) {
-    m_results->setItem(row, column, new QTableWidgetItem(ToQString(cells[column])));
+    QTableWidgetItem* item = m_results->item(row, column);
+    if (item == nullptr) {
+      m_results->setItem(row, column, new QTableWidgetItem(ToQString(cells[column])));
+    } else {
+      item->setText(ToQString(cells[column]));
+    }
   }
   m_results->resizeColumnsToContents();
-  if (row == 0) m_results->selectRow(0);
 }
 
 void CScanDlg::OnFinished(const scan::ScanOutcome& outcome) {
   m_progress->setValue(static_cast<int>(outcome.tried));
   const double seconds = std::chrono::duration<double>(outcome.elapsed).count();
   const char* how = outcome.end == scan::ScanEnd::Cancelled ? "已取消" : "扫描完成";
-  m_trying->setText(ToQString(fields::CFormat("%s: 试了 %zu 次, 用时 %.1f 秒, 找到 %zu 台", how, outcome.tried, seconds,
-                                              outcome.found.size())));
+  Say([how, tried = outcome.tried, seconds, found = outcome.found.size()] {
+    return Filled("{1}: 试了 {2} 次, 用时 {3} 秒, 找到 {4} 台",
+                  {lang::Tr(how), std::to_string(tried), QString::number(seconds, 'f', 1).toStdString(),
+                   std::to_string(found)});
+  });
   ShowScanning(false);
   m_owner.takePortBack();
   if (outcome.end == scan::ScanEnd::PortFailed) {

@@ -56,12 +56,23 @@ class CScanDlg : public QDialog {
 
  protected:
   void showEvent(QShowEvent* event) override;
+  // The columns, the progress line and the rows' texts again in the
+  // language now in use.
+  void changeEvent(QEvent* event) override;
 
  private:
   void OnProgress(const scan::Progress& progress);
   void OnFound(const scan::Found& found);
   void OnFinished(const scan::ScanOutcome& outcome);
   void ShowScanning(bool scanning);
+  void NameColumns();
+  // The first choice of settings names the panel's port, rate and parity.
+  void NamePanelSettings();
+  // Row `row` of the table from its driver found.
+  void FillRow(int row);
+  // The line under the progress, made by `text` now and again after a
+  // switch of language; nullptr clears it.
+  void Say(std::function<QString()> text);
   // Runs `call` on this window's thread with `value`, unless a newer scan
   // has begun meanwhile.
   template <class T>
@@ -78,6 +89,8 @@ class CScanDlg : public QDialog {
   QPushButton* m_use = nullptr;
   QProgressBar* m_progress = nullptr;
   QLabel* m_trying = nullptr;
+  std::function<QString()> m_tryingText;
+  Line m_panelLine;  // as the window last showed it
   QTableWidget* m_results = nullptr;
   std::vector<scan::Found> m_found;  // row i of the table
   bool m_scanning = false;

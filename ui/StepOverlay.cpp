@@ -2,11 +2,18 @@
 
 #include <qcustomplot.h>
 
+#include <QEvent>
 #include <QVBoxLayout>
 #include <limits>
 
 #include "ui/PlotSeries.h"
 #include "ui/Text.h"
+
+namespace {
+
+constexpr const char* kTimeAxis = "命令后的时间 [s]";
+
+}  // namespace
 
 CStepOverlay::CStepOverlay(QWidget* parent) : QWidget(parent) {
   plot_ = new QCustomPlot(this);
@@ -14,7 +21,7 @@ CStepOverlay::CStepOverlay(QWidget* parent) : QWidget(parent) {
   plot_->setInteractions(QCP::iRangeDrag | QCP::iRangeZoom);
   plot_->axisRect()->setRangeZoomAxes({plot_->xAxis}, {plot_->yAxis, plot_->yAxis2});
   plot_->axisRect()->setRangeDragAxes({plot_->xAxis}, {plot_->yAxis, plot_->yAxis2});
-  plot_->xAxis->setLabel(QString::fromUtf8("命令后的时间 [s]"));
+  plot_->xAxis->setLabel(Tr(kTimeAxis));
   plot_->legend->setVisible(true);
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
@@ -33,7 +40,13 @@ void CStepOverlay::SetShown(std::vector<size_t> fields) {
   Redraw();
 }
 
+void CStepOverlay::changeEvent(QEvent* event) {
+  if (event->type() == QEvent::LanguageChange) Redraw();
+  QWidget::changeEvent(event);
+}
+
 void CStepOverlay::Redraw() {
+  plot_->xAxis->setLabel(Tr(kTimeAxis));
   plot_->clearGraphs();
   double first = 0;
   double last = 0;

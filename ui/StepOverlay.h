@@ -24,7 +24,12 @@ class CStepOverlay : public QWidget {
   size_t RunCount() const { return runs_.size(); }
   QCustomPlot* Plot() const { return plot_; }
 
+ protected:
+  // The axes and the runs' names in the language now in use.
+  void changeEvent(QEvent* event) override;
+
  private:
+  // The axes, their titles and a graph per shown series of each run.
   void Redraw();
 
   QCustomPlot* plot_ = nullptr;

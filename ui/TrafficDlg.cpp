@@ -4,6 +4,7 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QDir>
+#include <QEvent>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -14,18 +15,22 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
-#include "fields/CFormat.h"
 #include "ui/DialogFont.h"
 #include "ui/FileDialogs.h"
 #include "ui/MainDlg.h"
 #include "ui/MessageBox.h"
 #include "ui/PageBuilder.h"
+#include "ui/PageSources.h"
+#include "ui/Retranslate.h"
 #include "ui/Text.h"
 #include "ui/forms/DialogLayout.h"
 
 namespace {
 
-QString Q(const char* text) { return QString::fromUtf8(text); }
+// `pattern` in the language in use with its values put in.
+std::string Filled(const char* pattern, std::initializer_list<std::string_view> values) {
+  return lang::Fill(lang::Tr(pattern), values);
+}
 
 // A tick reads at most this many batches, so that catching up after a
 // pause never holds the window long.
@@ -66,21 +71,22 @@ uint32_t Chosen(const QComboBox* list, std::span<const forms::ListItem> items) {
 CTrafficDlg::CTrafficDlg(CMainDlg& owner, std::shared_ptr<const FrameLog> log)
     : QDialog(&owner), m_owner(owner), m_model(std::move(log)), m_lastFolder(ToStdString(QDir::homePath())) {
   setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowCloseButtonHint | Qt::WindowMinMaxButtonsHint);
-  setWindowTitle(Q("通讯记录"));
+  ui::SetSourceWindowTitle(this, "通讯记录");
   setFont(DialogFont());
 
   auto* tools = new QWidget;
   BuildPage(tools, kGroups, {kControls}, m_controls);
+  RememberPageSources(tools, kGroups, {kControls}, m_controls);
   tools->layout()->setContentsMargins(0, 0, 0, 0);
   m_pause = m_controls.As<QPushButton>(id::Pause);
   m_pause->setCheckable(true);
-  m_pause->setToolTip(Q("暂停时记录照常进行, 继续后补上"));
+  ui::SetSourceToolTip(m_pause, "暂停时记录照常进行, 继续后补上");
   m_results = m_controls.As<QComboBox>(id::Results);
   m_functions = m_controls.As<QComboBox>(id::Functions);
   for (QComboBox* list : {m_results, m_functions}) list->setCurrentIndex(0);
   m_text = m_controls.As<QLineEdit>(id::Text);
-  m_text->setPlaceholderText(Q("含义、字节或结果中的文字"));
-  m_controls.Get(id::Stop)->setToolTip(Q(forms::texts::StopTooltip));
+  ui::SetSourceText(m_text, "含义、字节或结果中的文字");
+  ui::SetSourceToolTip(m_controls.Get(id::Stop), forms::texts::StopTooltip);
 
   m_table = new QTableView;
   m_table->setModel(&m_model);
@@ -89,26 +95,7 @@ CTrafficDlg::CTrafficDlg(CMainDlg& owner, std::shared_ptr<const FrameLog> log)
   m_table->verticalHeader()->hide();
   m_table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
   m_table->horizontalHeader()->setStretchLastSection(true);
-  // Each column as wide as its widest text or its header; the meaning gets
-  // room for a long line (the whole of it in its tooltip), the bytes the
-  // rest, and the table is wide enough that a request's bytes show whole.
-  const QFontMetrics metrics(font());
-  m_table->verticalHeader()->setDefaultSectionSize(metrics.height() + 6);
-  constexpr const char* kWidest[] = {"00:00:00.000000", "未请求", "128", "FF", "256", "正确", "500.0 ms",
-                                     "网关目标设备响应失败", "", "00 00 00 00 00 00 00 00"};
-  static_assert(std::size(kWidest) == CTrafficModel::ColumnCount);
-  constexpr int kPadding = 16;
-  for (int column = 0; column < CTrafficModel::ColumnCount; ++column) {
-    const QString header = m_model.headerData(column, Qt::Horizontal, Qt::DisplayRole).toString();
-    const int text = std::max(metrics.horizontalAdvance(Q(kWidest[column])), metrics.horizontalAdvance(header));
-    m_table->setColumnWidth(column, text + kPadding);
-  }
-  m_table->setColumnWidth(CTrafficModel::Meaning, metrics.horizontalAdvance(QString(28, QChar(0x5B57))));
-  int width = 0;
-  for (int column = 0; column < CTrafficModel::ColumnCount; ++column) width += m_table->columnWidth(column);
-  m_table->setMinimumSize(std::max(900, width + m_table->verticalScrollBar()->sizeHint().width() +
-                                            2 * m_table->frameWidth()),
-                          360);
+  SizeColumns();
   m_table->installEventFilter(this);
   m_counts = new QLabel;
 
@@ -128,6 +115,41 @@ CTrafficDlg::CTrafficDlg(CMainDlg& owner, std::shared_ptr<const FrameLog> log)
   connect(&m_timer, &QTimer::timeout, this, &CTrafficDlg::Refresh);
   ShowCounts();
 }
+
+void CTrafficDlg::SizeColumns() {
+  // Each column as wide as its widest text or its header; the meaning gets
+  // room for a long line (the whole of it in its tooltip), the bytes the
+  // rest, and the table is wide enough that a request's bytes show whole.
+  const QFontMetrics metrics(font());
+  m_table->verticalHeader()->setDefaultSectionSize(metrics.height() + 6);
+  constexpr const char* kWidest[] = {"00:00:00.000000", "未请求", "128", "FF", "256", "正确", "500.0 ms",
+                                     "网关目标设备响应失败", "", "00 00 00 00 00 00 00 00"};
+  static_assert(std::size(kWidest) == CTrafficModel::ColumnCount);
+  constexpr int kPadding = 16;
+  for (int column = 0; column < CTrafficModel::ColumnCount; ++column) {
+    const QString header = m_model.headerData(column, Qt::Horizontal, Qt::DisplayRole).toString();
+    const int text = std::max(metrics.horizontalAdvance(Tr(kWidest[column])), metrics.horizontalAdvance(header));
+    m_table->setColumnWidth(column, text + kPadding);
+  }
+  m_table->setColumnWidth(CTrafficModel::Meaning, metrics.horizontalAdvance(QString(28, QChar(0x5B57))));
+  int width = 0;
+  for (int column = 0; column < CTrafficModel::ColumnCount; ++column) width += m_table->columnWidth(column);
+  m_table->setMinimumSize(std::max(900, width + m_table->verticalScrollBar()->sizeHint().width() +
+                                            2 * m_table->frameWidth()),
+                          360);
+}
+
+void CTrafficDlg::changeEvent(QEvent* event) {
+  if (event->type() == QEvent::LanguageChange && m_counts != nullptr) {
+    m_model.Renamed();
+    SizeColumns();
+    ShowPause();
+    ShowCounts();
+  }
+  QDialog::changeEvent(event);
+}
+
+void CTrafficDlg::ShowPause() { ui::SetSourceText(m_pause, m_paused ? "继续显示" : "暂停显示"); }
 
 void CTrafficDlg::showEvent(QShowEvent* event) {
   Refresh();
@@ -158,7 +180,7 @@ void CTrafficDlg::Refresh() {
 void CTrafficDlg::SetPaused(bool paused) {
   m_paused = paused;
   if (m_pause->isChecked() != paused) m_pause->setChecked(paused);
-  m_pause->setText(Q(paused ? "继续显示" : "暂停显示"));
+  ShowPause();
   if (!paused) Refresh();
   ShowCounts();
 }
@@ -186,11 +208,11 @@ void CTrafficDlg::ShowCounts() {
   // counted as the table will hold them once it catches up.
   const uint64_t upTo = m_paused ? log.LastSequence() : view.Cursor();
   const uint64_t held = upTo >= first ? upTo - first + 1 : 0;
-  std::string text = fields::CFormat("记录 %llu 帧 (最多 %zu), 显示 %zu 帧", static_cast<unsigned long long>(held),
-                                     log.FrameCapacity(), view.Size());
+  std::string text = Filled("记录 {1} 帧 (最多 {2}), 显示 {3} 帧",
+                            {std::to_string(held), std::to_string(log.FrameCapacity()), std::to_string(view.Size())});
   const uint64_t dropped = first - 1;
-  if (dropped > 0) text += fields::CFormat(", 较早的 %llu 帧已舍弃", static_cast<unsigned long long>(dropped));
-  if (m_paused) text += ", 已暂停显示 (记录继续)";
+  if (dropped > 0) text = Filled("{1}, 较早的 {2} 帧已舍弃", {text, std::to_string(dropped)});
+  if (m_paused) text = Filled("{1}, 已暂停显示 (记录继续)", {text});
   m_counts->setText(ToQString(text));
 }
 
@@ -201,16 +223,17 @@ traffic::Exported CTrafficDlg::Export(const std::string& path) {
 std::string CTrafficDlg::ExportTo(const std::string& path) { return Export(path).error; }
 
 void CTrafficDlg::OnExport() {
-  const std::string path = ui::ChooseFile(this, ui::FileDialog::ExportTraffic, m_lastFolder + "/通讯记录.csv");
+  const std::string path =
+      ui::ChooseFile(this, ui::FileDialog::ExportTraffic, m_lastFolder + "/" + lang::Tr("通讯记录.csv"));
   if (path.empty()) return;
   m_lastFolder = ToStdString(QFileInfo(ToQString(path)).absolutePath());
   const traffic::Exported exported = Export(path);
   if (!exported.error.empty()) {
-    ui::ShowMessage(this, "导出失败: " + exported.error);
+    ui::ShowMessage(this, Filled("导出失败: {1}", {exported.error}));
     return;
   }
   // A box: the counts line below is rewritten at every refresh.
-  ui::ShowMessage(this, fields::CFormat("已导出 %zu 帧到 ", exported.records) + path);
+  ui::ShowMessage(this, Filled("已导出 {1} 帧到 {2}", {std::to_string(exported.records), path}));
 }
 
 std::set<int> CTrafficDlg::ChosenRows() const {

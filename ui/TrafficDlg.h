@@ -50,12 +50,17 @@ class CTrafficDlg : public QDialog {
  protected:
   void showEvent(QShowEvent* event) override;
   void hideEvent(QHideEvent* event) override;
+  // The columns, the counts and the pause's caption again in the language
+  // now in use.
+  void changeEvent(QEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void ApplyFilter();
   void OnExport();
   void ShowCounts();
+  void ShowPause();
+  void SizeColumns();
   traffic::Exported Export(const std::string& path);
   std::set<int> ChosenRows() const;
 

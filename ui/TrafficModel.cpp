@@ -13,7 +13,7 @@ std::string Cell(const traffic::Record& record, int column) {
     case CTrafficModel::Time:
       return traffic::ClockTime(record.wallMicros);
     case CTrafficModel::Direction:
-      return traffic::DirectionText(record.direction);
+      return lang::Tr(traffic::DirectionText(record.direction));
     case CTrafficModel::Slave:
       return std::to_string(record.slave);
     case CTrafficModel::Function:
@@ -21,11 +21,11 @@ std::string Cell(const traffic::Record& record, int column) {
     case CTrafficModel::Length:
       return std::to_string(record.bytes.size());
     case CTrafficModel::Crc:
-      return record.crcGood ? "正确" : "错误";
+      return lang::Tr(record.crcGood ? "正确" : "错误");
     case CTrafficModel::RoundTrip:
       return traffic::RoundTripColumn(record);
     case CTrafficModel::Result:
-      return traffic::ResultColumn(record);
+      return lang::Tr(traffic::ResultColumn(record));
     case CTrafficModel::Meaning:
       return record.meaning;
     case CTrafficModel::Bytes:
@@ -86,5 +86,10 @@ QVariant CTrafficModel::data(const QModelIndex& index, int role) const {
 
 QVariant CTrafficModel::headerData(int section, Qt::Orientation orientation, int role) const {
   if (role != Qt::DisplayRole || orientation != Qt::Horizontal || section < 0 || section >= ColumnCount) return {};
-  return QString::fromUtf8(kHeaders[section]);
+  return Tr(kHeaders[section]);
+}
+
+void CTrafficModel::Renamed() {
+  emit headerDataChanged(Qt::Horizontal, 0, ColumnCount - 1);
+  if (rowCount() > 0) emit dataChanged(index(0, 0), index(rowCount() - 1, ColumnCount - 1), {Qt::DisplayRole});
 }

@@ -22,6 +22,9 @@ class CTrafficModel : public QAbstractTableModel {
   // Only the rows whose frames the log dropped go (a paused table).
   void DropGone();
   void SetFilter(const traffic::Filter& filter);
+  // The headers and the cells the model words itself, in the language now
+  // in use: the views ask for them again.
+  void Renamed();
   const traffic::LogView& View() const { return m_view; }
   // Sequence 0 for a row whose frame the log dropped since the last refresh.
   traffic::Record RecordAt(int row) const { return m_view.At(static_cast<size_t>(row)); }
