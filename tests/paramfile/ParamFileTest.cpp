@@ -13,11 +13,13 @@
 
 #include <filesystem>
 #include <fstream>
+#include <set>
 
 #include "SimulatedLine.h"
 #include "fields/CommandTables.h"
 #include "fields/DeviceInfoTexts.h"
 #include "fields/EntryText.h"
+#include "fields/FieldCodec.h"
 #include "fields/NumberText.h"
 #include "paramfile/LocalTime.h"
 #include "paramfile/Restore.h"
@@ -347,8 +349,8 @@ TEST_F(ParamFileTest, RefusalsInEnglishNameTheFieldAndWhatItTakes) {
 }
 
 // Every list item and switch text has an English of its own in its list,
-// which no other item of the list has in either language: a file names
-// each item unmistakably in both.
+// which no other item of the list has in either language, and every field
+// of a block a name of its own: a file names each unmistakably in both.
 TEST(FieldTexts, EveryItemIsOneItemInEitherLanguage) {
   std::vector<fields::ParamSpec> params;
   PresetSpeedBlock torque{};
@@ -357,7 +359,15 @@ TEST(FieldTexts, EveryItemIsOneItemInEitherLanguage) {
     const std::vector<uint8_t> zero(block.spec->recordBytes, 0);
     for (const uint8_t* record : {zero.data(), reinterpret_cast<const uint8_t*>(&torque)}) {
       if (record != zero.data() && block.key != std::string("preset-speed")) continue;
-      for (const fields::ParamSpec& param : block.paramsFor(record)) params.push_back(param);
+      std::set<std::string> names;
+      for (const fields::ParamSpec& param : block.paramsFor(record)) {
+        params.push_back(param);
+        if (!fields::HasRegister(param)) continue;
+        const std::string chinese = fields::FieldName(param, lang::Language::Chinese);
+        const std::string english = fields::FieldName(param, lang::Language::English);
+        EXPECT_FALSE(HasIdeograph(english)) << block.key << ": " << chinese;
+        EXPECT_TRUE(names.insert(chinese).second && names.insert(english).second) << block.key << ": " << english;
+      }
     }
   }
   for (const auto& command : fields::command::Commands) params.push_back(command.param);
