@@ -5,8 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include "lang/Texts.h"
-
 namespace {
 
 PortDiagnosis Diagnosis(OpenFailureKind kind, const std::string& device) {
@@ -50,29 +48,6 @@ TEST(OpenFailureText, SecondLineNamesTheCause) {
     EXPECT_EQ(fields::OpenFailureMessage(c.diagnosis), std::string("打开串口失败\n") + c.cause);
   }
   EXPECT_EQ(fields::OpenFailureMessage(PortDiagnosis{}), "打开串口失败");
-}
-
-// In English the values keep their places, named twice where the advice
-// repeats them, and the holders are listed the English way.
-TEST(OpenFailureText, InEnglish) {
-  PortDiagnosis outside = Diagnosis(OpenFailureKind::PermissionDenied, "/dev/ttyUSB0");
-  outside.user = "bench";
-  outside.group = "dialout";
-  outside.groupMayUse = true;
-  outside.membership = GroupMembership::NotMember;
-  PortDiagnosis many = Diagnosis(OpenFailureKind::Busy, "/dev/ttyACM0");
-  many.holders = {{10, "ModemManager"}, {11, "brltty"}, {12, "minicom"}, {13, "cat"}};
-
-  ASSERT_EQ(lang::Use(lang::Language::English), "");
-  const std::string permission = fields::OpenFailureMessage(outside);
-  const std::string busy = fields::OpenFailureCause(many);
-  lang::Use(lang::Language::Chinese);
-  EXPECT_EQ(permission,
-            "Opening the port failed\nNo permission to open /dev/ttyUSB0: the device belongs to the group dialout, and "
-            "user bench is not in it. Run sudo usermod -aG dialout bench, then log in again.");
-  EXPECT_EQ(busy,
-            "/dev/ttyACM0 is in use by other programs: ModemManager (process 10), brltty (process 11), "
-            "minicom (process 12) and others, 4 processes in all.");
 }
 
 }  // namespace
