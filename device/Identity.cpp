@@ -1,5 +1,7 @@
 #include "device/Identity.h"
 
+#include "lang/Texts.h"
+
 ModbusResult ReadDeviceIdentity(DriverLink& link, uint8_t slave, DeviceIdentity& identity) {
   DeviceIdentity read;
   const ModbusResult result = link.ReadDeviceInfo(slave, read.info);
@@ -15,5 +17,5 @@ ModbusResult ReadDeviceIdentity(DriverLink& link, uint8_t slave, DeviceIdentity&
 }
 
 std::string DeviceIdentity::ObjectsAbsentReason() const {
-  return ObjectsAbsent() ? "读取标识对象: " + ResultText(objectsResult) : std::string();
+  return ObjectsAbsent() ? lang::Fill(lang::Tr("读取标识对象: {1}"), {ResultText(objectsResult)}) : std::string();
 }

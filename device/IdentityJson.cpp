@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "fields/PrintableText.h"
+#include "lang/Texts.h"
 
 namespace device {
 namespace {
@@ -157,7 +158,7 @@ json IdentityJson(const IdentityRecord& record) {
   const auto fields = fields::DeviceInfoFields();
   for (size_t i = 0; i < fields.size(); ++i) {
     if (!record.texts[i]) continue;
-    json entry = {{"key", fields[i].key}, {"name", fields[i].name}};
+    json entry = {{"key", fields[i].key}, {"name", lang::Tr(fields[i].name)}};
     PutDriverText(entry, "text", *record.texts[i]);
     entry["unit"] = fields[i].unit;
     list.push_back(std::move(entry));
@@ -175,9 +176,9 @@ json IdentityJson(const IdentityRecord& record) {
 
 std::string TakeIdentity(const json& value, IdentityRecord& record) {
   IdentityRecord taken;
-  if (!value.is_object() || !TakeTexts(value, taken)) return kNotAnIdentity;
+  if (!value.is_object() || !TakeTexts(value, taken)) return lang::Tr(kNotAnIdentity);
   for (const size_t field : {fields::IdentityField, fields::ModelField, fields::VersionField}) {
-    if (!taken.texts[field]) return kNotAnIdentity;
+    if (!taken.texts[field]) return lang::Tr(kNotAnIdentity);
   }
   const auto objects = value.find("objects");
   if (objects == value.end()) {
@@ -186,9 +187,9 @@ std::string TakeIdentity(const json& value, IdentityRecord& record) {
     // From a driver that answered no identification request.
     const auto reason = value.find("objectsAbsent");
     taken.objectsAbsent = reason != value.end() && reason->is_string() ? reason->get<std::string>() : "";
-    if (taken.objectsAbsent.empty()) taken.objectsAbsent = "无标识对象";
+    if (taken.objectsAbsent.empty()) taken.objectsAbsent = lang::Tr("无标识对象");
   } else if (!TakeObjects(*objects, taken.objects)) {
-    return kNotObjects;
+    return lang::Tr(kNotObjects);
   }
   record = std::move(taken);
   return {};

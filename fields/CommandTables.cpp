@@ -6,6 +6,7 @@
 
 #include "fields/CFormat.h"
 #include "fields/NumberText.h"
+#include "lang/Texts.h"
 
 namespace fields::command {
 
@@ -25,7 +26,7 @@ std::string FormatSigned32Slot(const uint8_t* record) {
 
 std::string TakeSigned32Slot(std::string_view text, uint8_t* record) {
   const std::optional<int64_t> value = ParseScaled(text, 0);
-  if (!value || *value < INT32_MIN || *value > INT32_MAX) return "请输入 -2147483648 到 2147483647 之间的整数";
+  if (!value || *value < INT32_MIN || *value > INT32_MAX) return lang::Tr("请输入 -2147483648 到 2147483647 之间的整数");
   const auto bits = static_cast<uint32_t>(static_cast<int32_t>(*value));
   const uint16_t words[2] = {static_cast<uint16_t>(bits >> 16), static_cast<uint16_t>(bits & 0xFFFF)};
   std::memcpy(record, words, sizeof words);
@@ -47,6 +48,6 @@ std::string FormatLearnedPhaseOrderSlot(const uint8_t* record) {
   return LearnedPhaseOrderText(results);
 }
 
-std::string RefuseLearnedPhaseOrder(std::string_view, uint8_t*) { return "由驱动器的学习结果给出"; }
+std::string RefuseLearnedPhaseOrder(std::string_view, uint8_t*) { return lang::Tr("由驱动器的学习结果给出"); }
 
 }  // namespace fields::command

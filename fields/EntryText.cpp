@@ -3,6 +3,8 @@
 #include <vector>
 
 #include "fields/FieldCodec.h"
+#include "fields/ItemList.h"
+#include "lang/Texts.h"
 
 namespace fields {
 namespace {
@@ -17,9 +19,14 @@ std::string_view Trimmed(std::string_view text) {
 // read that none of them has.
 std::string ChoiceMessage(const ParamSpec& field, const FieldValue& shown) {
   std::string items;
-  for (const ListItem& item : field.items) items += (items.empty() ? "" : "、") + std::string(item.text);
-  if (!shown.extraItem.empty()) items += "、" + shown.extraItem;
-  return FieldName(field) + ": 请选择 " + items + " 之一";
+  for (const ListItem& item : field.items) AppendItem(items, lang::Tr(item.text));
+  if (!shown.extraItem.empty()) AppendItem(items, shown.extraItem);
+  return lang::Fill(lang::Tr("{1}: 请选择 {2} 之一"), {FieldName(field), items});
+}
+
+// A text of the tool's (a list item, 是, 否) as either language writes it.
+bool IsText(std::string_view wanted, const char* chinese) {
+  return wanted == chinese || wanted == lang::In(lang::Language::English, chinese);
 }
 
 // The control's value that the text stands for, or the refusal.
@@ -33,7 +40,7 @@ std::string ValueOf(const ParamSpec& field, std::string_view text, const uint8_t
       const FieldValue shown = FormatField(field, record);
       if (wanted.empty()) return {};
       for (size_t i = 0; i < field.items.size(); ++i) {
-        if (wanted == field.items[i].text) {
+        if (IsText(wanted, field.items[i].text)) {
           value.index = static_cast<int>(i);
           return {};
         }
@@ -46,12 +53,12 @@ std::string ValueOf(const ParamSpec& field, std::string_view text, const uint8_t
     }
     case ValueKind::Flag: {
       const std::string_view wanted = Trimmed(text);
-      if (wanted == YesText || wanted == "1") {
+      if (IsText(wanted, YesText) || wanted == "1") {
         value.index = 1;
-      } else if (wanted == NoText || wanted == "0") {
+      } else if (IsText(wanted, NoText) || wanted == "0") {
         value.index = 0;
       } else {
-        return FieldName(field) + ": 请输入 " + YesText + " 或 " + NoText;
+        return lang::Fill(lang::Tr("{1}: 请输入 {2} 或 {3}"), {FieldName(field), lang::Tr(YesText), lang::Tr(NoText)});
       }
       return {};
     }
@@ -62,19 +69,28 @@ std::string ValueOf(const ParamSpec& field, std::string_view text, const uint8_t
 }  // namespace
 
 std::string EntryText(const ParamSpec& field, const uint8_t* record) {
+  return EntryText(field, record, lang::InUse());
+}
+
+std::string EntryText(const ParamSpec& field, const uint8_t* record, lang::Language language) {
   const FieldValue value = FormatField(field, record);
   switch (field.value) {
     case ValueKind::Number:
       return value.text;
     case ValueKind::Choice:
       if (value.index >= 0 && static_cast<size_t>(value.index) < field.items.size()) {
-        return field.items[static_cast<size_t>(value.index)].text;
+        return std::string(lang::In(language, field.items[static_cast<size_t>(value.index)].text));
       }
       return value.extraItem;
     case ValueKind::Flag:
-      return value.index != 0 ? YesText : NoText;
+      return std::string(lang::In(language, value.index != 0 ? YesText : NoText));
   }
   return {};
+}
+
+bool ShowsValue(const ParamSpec& field, std::string_view text, const uint8_t* record) {
+  return text == EntryText(field, record, lang::Language::Chinese) ||
+         text == EntryText(field, record, lang::Language::English);
 }
 
 std::string TakeEntryText(const ParamSpec& field, std::string_view text, uint8_t* record) {

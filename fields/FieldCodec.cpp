@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "fields/NumberText.h"
+#include "lang/Texts.h"
 
 namespace fields {
 namespace {
@@ -101,9 +102,13 @@ void StoreSlot(const ParamSpec& field, uint32_t raw, uint8_t* record) {
   }
 }
 
-std::string FieldName(const ParamSpec& field) {
-  if (field.name != nullptr) return field.name;
-  std::string name = field.label;
+std::string FieldName(const ParamSpec& field) { return FieldName(field, lang::InUse()); }
+
+std::string FieldName(const ParamSpec& field, lang::Language language) {
+  if (field.name != nullptr) return std::string(lang::In(language, field.name));
+  // The label in the language asked for, then without its colon: English
+  // labels keep theirs as the Chinese ones do.
+  std::string name(lang::In(language, field.label));
   for (const char* colon : {":", "："}) {
     const size_t length = std::strlen(colon);
     if (name.size() >= length && name.compare(name.size() - length, length, colon) == 0) {
@@ -116,7 +121,7 @@ std::string FieldName(const ParamSpec& field) {
 namespace {
 
 std::string RangeText(const ParamSpec& field, const std::string& low, const std::string& high) {
-  return FieldName(field) + ": 请输入 " + low + " 到 " + high + " 之间的数值";
+  return lang::Fill(lang::Tr("{1}: 请输入 {2} 到 {3} 之间的数值"), {FieldName(field), low, high});
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include <type_traits>
 
 #include "fields/Param.h"
+#include "lang/Language.h"
 
 namespace fields {
 
@@ -33,9 +34,13 @@ size_t SlotBytes(Storage storage);
 // Bytes of the record the field's value takes (a custom field: its codec's).
 size_t FieldBytes(const ParamSpec& field);
 
-// The name of a field in messages: its own, or its label without the colon.
+// The name of a field in messages: its own, or its label without the colon,
+// in the language in use or in the one asked for (a loader knows a field by
+// its name in either).
 std::string FieldName(const ParamSpec& field);
-// "<name>: 请输入 <min> 到 <max> 之间的数值" for a numeric edit.
+std::string FieldName(const ParamSpec& field, lang::Language language);
+// "<name>: 请输入 <min> 到 <max> 之间的数值" for a numeric edit, in the
+// language in use.
 std::string RangeMessage(const ParamSpec& field);
 // The same for a range of its own, in register counts shown with the
 // field's decimals (an entry the page clamps: "0.1 到 6553.5").

@@ -2,7 +2,8 @@
 
 #include <system_error>
 
-#include "fields/CFormat.h"
+#include "fields/ItemList.h"
+#include "lang/Texts.h"
 
 namespace fields {
 
@@ -13,45 +14,52 @@ constexpr size_t kHoldersNamed = 3;
 
 std::string JoinDevices(const std::vector<std::string>& devices) {
   std::string text;
-  for (const std::string& device : devices) text += (text.empty() ? "" : "、") + device;
+  for (const std::string& device : devices) AppendItem(text, device);
   return text;
 }
 
 std::string NoDevice(const PortDiagnosis& d) {
-  const std::string head = CFormat("COM%u 没有对应的设备：没有链接 %s，", d.failure.portNumber,
-                                   d.failure.device.c_str());
-  if (d.devicesPresent.empty()) return head + "本机也没有串口设备。";
-  return head + CFormat("本机只有 %zu 个串口设备：", d.devicesPresent.size()) + JoinDevices(d.devicesPresent) + "。";
+  const std::string port = std::to_string(d.failure.portNumber);
+  if (d.devicesPresent.empty()) {
+    return lang::Fill(lang::Tr("COM{1} 没有对应的设备：没有链接 {2}，本机也没有串口设备。"), {port, d.failure.device});
+  }
+  return lang::Fill(lang::Tr("COM{1} 没有对应的设备：没有链接 {2}，本机只有 {3} 个串口设备：{4}。"),
+                    {port, d.failure.device, std::to_string(d.devicesPresent.size()), JoinDevices(d.devicesPresent)});
 }
 
 std::string Permission(const PortDiagnosis& d) {
-  const std::string head = "没有权限打开 " + d.device + "：";
-  if (d.group.empty()) return head + "无法查看其权限。";
+  if (d.group.empty()) return lang::Fill(lang::Tr("没有权限打开 {1}：无法查看其权限。"), {d.device});
   const bool member = d.membership == GroupMembership::Member;
   if (!d.groupMayUse) {
-    return head + CFormat("只有所有者 %s 可以读写，%s 组没有读写权限（用户 %s %s该组中）。", d.owner.c_str(),
-                          d.group.c_str(), d.user.c_str(), member ? "在" : "不在");
+    const char* pattern = member ? "没有权限打开 {1}：只有所有者 {2} 可以读写，{3} 组没有读写权限（用户 {4} 在该组中）。"
+                                 : "没有权限打开 {1}：只有所有者 {2} 可以读写，{3} 组没有读写权限（用户 {4} 不在该组中）。";
+    return lang::Fill(lang::Tr(pattern), {d.device, d.owner, d.group, d.user});
   }
   switch (d.membership) {
     case GroupMembership::NotMember:
-      return head + CFormat("设备属于 %s 组，用户 %s 不在该组中。请执行 sudo usermod -aG %s %s，然后重新登录。",
-                            d.group.c_str(), d.user.c_str(), d.group.c_str(), d.user.c_str());
+      return lang::Fill(
+          lang::Tr("没有权限打开 {1}：设备属于 {2} 组，用户 {3} 不在该组中。请执行 sudo usermod -aG {2} {3}，然后重新登录。"),
+          {d.device, d.group, d.user});
     case GroupMembership::AfterNewLogin:
-      return head + CFormat("用户 %s 已加入 %s 组，重新登录后才生效。", d.user.c_str(), d.group.c_str());
+      return lang::Fill(lang::Tr("没有权限打开 {1}：用户 {2} 已加入 {3} 组，重新登录后才生效。"),
+                        {d.device, d.user, d.group});
     case GroupMembership::Member:
       break;
   }
-  return head + CFormat("设备属于 %s 组，用户 %s 已在该组中，但仍被拒绝。", d.group.c_str(), d.user.c_str());
+  return lang::Fill(lang::Tr("没有权限打开 {1}：设备属于 {2} 组，用户 {3} 已在该组中，但仍被拒绝。"),
+                    {d.device, d.group, d.user});
 }
 
 std::string Busy(const PortDiagnosis& d) {
-  if (d.holders.empty()) return d.device + " 正被另一个程序占用（看不到是哪个程序）。";
+  if (d.holders.empty()) return lang::Fill(lang::Tr("{1} 正被另一个程序占用（看不到是哪个程序）。"), {d.device});
   std::string names;
   for (size_t i = 0; i < d.holders.size() && i < kHoldersNamed; ++i) {
-    names += (i == 0 ? "" : "、") + CFormat("%s（进程 %d）", d.holders[i].name.c_str(), d.holders[i].pid);
+    AppendItem(names, lang::Fill(lang::Tr("{1}（进程 {2}）"), {d.holders[i].name, std::to_string(d.holders[i].pid)}));
   }
-  if (d.holders.size() > kHoldersNamed) names += CFormat("等 %zu 个进程", d.holders.size());
-  return d.device + " 正被其他程序占用：" + names + "。";
+  if (d.holders.size() > kHoldersNamed) {
+    names = lang::Fill(lang::Tr("{1}等 {2} 个进程"), {names, std::to_string(d.holders.size())});
+  }
+  return lang::Fill(lang::Tr("{1} 正被其他程序占用：{2}。"), {d.device, names});
 }
 
 }  // namespace
@@ -62,32 +70,33 @@ std::string OpenFailureCause(const PortDiagnosis& d) {
     case OpenFailureKind::None:
       return {};
     case OpenFailureKind::AlreadyOpen:
-      return "串口已经打开。";
+      return lang::Tr("串口已经打开。");
     case OpenFailureKind::InvalidNumber:
-      return CFormat("COM%u 不在 COM1 到 COM1024 之间。", f.portNumber);
+      return lang::Fill(lang::Tr("COM{1} 不在 COM1 到 COM1024 之间。"), {std::to_string(f.portNumber)});
     case OpenFailureKind::InvalidMode:
-      return "串口参数无效。";
+      return lang::Tr("串口参数无效。");
     case OpenFailureKind::NoDevice:
       return NoDevice(d);
     case OpenFailureKind::DanglingLink:
-      return CFormat("链接 %s 指向的 %s 不存在（适配器是否已拔出？）。", f.device.c_str(), d.linkTarget.c_str());
+      return lang::Fill(lang::Tr("链接 {1} 指向的 {2} 不存在（适配器是否已拔出？）。"), {f.device, d.linkTarget});
     case OpenFailureKind::PermissionDenied:
       return Permission(d);
     case OpenFailureKind::Busy:
       return Busy(d);
     case OpenFailureKind::NotATerminal:
-      return d.device + " 不是串口设备。";
+      return lang::Fill(lang::Tr("{1} 不是串口设备。"), {d.device});
     case OpenFailureKind::RateRefused:
-      return CFormat("%s 不接受波特率 %d。", d.device.c_str(), f.baudRate);
+      return lang::Fill(lang::Tr("{1} 不接受波特率 {2}。"), {d.device, std::to_string(f.baudRate)});
     case OpenFailureKind::SystemError:
       break;
   }
-  return "无法打开 " + d.device + "：" + std::generic_category().message(f.error) + "。";
+  return lang::Fill(lang::Tr("无法打开 {1}：{2}。"), {d.device, std::generic_category().message(f.error)});
 }
 
 std::string OpenFailureMessage(const PortDiagnosis& diagnosis) {
   const std::string cause = OpenFailureCause(diagnosis);
-  return cause.empty() ? std::string(OpenFailedText) : std::string(OpenFailedText) + "\n" + cause;
+  const std::string head = lang::Tr(OpenFailedText);
+  return cause.empty() ? head : head + "\n" + cause;
 }
 
 }  // namespace fields

@@ -1,5 +1,5 @@
 // The message box of a port that did not open: "打开串口失败" and, on a
-// second line, what was found.
+// second line, what was found, in the language in use.
 #pragma once
 
 #include <string>

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "fields/HexText.h"
+#include "lang/Texts.h"
 
 namespace fields {
 namespace {
@@ -66,14 +67,14 @@ std::string ParsePhaseOrder(std::string_view text, uint16_t words[3]) {
     size_t digits = 0;
     for (; i < text.size() && !IsSpace(text[i]); ++i, ++digits) {
       const int digit = HexDigit(text[i]);
-      if (digit < 0 || digits == 2) return kPhaseOrderAccepts;
+      if (digit < 0 || digits == 2) return lang::Tr(kPhaseOrderAccepts);
       value = value * 16 + digit;
     }
     bytes.push_back(value);
-    if (bytes.size() > PhaseOrderBytes) return kPhaseOrderAccepts;
+    if (bytes.size() > PhaseOrderBytes) return lang::Tr(kPhaseOrderAccepts);
   }
   if (bytes.empty()) bytes.assign(PhaseOrderBytes, 0);
-  if (bytes.size() != PhaseOrderBytes) return kPhaseOrderAccepts;
+  if (bytes.size() != PhaseOrderBytes) return lang::Tr(kPhaseOrderAccepts);
   for (int k = 0; k < PhaseOrderWords; ++k) {
     words[k] = static_cast<uint16_t>((bytes[2 * k] << 8) | bytes[2 * k + 1]);
   }

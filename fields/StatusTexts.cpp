@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "fields/CFormat.h"
+#include "lang/Texts.h"
 
 namespace fields {
 namespace {
@@ -110,7 +111,7 @@ std::string FieldTextOf(const StatusEntry& field, const Registers& regs) {
     case Kind::ScaledPair32:
       return CFormat(field.format, Value32(regs, field.reg) * field.scale);
     case Kind::Flag:
-      return word != 0 ? field.whenSet : field.whenZero;
+      return lang::Tr(word != 0 ? field.whenSet : field.whenZero);
     case Kind::Frequency:
       return coarse ? CFormat("%dHz", Value16(word, true)) : CFormat("%.1fHz", Value16(word, true) * 0.1);
     case Kind::Speed:
@@ -182,7 +183,7 @@ int StatusDecimals(size_t field) {
 
 const char* ErrorStateText(unsigned code) {
   constexpr unsigned known = sizeof kErrorTexts / sizeof kErrorTexts[0];
-  return code < known ? kErrorTexts[code] : "未知错误";
+  return lang::Tr(code < known ? kErrorTexts[code] : "未知错误");
 }
 
 }  // namespace fields

@@ -41,7 +41,7 @@ std::optional<double> StatusValue(const StatusBlock& status, size_t field);
 // through, as indexes into StatusFields(); the other nine keep theirs.
 const std::array<size_t, StatusFailureFieldCount>& StatusFailureFields();
 
-// Text of the driver's error-state code.
+// Text of the driver's error-state code, in the language in use.
 const char* ErrorStateText(unsigned code);
 
 // Where a field lives in the status block: its first register and how many

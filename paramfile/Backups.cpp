@@ -9,6 +9,7 @@
 #include <system_error>
 #include <vector>
 
+#include "lang/Texts.h"
 #include "paramfile/LocalTime.h"
 #include "base/AtomicFile.h"
 #include "link/HomeFolder.h"
@@ -87,7 +88,7 @@ SavedBackup SaveBackup(const std::string& document, const std::string& model, st
   const std::string folder = BackupFolder();
   std::error_code error;
   fs::create_directories(folder, error);
-  if (error) return {{}, "无法创建备份文件夹 " + folder + ": " + error.message()};
+  if (error) return {{}, lang::Fill(lang::Tr("无法创建备份文件夹 {1}: {2}"), {folder, error.message()})};
   const std::string stem = folder + "/" + FileStem(model, time);
   base::AtomicFile file;
   if (!file.Open(stem + kSuffix) || !file.Write(document)) return {{}, file.Error()};
@@ -105,7 +106,7 @@ SavedBackup SaveBackup(const std::string& document, const std::string& model, st
         return {{}, file.Error()};
     }
   }
-  return {{}, "无法写入 " + stem + kSuffix + ": 同一秒内的备份过多"};
+  return {{}, lang::Fill(lang::Tr("无法写入 {1}: 同一秒内的备份过多"), {stem + kSuffix})};
 }
 
 void PruneBackups(const std::string& folder, size_t kept, const std::string& keep) {

@@ -4,18 +4,21 @@
 #include "fields/EntryText.h"
 #include "fields/FieldCodec.h"
 #include "fields/PrintableText.h"
+#include "lang/Texts.h"
 
 namespace paramfile {
 namespace {
 
 const char* Text(const char* text) { return text != nullptr ? text : ""; }
 
-// The entry a text is for: by key first, then by the name messages give it.
+// The entry a text is for: by key first, then by the name messages give it,
+// in either language.
 bool Names(const fields::ParamSpec& param, const std::string& field) {
   return field == Text(param.Key());
 }
 bool NamesByName(const fields::ParamSpec& param, const std::string& field) {
-  return field == fields::FieldName(param);
+  return field == fields::FieldName(param, lang::Language::Chinese) ||
+         field == fields::FieldName(param, lang::Language::English);
 }
 
 }  // namespace
@@ -62,13 +65,13 @@ std::vector<FieldText> TextsOf(const fields::ParamBlock& block, const Words& wor
   for (const fields::ParamSpec& param : block.paramsFor(record.data())) {
     if (!fields::HasRegister(param)) continue;
     texts.push_back({Text(param.Key()), fields::FieldName(param), fields::EntryText(param, record.data()),
-                     Text(param.unit)});
+                     param.unit != nullptr ? lang::Tr(param.unit) : ""});
   }
   return texts;
 }
 
 std::string TakeTexts(const fields::ParamBlock& block, const std::vector<TextEntry>& texts, Words& words) {
-  const std::string title = block.title;
+  const std::string title = lang::Tr(block.title);
   std::vector<uint8_t> record = RecordOf(block, words);
   // Which entry each text is for, found once on the entries of the record as
   // it came: keys and names do not change with the scale.
@@ -83,9 +86,12 @@ std::string TakeTexts(const fields::ParamBlock& block, const std::vector<TextEnt
       if (fields::HasRegister(entries[i]) && NamesByName(entries[i], texts[t].field)) match = i;
     }
     if (match == entries.size()) {
-      return title + ": 没有字段 \"" + fields::PrintableCut(texts[t].field, fields::MaxQuotedKey) + "\"";
+      return lang::Fill(lang::Tr("{1}: 没有字段 \"{2}\""),
+                        {title, fields::PrintableCut(texts[t].field, fields::MaxQuotedKey)});
     }
-    if (textFor[match] >= 0) return title + ": " + fields::FieldName(entries[match]) + ": 给出了两次";
+    if (textFor[match] >= 0) {
+      return lang::Fill(lang::Tr("{1}: {2}: 给出了两次"), {title, fields::FieldName(entries[match])});
+    }
     textFor[match] = static_cast<int>(t);
   }
   for (size_t i = 0; i < entries.size(); ++i) {
@@ -94,8 +100,9 @@ std::string TakeTexts(const fields::ParamBlock& block, const std::vector<TextEnt
     const fields::ParamSpec& param = block.paramsFor(record.data())[i];
     const std::string& text = texts[static_cast<size_t>(textFor[i])].text;
     // The text the words show keeps them: an unedited file gives back its
-    // words, a float that no entry can carry (a NaN) included.
-    if (text == fields::EntryText(param, record.data())) continue;
+    // words, a float that no entry can carry (a NaN) included, whichever
+    // language it was written in.
+    if (fields::ShowsValue(param, text, record.data())) continue;
     const std::string refusal = fields::TakeEntryText(param, text, record.data());
     if (!refusal.empty()) return title + ": " + refusal;
   }

@@ -34,7 +34,8 @@ bool IsSystemBlock(size_t index);
 std::vector<uint8_t> RecordOf(const fields::ParamBlock& block, const Words& words);
 Words WordsOf(const fields::ParamBlock& block, const std::vector<uint8_t>& record);
 
-// One field of a block with its text.
+// One field of a block with its text, its name and unit in the language in
+// use.
 struct FieldText {
   std::string key;
   std::string name;
@@ -44,15 +45,18 @@ struct FieldText {
 // Every field of the block, in table order, with the text its page shows.
 std::vector<FieldText> TextsOf(const fields::ParamBlock& block, const Words& words);
 
-// A text to take, for the field with this key or, failing that, this name.
+// A text to take, for the field with this key or, failing that, this name
+// (in either language).
 struct TextEntry {
   std::string field;
   std::string text;
 };
 // Takes the texts onto `words` in table order (a preset speed's scale
 // follows the speed mode taken before it); registers no text names keep
-// their word, and so does a field whose text is the one its words show. Empty on success; else the message, which names the block by
-// its title and the field as the page does, and `words` is unchanged.
+// their word, and so does a field whose text is the one its words show (in
+// either language). Empty on success; else the message, which names the
+// block by its title and the field as the page does, and `words` is
+// unchanged.
 std::string TakeTexts(const fields::ParamBlock& block, const std::vector<TextEntry>& texts, Words& words);
 
 // The registers a field's value takes, as word indexes of its block.

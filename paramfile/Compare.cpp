@@ -2,6 +2,7 @@
 
 #include "fields/CFormat.h"
 #include "fields/FieldCodec.h"
+#include "lang/Texts.h"
 
 namespace paramfile {
 namespace {
@@ -36,7 +37,7 @@ Resolved Resolve(const ParamFile& file, const BlockWords& device) {
     const fields::ParamBlock& spec = BlockAt(block.block);
     Words words = block.words ? *block.words : device[block.block];
     if (words.size() != spec.spec->count) {
-      return {NoBlocks(), std::string(spec.title) + ": 文件没有寄存器值, 也没有读到设备的"};
+      return {NoBlocks(), lang::Fill(lang::Tr("{1}: 文件没有寄存器值, 也没有读到设备的"), {lang::Tr(spec.title)})};
     }
     if (std::string refusal = TakeTexts(spec, block.texts, words); !refusal.empty()) return {NoBlocks(), refusal};
     resolved.words[block.block] = std::move(words);
@@ -70,7 +71,7 @@ std::vector<Difference> CompareBlock(size_t block, const Words& device, const Wo
   for (uint16_t w = 0; w < spec.spec->count; ++w) {
     if (shown[w] || device[w] == file[w]) continue;
     const std::string address = fields::CFormat("0x%04X", static_cast<unsigned>(spec.spec->start + w));
-    rows.push_back({block, address, "寄存器 " + address, fields::CFormat("0x%04X", static_cast<unsigned>(device[w])),
+    rows.push_back({block, address, lang::Fill(lang::Tr("寄存器 {1}"), {address}), fields::CFormat("0x%04X", static_cast<unsigned>(device[w])),
                     fields::CFormat("0x%04X", static_cast<unsigned>(file[w])), "", {w, 1}});
   }
   return rows;

@@ -7,6 +7,7 @@
 
 #include "fields/PrintableText.h"
 #include "fields/TimeText.h"
+#include "lang/Texts.h"
 #include "paramfile/LocalTime.h"
 #include "base/WholeFile.h"
 
@@ -19,9 +20,7 @@ using json = FileJson;
 // field): the loader stops keeping values below it.
 constexpr int kMaxDepth = 8;
 
-const char* kNotAFile = "不是参数文件";
-
-std::string NotAFile(const std::string& why) { return std::string(kNotAFile) + ": " + why; }
+std::string NotAFile(std::string_view why) { return lang::Fill(lang::Tr("不是参数文件: {1}"), {why}); }
 
 json BlockJson(const fields::ParamBlock& block, const Words& words) {
   json list = json::array();
@@ -62,8 +61,8 @@ Header HeaderOf(const json& document) {
 
 std::string TakeWords(const fields::ParamBlock& block, const json& list, Words& words) {
   const uint16_t count = block.spec->count;
-  const std::string refusal =
-      std::string(block.title) + ": words 应为 " + std::to_string(count) + " 个 0 到 65535 之间的整数";
+  const std::string refusal = lang::Fill(lang::Tr("{1}: words 应为 {2} 个 0 到 65535 之间的整数"),
+                                         {lang::Tr(block.title), std::to_string(count)});
   if (!list.is_array() || list.size() != count) return refusal;
   for (const json& word : list) {
     if (!word.is_number_integer()) return refusal;
@@ -77,11 +76,12 @@ std::string TakeWords(const fields::ParamBlock& block, const json& list, Words& 
 }
 
 std::string TakeFields(const fields::ParamBlock& block, const json& list, std::vector<TextEntry>& texts) {
-  const std::string title = block.title;
-  if (!list.is_array()) return title + ": fields 应为一个列表";
+  const std::string title = lang::Tr(block.title);
+  if (!list.is_array()) return lang::Fill(lang::Tr("{1}: fields 应为一个列表"), {title});
   for (size_t i = 0; i < list.size(); ++i) {
     const json& field = list[i];
-    const std::string refusal = title + ": 第 " + std::to_string(i + 1) + " 个字段应有文本 key (或 name) 和 text";
+    const std::string refusal =
+        lang::Fill(lang::Tr("{1}: 第 {2} 个字段应有文本 key (或 name) 和 text"), {title, std::to_string(i + 1)});
     if (!field.is_object()) return refusal;
     const auto key = field.find("key");
     const auto name = field.find("name");
@@ -99,11 +99,11 @@ std::string TakeFields(const fields::ParamBlock& block, const json& list, std::v
 }
 
 std::string TakeBlock(const fields::ParamBlock& block, const json& value, FileBlock& taken) {
-  const std::string title = block.title;
-  if (!value.is_object()) return title + ": 参数块应为一个对象";
+  const std::string title = lang::Tr(block.title);
+  if (!value.is_object()) return lang::Fill(lang::Tr("{1}: 参数块应为一个对象"), {title});
   if (const auto start = value.find("start"); start != value.end()) {
     if (!start->is_number_integer() || start->get<int64_t>() != block.spec->start) {
-      return title + ": start 应为 " + std::to_string(block.spec->start);
+      return lang::Fill(lang::Tr("{1}: start 应为 {2}"), {title, std::to_string(block.spec->start)});
     }
   }
   if (const auto words = value.find("words"); words != value.end()) {
@@ -149,7 +149,7 @@ std::string DocumentText(const json& document) {
 }
 
 Loaded ParseParamFile(std::string_view bytes) {
-  if (bytes.size() > MaxFileBytes) return Refuse(NotAFile("超过 1 MB"));
+  if (bytes.size() > MaxFileBytes) return Refuse(NotAFile(lang::Tr("超过 1 MB")));
   bool tooDeep = false;
   // The keys of the object open at each depth: a key given twice would
   // otherwise be taken silently, the last one winning.
@@ -171,21 +171,24 @@ Loaded ParseParamFile(std::string_view bytes) {
   try {
     document = json::parse(bytes.begin(), bytes.end(), keep);
   } catch (const json::parse_error& error) {
-    return Refuse(NotAFile("JSON 有误 (第 " + std::to_string(error.byte) + " 字节)"));
+    return Refuse(NotAFile(lang::Fill(lang::Tr("JSON 有误 (第 {1} 字节)"), {std::to_string(error.byte)})));
   } catch (const json::exception&) {
     // A number beyond every numeric type.
-    return Refuse(NotAFile("JSON 有误 (数值超出范围)"));
+    return Refuse(NotAFile(lang::Tr("JSON 有误 (数值超出范围)")));
   }
-  if (tooDeep) return Refuse(NotAFile("嵌套过深"));
-  if (duplicate) return Refuse("参数文件中的键 \"" + duplicate->substr(0, 64) + "\" 出现了两次");
+  if (tooDeep) return Refuse(NotAFile(lang::Tr("嵌套过深")));
+  if (duplicate) {
+    return Refuse(lang::Fill(lang::Tr("参数文件中的键 \"{1}\" 出现了两次"),
+                             {fields::PrintableCut(*duplicate, fields::MaxQuotedKey)}));
+  }
   if (!document.is_object() || StringOr(document, "format", "") != FormatName) {
-    return Refuse(NotAFile(std::string("没有 \"format\": \"") + FormatName + "\""));
+    return Refuse(NotAFile(lang::Fill(lang::Tr("没有 \"format\": \"{1}\""), {FormatName})));
   }
   const auto version = document.find("version");
   if (version == document.end() || !version->is_number_integer() || version->get<int64_t>() != FormatVersion) {
-    const std::string which = version == document.end() ? "(无)" : version->dump();
-    return Refuse("参数文件的版本 " + which.substr(0, 40) + " 不受支持, 本工具读取版本 " +
-                  std::to_string(FormatVersion));
+    const std::string which = version == document.end() ? std::string(lang::Tr("(无)")) : version->dump();
+    return Refuse(lang::Fill(lang::Tr("参数文件的版本 {1} 不受支持, 本工具读取版本 {2}"),
+                             {fields::PrintableCut(which, 40), std::to_string(FormatVersion)}));
   }
   ParamFile file;
   file.header = HeaderOf(document);
@@ -195,11 +198,12 @@ Loaded ParseParamFile(std::string_view bytes) {
     file.device = std::move(identity);
   }
   const auto blocks = document.find("blocks");
-  if (blocks == document.end() || !blocks->is_object()) return Refuse("参数文件没有参数块 (\"blocks\")");
+  if (blocks == document.end() || !blocks->is_object()) return Refuse(lang::Tr("参数文件没有参数块 (\"blocks\")"));
   // In the file's order of blocks, whatever order the document has them in.
   for (const auto& [key, value] : blocks->items()) {
     if (!BlockIndex(key)) {
-      return Refuse("参数文件有未知的参数块 \"" + fields::PrintableCut(key, fields::MaxQuotedKey) + "\"");
+      return Refuse(lang::Fill(lang::Tr("参数文件有未知的参数块 \"{1}\""),
+                               {fields::PrintableCut(key, fields::MaxQuotedKey)}));
     }
   }
   for (size_t i = 0; i < BlockCount(); ++i) {

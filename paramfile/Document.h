@@ -1,7 +1,9 @@
 // The parameter file: a JSON document (UTF-8) with a header (format,
 // version, when and by what it was saved, the line settings and slave
 // address used, the device's identity) and one object per parameter block
-// with its start register, its raw words and the texts of its fields.
+// with its start register, its raw words and the texts of its fields. The
+// names and texts are written in the language in use and read in either;
+// the keys and the shape are the same in both.
 // Files are untrusted input: the loader refuses anything else with a
 // message that says why, and never more than a bounded amount is read.
 #pragma once

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <ctime>
 
+#include "lang/Texts.h"
+
 namespace paramfile {
 
 std::string BlocksOfFile(const ParamFile& file, const std::vector<size_t>& only, std::vector<size_t>& blocks) {
@@ -12,7 +14,7 @@ std::string BlocksOfFile(const ParamFile& file, const std::vector<size_t>& only,
   }
   for (const size_t wanted : only) {
     if (std::find(found.begin(), found.end(), wanted) == found.end()) {
-      return std::string("文件中没有参数块 ") + BlockAt(wanted).key;
+      return lang::Fill(lang::Tr("文件中没有参数块 {1}"), {BlockAt(wanted).key});
     }
   }
   blocks = std::move(found);

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <ctime>
 
+#include "lang/Texts.h"
+
 namespace paramfile {
 
 namespace {
@@ -30,7 +32,7 @@ const QuestionWords& WordsOf(Question question) {
 
 const char* const SameText = "设备参数与文件相同, 无需写入";
 
-std::string BackedUpText(const std::string& path) { return "写入前的参数已备份到 " + path; }
+std::string BackedUpText(const std::string& path) { return lang::Fill(lang::Tr("写入前的参数已备份到 {1}"), {path}); }
 
 const char* QuestionName(Question question) { return WordsOf(question).name; }
 
@@ -54,8 +56,8 @@ std::string RestorePlan::Start(const ParamFile& file, const std::vector<size_t>&
   device_ = device;
   comparison_ = std::move(comparison);
   if (comparison_.modelDiffers) {
-    Ask(Question::OtherModel, "文件来自另一型号的设备\n文件: " + file_.device->Model() + "\n设备: " +
-                                  IdentityOf(device_.identity).Model() + "\n");
+    Ask(Question::OtherModel, lang::Fill(lang::Tr("文件来自另一型号的设备\n文件: {1}\n设备: {2}\n"),
+                                         {file_.device->Model(), IdentityOf(device_.identity).Model()}));
   } else {
     due_ = comparison_.rows.empty() ? Due::Same : Due::Choice;
   }
@@ -63,7 +65,7 @@ std::string RestorePlan::Start(const ParamFile& file, const std::vector<size_t>&
 }
 
 void RestorePlan::Ask(Question question, std::string text) {
-  pending_ = {question, std::move(text) + WordsOf(question).ask};
+  pending_ = {question, std::move(text) + lang::Tr(WordsOf(question).ask)};
   due_ = Due::Answer;
 }
 

@@ -2,16 +2,20 @@
 
 #include <algorithm>
 
+#include "lang/Texts.h"
+
 namespace paramfile {
 
 std::string StepResult::Message() const {
-  if (cancelled) return CancelledText;
+  if (cancelled) return lang::Tr(CancelledText);
   return step + ": " + ResultText(result);
 }
 
-std::string ReadStep(const fields::ParamBlock& block) { return std::string("读取") + block.title; }
-std::string WriteStep(const fields::ParamBlock& block) { return std::string("写入") + block.title; }
-std::string ReadBackStep(const fields::ParamBlock& block) { return std::string("读回") + block.title; }
+std::string ReadStep(const fields::ParamBlock& block) { return lang::Fill(lang::Tr("读取{1}"), {lang::Tr(block.title)}); }
+std::string WriteStep(const fields::ParamBlock& block) { return lang::Fill(lang::Tr("写入{1}"), {lang::Tr(block.title)}); }
+std::string ReadBackStep(const fields::ParamBlock& block) {
+  return lang::Fill(lang::Tr("读回{1}"), {lang::Tr(block.title)});
+}
 
 namespace {
 
@@ -37,7 +41,7 @@ StepResult ReadDevice(DriverLink& link, uint8_t slave, const std::vector<size_t>
   StepResult end;
   const size_t total = which.size() + (withIdentity ? 1 : 0);
   size_t done = 0;
-  if (withIdentity && !Step(work, done++, total, IdentityStep, end,
+  if (withIdentity && !Step(work, done++, total, lang::Tr(IdentityStep), end,
                             [&] { return ReadDeviceIdentity(link, slave, image.identity); })) {
     return end;
   }

@@ -124,6 +124,9 @@ TEST(ParamFileRead, RefusesAKeyGivenTwiceNamingIt) {
       EXPECT_NE(loaded.refusal.find(c.refusal), std::string::npos) << loaded.refusal;
     }
   }
+  // A key that would clear the operator's terminal is quoted printable.
+  EXPECT_EQ(pf::ParseParamFile(R"({"\u001b[2J": 1, "\u001b[2J": 2})").refusal,
+            "参数文件中的键 \"\xEF\xBF\xBD[2J\" 出现了两次");
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <bit>
 
 #include <filesystem>
@@ -19,6 +20,7 @@
 #include "paramfile/Restore.h"
 #include "base/AtomicFile.h"
 #include "base/WholeFile.h"
+#include "lang/Texts.h"
 
 namespace {
 
@@ -240,6 +242,80 @@ TEST_F(ParamFileTest, OnlyTheDifferingBlocksAreWrittenTheSystemBlockLastEachRead
   EXPECT_FALSE(failed.Verified());
   EXPECT_TRUE(failed.written.empty());
   EXPECT_EQ(failed.end.Message(), "写入闭环控制参数: 通讯超时");
+}
+
+// One language for a part of a test, Chinese again after it.
+struct InLanguage {
+  explicit InLanguage(lang::Language language) { EXPECT_EQ(lang::Use(language), ""); }
+  ~InLanguage() { lang::Use(lang::Language::Chinese); }
+};
+
+bool HasIdeograph(const std::string& text) {  // a lead byte of U+4000 to U+9FFF
+  return std::any_of(text.begin(), text.end(), [](char c) { return c >= '\xE4' && c <= '\xE9'; });
+}
+
+// Saved in one language, a file loads in the other to the very words: by
+// its words, by its texts alone (an item, a switch), a field by its name.
+TEST_F(ParamFileTest, AFileSavedInOneLanguageLoadsInTheOtherWithNoDifference) {
+  using lang::Language;
+  for (const Language saving : {Language::English, Language::Chinese}) {
+    ordered_json file;
+    {
+      const InLanguage in(saving);
+      file = Saved();
+    }
+    for (const auto& [key, block] : file["blocks"].items()) {
+      for (const ordered_json& field : block["fields"]) {
+        EXPECT_TRUE(saving == Language::Chinese || !HasIdeograph(field.dump())) << field.dump();
+      }
+    }
+    const InLanguage in(saving == Language::English ? Language::Chinese : Language::English);
+    const pf::Resolved resolved = Load(file, device.blocks);
+    ASSERT_EQ(resolved.refusal, "");
+    EXPECT_TRUE(pf::Compare(device.blocks, resolved.words).empty());
+
+    ordered_json texts = file;
+    for (auto& [key, block] : texts["blocks"].items()) block.erase("words");
+    pf::BlockWords other = device.blocks;
+    other[Index("system")][18] = other[Index("system")][18] == 1 ? 2 : 1;  // 校验方式
+    other[Index("system")][25] ^= 0x0001;                                 // 禁用报警
+    EXPECT_EQ(Load(texts, other).words[Index("system")], device.blocks[Index("system")]);
+
+    ordered_json byName = file;
+    Field(file, "pid", "speedKi")["text"] = "0.25";
+    Field(byName, "pid", "speedKi") = {{"name", Field(byName, "pid", "speedKi")["name"]}, {"text", "0.25"}};
+    const pf::Resolved named = Load(byName, device.blocks);
+    EXPECT_EQ(named.words, Load(file, device.blocks).words) << named.refusal;
+    EXPECT_NE(named.words[Index("pid")], device.blocks[Index("pid")]);
+  }
+}
+
+TEST_F(ParamFileTest, RefusalsInEnglishNameTheFieldAndWhatItTakes) {
+  const InLanguage english(lang::Language::English);
+  const auto text = [](const char* block, const char* key, const char* value) {
+    return [=](ordered_json& file) { Field(file, block, key)["text"] = value; };
+  };
+  const EditCase cases[] = {
+      {"out of range", text("motor", "gearRatio", "6553.6"), {},
+       "Motor parameter settings: Gear ratio: enter a value from 0.0 to 6553.5"},
+      {"an item neither language has", text("reciprocate", "resetMode", "SQ3复位"), {},
+       "Reciprocation control: Homing mode: choose one of No homing, Home to SQ2, Home to SQ1"},
+      {"a rate the device lacks", text("system", "serialBaud", "28800"), {},
+       "System parameter settings: Serial baud rate: choose one of 9600, 19200, 38400, 57600, 115200, 14400"},
+      {"neither switch text", text("system", "alarmDisabled", "yes"), {},
+       "System parameter settings: Disable alarm: enter Yes or No"},
+      {"phase order short", text("motor", "phaseOrder", "01 02 03"), {},
+       "Motor parameter settings: Motor phase order: enter 6 hexadecimal numbers (00 to FF) separated by spaces"},
+      {"by key and by Chinese name",
+       [](ordered_json& file) { file["blocks"]["pid"]["fields"] = {{{"key", "speedKi"}, {"text", "1"}},
+                                                                   {{"name", "速度PID参数 Ki"}, {"text", "2"}}}; },
+       {}, "Closed-loop control parameters: Speed PID Ki: given twice"},
+  };
+  for (const EditCase& c : cases) {
+    ordered_json file = Saved();
+    c.edit(file);
+    EXPECT_EQ(Load(file, device.blocks).refusal, c.refusal) << c.name;
+  }
 }
 
 TEST(WholeFile, ReplacedWholeOrNotAtAll) {
