@@ -34,7 +34,7 @@ const Catalogue* English(std::string& error) {
   const std::string path = CatalogueFolder() + "/en/LC_MESSAGES/korvelt-demo.mo";
   const std::string problem = catalogue->Load(path);
   if (!problem.empty()) {
-    error = Fill(Tr("无法读取英文消息目录 {1}: {2}"), {path, problem});
+    error = Fill(Tr("无法读取英文消息目录 {1}: {2}"), {path, Tr(problem)});
     return nullptr;
   }
   g_english = std::move(catalogue);
