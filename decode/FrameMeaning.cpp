@@ -128,7 +128,9 @@ Meaning DescribeReadAnswer(std::span<const uint8_t> answer, std::span<const uint
   const uint16_t start = Word(&request[2]);
   const uint16_t count = Word(&request[4]);
   std::string head = JoinAreas(NameRegisters(start, count).areas);
-  if (byteCount != 2u * count) head = Fill(Tr("{1} (应答 {2}, 请求 {3})"), {head, BytesText(byteCount), RegistersText(count)});
+  if (byteCount != 2u * count) {
+    head = Fill(Tr("{1} (应答 {2}, 请求 {3})"), {head, BytesText(byteCount), RegistersText(count)});
+  }
   return WithFields(std::move(head), DescribeRegisters(start, &answer[3], data));
 }
 
