@@ -10,6 +10,7 @@
 #include <fstream>
 
 #include "base/UniqueFd.h"
+#include "lang/Texts.h"
 
 namespace base {
 namespace {
@@ -17,8 +18,8 @@ namespace {
 // As many links as the kernel itself follows in one path.
 constexpr int kMaxLinks = 40;
 
-std::string Failure(const char* what, const std::string& path, int error) {
-  return std::string(what) + " " + path + ": " + std::strerror(error);
+std::string Failure(const std::string& path, int error) {
+  return lang::Fill(lang::Tr("无法写入 {1}: {2}"), {path, std::strerror(error)});
 }
 
 std::string FolderOf(const std::string& path) {
@@ -102,7 +103,7 @@ bool NoHardLinks(int error) {
 AtomicFile::~AtomicFile() { Discard(); }
 
 bool AtomicFile::Fail(int error) {
-  if (error_.empty()) error_ = Failure("无法写入", path_, error);
+  if (error_.empty()) error_ = Failure(path_, error);
   Discard();
   return false;
 }
@@ -122,7 +123,7 @@ bool AtomicFile::Open(const std::string& path) {
     if (fd < 0) return Fail(errno);
     inPlace_ = true;
   } else if (target.exists && !S_ISREG(target.status.st_mode)) {
-    error_ = "无法写入 " + path_ + ": 不是普通文件";
+    error_ = lang::Fill(lang::Tr("无法写入 {1}: 不是普通文件"), {path_});
     return false;
   } else {
     const mode_t mode = target.exists ? (target.status.st_mode & 07777) : (0666 & ~CurrentUmask());
@@ -179,7 +180,7 @@ bool AtomicFile::Commit() {
 
 AtomicFile::Claim AtomicFile::CommitNew(const std::string& path) {
   if (inPlace_ || temporary_.empty()) {
-    if (error_.empty()) error_ = Failure("无法写入", path, EINVAL);
+    if (error_.empty()) error_ = Failure(path, EINVAL);
     return Claim::Failed;
   }
   if (!Finish()) return Claim::Failed;

@@ -8,12 +8,14 @@
 #include <cstring>
 
 #include "base/UniqueFd.h"
+#include "lang/Texts.h"
 
 namespace base {
 namespace {
 
-std::string Failure(const std::string& what, const std::string& path, int error) {
-  return what + " " + path + ": " + std::strerror(error);
+// `pattern` takes the path and the system's reason.
+std::string Failure(const char* pattern, const std::string& path, int error) {
+  return lang::Fill(lang::Tr(pattern), {path, std::strerror(error)});
 }
 
 }  // namespace
@@ -24,10 +26,10 @@ std::string ReadWholeFile(const std::string& path, size_t limit, std::string& da
   if (path != "-") {
     // Without waiting: opening a FIFO blocks until it has a writer.
     owned = UniqueFd(open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-    if (!owned.Valid()) return Failure("无法打开", path, errno);
+    if (!owned.Valid()) return Failure("无法打开 {1}: {2}", path, errno);
     struct stat status {};
-    if (fstat(owned.Get(), &status) != 0) return Failure("无法读取", path, errno);
-    if (!S_ISREG(status.st_mode)) return path + ": 不是普通文件, 不是参数文件";
+    if (fstat(owned.Get(), &status) != 0) return Failure("无法读取 {1}: {2}", path, errno);
+    if (!S_ISREG(status.st_mode)) return lang::Fill(lang::Tr("{1}: 不是普通文件, 不是参数文件"), {path});
     fd = owned.Get();
   }
   std::string read;
@@ -35,10 +37,10 @@ std::string ReadWholeFile(const std::string& path, size_t limit, std::string& da
   for (;;) {
     const ssize_t n = ::read(fd, buffer, sizeof buffer);
     if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return Failure("无法读取", path, errno);
+    if (n < 0) return Failure("无法读取 {1}: {2}", path, errno);
     if (n == 0) break;
     if (read.size() + static_cast<size_t>(n) > limit) {
-      return path + ": 超过 " + std::to_string(limit / 1024) + " kB, 不是参数文件";
+      return lang::Fill(lang::Tr("{1}: 超过 {2} kB, 不是参数文件"), {path, std::to_string(limit / 1024)});
     }
     read.append(buffer, static_cast<size_t>(n));
   }

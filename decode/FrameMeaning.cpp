@@ -5,6 +5,7 @@
 
 #include "fields/CFormat.h"
 #include "fields/PrintableText.h"
+#include "lang/Texts.h"
 #include "link/Answer.h"
 #include "link/ExceptionAnswer.h"
 #include "link/FrameCodec.h"
@@ -14,6 +15,8 @@ namespace decode {
 namespace {
 
 using fields::CFormat;
+using lang::Fill;
+using lang::Tr;
 
 constexpr size_t kCrc = 2;
 constexpr size_t kRequestLength = 8;         // read, write single
@@ -44,63 +47,76 @@ Meaning WithFields(std::string head, RegisterMeaning registers) {
   return meaning;
 }
 
-std::string Span(const char* verb, uint16_t start, uint16_t count) {
-  return CFormat("%s %s (0x%04X 起 %u 个寄存器)", verb, JoinAreas(NameRegisters(start, count).areas).c_str(), start,
-                 static_cast<unsigned>(count));
+std::string Hex2(unsigned value) { return CFormat("%02X", value); }
+std::string Hex4(unsigned value) { return CFormat("%04X", value); }
+
+// What a frame does to registers, with the texts that name it.
+struct Verb {
+  const char* word;   // the frame cut short: "读取 (帧不完整)"
+  const char* areas;  // a single write: "写入 停止命令"
+  const char* span;   // a run of registers: "读取 实时状态 (0x0020 起 22 个寄存器)"
+};
+constexpr Verb kRead{"读取", nullptr, "读取 {1} (0x{2} 起 {3})"};  // no single-register read
+constexpr Verb kWrite{"写入", "写入 {1}", "写入 {1} (0x{2} 起 {3})"};
+constexpr Verb kWritten{"已写入", "已写入 {1}", "已写入 {1} (0x{2} 起 {3})"};
+
+std::string Span(const Verb& verb, uint16_t start, uint16_t count) {
+  return Fill(Tr(verb.span), {JoinAreas(NameRegisters(start, count).areas), Hex4(start), RegistersText(count)});
 }
 
-std::string UnknownFunction(uint8_t function) { return CFormat("未知功能码 0x%02X", function); }
+std::string UnknownFunction(uint8_t function) { return Fill(Tr("未知功能码 0x{1}"), {Hex2(function)}); }
 
-std::string Short(const char* what) { return CFormat("%s (帧不完整)", what); }
+std::string Short(const char* what) { return Fill(Tr("{1} (帧不完整)"), {Tr(what)}); }
 
 // What the request asked for, as the head of its answer's text.
 std::string Asked(std::span<const uint8_t> request) {
   if (request.size() < 2) return {};
   switch (request[1]) {
     case FunctionReadHolding:
-      return request.size() >= kRequestLength ? Span("读取", Word(&request[2]), Word(&request[4])) : Short("读取");
+      return request.size() >= kRequestLength ? Span(kRead, Word(&request[2]), Word(&request[4])) : Short(kRead.word);
     case FunctionWriteSingle:
-      return request.size() >= kRequestLength ? "写入 " + JoinAreas(DescribeSingleWrite(Word(&request[2]), 0).areas)
-                                              : Short("写入");
+      return request.size() >= kRequestLength
+                 ? Fill(Tr(kWrite.areas), {JoinAreas(DescribeSingleWrite(Word(&request[2]), 0).areas)})
+                 : Short(kWrite.word);
     case FunctionWriteMultiple:
-      return request.size() >= kWriteMultipleHeader ? Span("写入", Word(&request[2]), Word(&request[4]))
-                                                    : Short("写入");
+      return request.size() >= kWriteMultipleHeader ? Span(kWrite, Word(&request[2]), Word(&request[4]))
+                                                    : Short(kWrite.word);
     case FunctionEncapsulated:
-      return "读取设备识别码";
+      return Tr("读取设备识别码");
     default:
       return UnknownFunction(request[1]);
   }
 }
 
 Meaning DescribeReadRequest(std::span<const uint8_t> frame) {
-  if (frame.size() < kRequestLength) return Text(Short("读取"));
-  return Text(Span("读取", Word(&frame[2]), Word(&frame[4])));
+  if (frame.size() < kRequestLength) return Text(Short(kRead.word));
+  return Text(Span(kRead, Word(&frame[2]), Word(&frame[4])));
 }
 
-Meaning DescribeWriteSingle(std::span<const uint8_t> frame, const char* verb) {
-  if (frame.size() < kRequestLength) return Text(Short(verb));
+Meaning DescribeWriteSingle(std::span<const uint8_t> frame, const Verb& verb) {
+  if (frame.size() < kRequestLength) return Text(Short(verb.word));
   RegisterMeaning registers = DescribeSingleWrite(Word(&frame[2]), Word(&frame[4]));
-  std::string head = std::string(verb) + " " + JoinAreas(registers.areas);
+  std::string head = Fill(Tr(verb.areas), {JoinAreas(registers.areas)});
   return WithFields(std::move(head), std::move(registers));
 }
 
 Meaning DescribeWriteMultipleRequest(std::span<const uint8_t> frame) {
-  if (frame.size() < kWriteMultipleHeader) return Text(Short("写入"));
+  if (frame.size() < kWriteMultipleHeader) return Text(Short(kWrite.word));
   const uint16_t start = Word(&frame[2]);
   const uint16_t count = Word(&frame[4]);
   const size_t byteCount = frame[6];
-  std::string head = Span("写入", start, count);
+  std::string head = Span(kWrite, start, count);
   const size_t data = std::min(byteCount, frame.size() - std::min(frame.size(), kWriteMultipleHeader + kCrc));
   if (byteCount != 2u * count || frame.size() != kWriteMultipleHeader + byteCount + kCrc) {
-    head += CFormat(" (字节数 %zu 与寄存器个数不符)", byteCount);
+    head = Fill(Tr("{1} (字节数 {2} 与寄存器个数不符)"), {head, std::to_string(byteCount)});
   }
   return WithFields(std::move(head), DescribeRegisters(start, &frame[kWriteMultipleHeader], data));
 }
 
 Meaning DescribeIdentificationRequest(std::span<const uint8_t> frame) {
   if (frame.size() < kIdentificationRequest) return Text(Short("读取设备识别码"));
-  if (frame[2] != MeiReadDeviceId) return Text(CFormat("封装接口 MEI 0x%02X (未知)", frame[2]));
-  return Text(CFormat("读取设备识别码 (读取码 %u, 从对象 %u 起)", frame[3], frame[4]));
+  if (frame[2] != MeiReadDeviceId) return Text(Fill(Tr("封装接口 MEI 0x{1} (未知)"), {Hex2(frame[2])}));
+  return Text(Fill(Tr("读取设备识别码 (读取码 {1}, 从对象 {2} 起)"), {std::to_string(frame[3]), std::to_string(frame[4])}));
 }
 
 Meaning DescribeReadAnswer(std::span<const uint8_t> answer, std::span<const uint8_t> request) {
@@ -108,30 +124,32 @@ Meaning DescribeReadAnswer(std::span<const uint8_t> answer, std::span<const uint
   const size_t byteCount = answer[2];
   const size_t data = std::min(byteCount, answer.size() - 3 - kCrc);
   const bool asked = request.size() >= kRequestLength && request[1] == FunctionReadHolding;
-  if (!asked) return Text(CFormat("读取应答: %zu 字节数据 (请求未知)", data));
+  if (!asked) return Text(Fill(Tr("读取应答: {1}数据 (请求未知)"), {BytesText(data)}));
   const uint16_t start = Word(&request[2]);
   const uint16_t count = Word(&request[4]);
   std::string head = JoinAreas(NameRegisters(start, count).areas);
-  if (byteCount != 2u * count) head += CFormat(" (应答 %zu 字节, 请求 %u 个寄存器)", byteCount, count);
+  if (byteCount != 2u * count) {
+    head = Fill(Tr("{1} (应答 {2}, 请求 {3})"), {head, BytesText(byteCount), RegistersText(count)});
+  }
   return WithFields(std::move(head), DescribeRegisters(start, &answer[3], data));
 }
 
 Meaning DescribeWriteMultipleAnswer(std::span<const uint8_t> answer) {
   if (answer.size() < 6) return Text(Short("写入应答"));
-  return Text(Span("已写入", Word(&answer[2]), Word(&answer[4])));
+  return Text(Span(kWritten, Word(&answer[2]), Word(&answer[4])));
 }
 
 Meaning DescribeIdentificationAnswer(std::span<const uint8_t> answer) {
   if (answer.size() < kIdentificationHeader + kCrc) return Text(Short("设备识别码应答"));
   // From the more-follows byte to the last object, as the walk takes it.
   const size_t data = answer.size() - 5 - kCrc;
-  Meaning meaning{"设备识别码", {}};
+  Meaning meaning{Tr("设备识别码"), {}};
   for (IdentificationObject& object : IdentificationObjects(&answer[5], data)) {
     meaning.fields.push_back({object.name, std::move(object.value)});
   }
   const bool more = answer[5] == 0xFF;
   if (!meaning.fields.empty()) meaning.text += ": " + JoinFields(meaning.fields);
-  if (more) meaning.text += CFormat(" (后续从对象 %u 起)", answer[6]);
+  if (more) meaning.text = Fill(Tr("{1} (后续从对象 {2} 起)"), {meaning.text, std::to_string(answer[6])});
   return meaning;
 }
 
@@ -140,18 +158,18 @@ Meaning DescribeException(std::span<const uint8_t> answer, std::span<const uint8
   const uint8_t code = answer[2];
   const uint8_t function = answer[1] & ~ExceptionBit;
   const bool asked = request.size() >= 2 && request[1] == function;
-  const std::string what = asked ? Asked(request) : CFormat("功能码 0x%02X", function);
+  const std::string what = asked ? Asked(request) : Fill(Tr("功能码 0x{1}"), {Hex2(function)});
   return Text(ExceptionAnswerText(code) + " (" + what + ")");
 }
 
 
 Meaning RequestMeaning(std::span<const uint8_t> request) {
-  if (request.size() < 2) return Text("不完整的帧");
+  if (request.size() < 2) return Text(Tr("不完整的帧"));
   switch (request[1]) {
     case FunctionReadHolding:
       return DescribeReadRequest(request);
     case FunctionWriteSingle:
-      return DescribeWriteSingle(request, "写入");
+      return DescribeWriteSingle(request, kWrite);
     case FunctionWriteMultiple:
       return DescribeWriteMultipleRequest(request);
     case FunctionEncapsulated:
@@ -162,13 +180,13 @@ Meaning RequestMeaning(std::span<const uint8_t> request) {
 }
 
 Meaning AnswerMeaning(std::span<const uint8_t> answer, std::span<const uint8_t> request) {
-  if (answer.size() < 2) return Text("不完整的帧");
+  if (answer.size() < 2) return Text(Tr("不完整的帧"));
   if (answer[1] & ExceptionBit) return DescribeException(answer, request);
   switch (answer[1]) {
     case FunctionReadHolding:
       return DescribeReadAnswer(answer, request);
     case FunctionWriteSingle:
-      return DescribeWriteSingle(answer, "已写入");
+      return DescribeWriteSingle(answer, kWritten);
     case FunctionWriteMultiple:
       return DescribeWriteMultipleAnswer(answer);
     case FunctionEncapsulated:
@@ -180,6 +198,14 @@ Meaning AnswerMeaning(std::span<const uint8_t> answer, std::span<const uint8_t> 
 
 }  // namespace
 
+std::string BytesText(size_t count) {
+  return count == 1 ? std::string(Tr("1 字节")) : Fill(Tr("{1} 字节"), {std::to_string(count)});
+}
+
+std::string RegistersText(size_t count) {
+  return count == 1 ? std::string(Tr("1 个寄存器")) : Fill(Tr("{1} 个寄存器"), {std::to_string(count)});
+}
+
 Meaning DescribeRequest(std::span<const uint8_t> request) { return Printable(RequestMeaning(request)); }
 
 Meaning DescribeAnswer(std::span<const uint8_t> answer, std::span<const uint8_t> request) {
@@ -187,7 +213,7 @@ Meaning DescribeAnswer(std::span<const uint8_t> answer, std::span<const uint8_t>
 }
 
 Meaning DescribeReceived(std::span<const uint8_t> received, std::span<const uint8_t> request) {
-  if (received.empty()) return Text("无应答");
+  if (received.empty()) return Text(Tr("无应答"));
   Frame asked;
   asked.length = std::min(request.size(), asked.bytes.size());
   std::copy_n(request.begin(), asked.length, asked.bytes.begin());
@@ -195,12 +221,14 @@ Meaning DescribeReceived(std::span<const uint8_t> received, std::span<const uint
   // A copy of a write-single request is its answer here: on a line that
   // echoes, the answer after it says the same.
   const AnswerSearch search = FindAnswer(asked, received.data(), count, false);
-  if (search.state == AnswerSearch::State::Incomplete) return Text(CFormat("%zu 字节, 无完整应答", received.size()));
+  if (search.state == AnswerSearch::State::Incomplete) {
+    return Text(Fill(Tr("{1}, 无完整应答"), {BytesText(received.size())}));
+  }
   Meaning meaning = DescribeAnswer(received.subspan(search.offset, search.length), request);
-  if (search.state == AnswerSearch::State::Malformed) meaning.text = "长度与帧头不符的应答: " + meaning.text;
+  if (search.state == AnswerSearch::State::Malformed) meaning.text = Fill(Tr("长度与帧头不符的应答: {1}"), {meaning.text});
   const size_t before = search.offset - (search.echoSkipped ? asked.length : 0);
-  if (search.echoSkipped) meaning.text += " (前有回显)";
-  if (before > 0) meaning.text += CFormat(" (前有 %zu 字节干扰)", before);
+  if (search.echoSkipped) meaning.text = Fill(Tr("{1} (前有回显)"), {meaning.text});
+  if (before > 0) meaning.text = Fill(Tr("{1} (前有 {2}干扰)"), {meaning.text, BytesText(before)});
   return meaning;
 }
 

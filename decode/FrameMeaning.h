@@ -21,6 +21,12 @@ struct Meaning {
   std::vector<FieldText> fields;  // the fields on their own
 };
 
+// "1 字节", "14 字节": a count of bytes as the texts of frames give it, in
+// the language in use (which may word one apart from many).
+std::string BytesText(size_t count);
+// "1 个寄存器", "22 个寄存器".
+std::string RegistersText(size_t count);
+
 // A request frame, CRC included.
 Meaning DescribeRequest(std::span<const uint8_t> request);
 // An answer frame, CRC included, with the request it answers; without one

@@ -14,6 +14,7 @@
 #include "fields/FieldCodec.h"
 #include "fields/ParamTables.h"
 #include "fields/StatusTexts.h"
+#include "lang/Texts.h"
 #include "link/FrameCodec.h"
 
 namespace decode {
@@ -86,12 +87,16 @@ const std::vector<Area>& Areas() {
 
 // The value's text as a line of text shows it: a number with its unit (the
 // unit's first word: "% 的输入信号" is a note for the page), a list's item,
-// a switch as 是/否.
+// a switch as 是/否. A unit that is a word in the language in use ("pulses"
+// for 脉冲) stands apart from the number; a symbol (A, Hz, %) does not.
 std::string ValueText(const ParamSpec& param, const uint8_t* record) {
   std::string text = fields::EntryText(param, record);
   if (param.value == fields::ValueKind::Number && param.unit != nullptr) {
-    const std::string_view unit(param.unit);
-    text += std::string(unit.substr(0, unit.find(' ')));
+    const auto firstWord = [](std::string_view unit) { return unit.substr(0, unit.find(' ')); };
+    const std::string_view source = firstWord(param.unit);
+    const std::string_view unit = firstWord(lang::Tr(std::string_view(param.unit)));
+    if (unit != source) text += ' ';
+    text += unit;
   } else if (param.value == fields::ValueKind::Choice && text.empty()) {
     // A value no item has: the number itself.
     text = std::to_string(param.bit0 ? fields::LoadSlot(param, record) & 1 : fields::LoadSlot(param, record));
@@ -150,7 +155,7 @@ void AddBlockTexts(const Area& area, const Covered& covered, TextsOf textsOf, Fi
   std::memcpy(&block, covered.record.data(), sizeof block);
   const auto texts = textsOf(block);
   const auto names = fieldsOf();
-  for (size_t i = 0; i < texts.size(); ++i) out.push_back({names[i].name, texts[i]});
+  for (size_t i = 0; i < texts.size(); ++i) out.push_back({lang::Tr(names[i].name), texts[i]});
 }
 
 void AddFields(const Area& area, const Covered& covered, std::vector<FieldText>& out) {
@@ -163,7 +168,7 @@ void AddFields(const Area& area, const Covered& covered, std::vector<FieldText>&
       const std::span<const ParamSpec> params = area.paramsFor ? area.paramsFor(covered.record.data()) : area.params;
       for (const ParamSpec& param : params) {
         if (!fields::HasRegister(param) || !covered.Holds(param.slot.offset, BytesOf(param))) continue;
-        out.push_back({fields::FieldName(param), ValueText(param, covered.record.data())});
+        out.push_back({lang::Tr(fields::FieldName(param)), ValueText(param, covered.record.data())});
       }
       return;
     }
@@ -179,7 +184,7 @@ RegisterMeaning Walk(uint32_t start, uint32_t count, const uint8_t* wire) {
   const uint32_t end = start + count;
   const auto unknownUpTo = [&](uint32_t upTo) {
     if (at >= upTo) return;
-    if (!unknownNamed) meaning.areas.push_back(kUnknownArea);
+    if (!unknownNamed) meaning.areas.push_back(lang::Tr(kUnknownArea));
     unknownNamed = true;
     for (; wire != nullptr && at < upTo; ++at) {
       meaning.fields.push_back({RegisterName(at), fields::CFormat("0x%04X", WireWord(wire + 2 * (at - start)))});
@@ -189,7 +194,7 @@ RegisterMeaning Walk(uint32_t start, uint32_t count, const uint8_t* wire) {
   for (const Area& area : Areas()) {
     if (!Overlaps(area, start, count)) continue;
     unknownUpTo(area.start);
-    meaning.areas.push_back(area.name);
+    meaning.areas.push_back(lang::Tr(area.name));
     if (wire != nullptr) AddFields(area, Cover(area, start, wire, count), meaning.fields);
     at = std::max<uint32_t>(at, uint32_t{area.start} + area.registers);
   }
@@ -212,13 +217,16 @@ RegisterMeaning DescribeSingleWrite(uint16_t address, uint16_t value) {
   const fields::command::CommandRegister* command = fields::command::FindCommand(address);
   if (command == nullptr) return DescribeRegisters(address, wire, sizeof wire);
   const uint8_t record[2] = {wire[1], wire[0]};
-  return {{command->name}, {{fields::FieldName(command->param), ValueText(command->param, record)}}};
+  return {{lang::Tr(command->name)},
+          {{lang::Tr(fields::FieldName(command->param)), ValueText(command->param, record)}}};
 }
 
 std::string JoinAreas(const std::vector<std::string>& areas) {
-  if (areas.empty()) return "无寄存器";
+  if (areas.empty()) return lang::Tr("无寄存器");
+  // Chinese lists with its enumeration comma, English with a comma.
+  const char* between = lang::InUse() == lang::Language::Chinese ? "、" : ", ";
   std::string text;
-  for (const std::string& area : areas) text += (text.empty() ? "" : "、") + area;
+  for (const std::string& area : areas) text += (text.empty() ? "" : between) + area;
   return text;
 }
 

@@ -10,7 +10,8 @@ namespace lang {
 
 class Catalogue {
 public:
-  // Empty on success, else what is wrong with the file.
+  // Empty on success, else what is wrong with the file: a source text, for
+  // the caller to translate where it shows it.
   std::string Load(const std::string& path);
   // Takes the bytes of a .mo file.
   std::string Parse(std::string bytes);

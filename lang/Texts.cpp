@@ -39,7 +39,7 @@ const Catalogue* CatalogueOf(Language language, std::string& error) {
   const std::string path = CatalogueFolder() + "/" + Code(language) + "/LC_MESSAGES/korvelt-demo.mo";
   const std::string problem = catalogue->Load(path);
   if (!problem.empty()) {
-    error = Fill(Tr("无法读取消息目录 {1}: {2}"), {path, problem});
+    error = Fill(Tr("无法读取消息目录 {1}: {2}"), {path, Tr(problem)});
     return nullptr;
   }
   g_catalogues[index] = std::move(catalogue);

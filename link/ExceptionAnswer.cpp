@@ -2,10 +2,11 @@
 
 #include <cstdio>
 
+#include "lang/Texts.h"
 #include "link/FrameCodec.h"
 
 std::string ExceptionAnswerText(uint8_t code) {
-  char head[32];
-  std::snprintf(head, sizeof head, "异常应答 %02X ", static_cast<unsigned>(code));
-  return head + ResultText(code);
+  char hex[8];
+  std::snprintf(hex, sizeof hex, "%02X", static_cast<unsigned>(code));
+  return lang::Fill(lang::Tr("异常应答 {1} {2}"), {hex, ResultText(code)});
 }

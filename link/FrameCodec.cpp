@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "lang/Texts.h"
+
 namespace {
 
 // CRC-16/MODBUS: reflected polynomial 0xA001, initial value 0xFFFF.
@@ -86,11 +88,11 @@ void SwapWords32(void* buffer, size_t length) {
 
 std::string ResultText(ModbusResult result) {
   for (const ResultEntry& entry : kResultTexts) {
-    if (entry.code == result) return entry.text;
+    if (entry.code == result) return lang::Tr(entry.text);
   }
-  char text[48];
-  std::snprintf(text, sizeof text, "未定义错误(%02X)", static_cast<unsigned>(result));
-  return text;
+  char code[8];
+  std::snprintf(code, sizeof code, "%02X", static_cast<unsigned>(result));
+  return lang::Fill(lang::Tr("未定义错误({1})"), {code});
 }
 
 bool AppendCrc(Frame& frame) {

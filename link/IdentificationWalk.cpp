@@ -3,14 +3,20 @@
 #include <algorithm>
 #include <iterator>
 
+#include "lang/Texts.h"
+
 namespace {
 
 // Identification object names by object id; ids 7 and above share the last.
+// Named in the language in use when the object is read: the name lives on
+// with the object (the window's box, an identity document).
 constexpr const char* kObjectNames[] = {
     "公司名称", "产品代码", "主要修订版本", "供应商网址", "产品名称", "模式名称", "用户应用名称", "扩展描述",
 };
 
-const char* ObjectName(uint8_t id) { return kObjectNames[std::min<size_t>(id, std::size(kObjectNames) - 1)]; }
+const char* ObjectName(uint8_t id) {
+  return lang::Tr(kObjectNames[std::min<size_t>(id, std::size(kObjectNames) - 1)]);
+}
 
 constexpr uint8_t kMoreFollows = 0xFF;
 // Objects start after more-follows, next object id and object count.

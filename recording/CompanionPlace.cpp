@@ -7,6 +7,7 @@
 #include <nlohmann/json.hpp>
 
 #include "base/UniqueFd.h"
+#include "lang/Texts.h"
 #include "recording/RecordingCsv.h"
 
 namespace recording {
@@ -48,15 +49,15 @@ CompanionPlace PlaceCompanion(const std::string& csvPath) {
   if (csvExists && IsDeviceOrFifo(csv)) return {};
   const std::string companion = CompanionPath(csvPath);
   if (companion == csvPath) {
-    return {{}, csvPath + " 以 .json 结尾: 说明文件会覆盖记录本身; 请用 .csv 文件名"};
+    return {{}, lang::Fill(lang::Tr("{1} 以 .json 结尾: 说明文件会覆盖记录本身; 请用 .csv 文件名"), {csvPath})};
   }
   struct stat there {};
   if (stat(companion.c_str(), &there) != 0) return {companion, {}};
   if (csvExists && there.st_dev == csv.st_dev && there.st_ino == csv.st_ino) {
-    return {{}, companion + " 就是记录文件本身, 不能作为说明文件"};
+    return {{}, lang::Fill(lang::Tr("{1} 就是记录文件本身, 不能作为说明文件"), {companion})};
   }
   if (!IsCompanionFile(companion)) {
-    return {{}, companion + " 已存在且不是记录的说明文件, 未覆盖; 请换一个文件名"};
+    return {{}, lang::Fill(lang::Tr("{1} 已存在且不是记录的说明文件, 未覆盖; 请换一个文件名"), {companion})};
   }
   return {companion, {}};
 }

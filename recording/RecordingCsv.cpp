@@ -6,6 +6,7 @@
 
 #include "fields/StatusTexts.h"
 #include "base/AtomicFile.h"
+#include "lang/Texts.h"
 #include "recording/CompanionPlace.h"
 
 namespace recording {
@@ -46,6 +47,24 @@ void Number(std::string& text, double value, int decimals) {
   if (result.ec == std::errc()) text.append(digits, result.ptr);
 }
 
+// A column's title in the language in use with its unit, quoted should a
+// translation bring a comma.
+void Column(std::string& line, std::string_view title, std::string_view unit) {
+  std::string text(title);
+  if (!unit.empty()) {
+    text += " [";
+    text += unit;
+    text += ']';
+  }
+  if (text.find_first_of(",\"") != std::string::npos) {
+    std::string quoted = "\"";
+    for (const char c : text) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+    text = quoted + "\"";
+  }
+  if (!line.empty()) line += ',';
+  line += text;
+}
+
 }  // namespace
 
 CsvWriter::CsvWriter(std::FILE* out, WallClock::time_point startWall)
@@ -54,14 +73,12 @@ CsvWriter::CsvWriter(std::FILE* out, WallClock::time_point startWall)
 void CsvWriter::ByteOrderMark() { std::fputs("\xEF\xBB\xBF", out_); }
 
 void CsvWriter::Header() {
-  std::string line = "时间,经过时间 [s]";
+  std::string line;
+  Column(line, lang::Tr("时间"), "");
+  Column(line, lang::Tr("经过时间"), "s");
   const auto fields = fields::StatusFields();
   for (const size_t field : fields::MeasuredStatusFields()) {
-    line += ',';
-    line += fields[field].name;
-    line += " [";
-    line += fields[field].unit;
-    line += ']';
+    Column(line, lang::Tr(std::string_view(fields[field].name)), lang::Tr(std::string_view(fields[field].unit)));
   }
   line += "\r\n";
   std::fwrite(line.data(), 1, line.size(), out_);
@@ -115,7 +132,10 @@ nlohmann::json CompanionJson(const RecordingInfo& info, WallClock::time_point st
   json columns = json::array();
   const auto fields = fields::StatusFields();
   for (const size_t field : fields::MeasuredStatusFields()) {
-    columns.push_back({{"key", fields[field].key}, {"name", fields[field].name}, {"unit", fields[field].unit}});
+    // The key names the column; its name and unit are words for the reader.
+    columns.push_back({{"key", fields[field].key},
+                       {"name", lang::Tr(fields[field].name)},
+                       {"unit", lang::Tr(fields[field].unit)}});
   }
   // Rows of a capture lie a few milliseconds apart, not at the poll's
   // interval: the interval stands only while some rows came from the poll.

@@ -3,8 +3,9 @@
 // offset, the seconds since the recording began (to the microsecond), then one column per
 // measured value with its unit in the header ("相电流 [A]"); '.' as the
 // decimal point whatever the locale; an empty cell where a value was not
-// read (a gap: every value). The window's export and `korvelt record`
-// write both through here.
+// read (a gap: every value). The header, and the companion's column names
+// and units, in the language in use; the companion's keys are the same in
+// both. The window's export and `korvelt record` write both through here.
 #pragma once
 
 #include <cstdint>

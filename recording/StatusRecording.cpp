@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "fields/StatusTexts.h"
+#include "lang/Texts.h"
 
 namespace recording {
 namespace {
@@ -95,7 +96,8 @@ void StatusRecording::ErrorStateLocked(const Sample& sample) {
   const bool changed = errorState_ ? *errorState_ != code : code != 0;
   errorState_ = code;
   if (!changed) return;
-  marks_.push_back({sample.time, MarkKind::ErrorState, std::string("错误状态: ") + fields::ErrorStateText(code)});
+  marks_.push_back(
+      {sample.time, MarkKind::ErrorState, lang::Fill(lang::Tr("错误状态: {1}"), {lang::Tr(fields::ErrorStateText(code))})});
   if (marks_.size() > markCapacity_) {
     marks_.pop_front();
     ++marksBegin_;

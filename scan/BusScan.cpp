@@ -5,6 +5,7 @@
 
 #include "driver/DriverLink.h"
 #include "fields/DeviceInfoTexts.h"
+#include "lang/Texts.h"
 #include "link/ExceptionAnswer.h"
 #include "link/FrameShapes.h"
 #include "link/Line.h"
@@ -79,7 +80,7 @@ std::string AnswerText(const Found& found) {
     case Answer::Exception:
       return ExceptionAnswerText(static_cast<uint8_t>(found.exception));
     case Answer::Garbled:
-      return "应答无法识别 (设置不符, 或同一地址有多台设备)";
+      return lang::Tr("应答无法识别 (设置不符, 或同一地址有多台设备)");
   }
   return {};
 }

@@ -2,6 +2,7 @@
 
 #include <cctype>
 
+#include "lang/Texts.h"
 #include "link/SerialPort.h"
 #include "recording/CommandMarks.h"
 
@@ -75,11 +76,11 @@ recording::Micros Session::RecordingNow() const {
 
 std::string Session::StartCapture(recording::CaptureRequest request, recording::Capture::Finished finished) {
   if (!link_.IsOpen()) return ResultText(ResultPortNotOpen);
-  if (capture_.Running()) return "采集进行中";
+  if (capture_.Running()) return lang::Tr("采集进行中");
   capture_.Join();  // the one before, ended already
   request.slave = address_;
   return capture_.Start(link_, recording_, std::move(request), std::move(finished)) ? std::string()
-                                                                                    : "采集未能开始";
+                                                                                    : lang::Tr("采集未能开始");
 }
 
 void Session::EndCapture() {

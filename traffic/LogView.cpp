@@ -4,13 +4,11 @@
 #include <cctype>
 #include <limits>
 
-#include "fields/CFormat.h"
+#include "lang/Texts.h"
 #include "link/Answer.h"
 
 namespace traffic {
 namespace {
-
-using fields::CFormat;
 
 std::string Lower(std::string text) {
   std::transform(text.begin(), text.end(), text.begin(),
@@ -103,8 +101,9 @@ Record FrameDescriber::Describe(const LoggedFrame& frame, std::span<const uint8_
       record.direction = Direction::Unsolicited;
       Classify(record, bytes.data(), bytes.size(), false);
       if (!record.crcGood) record.kind = Kind::Unknown;
-      record.meaning = record.crcGood ? "迟到的应答: " + decode::DescribeAnswer(bytes).text
-                                      : CFormat("%zu 字节, 不属于任何通讯 (迟到或干扰)", bytes.size());
+      record.meaning = record.crcGood
+                           ? lang::Fill(lang::Tr("迟到的应答: {1}"), {decode::DescribeAnswer(bytes).text})
+                           : lang::Fill(lang::Tr("{1}, 不属于任何通讯 (迟到或干扰)"), {decode::BytesText(bytes.size())});
       break;
   }
   return record;

@@ -3,11 +3,17 @@
 #include "fields/CFormat.h"
 #include "fields/HexText.h"
 #include "fields/TimeText.h"
+#include "lang/Texts.h"
 
 namespace traffic {
 namespace {
 
 using fields::CFormat;
+using lang::Fill;
+using lang::Tr;
+
+// The columns of a CSV export, as the log window's table has them.
+constexpr const char* kCsvColumns[] = {"时间", "方向", "从站", "功能码", "长度", "CRC", "往返", "结果", "含义", "字节"};
 
 std::string CsvField(const std::string& text) {
   if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
@@ -31,12 +37,12 @@ const char* KindName(Kind kind) {
 
 const char* KindText(Kind kind) {
   constexpr const char* kTexts[] = {"请求", "应答", "异常应答", "未知"};
-  return kTexts[static_cast<size_t>(kind)];
+  return Tr(kTexts[static_cast<size_t>(kind)]);
 }
 
 const char* DirectionText(Direction direction) {
   constexpr const char* kTexts[] = {"发送", "接收", "未请求", "收听"};
-  return kTexts[static_cast<size_t>(direction)];
+  return Tr(kTexts[static_cast<size_t>(direction)]);
 }
 
 std::string ResultColumn(const Record& record) { return record.transaction ? ResultText(record.result) : ""; }
@@ -69,7 +75,14 @@ nlohmann::json ToJson(const Record& record) {
   return object;
 }
 
-std::string CsvHeader() { return "时间,方向,从站,功能码,长度,CRC,往返,结果,含义,字节\r\n"; }
+std::string CsvHeader() {
+  std::string header;
+  for (const char* column : kCsvColumns) {
+    if (!header.empty()) header += ',';
+    header += CsvField(Tr(column));
+  }
+  return header + "\r\n";
+}
 
 std::string CsvRow(const Record& record) {
   const std::string fields[] = {
@@ -78,7 +91,7 @@ std::string CsvRow(const Record& record) {
       std::to_string(record.slave),
       CFormat("0x%02X", record.function),
       std::to_string(record.bytes.size()),
-      record.crcGood ? "正确" : "错误",
+      Tr(record.crcGood ? "正确" : "错误"),
       RoundTripColumn(record),
       ResultColumn(record),
       record.meaning,
@@ -95,7 +108,7 @@ std::string CsvRow(const Record& record) {
 
 std::string TextLine(const Record& record) {
   return CFormat("%s %-4s %02X %02X %s %s | %s", ClockTime(record.wallMicros).c_str(), KindText(record.kind),
-                 record.slave, record.function, record.crcGood ? "CRC正确" : "CRC错误", record.meaning.c_str(),
+                 record.slave, record.function, Tr(record.crcGood ? "CRC正确" : "CRC错误"), record.meaning.c_str(),
                  HexColumn(record).c_str());
 }
 
@@ -121,10 +134,12 @@ Record FromHeard(const SplitFrame& frame, uint64_t sequence, decode::Conversatio
     case FrameKind::Unknown:
       record.kind = Kind::Unknown;
       conversation.Forget();
-      record.meaning = CFormat("%zu 字节, 不成帧", frame.bytes.size());
+      record.meaning = Fill(Tr("{1}, 不成帧"), {decode::BytesText(frame.bytes.size())});
       break;
   }
-  if (!record.crcGood && frame.kind != FrameKind::Unknown) record.meaning = "CRC错误: " + record.meaning;
+  if (!record.crcGood && frame.kind != FrameKind::Unknown) {
+    record.meaning = Fill(Tr("CRC错误: {1}"), {record.meaning});
+  }
   return record;
 }
 

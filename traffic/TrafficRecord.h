@@ -46,9 +46,9 @@ struct Record {
 std::string ClockTime(int64_t wallMicros);
 // "request", "answer", "exception", "unknown".
 const char* KindName(Kind kind);
-// 请求, 应答, 异常应答, 未知.
+// 请求, 应答, 异常应答, 未知, in the language in use.
 const char* KindText(Kind kind);
-// 发送, 接收, 未请求, 收听.
+// 发送, 接收, 未请求, 收听, in the language in use.
 const char* DirectionText(Direction direction);
 // The transaction's result text; empty for frames of no transaction.
 std::string ResultColumn(const Record& record);
@@ -61,6 +61,7 @@ std::string HexColumn(const Record& record);
 // transaction's frames also direction, result and roundTripMicros.
 nlohmann::json ToJson(const Record& record);
 // The CSV header and one row, each ending in CRLF; fields quoted as needed.
+// The header's titles and a row's words in the language in use.
 std::string CsvHeader();
 std::string CsvRow(const Record& record);
 // One line for a terminal: time, kind, slave, function, CRC, meaning, bytes.

@@ -6,10 +6,14 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 
+#include "TextsInEnglish.h"
 #include "base/AtomicFile.h"
+#include "base/WholeFile.h"
 
 namespace {
 
@@ -84,6 +88,23 @@ TEST_F(AtomicFileTest, AFifoWithoutReaderOrAFolderIsRefusedAndKept) {
   }
   EXPECT_TRUE(fs::is_fifo(fs::symlink_status(root / "pipe"))) << "not replaced";
   EXPECT_EQ(Names(root), (std::vector<std::string>{"folder", "pipe", "real"})) << "no temporary, no file made";
+}
+
+// A failure as one sentence, the path and the reasons where the language
+// puts them; Chinese exactly as it always was.
+TEST_F(AtomicFileTest, FailuresAreWordedInTheLanguageInUse) {
+  const std::string inMissing = (root / "none/saved.json").string();
+  const std::string big = (root / "big.json").string();
+  std::ofstream(big) << std::string(2048, 'x');
+  const auto fail = [&] {
+    std::string data;
+    return base::WriteWholeFile(inMissing, "x") + "|" + base::ReadWholeFile(big, 1024, data);
+  };
+  const std::string reason = std::strerror(ENOENT);
+  EXPECT_EQ(fail(), "无法写入 " + inMissing + ": " + reason + "|" + big + ": 超过 1 kB, 不是参数文件");
+  TextsInEnglish inEnglish;
+  EXPECT_EQ(fail(),
+            "Cannot write " + inMissing + ": " + reason + "|" + big + ": larger than 1 kB, not a parameter file");
 }
 
 TEST_F(AtomicFileTest, OneNameGoesToOneWriter) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "LinkOnSimulator.h"
+#include "TextsInEnglish.h"
 #include "decode/FrameMeaning.h"
 #include "driver/DriverLink.h"
 
@@ -97,35 +98,68 @@ Bytes WithCrc(Bytes frame) {
   return frame;
 }
 
+// Each in the language in use: Chinese as it always was, English with the
+// values where English puts them (a count before what it counts, one
+// register apart from many).
 TEST(DecodeStrangeFrames, UnknownRegistersFunctionsAndBrokenFramesAreShownAsSuch) {
   const Frame readUnknown = BuildReadRequest(1, 0x0100, 2);
   const Bytes unknownRequest(readUnknown.bytes.begin(), readUnknown.bytes.begin() + readUnknown.length);
+  const Bytes answer = WithCrc({1, 0x03, 4, 0x12, 0x34, 0x00, 0x01});
+  Bytes noisy = answer;
+  noisy.insert(noisy.begin(), 0x00);
+  enum class As { Request, Answer, Received };
   const struct {
     const char* what;
     Bytes frame;
-    bool answer;
+    As as;
     Bytes request;  // of an answer: empty when not known
     const char* says;
+    const char* inEnglish;
   } cases[] = {
-      {"unknown registers", unknownRequest, false, {}, "读取 未知寄存器 (0x0100 起 2 个寄存器)"},
-      {"their values", WithCrc({1, 0x03, 4, 0x12, 0x34, 0x00, 0x01}), true, unknownRequest,
-       "未知寄存器: 0x0100=0x1234, 0x0101=0x0001"},
-      {"a gap between two blocks", WithCrc({1, 0x10, 0x00, 0x0D, 0x00, 0x03, 6, 0, 1, 0, 2, 0, 3}), false, {},
-       "写入 设备信息、未知寄存器 (0x000D 起 3 个寄存器): 0x000D=0x0001, 0x000E=0x0002, 0x000F=0x0003"},
-      {"unknown function", WithCrc({1, 0x41, 0x00}), false, {}, "未知功能码 0x41"},
-      {"exception", WithCrc({1, 0x83, 0x02}), true, unknownRequest,
-       "异常应答 02 非法寄存器地址 (读取 未知寄存器 (0x0100 起 2 个寄存器))"},
-      {"the driver's own exception", WithCrc({1, 0x86, 0x60}), true, {}, "异常应答 60 请先对电机进行学习 (功能码 0x06)"},
-      {"answer whose request is unknown", WithCrc({1, 0x03, 2, 0, 5}), true, {}, "读取应答: 2 字节数据 (请求未知)"},
-      {"short count", WithCrc({1, 0x03, 2, 0x12, 0x34}), true, unknownRequest,
-       "未知寄存器 (应答 2 字节, 请求 2 个寄存器): 0x0100=0x1234"},
-      {"truncated write", Bytes{1, 0x10, 0x00}, false, {}, "写入 (帧不完整)"},
-      {"one byte", Bytes{1}, false, {}, "不完整的帧"},
+      {"unknown registers", unknownRequest, As::Request, {}, "读取 未知寄存器 (0x0100 起 2 个寄存器)",
+       "Read Unknown registers (2 registers from 0x0100)"},
+      {"one register", WithCrc({1, 0x03, 0x01, 0x00, 0x00, 0x01}), As::Request, {},
+       "读取 未知寄存器 (0x0100 起 1 个寄存器)", "Read Unknown registers (1 register from 0x0100)"},
+      {"their values", answer, As::Answer, unknownRequest, "未知寄存器: 0x0100=0x1234, 0x0101=0x0001",
+       "Unknown registers: 0x0100=0x1234, 0x0101=0x0001"},
+      {"a gap between two blocks", WithCrc({1, 0x10, 0x00, 0x0D, 0x00, 0x03, 6, 0, 1, 0, 2, 0, 3}), As::Request, {},
+       "写入 设备信息、未知寄存器 (0x000D 起 3 个寄存器): 0x000D=0x0001, 0x000E=0x0002, 0x000F=0x0003",
+       "Write Device information, Unknown registers (3 registers from 0x000D): 0x000D=0x0001, 0x000E=0x0002, "
+       "0x000F=0x0003"},
+      {"unknown function", WithCrc({1, 0x41, 0x00}), As::Request, {}, "未知功能码 0x41", "Unknown function code 0x41"},
+      {"exception", WithCrc({1, 0x83, 0x02}), As::Answer, unknownRequest,
+       "异常应答 02 非法寄存器地址 (读取 未知寄存器 (0x0100 起 2 个寄存器))",
+       "Exception answer 02 Illegal register address (Read Unknown registers (2 registers from 0x0100))"},
+      {"the driver's own exception", WithCrc({1, 0x86, 0x60}), As::Answer, {},
+       "异常应答 60 请先对电机进行学习 (功能码 0x06)", "Exception answer 60 Run motor learning first (function code 0x06)"},
+      {"answer whose request is unknown", WithCrc({1, 0x03, 2, 0, 5}), As::Answer, {}, "读取应答: 2 字节数据 (请求未知)",
+       "Read answer: 2 bytes of data (request unknown)"},
+      {"short count", WithCrc({1, 0x03, 2, 0x12, 0x34}), As::Answer, unknownRequest,
+       "未知寄存器 (应答 2 字节, 请求 2 个寄存器): 0x0100=0x1234",
+       "Unknown registers (answer of 2 bytes, request for 2 registers): 0x0100=0x1234"},
+      {"identification", WithCrc({1, 0x2B, 0x0E, 1, 1, 0xFF, 0x01, 1, 0x00, 3, 'A', 'B', 'C'}), As::Answer, {},
+       "设备识别码: 公司名称=ABC (后续从对象 1 起)", "Device identification: Vendor name=ABC (more follow from object 1)"},
+      {"truncated write", Bytes{1, 0x10, 0x00}, As::Request, {}, "写入 (帧不完整)", "Write (incomplete frame)"},
+      {"one byte", Bytes{1}, As::Request, {}, "不完整的帧", "Incomplete frame"},
+      {"noise before the answer", noisy, As::Received, unknownRequest,
+       "未知寄存器: 0x0100=0x1234, 0x0101=0x0001 (前有 1 字节干扰)",
+       "Unknown registers: 0x0100=0x1234, 0x0101=0x0001 (after 1 byte of noise)"},
   };
   for (const auto& c : cases) {
-    const std::string text =
-        c.answer ? decode::DescribeAnswer(c.frame, c.request).text : decode::DescribeRequest(c.frame).text;
-    EXPECT_EQ(text, c.says) << c.what;
+    const auto text = [&] {
+      switch (c.as) {
+        case As::Request:
+          return decode::DescribeRequest(c.frame).text;
+        case As::Answer:
+          return decode::DescribeAnswer(c.frame, c.request).text;
+        case As::Received:
+          break;
+      }
+      return decode::DescribeReceived(c.frame, c.request).text;
+    };
+    EXPECT_EQ(text(), c.says) << c.what;
+    TextsInEnglish inEnglish;
+    EXPECT_EQ(text(), c.inEnglish) << c.what;
   }
 }
 

@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <cstring>
 
+#include "TextsInEnglish.h"
 #include "WireBytes.h"
 #include "link/CrcTails.h"
+#include "link/ExceptionAnswer.h"
 #include "link/FrameCodec.h"
 
 namespace {
@@ -163,6 +165,30 @@ TEST(ResultTexts, CodesWithoutAnEntryGiveTheDefault) {
     EXPECT_EQ(ResultText(code), std::string("未定义错误(") + digits + ")");
   }
   EXPECT_EQ(ResultText(0x1234), "未定义错误(1234)");
+}
+
+TEST(ResultTexts, InTheLanguageInUse) {
+  const struct {
+    ModbusResult code;
+    bool exception;  // as an exception answer names it
+    const char* chinese;
+    const char* english;
+  } cases[] = {
+      {0x02, false, "非法寄存器地址", "Illegal register address"},
+      {0x60, false, "请先对电机进行学习", "Run motor learning first"},
+      {ResultTimeout, false, "通讯超时", "Timeout"},
+      {0x77, false, "未定义错误(77)", "Undefined error (77)"},
+      {0x02, true, "异常应答 02 非法寄存器地址", "Exception answer 02 Illegal register address"},
+      {0x4F, true, "异常应答 4F 未定义错误(4F)", "Exception answer 4F Undefined error (4F)"},
+  };
+  for (const auto& c : cases) {
+    const auto text = [&] {
+      return c.exception ? ExceptionAnswerText(static_cast<uint8_t>(c.code)) : ResultText(c.code);
+    };
+    EXPECT_EQ(text(), c.chinese);
+    TextsInEnglish inEnglish;
+    EXPECT_EQ(text(), c.english);
+  }
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "TextsInEnglish.h"
 #include "fields/StatusTexts.h"
 #include "recording/RecordingCsv.h"
 #include "recording/StatusRecording.h"
@@ -244,6 +245,31 @@ TEST(RecordingCsv, AFolderThatTakesNoFileLeavesNothingAndSaysWhy) {
   std::string error;
   EXPECT_FALSE(recording::ExportRecording(store, {}, {}, "/nonexistent-folder/run.csv", &error));
   EXPECT_NE(error.find("/nonexistent-folder/run.csv"), std::string::npos) << error;
+}
+
+// In English: the header, and the companion naming each column as the
+// header does, under the keys it always has.
+TEST(RecordingCsv, HeaderAndCompanionInTheLanguageInUse) {
+  Folder folder;
+  recording::StatusRecording store(16);
+  store.Restart(SteadyClock::now());
+  store.Add(SteadyClock::now(), Current(123));
+  TextsInEnglish inEnglish;
+  std::string error;
+  ASSERT_TRUE(recording::ExportRecording(store, {}, {}, folder.File("run.csv"), &error)) << error;
+  const std::vector<std::string> header = Split(Lines(folder.File("run.csv")).at(0).substr(3), ',');
+  std::ifstream companion(recording::CompanionPath(folder.File("run.csv")));
+  const nlohmann::json columns = nlohmann::json::parse(companion)["columns"];
+  ASSERT_EQ(header.size(), columns.size() + 2);
+  EXPECT_EQ(header[0] + "," + header[1], "Time,Elapsed time [s]");
+  for (size_t i = 0; i < columns.size(); ++i) {
+    const std::string unit = columns[i]["unit"];
+    EXPECT_EQ(columns[i]["name"].get<std::string>() + " [" + unit + "]", header[i + 2]);
+    EXPECT_EQ(columns[i]["key"], fields::StatusFields()[fields::MeasuredStatusFields()[i]].key);
+  }
+  EXPECT_FALSE(recording::ExportRecording(store, {}, {}, folder.File("run.json"), &error));
+  EXPECT_EQ(error, folder.File("run.json") + " ends in .json: its description file would overwrite the recording "
+                                             "itself; use a .csv file name");
 }
 
 }  // namespace

@@ -2,8 +2,10 @@
 // quoted only when it holds a separator, a quote or a line break.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
 
+#include "TextsInEnglish.h"
 #include "fields/TimeText.h"
 #include "traffic/TrafficRecord.h"
 
@@ -37,6 +39,24 @@ TEST(TrafficCsv, TenColumnsAndQuotesOnlyWhereNeeded) {
     const std::string time = fields::IsoTime(c.record.wallMicros, 6);
     EXPECT_EQ(traffic::CsvRow(c.record), time + c.afterTime) << c.what;
   }
+}
+
+// The header and the words of a row in the language in use; the numbers,
+// the bytes and the shape the same in both.
+TEST(TrafficCsv, HeaderAndWordsInTheLanguageInUse) {
+  traffic::Record sent = Heard("x", {0x01, 0x03}, false);
+  sent.direction = traffic::Direction::Sent;
+  sent.transaction = true;
+  sent.result = ResultTimeout;
+  sent.roundTrip = std::chrono::microseconds(12345);
+  const std::string time = fields::IsoTime(sent.wallMicros, 6);
+  EXPECT_EQ(traffic::CsvHeader(), "时间,方向,从站,功能码,长度,CRC,往返,结果,含义,字节\r\n");
+  EXPECT_EQ(traffic::CsvRow(sent), time + ",发送,1,0x03,2,错误,12.3 ms,通讯超时,x,01 03\r\n");
+  EXPECT_EQ(traffic::TextLine(sent), traffic::ClockTime(sent.wallMicros) + " 未知 01 03 CRC错误 x | 01 03");
+  TextsInEnglish inEnglish;
+  EXPECT_EQ(traffic::CsvHeader(), "Time,Direction,Slave,Function,Length,CRC,Round trip,Result,Meaning,Bytes\r\n");
+  EXPECT_EQ(traffic::CsvRow(sent), time + ",Sent,1,0x03,2,Error,12.3 ms,Timeout,x,01 03\r\n");
+  EXPECT_EQ(traffic::TextLine(sent), traffic::ClockTime(sent.wallMicros) + " Unknown 01 03 CRC error x | 01 03");
 }
 
 }  // namespace
