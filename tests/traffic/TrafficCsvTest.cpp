@@ -55,7 +55,7 @@ TEST(TrafficCsv, HeaderAndWordsInTheLanguageInUse) {
   EXPECT_EQ(traffic::TextLine(sent), traffic::ClockTime(sent.wallMicros) + " 未知 01 03 CRC错误 x | 01 03");
   TextsInEnglish inEnglish;
   EXPECT_EQ(traffic::CsvHeader(), "Time,Direction,Slave,Function,Length,CRC,Round trip,Result,Meaning,Bytes\r\n");
-  EXPECT_EQ(traffic::CsvRow(sent), time + ",Sent,1,0x03,2,Error,12.3 ms,Timeout,x,01 03\r\n");
+  EXPECT_EQ(traffic::CsvRow(sent), time + ",Sent,1,0x03,2,Bad,12.3 ms,Timeout,x,01 03\r\n");
   EXPECT_EQ(traffic::TextLine(sent), traffic::ClockTime(sent.wallMicros) + " Unknown 01 03 CRC error x | 01 03");
 }
 
