@@ -10,7 +10,10 @@
 
 #include "ui/DialogFont.h"
 #include "ui/GroupBox.h"
+#include "ui/Retranslate.h"
 #include "ui/TabCtrl.h"
+#include "ui/TextWidth.h"
+#include <vector>
 
 namespace {
 
@@ -24,28 +27,42 @@ constexpr int ListItemUnits = 8;
 // An icon control shows the icon at its natural size.
 constexpr int IconPixels = 32;
 
+// A control showing the table's text, which follows a switch of language.
+template <typename Control>
+Control* Captioned(Control* control, const char* text) {
+  ui::SetSourceText(control, text);
+  return control;
+}
+
 QWidget* CreateControl(const ControlTemplate& entry, const QIcon& icon, QWidget* dialog) {
-  const QString text = QString::fromUtf8(entry.text);
   switch (entry.kind) {
     case ControlKind::GroupBox:
-      return new CGroupBox(text, dialog);
+      return Captioned(new CGroupBox(QString(), dialog), entry.text);
     case ControlKind::Label:
     case ControlKind::ValueText: {
-      auto* label = new QLabel(text, dialog);
+      auto* label = new QLabel(dialog);
       label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
       label->setTextFormat(Qt::PlainText);
+      // A value text is rewritten by the program, which makes it again on a
+      // switch of language.
+      if (entry.kind == ControlKind::Label) {
+        ui::SetSourceText(label, entry.text);
+      } else {
+        label->setText(QString::fromUtf8(entry.text));
+      }
       return label;
     }
     case ControlKind::DropList: {
       auto* combo = new QComboBox(dialog);
-      for (const char* item : forms::ComboItems(entry.id)) combo->addItem(QString::fromUtf8(item));
+      const std::span<const char* const> items = forms::ComboItems(entry.id);
+      ui::SetSourceItems(combo, std::vector<const char*>(items.begin(), items.end()));
       combo->setMaxVisibleItems(std::max(1, (entry.rect.height - ClosedListUnits) / ListItemUnits));
       return combo;
     }
     case ControlKind::CheckBox:
-      return new QCheckBox(text, dialog);
+      return Captioned(new QCheckBox(dialog), entry.text);
     case ControlKind::PushButton: {
-      auto* button = new QPushButton(text, dialog);
+      auto* button = Captioned(new QPushButton(dialog), entry.text);
       // Enter presses no button of its own accord; a dialog that wants a
       // default button says so.
       button->setAutoDefault(false);
@@ -91,12 +108,13 @@ void Place(QWidget* control, const ControlTemplate& entry, const forms::DialogUn
 
 void BuildDialog(QWidget* dialog, const forms::DialogTemplate& layout, const QIcon& icon, ControlMap& controls) {
   const forms::DialogUnits units = DialogUnitsOf(dialog->font());
-  dialog->setWindowTitle(QString::fromUtf8(layout.title));
+  ui::SetSourceWindowTitle(dialog, layout.title);
   dialog->setFixedSize(units.X(layout.width), units.Y(layout.height));
   for (const ControlTemplate& control : layout.controls) {
     QWidget* widget = CreateControl(control, icon, dialog);
     if (widget == nullptr) continue;
     Place(widget, control, units);
+    if (control.kind == ControlKind::Label && control.rect.width == 0) ui::KeepLabelAsWideAsText(widget);
     if (control.id != 0) controls.Add(control.id, widget);
   }
 }

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <QComboBox>
 #include <QContextMenuEvent>
+#include <QEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -182,7 +183,7 @@ void CMainDlg::AddPage(CTabPage* page, int templateId, const char* caption) {
   if (!page->Create(templateId, m_tab)) return;
   page->setGeometry(area);
   page->update();
-  m_tab->InsertItem(static_cast<int>(m_pages.size()), QString::fromUtf8(caption));
+  m_tab->InsertItem(static_cast<int>(m_pages.size()), caption);
   m_pages.push_back(page);
 }
 
@@ -196,9 +197,24 @@ void CMainDlg::accept() {}
 
 std::unique_ptr<QMenu> CMainDlg::CreateSystemMenu() {
   auto menu = std::make_unique<QMenu>(this);
-  QAction* about = menu->addAction(QString::fromUtf8(forms::texts::AboutItem));
+  QAction* about = menu->addAction(Tr(forms::texts::AboutItem));
   connect(about, &QAction::triggered, this, &CMainDlg::OnAbout);
   return menu;
+}
+
+void CMainDlg::changeEvent(QEvent* event) {
+  QDialog::changeEvent(event);
+  if (event->type() != QEvent::LanguageChange || m_client == nullptr) return;
+  // The remembered captions are set again by the switch; what the window
+  // made from values is made again here.
+  ShowPortButton();
+  ShowStatistics();
+  if (m_shownInfo) ShowDeviceInfo(*m_shownInfo);
+  if (m_shownStatus) {
+    ShowStatus(*m_shownStatus);
+  } else if (m_shownStatusFailure != ResultSuccess) {
+    ShowStatusFailure(m_shownStatusFailure);
+  }
 }
 
 void CMainDlg::OnAbout() { OnSysCommand(AboutCommand, 0); }
