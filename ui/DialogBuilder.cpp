@@ -7,12 +7,12 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <algorithm>
+#include <climits>
 
 #include "ui/DialogFont.h"
 #include "ui/GroupBox.h"
 #include "ui/Retranslate.h"
 #include "ui/TabCtrl.h"
-#include "ui/TextWidth.h"
 #include <vector>
 
 namespace {
@@ -56,6 +56,8 @@ QWidget* CreateControl(const ControlTemplate& entry, const QIcon& icon, QWidget*
       auto* combo = new QComboBox(dialog);
       const std::span<const char* const> items = forms::ComboItems(entry.id);
       ui::SetSourceItems(combo, std::vector<const char*>(items.begin(), items.end()));
+      // Measured again after a switch of language, not kept from the first.
+      combo->setSizeAdjustPolicy(QComboBox::AdjustToContents);
       combo->setMaxVisibleItems(std::max(1, (entry.rect.height - ClosedListUnits) / ListItemUnits));
       return combo;
     }
@@ -84,7 +86,10 @@ QWidget* CreateControl(const ControlTemplate& entry, const QIcon& icon, QWidget*
   return nullptr;
 }
 
-void Place(QWidget* control, const ControlTemplate& entry, const forms::DialogUnits& units) {
+// Which entry of the table a control was made from.
+constexpr const char* kEntry = "korveltDialogEntry";
+
+QRect Placed(QWidget* control, const ControlTemplate& entry, const forms::DialogUnits& units) {
   const forms::PixelRect r = units.Map(entry.rect);
   int width = r.width;
   int height = r.height;
@@ -101,20 +106,93 @@ void Place(QWidget* control, const ControlTemplate& entry, const forms::DialogUn
     default:
       break;
   }
-  control->setGeometry(r.x, r.y, width, height);
+  return QRect(r.x, r.y, width, height);
+}
+
+// A strip of `width` pixels put in at x = `at`.
+struct Strip {
+  int at;
+  int width;
+};
+
+int Shift(const std::vector<Strip>& strips, int x, bool edgeIncluded) {
+  int shift = 0;
+  for (const Strip& strip : strips) {
+    if (strip.at < x || (edgeIncluded && strip.at == x)) shift += strip.width;
+  }
+  return shift;
+}
+
+void AddStrip(std::vector<Strip>& strips, int at, int width) {
+  auto same = std::find_if(strips.begin(), strips.end(), [&](const Strip& s) { return s.at == at; });
+  if (same == strips.end()) {
+    strips.push_back({at, width});
+  } else {
+    same->width = std::max(same->width, width);
+  }
+}
+
+// The strips that give every label its text's width, and a list or a check
+// box the width its texts need: a label's strip goes before the control to
+// its right, a control's own inside it, by its right edge.
+std::vector<Strip> Strips(const std::vector<std::pair<QWidget*, QRect>>& placed,
+                          const std::vector<const ControlTemplate*>& entries, const LayoutWidening& widening) {
+  std::vector<Strip> strips;
+  for (size_t i = 0; i < placed.size(); ++i) {
+    const QRect own = placed[i].second;
+    const ControlKind kind = entries[i]->kind;
+    if (kind == ControlKind::DropList || kind == ControlKind::CheckBox) {
+      const int missing = placed[i].first->sizeHint().width() - own.width();
+      if (missing > 0) AddStrip(strips, own.left() + own.width() - 1, missing);
+    }
+    if (entries[i]->id != 0 && entries[i]->id == widening.controlId && widening.pixels > 0) {
+      AddStrip(strips, own.left() + own.width() - 1, widening.pixels);
+    }
+    if (kind != ControlKind::Label || entries[i]->rect.width != 0) continue;
+    const QRect label = placed[i].second;
+    int next = INT_MAX;
+    for (size_t j = 0; j < placed.size(); ++j) {
+      const QRect other = placed[j].second;
+      const bool sameRow = other.top() <= label.bottom() && other.bottom() >= label.top();
+      if (j != i && sameRow && other.left() > label.left() && !other.contains(label)) next = std::min(next, other.left());
+    }
+    const int missing = label.width() - (next == INT_MAX ? label.width() : next - label.left());
+    if (missing > 0) AddStrip(strips, next, missing);
+  }
+  return strips;
 }
 
 }  // namespace
 
 void BuildDialog(QWidget* dialog, const forms::DialogTemplate& layout, const QIcon& icon, ControlMap& controls) {
-  const forms::DialogUnits units = DialogUnitsOf(dialog->font());
   ui::SetSourceWindowTitle(dialog, layout.title);
-  dialog->setFixedSize(units.X(layout.width), units.Y(layout.height));
-  for (const ControlTemplate& control : layout.controls) {
+  for (size_t i = 0; i < layout.controls.size(); ++i) {
+    const ControlTemplate& control = layout.controls[i];
     QWidget* widget = CreateControl(control, icon, dialog);
     if (widget == nullptr) continue;
-    Place(widget, control, units);
-    if (control.kind == ControlKind::Label && control.rect.width == 0) ui::KeepLabelAsWideAsText(widget);
+    widget->setProperty(kEntry, static_cast<qulonglong>(i));
     if (control.id != 0) controls.Add(control.id, widget);
   }
+  LayOutDialog(dialog, layout);
+}
+
+void LayOutDialog(QWidget* dialog, const forms::DialogTemplate& layout, LayoutWidening widening) {
+  const forms::DialogUnits units = DialogUnitsOf(dialog->font());
+  std::vector<std::pair<QWidget*, QRect>> placed;
+  std::vector<const ControlTemplate*> entries;
+  for (QWidget* widget : dialog->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+    const QVariant entry = widget->property(kEntry);
+    if (!entry.isValid() || entry.toULongLong() >= layout.controls.size()) continue;
+    const ControlTemplate& control = layout.controls[entry.toULongLong()];
+    placed.emplace_back(widget, Placed(widget, control, units));
+    entries.push_back(&control);
+  }
+  const std::vector<Strip> strips = Strips(placed, entries, widening);
+  for (const auto& [widget, rect] : placed) {
+    const int left = rect.left() + Shift(strips, rect.left(), true);
+    const int right = rect.left() + rect.width() + Shift(strips, rect.left() + rect.width(), false);
+    widget->setGeometry(left, rect.top(), right - left, rect.height());
+  }
+  const int width = units.X(layout.width);
+  dialog->setFixedSize(width + Shift(strips, width, false), units.Y(layout.height));
 }

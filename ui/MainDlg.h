@@ -171,6 +171,9 @@ class CMainDlg : public QDialog {
   bool OnInitDialog();
   // The menu bar above the dialog's controls: its menus and their items.
   void BuildMenus();
+  void FitToClient();
+  void FitToTexts();
+  QRect PageArea() const;
   void BuildLanguageMenu();
   void CheckLanguageItem();
   void DoDataExchange();

@@ -11,6 +11,7 @@
 #include "ui/MainDlg.h"
 #include "ui/MessageBox.h"
 #include "ui/Retranslate.h"
+#include "ui/TabCtrl.h"
 #include "ui/Text.h"
 #include "ui/forms/ConnectionPanel.h"
 #include "ui/forms/ControlIds.h"
@@ -114,6 +115,13 @@ void CMainDlg::RefreshPortTooltips() {
 }
 
 bool CMainDlg::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::LayoutRequest && m_tab != nullptr) {
+    auto* page = qobject_cast<QWidget*>(watched);
+    const bool aPage = page != nullptr && page->parentWidget() == m_tab;
+    if (aPage && page->minimumSizeHint().width() > PageArea().width()) {
+      FitToTexts();
+    }
+  }
   if (watched == m_controls.Get(forms::ids::PortCombo) &&
       (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::ToolTip ||
        event->type() == QEvent::KeyPress)) {
