@@ -17,6 +17,7 @@
 #include "ui/ScanDlg.h"
 #include "ui/StopKey.h"
 #include "ui/TabCtrl.h"
+#include <QTabBar>
 #include "ui/TrafficDlg.h"
 #include "ui/Text.h"
 #include "ui/forms/ControlIds.h"
@@ -174,8 +175,8 @@ void CMainDlg::FitToTexts() {
   LayOutDialog(m_client, forms::MainDialog());
   if (m_tab != nullptr) {
     // The pages keep their grids; the tab control grows by what the widest
-    // page lacks.
-    int lacking = 0;
+    // page lacks, or what its tabs lack to show every name.
+    int lacking = std::max(0, m_tab->TabBar()->sizeHint().width() - m_tab->width());
     const int room = PageArea().width();
     for (CTabPage* page : m_pages) {
       // A hidden page's layouts keep the sizes of its old texts until told.
@@ -237,6 +238,7 @@ void CMainDlg::changeEvent(QEvent* event) {
   if (event->type() != QEvent::LanguageChange || m_client == nullptr) return;
   // The remembered captions are set again by the switch; the window takes
   // the room its texts now need, and what it made from values is made again.
+  if (m_tab != nullptr) m_tab->RetranslateCaptions();
   FitToTexts();
   ShowPortButton();
   ShowStatistics();

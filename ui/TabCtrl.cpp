@@ -38,7 +38,10 @@ int CTabCtrl::InsertItem(int index, const char* chinese) {
 
 void CTabCtrl::changeEvent(QEvent* event) {
   QWidget::changeEvent(event);
-  if (event->type() != QEvent::LanguageChange) return;
+  if (event->type() == QEvent::LanguageChange) RetranslateCaptions();
+}
+
+void CTabCtrl::RetranslateCaptions() {
   for (size_t i = 0; i < m_sources.size() && static_cast<int>(i) < bar_->count(); ++i) {
     if (m_sources[i] != nullptr) bar_->setTabText(static_cast<int>(i), Tr(m_sources[i]));
   }

@@ -20,6 +20,9 @@ class CTabCtrl : public QWidget {
   // A caption written in Chinese, shown in the language in use and again
   // after a switch.
   int InsertItem(int index, const char* chinese);
+  // Sets those captions again in the language now in use; done on
+  // QEvent::LanguageChange, and by a window that measures the tabs first.
+  void RetranslateCaptions();
   int GetItemCount() const;
   // The selected tab, -1 when there is none.
   int GetCurSel() const;
