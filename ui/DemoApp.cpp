@@ -6,6 +6,7 @@
 #include "ui/AppIcon.h"
 #include "ui/DemoScreenshot.h"
 #include "ui/DialogFont.h"
+#include "ui/LanguageSwitch.h"
 #include "ui/MainDlg.h"
 #include "ui/forms/DialogLayout.h"
 
@@ -21,6 +22,8 @@ CDemoApp::CDemoApp(int& argc, char** argv) : QApplication(argc, argv) {
 int CDemoApp::InitInstance() {
   const QStringList args = arguments();
   const qsizetype option = args.indexOf(QStringLiteral("--demo-screenshot"));
+  // Every window is built in the language it starts in.
+  ui::StartLanguage();
   CMainDlg dlg;
   if (option < 0) {
     dlg.DoModal();

@@ -9,6 +9,7 @@
 
 #include "ui/MainDlg.h"
 #include "ui/TabCtrl.h"
+#include "ui/Text.h"
 #include "ui/forms/ControlIds.h"
 #include "ui/forms/DialogLayout.h"
 
@@ -87,7 +88,7 @@ bool DemoScreenshot::SavePages() {
     dlg_.TabControl()->SetCurSel(static_cast<int>(i));
     dlg_.ShowPage(static_cast<int>(i));
     for (QAbstractButton* button : pages[i]->findChildren<QAbstractButton*>()) {
-      if (button->text() == QStringLiteral("读取")) button->click();
+      if (button->text() == Tr("读取")) button->click();
     }
     const QString path = file.path() + "/" + file.completeBaseName() + "-" + QString::number(i + 1) + "." +
                          (file.suffix().isEmpty() ? QStringLiteral("png") : file.suffix());

@@ -14,3 +14,17 @@ class QWidget;
 // `controls`, and fixes the dialog's size. `dialog` must already carry its
 // font.
 void BuildDialog(QWidget* dialog, const forms::DialogTemplate& layout, const QIcon& icon, ControlMap& controls);
+
+// Places the controls BuildDialog made again, for the texts they show now:
+// where a label's text is wider than the room before the control to its
+// right, the dialog is widened by the difference at that control's left
+// edge (everything from there on moves right, what spans it grows), so
+// rows and columns stay aligned; a list or a check box too narrow for its
+// texts is widened likewise, and so is the control `widening` names (a tab
+// control whose pages need more room). The Chinese texts fit the table as
+// it is.
+struct LayoutWidening {
+  int controlId = 0;
+  int pixels = 0;
+};
+void LayOutDialog(QWidget* dialog, const forms::DialogTemplate& layout, LayoutWidening widening = {});

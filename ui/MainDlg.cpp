@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <QComboBox>
 #include <QContextMenuEvent>
+#include <QEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -16,6 +17,7 @@
 #include "ui/ScanDlg.h"
 #include "ui/StopKey.h"
 #include "ui/TabCtrl.h"
+#include <QTabBar>
 #include "ui/TrafficDlg.h"
 #include "ui/Text.h"
 #include "ui/forms/ControlIds.h"
@@ -98,10 +100,7 @@ bool CMainDlg::OnInitDialog() {
   BuildDialog(m_client, forms::MainDialog(), m_icon, m_controls);
   setWindowTitle(m_client->windowTitle());
   BuildMenus();
-  const int barHeight = m_menuBar->sizeHint().height();
-  m_menuBar->setGeometry(0, 0, m_client->width(), barHeight);
-  m_client->move(0, barHeight);
-  setFixedSize(m_client->width(), m_client->height() + barHeight);
+  FitToClient();
   m_tab = m_controls.As<CTabCtrl>(forms::ids::PageTab);
   m_baudCombo = m_controls.As<QComboBox>(forms::ids::BaudCombo);
   DoDataExchange();
@@ -116,6 +115,7 @@ bool CMainDlg::OnInitDialog() {
   AddPage(&m_pidPage, CPidParamPage::IDD, "PID参数");
   AddPage(&m_reciprocatePage, CReciprocatePage::IDD, "往复运动");
   ShowPage(0);
+  FitToTexts();
 
   ConnectHandlers();
   m_timer.start(TimerPeriodMs);
@@ -171,18 +171,50 @@ void CMainDlg::SetControlText(int controlId, const std::string& text) {
   if (auto* label = qobject_cast<QLabel*>(control)) label->setText(ToQString(text));
 }
 
-void CMainDlg::AddPage(CTabPage* page, int templateId, const char* caption) {
-  if (m_tab == nullptr) return;
+void CMainDlg::FitToTexts() {
+  LayOutDialog(m_client, forms::MainDialog());
+  if (m_tab != nullptr) {
+    // The pages keep their grids; the tab control grows by what the widest
+    // page lacks, or what its tabs lack to show every name.
+    int lacking = std::max(0, m_tab->TabBar()->sizeHint().width() - m_tab->width());
+    const int room = PageArea().width();
+    for (CTabPage* page : m_pages) {
+      // A hidden page's layouts keep the sizes of its old texts until told.
+      for (QWidget* control : page->findChildren<QWidget*>()) control->updateGeometry();
+      lacking = std::max(lacking, page->minimumSizeHint().width() - room);
+    }
+    if (lacking > 0) LayOutDialog(m_client, forms::MainDialog(), {forms::ids::PageTab, lacking});
+    for (CTabPage* page : m_pages) page->setGeometry(PageArea());
+  }
+  FitToClient();
+}
+
+void CMainDlg::FitToClient() {
+  const int barHeight = m_menuBar->sizeHint().height();
+  m_menuBar->setGeometry(0, 0, m_client->width(), barHeight);
+  m_client->move(0, barHeight);
+  setFixedSize(m_client->width(), m_client->height() + barHeight);
+}
+
+QRect CMainDlg::PageArea() const {
   const QRect client = m_tab->GetClientRect();
   const int top = std::max(PageInsetTop, m_tab->TabHeight());
-  const QRect area(client.left() + PageInsetSide, client.top() + top, client.width() - 2 * PageInsetSide,
-                   client.height() - top - PageInsetBottom);
+  return QRect(client.left() + PageInsetSide, client.top() + top, client.width() - 2 * PageInsetSide,
+               client.height() - top - PageInsetBottom);
+}
+
+void CMainDlg::AddPage(CTabPage* page, int templateId, const char* caption) {
+  if (m_tab == nullptr) return;
+  const QRect area = PageArea();
   if (page == nullptr || caption == nullptr) return;
   page->SetContext({&m_link, &m_address, m_paramFiles.get()});
   if (!page->Create(templateId, m_tab)) return;
   page->setGeometry(area);
   page->update();
-  m_tab->InsertItem(static_cast<int>(m_pages.size()), QString::fromUtf8(caption));
+  // A value wider than the page's room (a slider's label, an item of a
+  // value the list lacks) widens the window rather than cutting a text.
+  page->installEventFilter(this);
+  m_tab->InsertItem(static_cast<int>(m_pages.size()), caption);
   m_pages.push_back(page);
 }
 
@@ -196,9 +228,26 @@ void CMainDlg::accept() {}
 
 std::unique_ptr<QMenu> CMainDlg::CreateSystemMenu() {
   auto menu = std::make_unique<QMenu>(this);
-  QAction* about = menu->addAction(QString::fromUtf8(forms::texts::AboutItem));
+  QAction* about = menu->addAction(Tr(forms::texts::AboutItem));
   connect(about, &QAction::triggered, this, &CMainDlg::OnAbout);
   return menu;
+}
+
+void CMainDlg::changeEvent(QEvent* event) {
+  QDialog::changeEvent(event);
+  if (event->type() != QEvent::LanguageChange || m_client == nullptr) return;
+  // The remembered captions are set again by the switch; the window takes
+  // the room its texts now need, and what it made from values is made again.
+  if (m_tab != nullptr) m_tab->RetranslateCaptions();
+  FitToTexts();
+  ShowPortButton();
+  ShowStatistics();
+  if (m_shownInfo) ShowDeviceInfo(*m_shownInfo);
+  if (m_shownStatus) {
+    ShowStatus(*m_shownStatus);
+  } else if (m_shownStatusFailure != ResultSuccess) {
+    ShowStatusFailure(m_shownStatusFailure);
+  }
 }
 
 void CMainDlg::OnAbout() { OnSysCommand(AboutCommand, 0); }

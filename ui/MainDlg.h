@@ -10,6 +10,7 @@
 #include <QTimer>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,7 @@ class CScanDlg;
 class CStopKey;
 class CTabCtrl;
 class CTrafficDlg;
+class QActionGroup;
 class QComboBox;
 class QMenu;
 class QMenuBar;
@@ -87,6 +89,7 @@ class CMainDlg : public QDialog {
   CTabCtrl* m_tab = nullptr;
   QMenuBar* m_menuBar = nullptr;
   QMenu* m_menus[3] = {};
+  QActionGroup* m_languageItems = nullptr;
   // The dialog's controls, under the menu bar.
   QWidget* m_client = nullptr;
   QComboBox* m_baudCombo = nullptr;
@@ -158,6 +161,7 @@ class CMainDlg : public QDialog {
   void setVisible(bool visible) override;
 
  protected:
+  void changeEvent(QEvent* event) override;
   void contextMenuEvent(QContextMenuEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -167,6 +171,11 @@ class CMainDlg : public QDialog {
   bool OnInitDialog();
   // The menu bar above the dialog's controls: its menus and their items.
   void BuildMenus();
+  void FitToClient();
+  void FitToTexts();
+  QRect PageArea() const;
+  void BuildLanguageMenu();
+  void CheckLanguageItem();
   void DoDataExchange();
   void ConnectHandlers();
   bool UpdateData(bool saveAndValidate);
@@ -188,6 +197,7 @@ class CMainDlg : public QDialog {
   void OnPortLost();
   // Closes the port and sets the button back to "打开串口".
   void ClosePortAndButton();
+  void ShowPortButton();
   void OnAddressSwitch();
   void OnReadInfo();
   void OnOemInfo();
@@ -213,6 +223,8 @@ class CMainDlg : public QDialog {
   void DiscardStatusPoll() { ++m_pollGeneration; }
   // The statistics line: the link's counts and the polls that came back.
   void ShowStatistics();
+  void ShowStatus(const StatusBlock& status);
+  void ShowStatusFailure(ModbusResult result);
   // Teardown: ends a poll that waits on the driver and joins the worker.
   void StopStatusPoll();
   // Starts a capture on the open port at the current address (the status
@@ -229,6 +241,10 @@ class CMainDlg : public QDialog {
   // no handler.
   bool m_loadingControls = false;
   unsigned m_pollGeneration = 0;
+  // What the boxes show, made again in another language on a switch.
+  std::optional<DeviceInfoBlock> m_shownInfo;
+  std::optional<StatusBlock> m_shownStatus;
+  ModbusResult m_shownStatusFailure = ResultSuccess;
   forms::PollRate m_pollRate;  // restarted when the port opens or polling is ticked on
   CPlotWindow* m_plotWindow = nullptr;  // a child window, made on first use
   // After the session: joined before the link goes.

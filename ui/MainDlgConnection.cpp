@@ -10,8 +10,9 @@
 #include "link/PortNames.h"
 #include "ui/MainDlg.h"
 #include "ui/MessageBox.h"
+#include "ui/Retranslate.h"
+#include "ui/TabCtrl.h"
 #include "ui/Text.h"
-#include "fields/CFormat.h"
 #include "ui/forms/ConnectionPanel.h"
 #include "ui/forms/ControlIds.h"
 #include "ui/forms/DialogLayout.h"
@@ -37,7 +38,7 @@ void CMainDlg::OnAddressSwitch() { UpdateAddress(); }
 void CMainDlg::OnOpenPort() {
   UpdateAddress();  // takes all controls into their members first
   if (m_session.Lent()) {
-    ui::ShowMessage(this, std::string(kScanHoldsPort));
+    ui::ShowMessage(this, Tr(kScanHoldsPort));
     return;
   }
   if (m_link.IsOpen()) {
@@ -53,7 +54,7 @@ void CMainDlg::OnOpenPort() {
   const int baudRate = rateChosen ? forms::BaudRateFromText(ToStdString(m_baudCombo->itemText(m_baudIndex))) : 0;
   const unsigned portNumber = static_cast<unsigned>(m_portIndex + 1);
   if (!rateChosen) {
-    ui::ShowMessage(this, std::string(forms::texts::OpenFailed));
+    ui::ShowMessage(this, Tr(forms::texts::OpenFailed));
   } else if (!OpenLine({"COM" + std::to_string(portNumber), baudRate, ParityFromIndex(m_parityIndex)},
                        session::Session::Open::NewSession)) {
     // Looked up now, while the cause (a holder, a missing adapter) is still there.
@@ -69,17 +70,19 @@ bool CMainDlg::OpenLine(const Line& line, session::Session::Open how) {
 
 void CMainDlg::LineOpened() {
   m_pollRate.Restart(forms::PollRate::Clock::now());
+  ShowPortButton();
+}
+
+void CMainDlg::ShowPortButton() {
   if (auto* button = m_controls.As<QPushButton>(forms::ids::OpenPortButton)) {
-    button->setText(QString::fromUtf8(forms::texts::ClosePort));
+    ui::SetSourceText(button, m_link.IsOpen() ? forms::texts::ClosePort : forms::texts::OpenPort);
   }
 }
 
 void CMainDlg::ClosePortAndButton() {
   DiscardStatusPoll();
   m_session.Close();
-  if (auto* button = m_controls.As<QPushButton>(forms::ids::OpenPortButton)) {
-    button->setText(QString::fromUtf8(forms::texts::OpenPort));
-  }
+  ShowPortButton();
 }
 
 // Closing what is left of the port lets the operator open it again once the
@@ -87,7 +90,7 @@ void CMainDlg::ClosePortAndButton() {
 void CMainDlg::OnPortLost() {
   const std::string device = m_link.DevicePath();
   ClosePortAndButton();
-  ui::ShowMessage(this, fields::CFormat(forms::texts::PortLost, device.c_str()));
+  ui::ShowMessage(this, lang::Fill(lang::Tr(forms::texts::PortLost), {device}));
 }
 
 // The item texts stay "COM1".."COM15"; the tooltips tell which device each
@@ -112,6 +115,13 @@ void CMainDlg::RefreshPortTooltips() {
 }
 
 bool CMainDlg::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::LayoutRequest && m_tab != nullptr) {
+    auto* page = qobject_cast<QWidget*>(watched);
+    const bool aPage = page != nullptr && page->parentWidget() == m_tab;
+    if (aPage && page->minimumSizeHint().width() > PageArea().width()) {
+      FitToTexts();
+    }
+  }
   if (watched == m_controls.Get(forms::ids::PortCombo) &&
       (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::ToolTip ||
        event->type() == QEvent::KeyPress)) {

@@ -18,6 +18,7 @@ void CMainDlg::OnReadInfo() {
 }
 
 void CMainDlg::ShowDeviceInfo(const DeviceInfoBlock& info) {
+  m_shownInfo = info;
   for (const forms::FieldText& field : forms::DeviceInfoTexts(info)) SetControlText(field.controlId, field.text);
 }
 

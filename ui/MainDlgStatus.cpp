@@ -49,7 +49,19 @@ void CMainDlg::ShowCapturedStatus() {
   recording::Sample newest[1];
   const uint64_t end = m_session.Recording().End();
   if (end == 0 || m_session.Recording().Copy(end - 1, newest).count == 0 || newest[0].read != recording::WholeBlock) return;
-  for (const forms::FieldText& field : forms::StatusTexts(newest[0].status)) SetControlText(field.controlId, field.text);
+  ShowStatus(newest[0].status);
+}
+
+void CMainDlg::ShowStatus(const StatusBlock& status) {
+  m_shownStatus = status;
+  for (const forms::FieldText& field : forms::StatusTexts(status)) SetControlText(field.controlId, field.text);
+}
+
+void CMainDlg::ShowStatusFailure(ModbusResult result) {
+  m_shownStatus.reset();
+  m_shownStatusFailure = result;
+  const std::string text = ResultText(result);
+  for (int controlId : forms::StatusFailureFields()) SetControlText(controlId, text);
 }
 
 void CMainDlg::ShowStatistics() {
@@ -85,13 +97,12 @@ void CMainDlg::OnStatusPolled(unsigned generation, ModbusResult result, const St
   if (generation != m_pollGeneration || m_autoUpdate == 0 || !m_link.IsOpen()) return;
   m_pollRate.Count(forms::PollRate::Clock::now());
   if (result == ResultSuccess) {
-    for (const forms::FieldText& field : forms::StatusTexts(status)) SetControlText(field.controlId, field.text);
+    ShowStatus(status);
     return;
   }
   // A poll that fails shows why in the live measurements and tries again on
   // the next tick; no box, so polling never stops the operator.
-  const std::string text = ResultText(result);
-  for (int controlId : forms::StatusFailureFields()) SetControlText(controlId, text);
+  ShowStatusFailure(result);
 }
 
 void CMainDlg::StopStatusPoll() {

@@ -9,6 +9,7 @@
 #include "ui/MainDlg.h"
 #include "ui/MessageBox.h"
 #include "ui/ScanDlg.h"
+#include "ui/Text.h"
 
 namespace {
 
@@ -84,8 +85,8 @@ void CMainDlg::reject() {
   }
   if (MotorRunning()) {
     std::vector<QString> buttons;
-    for (const char* button : kLeaveButtons) buttons.push_back(QString::fromUtf8(button));
-    switch (ui::AskChoice(this, kLeaveRunning, buttons)) {
+    for (const char* button : kLeaveButtons) buttons.push_back(Tr(button));
+    switch (ui::AskChoice(this, lang::Tr(kLeaveRunning), buttons)) {
       case StopAndLeave:
         // A stop that failed has said why; the operator stays with the motor.
         if (!StopMotor(this)) return;

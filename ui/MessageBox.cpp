@@ -25,8 +25,8 @@ MessageBoxHandler& Handler() {
 bool AskRealBox(QWidget* parent, const QString& text) {
   QMessageBox box(QMessageBox::NoIcon, QString::fromUtf8(forms::texts::AppName), text, QMessageBox::NoButton, parent);
   box.setTextFormat(Qt::PlainText);
-  QPushButton* yes = box.addButton(QStringLiteral("是(&Y)"), QMessageBox::YesRole);
-  QPushButton* no = box.addButton(QStringLiteral("否(&N)"), QMessageBox::NoRole);
+  QPushButton* yes = box.addButton(Tr("是(&Y)"), QMessageBox::YesRole);
+  QPushButton* no = box.addButton(Tr("否(&N)"), QMessageBox::NoRole);
   // Going on is the operator's choice, never the default.
   box.setDefaultButton(no);
   box.setEscapeButton(no);

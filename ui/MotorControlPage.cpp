@@ -6,6 +6,7 @@
 #include <QSlider>
 #include <algorithm>
 
+#include "ui/Retranslate.h"
 #include "ui/Text.h"
 #include "ui/forms/DialogLayout.h"
 #include "ui/forms/MotorControlForm.h"
@@ -45,7 +46,7 @@ bool CMotorControlPage::OnInitDialog() {
   OnClicked(mc::id::RunFrequency, &CMotorControlPage::OnRunFrequency);
   OnClicked(mc::id::RunPosition, &CMotorControlPage::OnRunPosition);
   OnClicked(mc::id::Stop, &CMotorControlPage::OnStop);
-  if (QWidget* stop = Control(mc::id::Stop)) stop->setToolTip(QString::fromUtf8(forms::texts::StopTooltip));
+  if (QWidget* stop = Control(mc::id::Stop)) ui::SetSourceToolTip(stop, forms::texts::StopTooltip);
   OnClicked(mc::id::ReadRamp, &CMotorControlPage::OnReadRamp);
   OnClicked(mc::id::SetRamp, &CMotorControlPage::OnSetRamp);
   if (QWidget* frequencyMax = Control(mc::id::FrequencyMax)) frequencyMax->installEventFilter(this);

@@ -4,6 +4,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "ui/Retranslate.h"
 #include "ui/Text.h"
 #include "ui/forms/MotorParamForm.h"
 
@@ -31,7 +32,7 @@ void CMotorParamPage::OnConfigureParams() { ConfigureBlock(m_params, &DriverLink
 
 void CMotorParamPage::ShowLearning(bool learning) {
   if (auto* button = m_controls.As<QPushButton>(mp::id::StartLearning)) {
-    button->setText(QString::fromUtf8(learning ? mp::LearningText : mp::StartLearningText));
+    ui::SetSourceText(button, learning ? mp::LearningText : mp::StartLearningText);
   }
   EnableControl(mp::id::StartLearning, !learning);
 }
@@ -70,7 +71,7 @@ void CMotorParamPage::StartLearningRun() {
   if (!started) {
     m_learning = false;
     ShowLearning(false);
-    ShowText(mp::NoWorkerText);
+    ShowText(lang::Tr(mp::NoWorkerText));
   }
 }
 

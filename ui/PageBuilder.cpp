@@ -16,7 +16,9 @@
 #include <tuple>
 #include <vector>
 
+#include "ui/Retranslate.h"
 #include "ui/Text.h"
+#include "ui/TextWidth.h"
 #include "fields/FieldCodec.h"
 
 namespace {
@@ -30,8 +32,12 @@ constexpr int PageMargin = 6;
 
 QString Q(const char* text) { return QString::fromUtf8(text); }
 
-// Room a push button needs around its caption.
-constexpr int ButtonPadding = 20;
+// A control showing a table's text, which follows a switch of language.
+template <typename Control>
+Control* Captioned(Control* control, const char* text) {
+  ui::SetSourceText(control, text);
+  return control;
+}
 
 // Widths that follow the text, measured in the page's font, so the control
 // must already sit on the page: an edit is wide enough for its character
@@ -46,7 +52,7 @@ void SizeToText(const FieldSpec& field, QWidget* control) {
     const int chars = std::max(field.maxChars > 0 ? field.maxChars : widest > 0 ? widest : 10, 6);
     control->setMinimumWidth(metrics.horizontalAdvance(QLatin1Char('0')) * (chars + 1));
   } else if (field.kind == FieldKind::Button) {
-    control->setMinimumWidth(metrics.horizontalAdvance(Q(field.label)) + ButtonPadding);
+    ui::KeepButtonWideEnough(control);
   }
 }
 
@@ -64,19 +70,21 @@ QWidget* MakeControl(const FieldSpec& field, std::vector<std::pair<int, QWidget*
       return MakeEdit(field);
     case FieldKind::List: {
       auto* list = new QComboBox;
-      for (const forms::ListItem& item : field.items) list->addItem(Q(item.text));
+      std::vector<const char*> items;
+      for (const forms::ListItem& item : field.items) items.push_back(item.text);
+      ui::SetSourceItems(list, items);
       list->setCurrentIndex(-1);
       return list;
     }
     case FieldKind::Check:
-      return new QCheckBox(Q(field.label));
+      return Captioned(new QCheckBox, field.label);
     case FieldKind::Radio: {
       // A container of their own keeps the buttons exclusive among themselves.
       auto* box = new QWidget;
       QBoxLayout* row = field.stacked ? static_cast<QBoxLayout*>(new QVBoxLayout(box)) : new QHBoxLayout(box);
       row->setContentsMargins(0, 0, 0, 0);
       for (size_t i = 0; i < field.items.size() && i < field.buttons.size(); ++i) {
-        auto* button = new QRadioButton(Q(field.items[i].text));
+        auto* button = Captioned(new QRadioButton, field.items[i].text);
         row->addWidget(button);
         radios.emplace_back(field.buttons[i], button);
       }
@@ -88,11 +96,11 @@ QWidget* MakeControl(const FieldSpec& field, std::vector<std::pair<int, QWidget*
     case FieldKind::Spin:
       return new QSpinBox;
     case FieldKind::Static:
-      return new QLabel(Q(field.label));
+      return Captioned(new QLabel, field.label);
     case FieldKind::Button: {
       // Enter belongs to the main window, where it does nothing; a page's
       // button is pressed only by a click or the space bar.
-      auto* button = new QPushButton(Q(field.label));
+      auto* button = Captioned(new QPushButton, field.label);
       button->setAutoDefault(false);
       return button;
     }
@@ -145,7 +153,7 @@ bool BuildPage(QWidget* page, std::span<const forms::GroupSpec> groups,
   for (const forms::GroupSpec& group : groups) {
     const bool nested = group.parent >= 0 && static_cast<size_t>(group.parent) < grids.size();
     all &= nested || group.parent == -1;
-    QWidget* area = group.title != nullptr ? new QGroupBox(Q(group.title)) : new QWidget;
+    QWidget* area = group.title != nullptr ? Captioned(new QGroupBox, group.title) : new QWidget;
     auto* grid = new QGridLayout(area);
     grid->setVerticalSpacing(GroupSpacing);
     grid->setHorizontalSpacing(ColumnSpacing);
@@ -176,14 +184,14 @@ bool BuildPage(QWidget* page, std::span<const forms::GroupSpec> groups,
         grid->addWidget(control, row, column, 1, span);
       } else {
         if (*field.label != '\0') {
-          auto* label = new QLabel(Q(field.label));
+          auto* label = Captioned(new QLabel, field.label);
           label->setBuddy(radios.empty() ? control : radios.front().second);
           grid->addWidget(label, row, column);
         }
         grid->addWidget(control, row, column + 1, 1, span);
         ++next;
       }
-      if (field.unit != nullptr) grid->addWidget(new QLabel(Q(field.unit)), row, next);
+      if (field.unit != nullptr) grid->addWidget(Captioned(new QLabel, field.unit), row, next);
       SizeToText(field, control);
       all &= Register(controls, field.id, control);
       for (const auto& [id, button] : radios) {

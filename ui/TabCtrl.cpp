@@ -1,9 +1,13 @@
 #include "ui/TabCtrl.h"
 
+#include <QEvent>
 #include <QPainter>
 #include <QStyle>
 #include <QStyleOptionTabWidgetFrame>
 #include <QTabBar>
+#include <algorithm>
+
+#include "ui/Text.h"
 
 CTabCtrl::CTabCtrl(QWidget* parent) : QWidget(parent), bar_(new QTabBar(this)) {
   bar_->setDrawBase(false);
@@ -20,9 +24,29 @@ int CTabCtrl::InsertItem(int index, const QString& caption) {
   programmatic_ = true;
   const int inserted = bar_->insertTab(index, caption);
   programmatic_ = false;
+  m_sources.insert(m_sources.begin() + std::clamp<qsizetype>(inserted, 0, std::ssize(m_sources)), nullptr);
   bar_->adjustSize();
   update();
   return inserted;
+}
+
+int CTabCtrl::InsertItem(int index, const char* chinese) {
+  const int inserted = InsertItem(index, Tr(chinese));
+  if (inserted >= 0 && static_cast<size_t>(inserted) < m_sources.size()) m_sources[static_cast<size_t>(inserted)] = chinese;
+  return inserted;
+}
+
+void CTabCtrl::changeEvent(QEvent* event) {
+  QWidget::changeEvent(event);
+  if (event->type() == QEvent::LanguageChange) RetranslateCaptions();
+}
+
+void CTabCtrl::RetranslateCaptions() {
+  for (size_t i = 0; i < m_sources.size() && static_cast<int>(i) < bar_->count(); ++i) {
+    if (m_sources[i] != nullptr) bar_->setTabText(static_cast<int>(i), Tr(m_sources[i]));
+  }
+  bar_->adjustSize();
+  update();
 }
 
 int CTabCtrl::TabHeight() const {

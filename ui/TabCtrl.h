@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QWidget>
+#include <vector>
 
 class QTabBar;
 
@@ -16,6 +17,12 @@ class CTabCtrl : public QWidget {
 
   // Inserts a tab with `caption` at `index`; returns its index.
   int InsertItem(int index, const QString& caption);
+  // A caption written in Chinese, shown in the language in use and again
+  // after a switch.
+  int InsertItem(int index, const char* chinese);
+  // Sets those captions again in the language now in use; done on
+  // QEvent::LanguageChange, and by a window that measures the tabs first.
+  void RetranslateCaptions();
   int GetItemCount() const;
   // The selected tab, -1 when there is none.
   int GetCurSel() const;
@@ -33,10 +40,12 @@ class CTabCtrl : public QWidget {
   void SelChange();
 
  protected:
+  void changeEvent(QEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
 
  private:
   QTabBar* bar_;
   bool programmatic_ = false;
+  std::vector<const char*> m_sources;  // per tab; null for a caption without one
 };

@@ -4,8 +4,34 @@
 #include <gtest/gtest.h>
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <system_error>
 
 #include "ui/DemoApp.h"
+
+namespace {
+
+// The window keeps the operator's language in the configuration folder: the
+// tests keep theirs in the build tree, never reading or changing the
+// developer's own choice, one folder per test process (ctest runs them side
+// by side), removed when it ends.
+struct OwnConfiguration {
+  OwnConfiguration() {
+    std::filesystem::create_directories(KORVELT_TEST_CONFIG_HOME);
+    std::string pattern = std::string(KORVELT_TEST_CONFIG_HOME) + "/run-XXXXXX";
+    if (mkdtemp(pattern.data()) != nullptr) folder = pattern;
+    setenv("XDG_CONFIG_HOME", folder.empty() ? KORVELT_TEST_CONFIG_HOME : folder.c_str(), 1);
+  }
+  ~OwnConfiguration() {
+    std::error_code ignored;
+    if (!folder.empty()) std::filesystem::remove_all(folder, ignored);
+  }
+  std::string folder;
+};
+const OwnConfiguration g_ownConfiguration;
+
+}  // namespace
 
 QApplication& TestApp() {
   static QApplication* app = [] {

@@ -13,6 +13,7 @@
 #include "fields/DeviceInfoTexts.h"
 #include "fields/StatusTexts.h"
 #include "ui/AboutDlg.h"
+#include "ui/LanguageSwitch.h"
 #include "ui/MotorControlPage.h"
 #include "ui/PlotWindow.h"
 #include "ui/ScanDlg.h"
@@ -78,8 +79,21 @@ std::map<int, QString> WidestValueTexts(const QFontMetrics& metrics) {
   return widest;
 }
 
-class TextFitsTest : public MainDlgTest {
+// In Chinese, and in English switched to at run time from a window built in
+// Chinese: the widths that follow the texts must follow the switch.
+class TextFitsTest : public MainDlgTest, public ::testing::WithParamInterface<lang::Language> {
  protected:
+  void SetUp() override {
+    MainDlgTest::SetUp();
+    if (GetParam() == lang::Language::English) {
+      ASSERT_EQ(ui::SwitchLanguage(ui::LanguageChoice::English), "");
+    }
+  }
+  void TearDown() override {
+    MainDlgTest::TearDown();
+    lang::Use(lang::Language::Chinese);
+  }
+
   template <class Page>
   Page* FindPage() const {
     for (CTabPage* tab : dlg->Pages()) {
@@ -121,7 +135,7 @@ class TextFitsTest : public MainDlgTest {
   }
 };
 
-TEST_F(TextFitsTest, MainWindowAndItsPagesShowEveryTextWhole) {
+TEST_P(TextFitsTest, MainWindowAndItsPagesShowEveryTextWhole) {
   for (const auto& [control, text] : WidestValueTexts(dlg->fontMetrics())) {
     qobject_cast<QLabel*>(dlg->Control(control))->setText(text);
   }
@@ -138,13 +152,13 @@ TEST_F(TextFitsTest, MainWindowAndItsPagesShowEveryTextWhole) {
   EXPECT_TRUE(cuts.empty()) << Describe(cuts).toStdString();
 }
 
-TEST_F(TextFitsTest, ScanLogAndPlotWindowsShowEveryTextWhole) {
+TEST_P(TextFitsTest, ScanLogAndPlotWindowsShowEveryTextWhole) {
   // The panel's longest port, rate and parity name the scan's choice.
   Select(ids::PortCombo, 14);
   Select(ids::BaudCombo, 5);
   Select(ids::ParityCombo, 0);
   for (QAction* item : dlg->MenuOf(CMainDlg::Menu::Tools)->actions()) {
-    if (item->text().contains(QString::fromUtf8("实时曲线"))) item->trigger();
+    if (item->text() == Tr("实时曲线(&P)")) item->trigger();
   }
   ASSERT_NE(dlg->PlotWindow(), nullptr);
   for (QWidget* window : std::initializer_list<QWidget*>{dlg->ScanWindow(), dlg->TrafficWindow(), dlg->PlotWindow()}) {
@@ -155,11 +169,15 @@ TEST_F(TextFitsTest, ScanLogAndPlotWindowsShowEveryTextWhole) {
   }
 }
 
-TEST_F(TextFitsTest, AboutBoxShowsItsTextsWhole) {
+TEST_P(TextFitsTest, AboutBoxShowsItsTextsWhole) {
   CAboutDlg about(dlg.get());
   about.show();
   const std::vector<CutText> cuts = CutTexts(&about);
   EXPECT_TRUE(cuts.empty()) << Describe(cuts).toStdString();
 }
+
+INSTANTIATE_TEST_SUITE_P(BothLanguages, TextFitsTest,
+                         ::testing::Values(lang::Language::Chinese, lang::Language::English),
+                         [](const ::testing::TestParamInfo<lang::Language>& info) { return lang::Code(info.param); });
 
 }  // namespace

@@ -49,7 +49,7 @@ constexpr const char* AppName = "KORVELT_Demo";
 constexpr const char* OpenPort = "打开串口";
 constexpr const char* ClosePort = "关闭串口";
 constexpr const char* OpenFailed = fields::OpenFailedText;
-constexpr const char* PortLost = "串口已断开: %s";  // the device
+constexpr const char* PortLost = "串口已断开: {1}";  // the device
 constexpr const char* AboutItem = "关于 KORVELT_Demo(&A)...";
 constexpr const char* NoValue = "-";
 // The stop that works on every page and in every window of the tool, with

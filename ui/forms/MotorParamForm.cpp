@@ -3,6 +3,7 @@
 #include "link/FrameCodec.h"
 #include "fields/CommandTables.h"
 #include "fields/ParamTables.h"
+#include "lang/Texts.h"
 
 namespace forms::motorparam {
 namespace {
@@ -73,11 +74,11 @@ std::string LearningMessage(const LearningReport& report) {
     case LearningReport::End::PollFailed:
       return ResultText(report.result);
     case LearningReport::End::Succeeded:
-      return "学习成功";
+      return lang::Tr("学习成功");
     case LearningReport::End::Failed:
-      return "学习失败";
+      return lang::Tr("学习失败");
     case LearningReport::End::AbnormalStop:
-      return "学习异常终止";
+      return lang::Tr("学习异常终止");
   }
   return {};
 }

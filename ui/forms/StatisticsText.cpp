@@ -4,6 +4,7 @@
 #include <cinttypes>
 
 #include "fields/CFormat.h"
+#include "lang/Texts.h"
 
 namespace forms {
 namespace {
@@ -22,10 +23,10 @@ std::string StatisticsText(const LinkStatistics& s, double pollsPerSecond) {
   const bool answered = s.Answered() > 0;
   const std::string mean = answered ? Millis(s.MeanRoundTrip()) : "-";
   const std::string last = answered ? Millis(s.lastRoundTrip) : "-";
-  return fields::CFormat("收发 %" PRIu64 "  成功 %" PRIu64 "  超时 %" PRIu64 "  错误 %" PRIu64 "  异常 %" PRIu64
-                 "  往返 %s/%s ms  轮询 %.1f 次/秒",
-                 s.transactions, s.successes, s.timeouts, s.badResponses, s.exceptions, mean.c_str(), last.c_str(),
-                 pollsPerSecond);
+  return lang::Fill(lang::Tr("收发 {1}  成功 {2}  超时 {3}  错误 {4}  异常 {5}  往返 {6}/{7} ms  轮询 {8} 次/秒"),
+                    {std::to_string(s.transactions), std::to_string(s.successes), std::to_string(s.timeouts),
+                     std::to_string(s.badResponses), std::to_string(s.exceptions), mean, last,
+                     fields::CFormat("%.1f", pollsPerSecond)});
 }
 
 void PollRate::Restart(Clock::time_point now) {
