@@ -188,12 +188,11 @@ int Listen(Program& program, const ListenOptions& options) {
   }
   // Stopped by its handler when enough was heard, by a signal, or by itself
   // when the port goes.
-  ListenEnd end = ListenEnd::Running;
   {
     const std::stop_callback onInterrupt(interrupted, [&listener] { listener.RequestStop(); });
-    end = listener.Wait();
+    listener.Join();
   }
-  listener.Stop();
+  const ListenEnd end = listener.Ended();
   if (end == ListenEnd::PortLost || end == ListenEnd::Failed) {
     program.Say(fields::CFormat("串口已断开: %s", port.DevicePath().c_str()));
     return PortNotOpened;
