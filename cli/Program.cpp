@@ -14,7 +14,7 @@ namespace {
 
 // COM1..COM1024 as in the window, else a device path.
 std::string CheckPort(const std::string& port) {
-  if (port.find('/') != std::string::npos) return {};
+  if (IsDevicePath(port)) return {};
   if (port.size() > 3 && (port.compare(0, 3, "COM") == 0 || port.compare(0, 3, "com") == 0)) {
     const std::string digits = port.substr(3);
     if (digits.size() <= 4 && digits.find_first_not_of("0123456789") == std::string::npos && digits[0] != '0') {
@@ -52,8 +52,6 @@ std::vector<std::string> ParityNames() {
   return names;
 }
 
-bool IsDevicePath(const std::string& port) { return port.find('/') != std::string::npos; }
-
 }  // namespace
 
 Line Program::LineOfOptions() const { return {options.port, options.baud, LineParity()}; }
@@ -65,12 +63,10 @@ int Program::Open(session::Session& session) const {
   return PortNotOpened;
 }
 
-int Program::Open(SerialPort& port) const {
-  const bool opened = IsDevicePath(options.port) ? port.OpenDevice(options.port) : port.Open(session::ComNumberOf(options.port));
-  if (opened && port.Configure(options.baud, LineParity())) return Done;
-  const OpenFailure failure = port.LastOpenFailure();
-  port.Close();
-  Say(fields::OpenFailureMessage(DiagnoseOpenFailure(failure)));
+int Program::OpenToListen(session::Session& session) const {
+  session.Address() = Address();
+  if (session.OpenToListen(LineOfOptions())) return Done;
+  Say(fields::OpenFailureMessage(DiagnoseOpenFailure(session.ListenedPort().LastOpenFailure())));
   return PortNotOpened;
 }
 

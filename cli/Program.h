@@ -43,9 +43,9 @@ class Program {
   // on failure says why on standard error (as the window's box does) and
   // gives PortNotOpened, else Done.
   int Open(session::Session& session) const;
-  // The same for a bare port set to the options' line settings (a
-  // listener's, which sends nothing).
-  int Open(SerialPort& port) const;
+  // The same for a line that is only listened to: the session's
+  // ListenedPort, which no link sends on.
+  int OpenToListen(session::Session& session) const;
   uint8_t Address() const { return static_cast<uint8_t>(options.address); }
   // --parity, which its check has made one of the names.
   ::Parity LineParity() const { return ParityFromName(options.parity).value_or(Parity::None2); }
