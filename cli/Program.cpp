@@ -159,7 +159,10 @@ void Describe(CLI::App& app, Program& program) {
       ->check(CLI::Validator(CheckPort, "PORT"));
   app.add_option("--baud", o.baud, RateHelp(o.baud))
       ->check(CLI::IsMember(std::vector<int>(std::begin(kBaudRates), std::end(kBaudRates))));
-  app.add_option("--parity", o.parity, "none2 (default: no parity, two stop bits), odd or even")
+  // Checked against the names first, so that the function only meets one.
+  app.add_option_function<std::string>(
+         "--parity", [&o](const std::string& name) { o.parity = ParityFromName(name).value_or(o.parity); },
+         "none2 (default: no parity, two stop bits), odd or even")
       ->check(CLI::IsMember(ParityNames()));
   app.add_option("--address", o.address, "slave address 1..128 (default 1)")->check(CLI::Range(1, 128));
   app.add_flag("--json", o.json, "one JSON document on standard output instead of text");

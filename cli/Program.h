@@ -19,7 +19,7 @@ namespace cli {
 struct GlobalOptions {
   std::string port = "COM1";
   int baud = 9600;
-  std::string parity = "none2";  // none2 (no parity, two stop bits), odd, even
+  Parity parity = Parity::None2;  // --parity by its name
   int address = 1;
   bool json = false;
 };
@@ -47,8 +47,7 @@ class Program {
   // ListenedPort, which no link sends on.
   int OpenToListen(session::Session& session) const;
   uint8_t Address() const { return static_cast<uint8_t>(options.address); }
-  // --parity, which its check has made one of the names.
-  ::Parity LineParity() const { return ParityFromName(options.parity).value_or(Parity::None2); }
+  ::Parity LineParity() const { return options.parity; }
 
   // "<what>: <result text>" on standard error; the status for it.
   int Fail(ModbusResult result, const std::string& what) const;
