@@ -3,10 +3,9 @@
 #include <QDateTime>
 #include <QDir>
 
-#include "device/IdentityJson.h"
 #include "fields/CFormat.h"
 #include "recording/CommandMarks.h"
-#include "recording/CompanionPlace.h"
+#include "session/RecordingExport.h"
 #include "ui/MainDlg.h"
 #include "ui/FileDialogs.h"
 #include "ui/MessageBox.h"
@@ -57,22 +56,15 @@ void CMainDlg::ExportRecording(recording::ExportRange range) {
   const std::string file = ui::ChooseFile(this, ui::FileDialog::ExportRecording, ToStdString(suggested));
   if (file.empty()) return;
   // The line the rows were read on, not what the panel shows now.
-  recording::RecordingInfo info;
-  info.origin = m_session.Origin();
-  info.pollIntervalMs = PollIntervalMs;
-  const uint8_t address = m_address;
+  session::RecordingExport job = session::ExportOf(m_session, range, PollIntervalMs, file);
   // On a worker: the identity waits on the driver, a day's rows take seconds.
-  m_exportWorker.Post([this, info = std::move(info), file, address, range]() mutable {
-    DeviceIdentity identity;
-    if (m_link.IsOpen() && ReadDeviceIdentity(m_link, address, identity) == ResultSuccess) {
-      info.device = device::IdentityJson(device::RecordOf(identity));
-    }
-    std::string error;
-    recording::CsvTotals totals;
-    const bool ok = recording::ExportRecording(m_session.Recording(), range, info, file, &error, &totals);
-    // Both files are named: the companion is written too, and never over
-    // a file that is not one.
-    const std::string companion = ok ? recording::PlaceCompanion(file).path : std::string();
+  m_exportWorker.Post([this, job = std::move(job), file]() mutable {
+    const session::Exported exported = session::RunExport(std::move(job), m_session);
+    const bool ok = exported.ok;
+    const std::string& error = exported.error;
+    const recording::CsvTotals& totals = exported.totals;
+    // Both files are named.
+    const std::string& companion = exported.companion;
     const std::string companionLine = companion.empty() ? "" : "说明文件: " + companion + "\n";
     const std::string text = ok ? fields::CFormat("记录已导出: %s\n%s%llu 行, 间断 %llu", file.c_str(),
                                                   companionLine.c_str(),
