@@ -115,14 +115,17 @@ const char* AnswerName(scan::Answer answer) {
 }
 
 int Scan(Program& program, const ScanOptions& options) {
+  // The line opens as for every command and is lent to the scan, which
+  // opens it itself at each setting; the command ends with the scan, so
+  // nothing takes it back.
+  CommandSession session;
+  if (const int status = program.Open(session); status != Done) return status;
+  session.LendToScan();
+  const Line& line = session.OpenedLine();
   scan::ScanPlan plan;
-  if (program.options.port.find('/') != std::string::npos) {
-    plan.device = program.options.port;
-  } else {
-    plan.comNumber = static_cast<unsigned>(std::stoul(program.options.port.substr(3)));
-  }
+  plan.port = line.port;
   std::tie(plan.firstAddress, plan.lastAddress) = AddressRange(options.addresses);
-  plan.settings = scan::Combine(Bauds(options.bauds, program.options.baud), Parities(options.parities, program.LineParity()));
+  plan.settings = scan::Combine(Bauds(options.bauds, line.baud), Parities(options.parities, line.parity));
 
   scan::ScanCallbacks callbacks;
   callbacks.progress = [&](const scan::Progress& progress) {
@@ -170,8 +173,9 @@ int Scan(Program& program, const ScanOptions& options) {
 }
 
 int Listen(Program& program, const ListenOptions& options) {
-  SerialPort port;
-  if (const int status = program.Open(port); status != Done) return status;
+  CommandSession session;
+  if (const int status = program.OpenToListen(session); status != Done) return status;
+  SerialPort& port = session.ListenedPort();
   const std::stop_token interrupted = CatchInterrupts();
   // Each frame heard goes through a log of its own and is read back at once
   // by the view that "通讯记录" reads the window's log with: one way to
@@ -190,7 +194,7 @@ int Listen(Program& program, const ListenOptions& options) {
     std::fflush(stdout);
     if (options.count != 0 && heard == options.count) listener.RequestStop();
   };
-  const bool started = listener.Start(port, program.options.baud, [&](const SplitFrame& frame) {
+  const bool started = listener.Start(port, session.OpenedLine().baud, [&](const SplitFrame& frame) {
     if (options.count != 0 && heard >= options.count) return;
     log->RecordHeard(0, frame);
     view.Update(FrameLog::DefaultReadFrames, print);
@@ -201,14 +205,13 @@ int Listen(Program& program, const ListenOptions& options) {
   }
   // Stopped by its handler when enough was heard, by a signal, or by itself
   // when the port goes.
-  ListenEnd end = ListenEnd::Running;
   {
     const std::stop_callback onInterrupt(interrupted, [&listener] { listener.RequestStop(); });
-    end = listener.Wait();
+    listener.Join();
   }
-  listener.Stop();
+  const ListenEnd end = listener.Ended();
   if (end == ListenEnd::PortLost || end == ListenEnd::Failed) {
-    program.Say(Fill(Tr("串口已断开: {1}"), {port.DevicePath()}));
+    program.Say(Fill(Tr("串口已断开: {1}"), {session.OpenedDevice()}));
     return PortNotOpened;
   }
   const bool countMet = options.count == 0 || heard >= options.count;

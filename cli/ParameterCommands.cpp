@@ -287,6 +287,25 @@ bool Answered(const Program& program, const Arguments& args, pf::RestorePlan& pl
   return true;
 }
 
+// The question the plan waits on, for a script: its name and its text;
+// null when it waits on none.
+json QuestionJson(const pf::RestorePlan& plan) {
+  if (plan.Next() != pf::Due::Answer) return nullptr;
+  return {{"question", pf::QuestionName(plan.Pending().question)}, {"text", plan.Pending().text}};
+}
+
+// A question left unanswered: nothing written, and the JSON says which.
+int LeftUnanswered(const Program& program, const pf::RestorePlan& plan, json extra = json::object()) {
+  if (program.options.json) {
+    extra["written"] = json::array();
+    extra["verified"] = false;
+    extra["mismatches"] = json::array();
+    extra["unanswered"] = QuestionJson(plan);
+    program.PrintJson(extra);
+  }
+  return Unanswered;
+}
+
 int Restore(Program& program, const Arguments& args) {
   CommandSession session;
   Compared compared;
@@ -295,7 +314,7 @@ int Restore(Program& program, const Arguments& args) {
   if (std::string refusal = plan.Start(compared.file, Indexes(args.only), compared.device); !refusal.empty()) {
     return Refused(program, refusal);
   }
-  if (!Answered(program, args, plan)) return Unanswered;
+  if (!Answered(program, args, plan)) return LeftUnanswered(program, plan);
   const std::vector<pf::Difference>& rows = plan.Compared().rows;
   const std::vector<bool> all(rows.size(), true);
   if (plan.Next() == pf::Due::Same || args.dryRun) {
@@ -307,8 +326,10 @@ int Restore(Program& program, const Arguments& args) {
     if (program.options.json) {
       json list = json::array();
       for (const pf::Difference& row : rows) list.push_back(DifferenceJson(row));
+      // A write would ask what the dry run leaves unanswered.
       program.PrintJson({{"written", json::array()}, {"toWrite", KeysJson(pf::WriteOrder(words))},
-                         {"differences", list}, {"verified", rows.empty()}, {"mismatches", json::array()}});
+                         {"differences", list}, {"verified", rows.empty()}, {"mismatches", json::array()},
+                         {"unanswered", QuestionJson(plan)}});
     } else if (!rows.empty()) {
       compared.comparison = plan.Compared();
       PrintDifferences(program, compared);
@@ -317,7 +338,7 @@ int Restore(Program& program, const Arguments& args) {
     return Done;
   }
   plan.Choose(all);
-  if (!Answered(program, args, plan)) return Unanswered;
+  if (!Answered(program, args, plan)) return LeftUnanswered(program, plan);
   // Nothing is written without its backup, of a read taken now, unless the
   // command line says so.
   if (args.noBackup) {
@@ -328,11 +349,11 @@ int Restore(Program& program, const Arguments& args) {
     if (backup.read.cancelled) return Failed(program, backup.read);
     plan.BackedUp(std::move(backup));
     if (!plan.BackupPath().empty()) program.Say(pf::BackedUpText(plan.BackupPath()));
-    if (!Answered(program, args, plan)) return Unanswered;
+    if (!Answered(program, args, plan)) return LeftUnanswered(program, plan, {{"backup", nullptr}});
   }
   const json backupPath = plan.BackupPath().empty() ? json() : json(plan.BackupPath());
   return Report(program, pf::WriteAndCheck(session.Link(), session.Address(), plan.Words(), Interruptible()),
-                {{"backup", backupPath}});
+                {{"backup", backupPath}, {"unanswered", nullptr}});
 }
 
 }  // namespace

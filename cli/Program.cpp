@@ -21,7 +21,7 @@ using lang::Tr;
 // COM1..COM1024 as in the window, else a device path.
 std::string CheckPort(const std::string& port) {
   if (port.empty()) return Tr("应为 COM1 到 COM1024 的串口号, 或设备路径 (如 /dev/ttyUSB0)");
-  if (port.find('/') != std::string::npos) return {};
+  if (IsDevicePath(port)) return {};
   if (port.size() > 3 && (port.compare(0, 3, "COM") == 0 || port.compare(0, 3, "com") == 0)) {
     const std::string digits = port.substr(3);
     if (digits.size() <= 4 && digits.find_first_not_of("0123456789") == std::string::npos && digits[0] != '0') {
@@ -59,8 +59,6 @@ std::vector<std::string> ParityNames() {
   return names;
 }
 
-bool IsDevicePath(const std::string& port) { return port.find('/') != std::string::npos; }
-
 }  // namespace
 
 Line Program::LineOfOptions() const { return {options.port, options.baud, LineParity()}; }
@@ -72,12 +70,10 @@ int Program::Open(session::Session& session) const {
   return PortNotOpened;
 }
 
-int Program::Open(SerialPort& port) const {
-  const bool opened = IsDevicePath(options.port) ? port.OpenDevice(options.port) : port.Open(session::ComNumberOf(options.port));
-  if (opened && port.Configure(options.baud, LineParity())) return Done;
-  const OpenFailure failure = port.LastOpenFailure();
-  port.Close();
-  Say(fields::OpenFailureMessage(DiagnoseOpenFailure(failure)));
+int Program::OpenToListen(session::Session& session) const {
+  session.Address() = Address();
+  if (session.OpenToListen(LineOfOptions())) return Done;
+  Say(fields::OpenFailureMessage(DiagnoseOpenFailure(session.ListenedPort().LastOpenFailure())));
   return PortNotOpened;
 }
 
@@ -172,7 +168,10 @@ void Describe(CLI::App& app, Program& program) {
   app.add_option("--baud", o.baud, RateHelp(o.baud))
       ->type_name("RATE")
       ->check(OneOfNumbers(std::vector<int>(std::begin(kBaudRates), std::end(kBaudRates))));
-  app.add_option("--parity", o.parity, Tr("none2 (默认: 无校验, 两个停止位), odd 或 even"))
+  // Checked against the names first, so that the function only meets one.
+  app.add_option_function<std::string>(
+         "--parity", [&o](const std::string& name) { o.parity = ParityFromName(name).value_or(o.parity); },
+         Tr("none2 (默认: 无校验, 两个停止位), odd 或 even"))
       ->type_name("PARITY")
       ->check(OneOf(ParityNames()));
   app.add_option("--address", o.address, Tr("从站地址 1..128 (默认 1)"))->type_name("ADDRESS")->check(WholeNumber(1, 128));

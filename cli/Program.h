@@ -19,7 +19,7 @@ namespace cli {
 struct GlobalOptions {
   std::string port = "COM1";
   int baud = 9600;
-  std::string parity = "none2";  // none2 (no parity, two stop bits), odd, even
+  Parity parity = Parity::None2;  // --parity by its name
   int address = 1;
   bool json = false;
   std::string language;  // --lang: zh, en, or empty for the locale's
@@ -44,12 +44,11 @@ class Program {
   // on failure says why on standard error (as the window's box does) and
   // gives PortNotOpened, else Done.
   int Open(session::Session& session) const;
-  // The same for a bare port set to the options' line settings (a
-  // listener's, which sends nothing).
-  int Open(SerialPort& port) const;
+  // The same for a line that is only listened to: the session's
+  // ListenedPort, which no link sends on.
+  int OpenToListen(session::Session& session) const;
   uint8_t Address() const { return static_cast<uint8_t>(options.address); }
-  // --parity, which its check has made one of the names.
-  ::Parity LineParity() const { return ParityFromName(options.parity).value_or(Parity::None2); }
+  ::Parity LineParity() const { return options.parity; }
 
   // "<what>: <result text>" on standard error; the status for it.
   int Fail(ModbusResult result, const std::string& what) const;

@@ -105,10 +105,7 @@ int Record(Program& program, const RecordOptions& options) {
     // once the rows are in: a driver that answers no identification request
     // costs a whole response time-out, which must not delay the first row.
     if (!file.InPlace() && totals.end != recording::LoopEnd::PortGone) {
-      DeviceIdentity identity;
-      if (ReadDeviceIdentity(link, session.Address(), identity) == ResultSuccess) {
-        info.device = device::IdentityJson(device::RecordOf(identity));
-      }
+      info.device = device::ReadIdentityJson(link, session.Address());
     }
     if (!file.Commit()) {
       program.Say(Fill(Tr("导出记录失败: {1}"), {file.Error()}));

@@ -195,4 +195,10 @@ std::string TakeIdentity(const json& value, IdentityRecord& record) {
   return {};
 }
 
+nlohmann::json ReadIdentityJson(DriverLink& link, uint8_t slave) {
+  DeviceIdentity identity;
+  if (ReadDeviceIdentity(link, slave, identity) != ResultSuccess) return nullptr;
+  return IdentityJson(RecordOf(identity));
+}
+
 }  // namespace device

@@ -57,6 +57,9 @@ IdentityRecord RecordOfTexts(const std::array<std::string, fields::DeviceInfoFie
 using IdentityDocument = nlohmann::ordered_json;
 
 IdentityDocument IdentityJson(const IdentityRecord& record);
+// The identity of the driver at `slave`, read now, as IdentityJson writes
+// it; null when the driver did not give it. For a recording's companion.
+nlohmann::json ReadIdentityJson(DriverLink& link, uint8_t slave);
 
 // Takes the identity of `value` into `record`: the shape IdentityJson
 // writes, and those earlier versions wrote (the parameter file's

@@ -14,17 +14,10 @@ constexpr uint16_t StateFailed = RegisterMap::LearningFailed;
 
 }  // namespace
 
-LearningRun::~LearningRun() { Stop(); }
-
 bool LearningRun::Start(DriverLink& link, uint8_t slave, Finished finished) {
   return runner_.Start([&link, slave, finished = std::move(finished)](std::stop_token stop) {
     CHILD_Run(link, slave, finished, std::move(stop));
   });
-}
-
-void LearningRun::Stop() {
-  runner_.RequestStop();
-  runner_.Join();
 }
 
 void LearningRun::CHILD_Run(DriverLink& link, uint8_t slave, const Finished& finished, std::stop_token stop) {

@@ -40,23 +40,28 @@ class LearningRun {
   static constexpr ModbusResult Busy = 0x06;
 
   LearningRun() = default;
-  // Stops a run that is still going.
-  ~LearningRun();
+  // The runner stops a run still going and joins it.
+  ~LearningRun() = default;
   LearningRun(const LearningRun&) = delete;
   LearningRun& operator=(const LearningRun&) = delete;
 
+  // The runner's verbs, on the runner's terms.
+  //
   // Starts a run on `link` for the driver at `slave`. `finished` is called
   // once, on the worker thread, when the run ends by itself; it must return
-  // without waiting for the thread that calls Stop. False, with nothing
-  // started, while a worker exists or when no thread can be started.
+  // without waiting for the thread that joins. False, with nothing started,
+  // while a worker exists or when no thread can be started.
   bool Start(DriverLink& link, uint8_t slave, Finished finished);
-  // Asks the worker to end and waits until it has: a run still polling makes
-  // its final write and ends without calling `finished`; once Stop returns,
-  // `finished` is not running and will not be called. Also clears away a
-  // worker that has ended by itself. Does nothing without a worker.
-  void Stop();
-  // A worker exists: running, or ended and not yet cleared away by Stop.
+  // Returns at once: a run still polling makes its final write and ends
+  // without calling `finished`. From any thread.
+  void RequestStop() { runner_.RequestStop(); }
+  // From Start until the worker has returned.
+  bool Running() const { return runner_.Running(); }
+  // A worker exists: running, or ended and not yet joined.
   bool Active() const { return runner_.Active(); }
+  // Waits for the worker to return; once it has, `finished` is not running,
+  // and after a RequestStop it will not be called. From the owner's thread.
+  void Join() { runner_.Join(); }
 
  private:
   // Runs on the worker thread only.

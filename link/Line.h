@@ -31,6 +31,11 @@ std::optional<Parity> ParityFromName(std::string_view name);
 Parity ParityFromIndex(int index);
 inline int ParityIndex(Parity parity) { return static_cast<int>(parity); }
 
+// "COM3" (or "com3") → 3; 0 for a device path or anything else.
+unsigned ComNumberOf(const std::string& port);
+// A port named by its device ("/dev/ttyUSB0"), not by a COM number.
+inline bool IsDevicePath(const std::string& port) { return port.find('/') != std::string::npos; }
+
 struct Line {
   std::string port;  // "COM3", or a device path
   int baud = 9600;

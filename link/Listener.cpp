@@ -20,52 +20,19 @@ int IdleFlushMillis(int baudRate) {
 
 }  // namespace
 
-Listener::~Listener() { Stop(); }
-
 bool Listener::Start(SerialPort& port, int baudRate, FrameHandler onFrame) {
-  std::lock_guard control(controlMutex_);
-  if (runner_.Active()) {
-    if (end_ == ListenEnd::Running) return false;
-    runner_.Join();  // ended by itself: the port went away
-  }
-  if (!port.IsOpen()) return false;
+  if (runner_.Running() || !port.IsOpen()) return false;
+  runner_.Join();  // one that ended by itself: the port went away
   onFrame_ = std::move(onFrame);
-  {
-    std::lock_guard lock(endMutex_);
-    end_ = ListenEnd::Running;
-    started_ = true;
-  }
-  const bool started = runner_.Start(
+  end_ = ListenEnd::Running;
+  return runner_.Start(
       [this, &port, baudRate](std::stop_token stop) { CHILD_Listen(port, baudRate, std::move(stop)); });
-  if (!started) {
-    std::lock_guard lock(endMutex_);
-    started_ = false;
-  }
-  return started;
-}
-
-void Listener::Stop() {
-  std::lock_guard control(controlMutex_);
-  runner_.RequestStop();
-  runner_.Join();
-}
-
-ListenEnd Listener::Wait() {
-  std::unique_lock lock(endMutex_);
-  ended_.wait(lock, [&] { return !started_ || end_ != ListenEnd::Running; });
-  return end_;
-}
-
-void Listener::CHILD_End(ListenEnd end) {
-  std::lock_guard lock(endMutex_);
-  end_ = end;
-  ended_.notify_all();
 }
 
 void Listener::CHILD_Listen(SerialPort& port, int baudRate, std::stop_token stop) {
   const base::StopWake wake(stop);
   if (!wake.Valid()) {
-    CHILD_End(ListenEnd::Failed);
+    end_ = ListenEnd::Failed;
     return;
   }
   FrameSplitter splitter(baudRate);
@@ -100,5 +67,5 @@ void Listener::CHILD_Listen(SerialPort& port, int baudRate, std::stop_token stop
     }
   }
   splitter.Flush(onFrame_);
-  CHILD_End(end);
+  end_ = end;
 }

@@ -7,9 +7,7 @@
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <functional>
-#include <mutex>
 #include <stop_token>
 
 #include "base/Runner.h"
@@ -30,24 +28,29 @@ class Listener {
   Listener() = default;
   Listener(const Listener&) = delete;
   Listener& operator=(const Listener&) = delete;
-  ~Listener();  // stops
+  ~Listener() = default;  // the runner stops and joins
 
+  // The runner's verbs, on the runner's terms: Start and Join from the
+  // owner's thread, RequestStop from any.
+  //
   // Starts listening on `port`, open and set to `baudRate`; `onFrame` runs
   // on the listener's thread for every frame. False, and nothing started,
   // when it still listens, the port is not open, or no thread can be had;
   // without a wake-up descriptor it ends at once as Failed. A listener that
-  // has ended may start again. The port must stay open, and nobody else may
-  // read it, until the listener has ended.
+  // has ended by itself may start again without a Join. The port must stay
+  // open, and nobody else may read it, until the listener has ended.
   bool Start(SerialPort& port, int baudRate, FrameHandler onFrame);
   // Returns at once; the listening ends without delay, what the splitter
   // held handed out first. From any thread, the handler's included.
   void RequestStop() { runner_.RequestStop(); }
-  // RequestStop, then waits for the thread. From any thread but the
-  // listener's own (not from the handler). Does nothing when not listening.
-  void Stop();
-  // Blocks until the listening ends (Stop from another thread, or the port
-  // lost) and says how; Running when it was never started.
-  ListenEnd Wait();
+  // From Start until the listening has ended (stopped, or the port lost).
+  bool Running() const { return runner_.Running(); }
+  // A thread exists: listening, or ended and not yet joined.
+  bool Active() const { return runner_.Active(); }
+  // Waits until the listening ends, by a stop asked for or by itself when
+  // the port goes. Never from the handler.
+  void Join() { runner_.Join(); }
+  // How it ended; Running while it listens or when it never started.
   ListenEnd Ended() const { return end_; }
 
   // How long a quiet line holds bytes back at the least; four quiet gaps
@@ -57,13 +60,8 @@ class Listener {
 
  private:
   void CHILD_Listen(SerialPort& port, int baudRate, std::stop_token stop);
-  void CHILD_End(ListenEnd end);
 
   FrameHandler onFrame_;
-  std::mutex controlMutex_;  // Start and Stop
-  std::mutex endMutex_;
-  std::condition_variable ended_;
   std::atomic<ListenEnd> end_{ListenEnd::Running};
-  bool started_ = false;  // under endMutex_
-  base::Runner runner_;   // last: joined before the state above goes
+  base::Runner runner_;  // last: joined before the state above goes
 };

@@ -47,6 +47,11 @@ int ModbusMaster::OpenDevice(const std::string& device, int baudRate, Parity par
   return StartOnOpenPort(baudRate, parity, 0);
 }
 
+int ModbusMaster::OpenLine(const Line& line) {
+  return IsDevicePath(line.port) ? OpenDevice(line.port, line.baud, line.parity)
+                                 : OpenPort(ComNumberOf(line.port), line.baud, line.parity);
+}
+
 int ModbusMaster::StartOnOpenPort(int baudRate, Parity parity, unsigned portNumber) {
   if (!port_.Configure(baudRate, parity)) {
     const OpenFailure failure = port_.LastOpenFailure();

@@ -40,6 +40,8 @@ class ModbusMaster {
   int OpenPort(unsigned portNumber, int baudRate, Parity parity);
   // As OpenPort for a device given by its path (no COM number). 1 or 0.
   int OpenDevice(const std::string& device, int baudRate, Parity parity);
+  // The line's port by its COM number, or as the device it names. 1 or 0.
+  int OpenLine(const Line& line);
   // Stops the reader and closes the port; a transaction that is waiting ends
   // at once with ResultTimeout, and the close waits for it to return. Does
   // nothing on a closed port.

@@ -146,6 +146,13 @@ bool SerialPort::Refuse(OpenFailureKind kind, const std::string& path, int error
   return false;
 }
 
+bool SerialPort::OpenLine(const Line& line) {
+  const bool opened = IsDevicePath(line.port) ? OpenDevice(line.port) : Open(ComNumberOf(line.port));
+  if (opened && Configure(line.baud, line.parity)) return true;
+  Close();  // LastOpenFailure still says why
+  return false;
+}
+
 void SerialPort::Close() {
   if (fd_ < 0) return;
   tcflush(fd_, TCOFLUSH);

@@ -36,6 +36,9 @@ class SerialPort {
   bool OpenDevice(const std::string& path);
   void Close();
   bool IsOpen() const { return fd_ >= 0; }
+  // Opens the line's port, by its COM number or as the device it names,
+  // and configures it; closed again when the settings are refused.
+  bool OpenLine(const Line& line);
 
   // Raw line as ApplyLineSettings makes it, no flow control, receiver on.
   // Rates without a termios constant (14400) are set as arbitrary rates. A

@@ -50,8 +50,7 @@ std::optional<Found> Try(DriverLink& link, uint8_t address, const LineChoice& li
 }
 
 bool Open(DriverLink& link, const ScanPlan& plan, const LineChoice& line) {
-  return (plan.device.empty() ? link.OpenPort(plan.comNumber, line.baud, line.parity)
-                              : link.OpenDevice(plan.device, line.baud, line.parity)) != 0;
+  return link.OpenLine({plan.port, line.baud, line.parity}) != 0;
 }
 
 }  // namespace

@@ -39,8 +39,7 @@ std::vector<Parity> AllParities();
 std::vector<LineChoice> Combine(const std::vector<int>& bauds, const std::vector<Parity>& parities);
 
 struct ScanPlan {
-  unsigned comNumber = 1;  // the port, unless `device` names one
-  std::string device;
+  std::string port = "COM1";  // a Line's port: "COMn" or a device path
   uint8_t firstAddress = 1;
   uint8_t lastAddress = 128;
   std::vector<LineChoice> settings{LineChoice{}};  // in the order they are tried

@@ -1,26 +1,10 @@
 #include "session/Session.h"
 
-#include <cctype>
-
 #include "lang/Texts.h"
 #include "link/SerialPort.h"
 #include "recording/CommandMarks.h"
 
 namespace session {
-
-unsigned ComNumberOf(const std::string& port) {
-  if (port.size() < 4 || port.size() > 7) return 0;
-  for (size_t i = 0; i < 3; ++i) {
-    if (std::toupper(static_cast<unsigned char>(port[i])) != "COM"[i]) return 0;
-  }
-  if (port[3] == '0') return 0;
-  unsigned number = 0;
-  for (size_t i = 3; i < port.size(); ++i) {
-    if (!std::isdigit(static_cast<unsigned char>(port[i]))) return 0;
-    number = number * 10 + static_cast<unsigned>(port[i] - '0');
-  }
-  return number;
-}
 
 Session::Session(const std::string& program, Frames frames)
     : tool_(program + " " + KORVELT_VERSION),
@@ -36,19 +20,26 @@ Session::~Session() {
 }
 
 bool Session::OpenLine(const Line& line, Open how) {
-  const bool opened = line.port.find('/') != std::string::npos
-                          ? link_.OpenDevice(line.port, line.baud, line.parity) != 0
-                          : link_.OpenPort(ComNumberOf(line.port), line.baud, line.parity) != 0;
-  if (!opened) return false;
+  if (link_.OpenLine(line) == 0) return false;
   line_ = line;
   devicePath_ = link_.DevicePath();
   if (how == Open::NewSession) recording_.Restart();
   return true;
 }
 
+bool Session::OpenToListen(const Line& line) {
+  // A port open already stays as it is: reopening it would pull it from
+  // under whatever listens.
+  if (link_.IsOpen() || listened_.IsOpen() || !listened_.OpenLine(line)) return false;
+  line_ = line;
+  devicePath_ = listened_.DevicePath();
+  return true;
+}
+
 void Session::Close() {
   capture_.RequestStop();
   link_.ClosePort();
+  listened_.Close();
 }
 
 device::Origin Session::Origin() const { return {tool_, line_, devicePath_, address_}; }

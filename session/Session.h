@@ -20,13 +20,11 @@
 #include "driver/DriverLink.h"
 #include "link/FrameLog.h"
 #include "link/Line.h"
+#include "link/SerialPort.h"
 #include "recording/Capture.h"
 #include "recording/StatusRecording.h"
 
 namespace session {
-
-// "COM3" (or "com3") → 3; 0 for a device path or anything else.
-unsigned ComNumberOf(const std::string& port);
 
 class Session {
  public:
@@ -58,7 +56,8 @@ class Session {
   // names. False when the port did not open; the link's LastOpenFailure
   // says why, and the line as opened stays the one before.
   bool OpenLine(const Line& line, Open how);
-  // Asks a capture to end (after the read in progress) and closes the port.
+  // Asks a capture to end (after the read in progress) and closes the port
+  // (the link's, or the one opened to listen).
   void Close();
   bool IsOpen() const { return link_.IsOpen(); }
   // The line as it was last opened; no port and a rate of 0 before the first.
@@ -71,6 +70,16 @@ class Session {
   // Where a file written now comes from: the tool, the line as opened, the
   // device reached and the address.
   device::Origin Origin() const;
+
+  // --- A line opened to be listened to: read by a listener, which sends
+  // nothing, so no link goes on it (the link's open raises RTS, which an
+  // RS-485 adapter may take to drive the bus).
+  // Opens `line` as OpenLine does. False while a port is open, or when
+  // the port did not open (ListenedPort's LastOpenFailure says why).
+  bool OpenToListen(const Line& line);
+  // Open from OpenToListen until Close. Whatever listens on it must have
+  // ended before the port closes.
+  SerialPort& ListenedPort() { return listened_; }
 
   // --- Lending the port to a scan, which opens it itself at each setting
   // Closes the port when it is open (true then) and keeps how it was.
@@ -110,6 +119,7 @@ class Session {
   std::shared_ptr<FrameLog> frameLog_;
   uint8_t address_ = 0;
   DriverLink link_;
+  SerialPort listened_;
   Line line_{"", 0, Parity::None2};
   std::string devicePath_;
   bool lent_ = false;

@@ -3,9 +3,9 @@
 #include <QDateTime>
 #include <QDir>
 
-#include "device/IdentityJson.h"
+#include "lang/Texts.h"
 #include "recording/CommandMarks.h"
-#include "recording/CompanionPlace.h"
+#include "session/RecordingExport.h"
 #include "ui/MainDlg.h"
 #include "ui/FileDialogs.h"
 #include "ui/MessageBox.h"
@@ -56,22 +56,16 @@ void CMainDlg::ExportRecording(recording::ExportRange range) {
   const std::string file = ui::ChooseFile(this, ui::FileDialog::ExportRecording, ToStdString(suggested));
   if (file.empty()) return;
   // The line the rows were read on, not what the panel shows now.
-  recording::RecordingInfo info;
-  info.origin = m_session.Origin();
-  info.pollIntervalMs = PollIntervalMs;
-  const uint8_t address = m_address;
+  session::RecordingExport job = session::ExportOf(m_session, range, PollIntervalMs, file);
   // On a worker: the identity waits on the driver, a day's rows take seconds.
-  m_exportWorker.Post([this, info = std::move(info), file, address, range]() mutable {
-    DeviceIdentity identity;
-    if (m_link.IsOpen() && ReadDeviceIdentity(m_link, address, identity) == ResultSuccess) {
-      info.device = device::IdentityJson(device::RecordOf(identity));
-    }
-    std::string error;
-    recording::CsvTotals totals;
-    const bool ok = recording::ExportRecording(m_session.Recording(), range, info, file, &error, &totals);
+  m_exportWorker.Post([this, job = std::move(job), file]() mutable {
+    const session::Exported exported = session::RunExport(std::move(job), m_session);
+    const bool ok = exported.ok;
+    const std::string& error = exported.error;
+    const recording::CsvTotals& totals = exported.totals;
     // Both files are named: the companion is written too, and never over
     // a file that is not one.
-    const std::string companion = ok ? recording::PlaceCompanion(file).path : std::string();
+    const std::string& companion = exported.companion;
     // Made here, on the worker: the texts are read in the language in use.
     const std::string companionLine =
         companion.empty() ? "" : lang::Fill(lang::Tr("说明文件: {1}\n"), {companion});

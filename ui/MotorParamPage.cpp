@@ -78,7 +78,7 @@ void CMotorParamPage::StartLearningRun() {
 void CMotorParamPage::OnLearningFinished(const LearningReport& report) {
   if (m_destroyed) return;
   // The worker has handed over its report and ends without waiting for us.
-  m_learnRun.Stop();
+  m_learnRun.Join();
   auto* states = m_controls.As<QComboBox>(mp::id::LearnState);
   if (report.end == LearningReport::End::Succeeded) {
     if (auto* phaseOrder = m_controls.As<QLineEdit>(mp::id::PhaseOrder)) {
@@ -96,7 +96,8 @@ void CMotorParamPage::OnLearningFinished(const LearningReport& report) {
 
 void CMotorParamPage::OnDestroy() {
   m_destroyed = true;
-  m_learnRun.Stop();
+  m_learnRun.RequestStop();
+  m_learnRun.Join();
   m_learning = false;
 }
 

@@ -15,7 +15,6 @@
 #include "link/Line.h"
 #include "link/PortDiagnosis.h"
 #include "ui/DialogFont.h"
-#include "session/Session.h"
 #include "ui/MessageBox.h"
 #include "ui/PageBuilder.h"
 #include "ui/PageSources.h"
@@ -182,7 +181,7 @@ void CScanDlg::StartScan() {
   m_scan.Join();  // the last scan's worker, which has ended
   const Line line = m_owner.panelLine();
   scan::ScanPlan plan;
-  plan.comNumber = session::ComNumberOf(line.port);
+  plan.port = line.port;
   plan.firstAddress = static_cast<uint8_t>(std::min(m_first->value(), m_last->value()));
   plan.lastAddress = static_cast<uint8_t>(std::max(m_first->value(), m_last->value()));
   plan.settings = m_allSettings->isChecked() ? scan::Combine(scan::AllBauds(), scan::AllParities())

@@ -21,7 +21,7 @@ struct Case {
 
 double ScanSeconds(const std::vector<scan::LineChoice>& settings, size_t& found, size_t& tried) {
   scan::ScanPlan plan;
-  plan.comNumber = 1;
+  plan.port = "COM1";
   plan.settings = settings;
   const scan::ScanOutcome outcome = scan::RunScan(plan, {}, {});
   found = outcome.found.size();

@@ -147,11 +147,20 @@ TEST_F(ParameterCommands, RestoreAsksWhatTheWindowAsks) {
     if (c.backupsBlocked) WriteFile("korvelt-demo", "in the way");
     const uint16_t before = line.Driver().Register(c.changes);
     for (const bool force : {false, true}) {
-      const KorveltRun run = Korvelt(force ? std::vector<std::string>{"restore", "--force", Path("file.json")}
-                                           : std::vector<std::string>{"restore", Path("file.json")});
+      const KorveltRun run = Korvelt(force ? std::vector<std::string>{"--json", "restore", "--force", Path("file.json")}
+                                           : std::vector<std::string>{"--json", "restore", Path("file.json")});
       const bool writes = *c.question == '\0' || force;
       EXPECT_EQ(run.status, writes ? 0 : 8) << run.err;
       EXPECT_NE(run.err.find(*c.question != '\0' ? c.question : "已备份到"), std::string::npos) << run.err;
+      // A script reads which question stopped it, beside what was written.
+      const json report = run.Json();
+      EXPECT_EQ(report["written"].empty(), !writes) << report;
+      if (writes) {
+        EXPECT_TRUE(report["unanswered"].is_null()) << report;
+      } else {
+        EXPECT_EQ(report["unanswered"]["question"], c.questionName) << report;
+        EXPECT_NE(report["unanswered"]["text"].get<std::string>().find(c.question), std::string::npos) << report;
+      }
       EXPECT_EQ(line.Driver().Register(c.changes) != before, writes) << force;
       EXPECT_EQ(std::filesystem::exists(Path("korvelt-demo/backups")), writes && !c.backupsBlocked) << force;
       line.Driver().SetRegister(c.changes, before);

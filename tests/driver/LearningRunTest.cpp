@@ -104,7 +104,7 @@ TEST(LearningRun, EndsAsTheDriverReportsAndWritesBackTheLastPoll) {
     Reports reports;
     ASSERT_TRUE(run.Start(line.link, 1, reports.Callback()));
     const std::optional<LearningReport> report = reports.Wait();
-    run.Stop();
+    run.Join();
     ASSERT_TRUE(report);
     EXPECT_EQ(reports.Count(), 1u);
     EXPECT_EQ(report->end, c.end);
@@ -137,7 +137,8 @@ TEST(LearningRun, PollsElevenRegistersUntilStoppedThenWritesBackQuietly) {
       ASSERT_TRUE(WaitUntil([&] { return line.driver.LastRequest() == FrameBytes(poll); }, 5s));
       ASSERT_TRUE(WaitUntil([&] { return line.driver.RequestCount() >= 3; }, 5s));
     }
-    run.Stop();
+    run.RequestStop();
+    run.Join();
     EXPECT_FALSE(run.Active());
     EXPECT_EQ(reports.Count(), 0u) << "a stopped run reports nothing";
     if (afterPolls) {
@@ -160,7 +161,7 @@ TEST(LearningRun, PortClosedDuringTheRunEndsItWithTheLinkResult) {
   ASSERT_TRUE(WaitUntil([&] { return line.driver.RequestCount() >= 2; }, 5s));
   line.link.ClosePort();
   const std::optional<LearningReport> report = reports.Wait();
-  run.Stop();
+  run.Join();
   ASSERT_TRUE(report);
   EXPECT_EQ(report->end, End::PollFailed);
   // Closed between polls, or under one that was waiting for its answer.

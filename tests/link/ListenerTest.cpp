@@ -43,14 +43,19 @@ TEST(Listener, SplitsWhatBothSidesSayAndEndsWhenStoppedOrWhenThePortGoes) {
   const char* kinds[] = {"R+ ", "A+ ", "R+ ", "X+ ", "U- "};
   for (size_t i = 0; i < std::size(traffic); ++i) EXPECT_EQ(frames[i], kinds[i] + Hex(traffic[i]));
   EXPECT_NE(handler, std::this_thread::get_id());
-  listener.Stop();  // the listener sleeps on an idle line: the stop wakes it
+  // The listener sleeps on an idle line: the stop wakes it.
+  listener.RequestStop();
+  listener.Join();
   EXPECT_EQ(listener.Ended(), ListenEnd::Stopped);
 
   ASSERT_TRUE(listener.Start(port, baud, onFrame));
   pty.Hangup();
-  EXPECT_EQ(listener.Wait(), ListenEnd::PortLost);
+  ASSERT_TRUE(WaitUntil([&] { return !listener.Running(); }));
+  EXPECT_EQ(listener.Ended(), ListenEnd::PortLost);
+  EXPECT_TRUE(listener.Active()) << "not joined yet";
   EXPECT_TRUE(listener.Start(port, baud, onFrame)) << "ended by itself, it may start again";
-  EXPECT_EQ(listener.Wait(), ListenEnd::PortLost);
+  listener.Join();
+  EXPECT_EQ(listener.Ended(), ListenEnd::PortLost);
 }
 
 }  // namespace

@@ -27,7 +27,7 @@ struct DriverOnCom2 {
 
 ScanPlan Plan(uint8_t first, uint8_t last, std::vector<LineChoice> settings) {
   ScanPlan plan;
-  plan.comNumber = 2;
+  plan.port = "COM2";
   plan.firstAddress = first;
   plan.lastAddress = last;
   plan.settings = std::move(settings);
@@ -104,7 +104,7 @@ TEST(BusScan, CancelEndsTheScanWithTheTryInProgress) {
 TEST(BusScan, APortThatDoesNotOpenEndsTheScanAndSaysWhy) {
   PortsFolder ports;  // no COM2 in it
   ScanPlan plan = Plan(1, 128, {{9600, Parity::None2}});
-  plan.comNumber = 9;
+  plan.port = "COM9";
   const ScanOutcome outcome = RunScan(plan, {}, {});
   EXPECT_EQ(outcome.end, ScanEnd::PortFailed);
   EXPECT_EQ(outcome.tried, 0u);

@@ -1,7 +1,8 @@
 // A session over a pseudo-terminal against the simulated driver: the line
 // as opened and the origin it fills, whether named by COM number or by
 // device; a failed open that keeps the line before; lending the port to a
-// scan and taking it back in the same recording.
+// scan and taking it back in the same recording; a line opened only to be
+// listened to.
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -92,6 +93,32 @@ TEST(SessionTest, APortLentToAScanComesBackInTheSameRecording) {
   SimulatedLine again(2);
   ASSERT_TRUE(s.OpenLine(line, Session::Open::NewSession));
   EXPECT_EQ(s.Recording().End(), 0u);
+}
+
+TEST(SessionTest, ALineOpenedToListenHasNoLinkOnIt) {
+  SimulatedLine simulated(4);
+  const Line line{"com4", 19200, Parity::Even};
+  Session s("test");
+  ASSERT_TRUE(s.OpenToListen(line));
+  EXPECT_TRUE(s.ListenedPort().IsOpen());
+  EXPECT_FALSE(s.IsOpen()) << "no link talks on it";
+  EXPECT_EQ(s.OpenedLine(), line);
+  EXPECT_FALSE(s.OpenedDevice().empty());
+  EXPECT_FALSE(s.OpenLine(line, Session::Open::NewSession)) << "the port is the listener's";
+  EXPECT_EQ(s.Link().LastOpenFailure().kind, OpenFailureKind::Busy);
+  EXPECT_FALSE(s.OpenToListen(line)) << "open already";
+  EXPECT_TRUE(s.ListenedPort().IsOpen()) << "and left open";
+
+  s.Close();
+  EXPECT_FALSE(s.ListenedPort().IsOpen());
+  ASSERT_TRUE(s.OpenLine(line, Session::Open::NewSession));
+  EXPECT_FALSE(s.OpenToListen(line)) << "the link has it";
+  EXPECT_FALSE(s.ListenedPort().IsOpen());
+  // A port that is not there says why.
+  s.Close();
+  EXPECT_FALSE(s.OpenToListen({"COM9", 9600, Parity::None2}));
+  EXPECT_NE(s.ListenedPort().LastOpenFailure().kind, OpenFailureKind::None);
+  EXPECT_EQ(s.OpenedLine(), line);
 }
 
 }  // namespace
