@@ -34,66 +34,100 @@ QString ElapsedText(double key) {
   return QString::asprintf("%02lld:%02lld:%02lld.%03lld", ms / 3'600'000, ms / 60'000 % 60, ms / 1000 % 60, ms % 1000);
 }
 
+// Stands in for the plot's paint buffer and holds nothing: the layers are
+// drawn straight onto the window at its paint event, not into a buffer that
+// would be cleared, filled and then copied onto the window at every redraw.
+class CNoBuffer : public QCPAbstractPaintBuffer {
+ public:
+  using QCPAbstractPaintBuffer::QCPAbstractPaintBuffer;
+  // No painter: the plot's replot draws no layer itself.
+  QCPPainter* startPainting() override { return nullptr; }
+  void draw(QCPPainter* /*painter*/) const override {}
+  void clear(const QColor& /*color*/) override {}
+
+ protected:
+  void reallocateBuffer() override {}
+};
+
+// A plot that paints its layers directly at each paint event. The live view
+// is redrawn whole at every change (it slides), so a buffer per layer would
+// save nothing; all its layers are logical.
+class CLiveCanvas : public QCustomPlot {
+ public:
+  explicit CLiveCanvas(QWidget* parent) : QCustomPlot(parent) {
+    mPaintBuffers.clear();
+    mPaintBuffers.append(QSharedPointer<QCPAbstractPaintBuffer>(new CNoBuffer(viewport().size(), 1.0)));
+  }
+
+ protected:
+  void paintEvent(QPaintEvent* /*event*/) override {
+    QCPPainter painter(this);
+    if (!painter.isActive()) return;
+    if (mBackgroundBrush.style() != Qt::NoBrush) painter.fillRect(mViewport, mBackgroundBrush);
+    draw(&painter);
+  }
+};
+
 }  // namespace
 
 CLivePlot::CLivePlot(const recording::StatusRecording& recording, std::function<recording::Micros()> now,
                      QWidget* parent)
-    : QWidget(parent), recording_(recording), now_(std::move(now)) {
-  plot_ = new QCustomPlot(this);
-  plot_->setObjectName(QStringLiteral("livePlot"));
+    : QWidget(parent), m_recording(recording), m_now(std::move(now)) {
+  m_plot = new CLiveCanvas(this);
+  m_plot->setObjectName(QStringLiteral("livePlot"));
   // Lines without antialiasing draw at a fraction of the cost, and a
   // ten-minute window is no smoother with it.
-  plot_->setNotAntialiasedElements(QCP::aeAll);
-  plot_->setPlottingHints(QCP::phFastPolylines | QCP::phCacheLabels);
+  m_plot->setNotAntialiasedElements(QCP::aeAll);
+  m_plot->setPlottingHints(QCP::phFastPolylines | QCP::phCacheLabels);
   // Every redraw fills the whole plot with its background first, so what
   // lies below it need not be painted too.
-  plot_->setAttribute(Qt::WA_OpaquePaintEvent);
+  m_plot->setAttribute(Qt::WA_OpaquePaintEvent);
   // The box of a box zoom is drawn with the rest of the plot instead of on
   // a buffer of its own, which every redraw would clear and blend over the
   // plot while it holds nothing.
-  if (QCPLayer* overlay = plot_->layer(QStringLiteral("overlay"))) overlay->setMode(QCPLayer::lmLogical);
-  plot_->setInteractions(QCP::iRangeDrag | QCP::iRangeZoom);
-  plot_->axisRect()->setRangeZoomAxes({plot_->xAxis}, {plot_->yAxis, plot_->yAxis2});
-  plot_->axisRect()->setRangeDragAxes({plot_->xAxis}, {plot_->yAxis, plot_->yAxis2});
+  if (QCPLayer* overlay = m_plot->layer(QStringLiteral("overlay"))) overlay->setMode(QCPLayer::lmLogical);
+  m_plot->setInteractions(QCP::iRangeDrag | QCP::iRangeZoom);
+  m_plot->axisRect()->setRangeZoomAxes({m_plot->xAxis}, {m_plot->yAxis, m_plot->yAxis2});
+  m_plot->axisRect()->setRangeDragAxes({m_plot->xAxis}, {m_plot->yAxis, m_plot->yAxis2});
   QSharedPointer<QCPAxisTickerTime> ticker(new QCPAxisTickerTime);
   ticker->setTimeFormat(QStringLiteral("%h:%m:%s"));
-  plot_->xAxis->setTicker(ticker);
-  plot_->xAxis->setLabel(Tr(kTimeAxis));
-  plot_->yAxis2->setTickLabels(true);
+  m_plot->xAxis->setTicker(ticker);
+  m_plot->xAxis->setLabel(Tr(kTimeAxis));
+  m_plot->yAxis2->setTickLabels(true);
   // The plot shows no legend (the axes name the series); a legend item per
   // graph would still be measured, text and all, at every redraw.
-  plot_->setAutoAddPlottableToLegend(false);
+  m_plot->setAutoAddPlottableToLegend(false);
   for (const size_t field : fields::MeasuredStatusFields()) {
-    QCPGraph* graph = plot_->addGraph(plot_->xAxis, plot_->yAxis);
+    QCPGraph* graph = m_plot->addGraph(m_plot->xAxis, m_plot->yAxis);
     graph->setName(plot::SeriesName(field));
     graph->setPen(QPen(plot::SeriesColor(field), 1.5));
     graph->setVisible(false);
-    graphs_.push_back(graph);
+    m_graphs.push_back(graph);
   }
-  cursor_ = new QCPItemStraightLine(plot_);
-  cursor_->setPen(QPen(Qt::gray, 1, Qt::DotLine));
-  cursor_->setVisible(false);
+  m_cursor = new QCPItemStraightLine(m_plot);
+  m_cursor->setPen(QPen(Qt::gray, 1, Qt::DotLine));
+  m_cursor->setVisible(false);
 
-  cursorLabel_ = new QLabel(this);
-  cursorLabel_->setObjectName(QStringLiteral("cursorText"));
-  cursorLabel_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  m_cursorLabel = new QLabel(this);
+  m_cursorLabel->setObjectName(QStringLiteral("cursorText"));
+  m_cursorLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
-  layout->addWidget(plot_, 1);
-  layout->addWidget(cursorLabel_);
+  layout->addWidget(m_plot, 1);
+  layout->addWidget(m_cursorLabel);
 
-  connect(plot_, &QCustomPlot::afterReplot, this, [this] { ++redraws_; });
-  connect(plot_, &QCustomPlot::beforeReplot, this, &CLivePlot::FitMarkTexts);
+  connect(m_plot, &QCustomPlot::afterReplot, this, [this] { ++m_redraws; });
+  connect(m_plot, &QCustomPlot::beforeReplot, this, &CLivePlot::FitMarkTexts);
   // A range the operator changes (box, drag, wheel) leaves the live view.
-  connect(plot_->xAxis, qOverload<const QCPRange&>(&QCPAxis::rangeChanged), this, [this] {
-    if (settingRange_) return;
-    live_ = false;
-    userValues_ = true;
+  connect(m_plot->xAxis, qOverload<const QCPRange&>(&QCPAxis::rangeChanged), this, [this] {
+    if (m_settingRange) return;
+    m_live = false;
+    m_userValues = true;
   });
-  plot_->setMouseTracking(true);
-  plot_->installEventFilter(this);
+  m_plot->setMouseTracking(true);
+  m_plot->installEventFilter(this);
   SetBoxZoom(true);
-  connect(&timer_, &QTimer::timeout, this, &CLivePlot::Refresh);
+  connect(&m_timer, &QTimer::timeout, this, &CLivePlot::Refresh);
   Restart();
   UpdateTimer();
 }
@@ -103,49 +137,49 @@ CLivePlot::~CLivePlot() = default;
 QCPGraph* CLivePlot::GraphOf(size_t field) const {
   const auto measured = fields::MeasuredStatusFields();
   const auto at = std::find(measured.begin(), measured.end(), field);
-  return at == measured.end() ? nullptr : graphs_[static_cast<size_t>(at - measured.begin())];
+  return at == measured.end() ? nullptr : m_graphs[static_cast<size_t>(at - measured.begin())];
 }
 
 void CLivePlot::SetShown(std::vector<size_t> fields) {
-  shown_ = std::move(fields);
-  for (QCPGraph* graph : graphs_) graph->setVisible(false);
-  for (const size_t field : shown_) {
+  m_shown = std::move(fields);
+  for (QCPGraph* graph : m_graphs) graph->setVisible(false);
+  for (const size_t field : m_shown) {
     if (QCPGraph* graph = GraphOf(field)) {
-      graph->setValueAxis(plot::AxisFor(*plot_, shown_, field));
+      graph->setValueAxis(plot::AxisFor(*m_plot, m_shown, field));
       graph->setVisible(true);
     }
   }
-  plot::LabelAxes(*plot_, shown_);
-  if (!userValues_) plot::FitValueAxes(*plot_);
-  dirty_ = true;
-  PlaceCursor(cursorKey_);
+  plot::LabelAxes(*m_plot, m_shown);
+  if (!m_userValues) plot::FitValueAxes(*m_plot);
+  m_dirty = true;
+  PlaceCursor(m_cursorKey);
 }
 
 void CLivePlot::SetWindowSeconds(double seconds) {
-  windowSeconds_ = std::clamp(seconds, 1.0, KeptSeconds);
+  m_windowSeconds = std::clamp(seconds, 1.0, KeptSeconds);
   UpdateTimer();
   BackToLive();
 }
 
 void CLivePlot::SetPaused(bool paused) {
-  paused_ = paused;
-  dirty_ = true;
+  m_paused = paused;
+  m_dirty = true;
 }
 
 void CLivePlot::BackToLive() {
-  live_ = true;
-  paused_ = false;
-  userValues_ = false;
-  dirty_ = true;
+  m_live = true;
+  m_paused = false;
+  m_userValues = false;
+  m_dirty = true;
   Refresh();
 }
 
 void CLivePlot::SetBoxZoom(bool box) {
-  plot_->setSelectionRectMode(box ? QCP::srmZoom : QCP::srmNone);
+  m_plot->setSelectionRectMode(box ? QCP::srmZoom : QCP::srmNone);
 }
 
 recording::ExportRange CLivePlot::Visible() const {
-  const QCPRange range = plot_->xAxis->range();
+  const QCPRange range = m_plot->xAxis->range();
   return {static_cast<recording::Micros>(std::floor(range.lower * 1e6)),
           static_cast<recording::Micros>(std::ceil(range.upper * 1e6))};
 }
@@ -155,44 +189,44 @@ int CLivePlot::PointCount(size_t field) const {
   return graph != nullptr ? graph->dataCount() : 0;
 }
 
-int CLivePlot::MarkCount() const { return static_cast<int>(marks_.size()); }
+int CLivePlot::MarkCount() const { return static_cast<int>(m_marks.size()); }
 
 std::vector<QRectF> CLivePlot::MarkTextRects() const {
   std::vector<QRectF> rects;
-  for (const PlacedMark& mark : marks_) {
+  for (const PlacedMark& mark : m_marks) {
     if (mark.text->visible()) rects.emplace_back(mark.text->topLeft->pixelPosition(), mark.text->bottomRight->pixelPosition());
   }
   return rects;
 }
 
 void CLivePlot::Restart() {
-  start_ = recording_.StartSteady();
-  for (QCPGraph* graph : graphs_) graph->data()->clear();
-  for (const PlacedMark& mark : marks_) {
-    plot_->removeItem(mark.line);
-    plot_->removeItem(mark.text);
+  m_start = m_recording.StartSteady();
+  for (QCPGraph* graph : m_graphs) graph->data()->clear();
+  for (const PlacedMark& mark : m_marks) {
+    m_plot->removeItem(mark.line);
+    m_plot->removeItem(mark.text);
   }
-  marks_.clear();
+  m_marks.clear();
   // A window opened late shows the last ten minutes, not the whole day.
-  const recording::Micros from = now_() - static_cast<recording::Micros>(KeptSeconds * 1e6);
-  nextSample_ = recording_.FirstAtOrAfter(from);
-  const std::vector<recording::Mark> kept = recording_.Marks(0);
-  nextMark_ = recording_.MarksEnd() - kept.size();
+  const recording::Micros from = m_now() - static_cast<recording::Micros>(KeptSeconds * 1e6);
+  m_nextSample = m_recording.FirstAtOrAfter(from);
+  const std::vector<recording::Mark> kept = m_recording.Marks(0);
+  m_nextMark = m_recording.MarksEnd() - kept.size();
   for (const recording::Mark& mark : kept) {
-    if (mark.time < from) ++nextMark_;
+    if (mark.time < from) ++m_nextMark;
   }
-  newestKey_ = 0;
-  dirty_ = true;
+  m_newestKey = 0;
+  m_dirty = true;
 }
 
 bool CLivePlot::TakeSamples() {
   const auto measured = fields::MeasuredStatusFields();
-  std::vector<recording::Sample>& block = copyBlock_;
+  std::vector<recording::Sample>& block = m_copyBlock;
   block.resize(kCopyBlock);
   QVector<double> keys;
   std::vector<QVector<double>> values(measured.size());
   for (;;) {
-    const recording::StatusRecording::Copied copied = recording_.Copy(nextSample_, block);
+    const recording::StatusRecording::Copied copied = m_recording.Copy(m_nextSample, block);
     if (copied.count == 0) break;
     for (size_t i = 0; i < copied.count; ++i) {
       keys.push_back(KeyOf(block[i].time));
@@ -201,36 +235,40 @@ bool CLivePlot::TakeSamples() {
         values[j].push_back(recording::ValueOf(block[i], measured[j]).value_or(kNoValue));
       }
     }
-    nextSample_ = copied.first + copied.count;
+    m_nextSample = copied.first + copied.count;
   }
   if (keys.isEmpty()) return false;
-  for (size_t j = 0; j < measured.size(); ++j) graphs_[j]->addData(keys, values[j], true);
-  newestKey_ = std::max(newestKey_, keys.back());
-  DropOld(newestKey_);
+  for (size_t j = 0; j < measured.size(); ++j) m_graphs[j]->addData(keys, values[j], true);
+  m_newestKey = std::max(m_newestKey, keys.back());
+  DropOld(m_newestKey);
   return true;
 }
 
 bool CLivePlot::TakeMarks() {
-  const std::vector<recording::Mark> marks = recording_.Marks(nextMark_);
-  nextMark_ += marks.size();
+  const std::vector<recording::Mark> marks = m_recording.Marks(m_nextMark);
+  m_nextMark += marks.size();
   for (const recording::Mark& mark : marks) {
     const double key = KeyOf(mark.time);
     const QColor color = mark.kind == recording::MarkKind::ErrorState ? QColor(200, 30, 30) : QColor(70, 90, 150);
-    auto* line = new QCPItemStraightLine(plot_);
+    auto* line = new QCPItemStraightLine(m_plot);
     line->point1->setCoords(key, 0);
     line->point2->setCoords(key, 1);
     line->setPen(QPen(color, 1, Qt::DashLine));
-    auto* text = new QCPItemText(plot_);
+    auto* text = new QCPItemText(m_plot);
     text->position->setTypeX(QCPItemPosition::ptAbsolute);  // placed by FitMarkTexts
     text->position->setTypeY(QCPItemPosition::ptAxisRectRatio);
     // Marks close together stagger their texts down the plot.
-    text->position->setCoords(0, 0.02 + 0.06 * static_cast<double>(marks_.size() % 5));
+    text->position->setCoords(0, 0.02 + 0.06 * static_cast<double>(m_marks.size() % 5));
     text->setPositionAlignment(Qt::AlignLeft | Qt::AlignTop);
     text->setText(ToQString(mark.text));
     text->setColor(color);
     text->setPadding(QMargins(3, 1, 3, 1));
     text->setBrush(QBrush(QColor(255, 255, 255, 200)));
-    marks_.push_back({key, line, text});
+    // Measured once: shaping the text at every redraw would cost more than
+    // drawing it.
+    const QMargins padding = text->padding();
+    const int width = QFontMetrics(text->font()).horizontalAdvance(text->text()) + padding.left() + padding.right();
+    m_marks.push_back({key, line, text, width});
   }
   return !marks.empty();
 }
@@ -239,17 +277,15 @@ bool CLivePlot::TakeMarks() {
 // past the plot's right edge, so that no text is cut; a line out of view
 // shows no text.
 void CLivePlot::FitMarkTexts() {
-  const QRect rect = plot_->axisRect()->rect();
+  const QRect rect = m_plot->axisRect()->rect();
   const double left = rect.left();
   const double right = rect.left() + rect.width();
-  for (const PlacedMark& mark : marks_) {
-    const double x = plot_->xAxis->coordToPixel(mark.key);
+  for (const PlacedMark& mark : m_marks) {
+    const double x = m_plot->xAxis->coordToPixel(mark.key);
     const bool inView = x >= left && x <= right;
     mark.text->setVisible(inView);
     if (!inView) continue;
-    const QMargins padding = mark.text->padding();
-    const int width =
-        QFontMetrics(mark.text->font()).horizontalAdvance(mark.text->text()) + padding.left() + padding.right();
+    const int width = mark.width;
     // Left of the line only where it fits there and not on the right; a
     // text wider than both sides goes as far right as it can, whole.
     const bool onLeft = x + width > right && x - width >= left;
@@ -261,24 +297,24 @@ void CLivePlot::FitMarkTexts() {
 
 void CLivePlot::DropOld(double newestKey) {
   const double oldest = newestKey - KeptSeconds;
-  for (QCPGraph* graph : graphs_) graph->data()->removeBefore(oldest);
-  auto keep = marks_.begin();
-  while (keep != marks_.end() && keep->key < oldest) {
-    plot_->removeItem(keep->line);
-    plot_->removeItem(keep->text);
+  for (QCPGraph* graph : m_graphs) graph->data()->removeBefore(oldest);
+  auto keep = m_marks.begin();
+  while (keep != m_marks.end() && keep->key < oldest) {
+    m_plot->removeItem(keep->line);
+    m_plot->removeItem(keep->text);
     ++keep;
   }
-  marks_.erase(marks_.begin(), keep);
+  m_marks.erase(m_marks.begin(), keep);
 }
 
 void CLivePlot::SetKeyRange(double lower, double upper) {
-  settingRange_ = true;
-  plot_->xAxis->setRange(lower, upper);
-  settingRange_ = false;
+  m_settingRange = true;
+  m_plot->xAxis->setRange(lower, upper);
+  m_settingRange = false;
 }
 
 void CLivePlot::Refresh() {
-  if (recording_.StartSteady() != start_) Restart();
+  if (m_recording.StartSteady() != m_start) Restart();
   bool changed = TakeSamples();
   changed |= TakeMarks();
   if (Live()) {
@@ -286,44 +322,44 @@ void CLivePlot::Refresh() {
     // samples that moves only the axis, so it is drawn with the next sample,
     // unless it has slid by two pixels since it was last drawn (no samples
     // coming, or a window short enough that a tick slides it further).
-    const double now = KeyOf(now_());
-    const double pixel = windowSeconds_ / std::max(1, plot_->axisRect()->width());
-    if (changed || dirty_ || now - drawnRight_ >= kSlideRedraw * pixel) {
-      SetKeyRange(now - windowSeconds_, now);
-      drawnRight_ = now;
+    const double now = KeyOf(m_now());
+    const double pixel = m_windowSeconds / std::max(1, m_plot->axisRect()->width());
+    if (changed || m_dirty || now - m_drawnRight >= kSlideRedraw * pixel) {
+      SetKeyRange(now - m_windowSeconds, now);
+      m_drawnRight = now;
       changed = true;
     }
   }
-  if (!userValues_) plot::FitValueAxes(*plot_);
-  if (changed || dirty_) {
-    if (cursor_->visible()) PlaceCursor(cursorKey_);
-    plot_->replot(QCustomPlot::rpQueuedReplot);
-    dirty_ = false;
+  if (!m_userValues) plot::FitValueAxes(*m_plot);
+  if (changed || m_dirty) {
+    if (m_cursor->visible()) PlaceCursor(m_cursorKey);
+    m_plot->replot(QCustomPlot::rpQueuedReplot);
+    m_dirty = false;
   }
 }
 
 void CLivePlot::PlaceCursor(double key) {
-  cursorKey_ = key;
+  m_cursorKey = key;
   if (key < 0) {
-    cursor_->setVisible(false);
-    cursorLabel_->clear();
+    m_cursor->setVisible(false);
+    m_cursorLabel->clear();
     return;
   }
-  cursor_->point1->setCoords(key, 0);
-  cursor_->point2->setCoords(key, 1);
-  cursor_->setVisible(true);
-  cursorLabel_->setText(CursorText());
+  m_cursor->point1->setCoords(key, 0);
+  m_cursor->point2->setCoords(key, 1);
+  m_cursor->setVisible(true);
+  m_cursorLabel->setText(CursorText());
 }
 
 QString CLivePlot::CursorText() const {
-  if (cursorKey_ < 0) return {};
-  QStringList parts{ElapsedText(cursorKey_)};
-  for (const size_t field : shown_) {
+  if (m_cursorKey < 0) return {};
+  QStringList parts{ElapsedText(m_cursorKey)};
+  for (const size_t field : m_shown) {
     const QCPGraph* graph = GraphOf(field);
     double value = kNoValue;
     if (graph != nullptr && !graph->data()->isEmpty()) {
-      auto at = graph->data()->findBegin(cursorKey_, true);
-      if (at != graph->data()->constEnd() && std::abs(at->key - cursorKey_) <= kCursorReach) value = at->value;
+      auto at = graph->data()->findBegin(m_cursorKey, true);
+      if (at != graph->data()->constEnd() && std::abs(at->key - m_cursorKey) <= kCursorReach) value = at->value;
     }
     parts << Tr(fields::StatusFields()[field].name) + QLatin1Char(' ') + plot::ValueText(field, value);
   }
@@ -332,27 +368,27 @@ QString CLivePlot::CursorText() const {
 
 void CLivePlot::changeEvent(QEvent* event) {
   if (event->type() == QEvent::LanguageChange) {
-    plot_->xAxis->setLabel(Tr(kTimeAxis));
+    m_plot->xAxis->setLabel(Tr(kTimeAxis));
     const auto measured = fields::MeasuredStatusFields();
-    for (size_t i = 0; i < graphs_.size() && i < measured.size(); ++i) graphs_[i]->setName(plot::SeriesName(measured[i]));
-    plot::LabelAxes(*plot_, shown_);
-    if (cursorKey_ >= 0) cursorLabel_->setText(CursorText());
-    plot_->replot(QCustomPlot::rpQueuedReplot);
+    for (size_t i = 0; i < m_graphs.size() && i < measured.size(); ++i) m_graphs[i]->setName(plot::SeriesName(measured[i]));
+    plot::LabelAxes(*m_plot, m_shown);
+    if (m_cursorKey >= 0) m_cursorLabel->setText(CursorText());
+    m_plot->replot(QCustomPlot::rpQueuedReplot);
   }
   QWidget::changeEvent(event);
 }
 
 bool CLivePlot::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == plot_) {
+  if (watched == m_plot) {
     if (event->type() == QEvent::MouseMove) {
       // A reading only over the plotted area: beside it lie the axes.
       const QPointF at = static_cast<QMouseEvent*>(event)->position();
-      const bool over = plot_->axisRect()->rect().contains(at.toPoint());
-      PlaceCursor(over ? plot_->xAxis->pixelToCoord(at.x()) : -1);
-      plot_->replot(QCustomPlot::rpQueuedReplot);
+      const bool over = m_plot->axisRect()->rect().contains(at.toPoint());
+      PlaceCursor(over ? m_plot->xAxis->pixelToCoord(at.x()) : -1);
+      m_plot->replot(QCustomPlot::rpQueuedReplot);
     } else if (event->type() == QEvent::Leave) {
       PlaceCursor(-1);
-      plot_->replot(QCustomPlot::rpQueuedReplot);
+      m_plot->replot(QCustomPlot::rpQueuedReplot);
     }
   }
   return QWidget::eventFilter(watched, event);
@@ -366,7 +402,7 @@ void CLivePlot::resizeEvent(QResizeEvent* event) {
 // The view slides by a pixel every window/width seconds; redrawing more
 // often would draw the same picture again.
 void CLivePlot::UpdateTimer() {
-  const int width = std::max(100, plot_->axisRect()->width());
-  const int ms = std::clamp(static_cast<int>(windowSeconds_ * 1000 / width), MinRedrawMs, MaxRedrawMs);
-  if (timer_.interval() != ms || !timer_.isActive()) timer_.start(ms);
+  const int width = std::max(100, m_plot->axisRect()->width());
+  const int ms = std::clamp(static_cast<int>(m_windowSeconds * 1000 / width), MinRedrawMs, MaxRedrawMs);
+  if (m_timer.interval() != ms || !m_timer.isActive()) m_timer.start(ms);
 }

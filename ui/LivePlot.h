@@ -40,13 +40,13 @@ class CLivePlot : public QWidget {
   ~CLivePlot() override;
 
   void SetShown(std::vector<size_t> fields);
-  const std::vector<size_t>& Shown() const { return shown_; }
+  const std::vector<size_t>& Shown() const { return m_shown; }
   void SetWindowSeconds(double seconds);
   void SetPaused(bool paused);
-  bool Paused() const { return paused_; }
+  bool Paused() const { return m_paused; }
   // Follows the clock again, with the vertical range fitted.
   void BackToLive();
-  bool Live() const { return live_ && !paused_; }
+  bool Live() const { return m_live && !m_paused; }
   // Left button: a box zooms (true) or a drag pans (false).
   void SetBoxZoom(bool box);
 
@@ -56,13 +56,13 @@ class CLivePlot : public QWidget {
   void Refresh();
   // The points a shown series holds now, and the redraws so far.
   int PointCount(size_t field) const;
-  int Redraws() const { return redraws_; }
+  int Redraws() const { return m_redraws; }
   // Marks in view and kept.
   int MarkCount() const;
   // Where the texts of the marks are drawn, in the plot's pixels.
   std::vector<QRectF> MarkTextRects() const;
   QString CursorText() const;
-  QCustomPlot* Plot() const { return plot_; }
+  QCustomPlot* Plot() const { return m_plot; }
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -81,32 +81,33 @@ class CLivePlot : public QWidget {
   void PlaceCursor(double key);
   void UpdateTimer();
 
-  const recording::StatusRecording& recording_;
-  std::function<recording::Micros()> now_;
-  QCustomPlot* plot_ = nullptr;
-  QLabel* cursorLabel_ = nullptr;
-  QCPItemStraightLine* cursor_ = nullptr;
-  std::vector<QCPGraph*> graphs_;  // one per measured field, in its order
-  std::vector<size_t> shown_;
-  std::vector<recording::Sample> copyBlock_;  // reused by every take of samples
+  const recording::StatusRecording& m_recording;
+  std::function<recording::Micros()> m_now;
+  QCustomPlot* m_plot = nullptr;
+  QLabel* m_cursorLabel = nullptr;
+  QCPItemStraightLine* m_cursor = nullptr;
+  std::vector<QCPGraph*> m_graphs;  // one per measured field, in its order
+  std::vector<size_t> m_shown;
+  std::vector<recording::Sample> m_copyBlock;  // reused by every take of samples
   struct PlacedMark {
     double key;
     QCPAbstractItem* line;
     QCPItemText* text;
+    int width;  // of the text with its padding, in pixels
   };
-  std::vector<PlacedMark> marks_;
-  recording::SteadyClock::time_point start_;
-  uint64_t nextSample_ = 0;
-  uint64_t nextMark_ = 0;
-  double newestKey_ = 0;
-  double drawnRight_ = 0;  // the live view's right edge when it was last drawn
-  double windowSeconds_ = 60;
-  bool live_ = true;
-  bool paused_ = false;
-  bool userValues_ = false;  // the operator chose the vertical range
-  bool settingRange_ = false;
-  bool dirty_ = true;
-  double cursorKey_ = -1;
-  int redraws_ = 0;
-  QTimer timer_;
+  std::vector<PlacedMark> m_marks;
+  recording::SteadyClock::time_point m_start;
+  uint64_t m_nextSample = 0;
+  uint64_t m_nextMark = 0;
+  double m_newestKey = 0;
+  double m_drawnRight = 0;  // the live view's right edge when it was last drawn
+  double m_windowSeconds = 60;
+  bool m_live = true;
+  bool m_paused = false;
+  bool m_userValues = false;  // the operator chose the vertical range
+  bool m_settingRange = false;
+  bool m_dirty = true;
+  double m_cursorKey = -1;
+  int m_redraws = 0;
+  QTimer m_timer;
 };

@@ -16,27 +16,27 @@ constexpr const char* kTimeAxis = "命令后的时间 [s]";
 }  // namespace
 
 CStepOverlay::CStepOverlay(QWidget* parent) : QWidget(parent) {
-  plot_ = new QCustomPlot(this);
-  plot_->setObjectName(QStringLiteral("stepPlot"));
-  plot_->setInteractions(QCP::iRangeDrag | QCP::iRangeZoom);
-  plot_->axisRect()->setRangeZoomAxes({plot_->xAxis}, {plot_->yAxis, plot_->yAxis2});
-  plot_->axisRect()->setRangeDragAxes({plot_->xAxis}, {plot_->yAxis, plot_->yAxis2});
-  plot_->xAxis->setLabel(Tr(kTimeAxis));
-  plot_->legend->setVisible(true);
+  m_plot = new QCustomPlot(this);
+  m_plot->setObjectName(QStringLiteral("stepPlot"));
+  m_plot->setInteractions(QCP::iRangeDrag | QCP::iRangeZoom);
+  m_plot->axisRect()->setRangeZoomAxes({m_plot->xAxis}, {m_plot->yAxis, m_plot->yAxis2});
+  m_plot->axisRect()->setRangeDragAxes({m_plot->xAxis}, {m_plot->yAxis, m_plot->yAxis2});
+  m_plot->xAxis->setLabel(Tr(kTimeAxis));
+  m_plot->legend->setVisible(true);
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
-  layout->addWidget(plot_);
+  layout->addWidget(m_plot);
 }
 
 void CStepOverlay::AddRun(std::shared_ptr<const recording::StepRun> run) {
   if (!run) return;
-  runs_.push_back(std::move(run));
-  while (runs_.size() > Runs) runs_.pop_front();
+  m_runs.push_back(std::move(run));
+  while (m_runs.size() > Runs) m_runs.pop_front();
   Redraw();
 }
 
 void CStepOverlay::SetShown(std::vector<size_t> fields) {
-  shown_ = std::move(fields);
+  m_shown = std::move(fields);
   Redraw();
 }
 
@@ -46,19 +46,19 @@ void CStepOverlay::changeEvent(QEvent* event) {
 }
 
 void CStepOverlay::Redraw() {
-  plot_->xAxis->setLabel(Tr(kTimeAxis));
-  plot_->clearGraphs();
+  m_plot->xAxis->setLabel(Tr(kTimeAxis));
+  m_plot->clearGraphs();
   double first = 0;
   double last = 0;
-  for (size_t r = 0; r < runs_.size(); ++r) {
-    const recording::StepRun& run = *runs_[r];
+  for (size_t r = 0; r < m_runs.size(); ++r) {
+    const recording::StepRun& run = *m_runs[r];
     // Older runs fade; the newest is drawn last, on top.
-    const int alpha = 255 - static_cast<int>((runs_.size() - 1 - r) * 180 / Runs);
-    for (const size_t field : shown_) {
-      QCPGraph* graph = plot_->addGraph(plot_->xAxis, plot::AxisFor(*plot_, shown_, field));
+    const int alpha = 255 - static_cast<int>((m_runs.size() - 1 - r) * 180 / Runs);
+    for (const size_t field : m_shown) {
+      QCPGraph* graph = m_plot->addGraph(m_plot->xAxis, plot::AxisFor(*m_plot, m_shown, field));
       QColor color = plot::SeriesColor(field);
       color.setAlpha(alpha);
-      graph->setPen(QPen(color, r + 1 == runs_.size() ? 2.0 : 1.2));
+      graph->setPen(QPen(color, r + 1 == m_runs.size() ? 2.0 : 1.2));
       graph->setName(QString::number(r + 1) + QStringLiteral(": ") + ToQString(run.label) + QStringLiteral(" · ") +
                      plot::SeriesName(field));
       QVector<double> keys;
@@ -74,8 +74,8 @@ void CStepOverlay::Redraw() {
       }
     }
   }
-  plot::LabelAxes(*plot_, shown_);
-  plot_->xAxis->setRange(first, last > first ? last : first + 1);
-  plot::FitValueAxes(*plot_);
-  plot_->replot(QCustomPlot::rpQueuedReplot);
+  plot::LabelAxes(*m_plot, m_shown);
+  m_plot->xAxis->setRange(first, last > first ? last : first + 1);
+  plot::FitValueAxes(*m_plot);
+  m_plot->replot(QCustomPlot::rpQueuedReplot);
 }

@@ -21,8 +21,8 @@ class CStepOverlay : public QWidget {
   // Keeps the newest Runs runs.
   void AddRun(std::shared_ptr<const recording::StepRun> run);
   void SetShown(std::vector<size_t> fields);
-  size_t RunCount() const { return runs_.size(); }
-  QCustomPlot* Plot() const { return plot_; }
+  size_t RunCount() const { return m_runs.size(); }
+  QCustomPlot* Plot() const { return m_plot; }
 
  protected:
   // The axes and the runs' names in the language now in use.
@@ -32,7 +32,7 @@ class CStepOverlay : public QWidget {
   // The axes, their titles and a graph per shown series of each run.
   void Redraw();
 
-  QCustomPlot* plot_ = nullptr;
-  std::deque<std::shared_ptr<const recording::StepRun>> runs_;
-  std::vector<size_t> shown_;
+  QCustomPlot* m_plot = nullptr;
+  std::deque<std::shared_ptr<const recording::StepRun>> m_runs;
+  std::vector<size_t> m_shown;
 };

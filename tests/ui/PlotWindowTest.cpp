@@ -265,6 +265,20 @@ TEST_F(PlotWindowTest, FlatSeriesMarksReadingRateAndEscAsTheOperatorMeetsThem) {
   };
   live->Refresh();
   EXPECT_GT(std::abs(row(kMotorSpeed) - row(kPhaseCurrent)), 20) << "one flat line hides the other";
+  // What the window shows: each flat line in its colour at its row, on the
+  // plot's white background.
+  area->replot();
+  const QImage shown = area->grab().toImage();
+  const QRect inside0 = area->axisRect()->rect();
+  for (const size_t field : {kMotorSpeed, kPhaseCurrent}) {
+    const QColor color = plot::SeriesColor(field);
+    const int x = inside0.right() - 3;
+    const int y = static_cast<int>(std::lround(row(field)));
+    bool found = false;
+    for (int dy = -2; dy <= 2 && !found; ++dy) found = shown.pixelColor(x, y + dy).rgb() == color.rgb();
+    EXPECT_TRUE(found) << "series " << field << " not drawn at row " << y;
+  }
+  EXPECT_EQ(shown.pixelColor(inside0.left() + 2, inside0.top() + 2).rgb(), QColor(Qt::white).rgb());
 
   QTest::mouseClick(
       qobject_cast<QAbstractButton*>(dynamic_cast<CFieldPage*>(dlg->Pages()[0])->Control(forms::motorcontrol::id::Stop)),
