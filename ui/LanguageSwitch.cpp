@@ -64,9 +64,16 @@ std::string SwitchLanguage(LanguageChoice choice) {
   Chosen() = choice;
   // Installing or removing Qt's translator posts LanguageChange to the
   // windows too; sent here, every window has its texts made again before
-  // the menu closes, whatever the translator did.
+  // the menu closes, whatever the translator did. The controls hear of it
+  // before their window, so the widths that follow their texts (a button's
+  // least width) are those of the new language when the window fits itself
+  // to them.
   for (QWidget* window : QApplication::topLevelWidgets()) {
     Retranslate(window);
+    for (QWidget* control : window->findChildren<QWidget*>()) {
+      QEvent change(QEvent::LanguageChange);
+      QCoreApplication::sendEvent(control, &change);
+    }
     QEvent change(QEvent::LanguageChange);
     QCoreApplication::sendEvent(window, &change);
   }

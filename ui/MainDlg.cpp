@@ -181,6 +181,9 @@ void CMainDlg::FitToTexts() {
     for (CTabPage* page : m_pages) {
       // A hidden page's layouts keep the sizes of its old texts until told.
       for (QWidget* control : page->findChildren<QWidget*>()) control->updateGeometry();
+      // A list keeps the least width of the items it first had; it takes
+      // the width its items need now.
+      for (QComboBox* list : page->findChildren<QComboBox*>()) list->setMinimumWidth(list->sizeHint().width());
       lacking = std::max(lacking, page->minimumSizeHint().width() - room);
     }
     if (lacking > 0) LayOutDialog(m_client, forms::MainDialog(), {forms::ids::PageTab, lacking});

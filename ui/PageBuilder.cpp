@@ -74,6 +74,10 @@ QWidget* MakeControl(const FieldSpec& field, std::vector<std::pair<int, QWidget*
       for (const forms::ListItem& item : field.items) items.push_back(item.text);
       ui::SetSourceItems(list, items);
       list->setCurrentIndex(-1);
+      // Measured again whenever its items change (a switch of language, a
+      // value the list lacks), not kept from the language it was first
+      // shown in.
+      list->setSizeAdjustPolicy(QComboBox::AdjustToContents);
       return list;
     }
     case FieldKind::Check:
