@@ -3,7 +3,11 @@
 // window makes from values, against the simulated driver.
 #include <QActionGroup>
 #include <QGroupBox>
+#include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QRegularExpression>
 #include <QTabBar>
 #include <fstream>
 #include <sstream>
@@ -79,6 +83,41 @@ class LanguageSwitchTest : public WindowPageTest<CMotorControlPage> {
     for (const auto& [is, should] : pairs) EXPECT_EQ(is, should);
   }
 
+  // Every text the window shows that still holds a Chinese character, but
+  // for the language menu, which names each language in its own words.
+  QStringList ChineseLeft() const {
+    static const QRegularExpression chinese(QStringLiteral("[\\x{4e00}-\\x{9fff}]"));
+    auto* languageMenu = dlg->findChild<QMenu*>(QStringLiteral("languageMenu"));
+    QStringList left;
+    auto take = [&](const QObject* where, const QString& text) {
+      if (text.contains(chinese)) left << where->metaObject()->className() + QStringLiteral(": ") + text;
+    };
+    QList<QWidget*> widgets = dlg->findChildren<QWidget*>();
+    widgets << dlg.get();
+    for (QWidget* w : widgets) {
+      take(w, w->toolTip());
+      take(w, w->accessibleName());
+      if (w->isWindow()) take(w, w->windowTitle());
+      if (auto* label = qobject_cast<QLabel*>(w)) take(w, label->text());
+      if (auto* button = qobject_cast<QAbstractButton*>(w)) take(w, button->text());
+      if (auto* group = qobject_cast<QGroupBox*>(w)) take(w, group->title());
+      if (auto* edit = qobject_cast<QLineEdit*>(w)) take(w, edit->text() + edit->placeholderText());
+      if (auto* list = qobject_cast<QComboBox*>(w)) {
+        for (int i = 0; i < list->count(); ++i) take(w, list->itemText(i));
+      }
+      if (auto* tabs = qobject_cast<QTabBar*>(w)) {
+        for (int i = 0; i < tabs->count(); ++i) take(w, tabs->tabText(i));
+      }
+      if (auto* menu = qobject_cast<QMenu*>(w); menu && menu != languageMenu) {
+        take(w, menu->title());
+        for (QAction* action : menu->actions()) {
+          if (action->menu() != languageMenu) take(w, action->text() + action->toolTip());
+        }
+      }
+    }
+    return left;
+  }
+
   void RefuseFrequency() {
     On<QLineEdit>(mc::id::MoveFrequency)->setText(QString());
     Press(mc::id::RunPosition);
@@ -111,6 +150,9 @@ TEST_F(LanguageSwitchTest, EnglishAtRunTimeThroughAReadAndARefusalThenBackToChin
   RefuseFrequency();
   ASSERT_EQ(boxes.Boxes().size(), before + 1);
   EXPECT_EQ(dlg->focusWidget(), page->Control(mc::id::MoveFrequency));
+  EXPECT_EQ(boxes.Texts().back(), QStringLiteral("Commutation frequency: enter a value from 0.1 to 6553.5"));
+  // Nothing left in Chinese on any page, list, menu or tooltip.
+  EXPECT_EQ(ChineseLeft(), QStringList());
 
   // Back to Chinese with the port open: today's texts, the button as the
   // port is, the same refusal in Chinese.
