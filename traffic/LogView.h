@@ -96,6 +96,10 @@ class LogView {
   // out. How many `each` took.
   size_t ForEach(const std::function<bool(const Record&)>& each) const;
 
+  // Rows are described again when next asked for: their words follow a
+  // switch of language.
+  void Redescribe() const { cache_.fill(Record{}); }
+
   // The oldest frame the view still shows or would show: the log's oldest,
   // or the one after it when that is an answer whose request went.
   uint64_t FirstKept() const;

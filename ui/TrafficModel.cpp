@@ -90,6 +90,7 @@ QVariant CTrafficModel::headerData(int section, Qt::Orientation orientation, int
 }
 
 void CTrafficModel::Renamed() {
+  m_view.Redescribe();
   emit headerDataChanged(Qt::Horizontal, 0, ColumnCount - 1);
   if (rowCount() > 0) emit dataChanged(index(0, 0), index(rowCount() - 1, ColumnCount - 1), {Qt::DisplayRole});
 }

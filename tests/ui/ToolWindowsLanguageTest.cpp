@@ -110,6 +110,8 @@ TEST_F(ToolWindowsLanguageTest, PlotScanAndLogWindowsSwitchToEnglishAndBack) {
        "往返", "Round trip"},
       {"log cell", [&] { return model.data(model.index(1, CTrafficModel::Crc), Qt::DisplayRole).toString(); }, "正确",
        "Good"},
+      {"log meaning", [&] { return model.data(model.index(1, CTrafficModel::Meaning), Qt::DisplayRole).toString().section(QLatin1Char(' '), 0, 0); },
+       "设备信息:", "Device"},
       {"log pause", [&] { return resume->text(); }, "继续显示", "Resume display"},
       {"log placeholder", [&] { return log->findChild<QLineEdit*>()->placeholderText(); }, "含义、字节或结果中的文字",
        "Text in the meaning, bytes or result"},
