@@ -18,6 +18,8 @@ ModbusResult SendStep(DriverLink& link, uint8_t slave, const StepCommand& step) 
   return link.WritePositionMove(slave, step.moveFrequency, step.position, step.positionType);
 }
 
+}  // namespace
+
 std::string StepText(const StepCommand& step) {
   if (step.kind == StepCommand::Kind::Frequency) {
     const uint16_t word = static_cast<uint16_t>(step.frequencyTenths);
@@ -29,8 +31,6 @@ std::string StepText(const StepCommand& step) {
                                                           static_cast<uint16_t>(bits & 0xFFFF)};
   return fields::CommandText(RegisterMap::PositionMoveStart, words, RegisterMap::PositionMoveCount);
 }
-
-}  // namespace
 
 Capture::~Capture() {
   RequestStop();
@@ -69,7 +69,7 @@ void Capture::CHILD_Run(DriverLink& link, StatusRecording& recording, const Capt
   ThinnedSamples runSamples(request.runSamples);
   if (request.step) {
     run = std::make_shared<StepRun>();
-    run->label = StepText(*request.step);
+    run->command = *request.step;
   }
   const SteadyClock::time_point start = SteadyClock::now();
   std::optional<SteadyClock::time_point> commandAt;

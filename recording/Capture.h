@@ -52,9 +52,13 @@ struct CaptureRequest {
   size_t runSamples = StepRunSamples;
 };
 
+// What a step test's command asks of the driver, in the language in use:
+// "频率运行 50.0Hz".
+std::string StepText(const StepCommand& step);
+
 // A step test's samples, their times from the command.
 struct StepRun {
-  std::string label;  // the command's text
+  StepCommand command;  // shown by StepText, in the language of the moment
   std::vector<Sample> samples;
   size_t stride = 1;  // one sample kept for this many read (the run was thinned to its bound)
 };

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <limits>
 
+#include "fields/CommandTexts.h"
 #include "fields/StatusTexts.h"
 #include "lang/Texts.h"
 
@@ -96,8 +97,11 @@ void StatusRecording::ErrorStateLocked(const Sample& sample) {
   const bool changed = errorState_ ? *errorState_ != code : code != 0;
   errorState_ = code;
   if (!changed) return;
-  marks_.push_back(
-      {sample.time, MarkKind::ErrorState, lang::Fill(lang::Tr("错误状态: {1}"), {lang::Tr(fields::ErrorStateText(code))})});
+  Mark mark;
+  mark.time = sample.time;
+  mark.kind = MarkKind::ErrorState;
+  mark.errorState = code;
+  marks_.push_back(std::move(mark));
   if (marks_.size() > markCapacity_) {
     marks_.pop_front();
     ++marksBegin_;
@@ -129,9 +133,19 @@ void StatusRecording::AddGap(SteadyClock::time_point at) {
   InsertLocked(Sample{MicrosLocked(at), StatusBlock{}, 0});
 }
 
-void StatusRecording::AddMark(SteadyClock::time_point at, MarkKind kind, std::string text) {
+std::string MarkText(const Mark& mark) {
+  if (mark.kind == MarkKind::ErrorState) {
+    return lang::Fill(lang::Tr("错误状态: {1}"), {lang::Tr(fields::ErrorStateText(mark.errorState))});
+  }
+  std::string text = fields::CommandText(mark.start, mark.words.data(), static_cast<uint16_t>(mark.words.size()));
+  if (mark.result != ResultSuccess) text += " (" + ResultText(mark.result) + ")";
+  return text;
+}
+
+void StatusRecording::AddMark(SteadyClock::time_point at, Mark mark) {
   std::lock_guard lock(mutex_);
-  marks_.push_back({MicrosLocked(at), kind, std::move(text)});
+  mark.time = MicrosLocked(at);
+  marks_.push_back(std::move(mark));
   if (marks_.size() > markCapacity_) {
     marks_.pop_front();
     ++marksBegin_;
@@ -235,7 +249,7 @@ size_t StatusRecording::BytesUsed() const {
   for (const auto& chunk : chunks_) {
     if (chunk) bytes += sizeof(Chunk);
   }
-  for (const Mark& mark : marks_) bytes += sizeof(Mark) + mark.text.capacity();
+  for (const Mark& mark : marks_) bytes += sizeof(Mark) + mark.words.capacity() * sizeof(uint16_t);
   bytes += fast_.size() * sizeof(FastPeriod);
   return bytes;
 }

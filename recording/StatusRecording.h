@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "driver/RegisterMap.h"
+#include "link/FrameCodec.h"
 
 namespace recording {
 
@@ -48,11 +49,21 @@ std::optional<double> ValueOf(const Sample& sample, size_t field);
 
 enum class MarkKind { Command, ErrorState };
 
+// What a mark means, not its words, so that it reads in whichever language
+// the tool speaks when it is shown: a command's registers and words and how
+// its write ended, or the error state the driver went into.
 struct Mark {
-  Micros time;
-  MarkKind kind;
-  std::string text;
+  Micros time = 0;
+  MarkKind kind = MarkKind::Command;
+  uint16_t start = 0;
+  std::vector<uint16_t> words;
+  ModbusResult result = ResultSuccess;
+  uint16_t errorState = 0;
 };
+
+// The mark's text in the language in use: "频率运行 100.0Hz",
+// "停止 正常停止 (通讯超时)", "错误状态: 堵转停止".
+std::string MarkText(const Mark& mark);
 
 // A stretch of time in which the status was read back to back (a capture
 // at the line's speed), so that an export can tell its rows from those of
@@ -92,7 +103,8 @@ class StatusRecording {
   void Add(SteadyClock::time_point at, const StatusBlock& status, uint32_t read = WholeBlock);
   // A read that failed at `at`.
   void AddGap(SteadyClock::time_point at);
-  void AddMark(SteadyClock::time_point at, MarkKind kind, std::string text);
+  // `mark` at `at`; its own time is set here.
+  void AddMark(SteadyClock::time_point at, Mark mark);
 
   // Samples are numbered from the first ever added since Restart; the
   // oldest kept is Begin(), the one after the newest End().

@@ -191,6 +191,10 @@ int CLivePlot::PointCount(size_t field) const {
 
 int CLivePlot::MarkCount() const { return static_cast<int>(m_marks.size()); }
 
+QString CLivePlot::MarkText(int index) const {
+  return index >= 0 && index < MarkCount() ? m_marks[static_cast<size_t>(index)].text->text() : QString();
+}
+
 std::vector<QRectF> CLivePlot::MarkTextRects() const {
   std::vector<QRectF> rects;
   for (const PlacedMark& mark : m_marks) {
@@ -260,17 +264,19 @@ bool CLivePlot::TakeMarks() {
     // Marks close together stagger their texts down the plot.
     text->position->setCoords(0, 0.02 + 0.06 * static_cast<double>(m_marks.size() % 5));
     text->setPositionAlignment(Qt::AlignLeft | Qt::AlignTop);
-    text->setText(ToQString(mark.text));
     text->setColor(color);
     text->setPadding(QMargins(3, 1, 3, 1));
     text->setBrush(QBrush(QColor(255, 255, 255, 200)));
-    // Measured once: shaping the text at every redraw would cost more than
-    // drawing it.
-    const QMargins padding = text->padding();
-    const int width = QFontMetrics(text->font()).horizontalAdvance(text->text()) + padding.left() + padding.right();
-    m_marks.push_back({key, line, text, width});
+    m_marks.push_back({key, line, text, 0, mark});
+    Word(m_marks.back());
   }
   return !marks.empty();
+}
+
+void CLivePlot::Word(PlacedMark& mark) {
+  mark.text->setText(ToQString(recording::MarkText(mark.meaning)));
+  const QMargins padding = mark.text->padding();
+  mark.width = QFontMetrics(mark.text->font()).horizontalAdvance(mark.text->text()) + padding.left() + padding.right();
 }
 
 // A mark's text goes right of its line, or left of it where it would run
@@ -373,6 +379,7 @@ void CLivePlot::changeEvent(QEvent* event) {
     for (size_t i = 0; i < m_graphs.size() && i < measured.size(); ++i) m_graphs[i]->setName(plot::SeriesName(measured[i]));
     plot::LabelAxes(*m_plot, m_shown);
     if (m_cursorKey >= 0) m_cursorLabel->setText(CursorText());
+    for (PlacedMark& mark : m_marks) Word(mark);
     m_plot->replot(QCustomPlot::rpQueuedReplot);
   }
   QWidget::changeEvent(event);

@@ -61,6 +61,8 @@ class CLivePlot : public QWidget {
   int MarkCount() const;
   // Where the texts of the marks are drawn, in the plot's pixels.
   std::vector<QRectF> MarkTextRects() const;
+  // The words of the mark kept `index`-th, oldest first.
+  QString MarkText(int index) const;
   QString CursorText() const;
   QCustomPlot* Plot() const { return m_plot; }
 
@@ -94,7 +96,11 @@ class CLivePlot : public QWidget {
     QCPAbstractItem* line;
     QCPItemText* text;
     int width;  // of the text with its padding, in pixels
+    recording::Mark meaning;  // its words made again when the language changes
   };
+  // The mark's words in the language in use, measured once: shaping the
+  // text at every redraw would cost more than drawing it.
+  static void Word(PlacedMark& mark);
   std::vector<PlacedMark> m_marks;
   recording::SteadyClock::time_point m_start;
   uint64_t m_nextSample = 0;

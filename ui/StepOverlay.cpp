@@ -59,7 +59,7 @@ void CStepOverlay::Redraw() {
       QColor color = plot::SeriesColor(field);
       color.setAlpha(alpha);
       graph->setPen(QPen(color, r + 1 == m_runs.size() ? 2.0 : 1.2));
-      graph->setName(QString::number(r + 1) + QStringLiteral(": ") + ToQString(run.label) + QStringLiteral(" · ") +
+      graph->setName(QString::number(r + 1) + QStringLiteral(": ") + ToQString(recording::StepText(run.command)) + QStringLiteral(" · ") +
                      plot::SeriesName(field));
       QVector<double> keys;
       QVector<double> values;

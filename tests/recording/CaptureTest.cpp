@@ -50,7 +50,7 @@ class CaptureTest : public ::testing::Test {
 
   std::vector<std::string> MarkTexts() const {
     std::vector<std::string> texts;
-    for (const recording::Mark& mark : store.Marks(0)) texts.push_back(mark.text);
+    for (const recording::Mark& mark : store.Marks(0)) texts.push_back(recording::MarkText(mark));
     return texts;
   }
 
@@ -110,7 +110,7 @@ TEST_F(CaptureTest, StepTestSendsItsCommandAfterTheLeadAndItsStopAtTheEnd) {
   EXPECT_EQ(report.stopResult, ResultSuccess);
   EXPECT_EQ(MarkTexts(), (std::vector<std::string>{"频率运行 50.0Hz", "停止 紧急停止"}));
   ASSERT_TRUE(report.run);
-  EXPECT_EQ(report.run->label, "频率运行 50.0Hz");
+  EXPECT_EQ(recording::StepText(report.run->command), "频率运行 50.0Hz");
   ASSERT_FALSE(report.run->samples.empty());
   // The run's clock starts at the command, half a second in.
   EXPECT_LT(report.run->samples.front().time, -400000);

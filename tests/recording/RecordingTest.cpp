@@ -14,6 +14,7 @@
 
 #include "TextsInEnglish.h"
 #include "fields/StatusTexts.h"
+#include "lang/Texts.h"
 #include "recording/RecordingCsv.h"
 #include "recording/StatusRecording.h"
 
@@ -111,8 +112,12 @@ TEST(StatusRecording, LateSampleTakesItsPlaceAndErrorChangesAreMarked) {
   for (size_t i = 1; i < copied.count; ++i) EXPECT_LT(all[i - 1].time, all[i].time);
   const std::vector<recording::Mark> marks = store.Marks(0);
   ASSERT_EQ(marks.size(), 2u);
-  EXPECT_EQ(marks[0].text, "错误状态: 堵转停止");
-  EXPECT_EQ(marks[1].text, "错误状态: 无");
+  EXPECT_EQ(recording::MarkText(marks[0]), "错误状态: 堵转停止");
+  EXPECT_EQ(recording::MarkText(marks[1]), "错误状态: 无");
+  // Kept as what they mean, they read in the language of the moment.
+  lang::Use(lang::Language::English);
+  EXPECT_EQ(recording::MarkText(marks[0]), "Error state: Stalled, stopped");
+  lang::Use(lang::Language::Chinese);
 }
 
 // A locale whose decimal point is ',' made for the test, since a bare

@@ -67,6 +67,12 @@ TEST_F(ToolWindowsLanguageTest, PlotScanAndLogWindowsSwitchToEnglishAndBack) {
   ASSERT_TRUE(WaitFor([&] { return log->Model().rowCount() >= 2; }));
   // A status made at run time: a third unit is refused.
   plot->findChild<QCheckBox*>(QStringLiteral("outputPwm"))->click();
+  // A mark made in Chinese reads in English after the switch.
+  ASSERT_EQ(dlg->m_link.WriteStopCommand(dlg->m_address, 1), ResultSuccess);
+  ASSERT_TRUE(WaitFor([&] {
+    plot->Live()->Refresh();
+    return plot->Live()->MarkCount() >= 1;
+  }));
   log->SetPaused(true);
 
   auto* tabs = plot->findChild<QTabWidget*>();
@@ -98,6 +104,8 @@ TEST_F(ToolWindowsLanguageTest, PlotScanAndLogWindowsSwitchToEnglishAndBack) {
       {"plot value axis", [&] { return plot->Live()->Plot()->yAxis2->label(); }, "电机转速 [RPM]", "Motor speed [RPM]"},
       {"plot status", [&] { return plot->StatusText(); }, "同时最多显示两种单位的曲线",
        "At most two units can be shown at once"},
+      {"plot mark", [&] { return plot->Live()->MarkText(plot->Live()->MarkCount() - 1); }, "停止 紧急停止",
+       "Stop: Emergency stop"},
       {"plot limit", [&] { return plot->LimitText().section(QLatin1Char(':'), 0, 0); }, "线路极限", "Line limit"},
       {"scan title", [&] { return scan->windowTitle(); }, "扫描设备", "Scan for devices"},
       {"scan label", [&] { return LabelOf(scan, firstAddress); }, "起始地址:", "First address:"},
