@@ -6,6 +6,7 @@
 
 #include "cli/Checks.h"
 #include "cli/Interrupt.h"
+#include "cli/ParameterReport.h"
 #include "cli/Program.h"
 #include "device/IdentityJson.h"
 #include "fields/PrintableText.h"
@@ -50,34 +51,6 @@ std::vector<size_t> Indexes(const std::vector<std::string>& keys) {
   return blocks;
 }
 
-json KeysJson(const std::vector<size_t>& blocks) {
-  json keys = json::array();
-  for (const size_t index : blocks) keys.push_back(pf::BlockAt(index).key);
-  return keys;
-}
-
-json DifferenceJson(const pf::Difference& row) {
-  return {{"block", pf::BlockAt(row.block).key}, {"key", row.key},   {"name", row.name},
-          {"device", row.device},                {"file", row.file}, {"unit", row.unit}};
-}
-
-json MismatchJson(const pf::Difference& row) {
-  return {{"block", pf::BlockAt(row.block).key}, {"key", row.key}, {"name", row.name}, {"wrote", row.file},
-          {"read", row.device}};
-}
-
-// "电机参数配置 额定电流  2.00 -> 1.50 A", one line per row.
-std::string DifferenceLines(const std::vector<pf::Difference>& rows, bool readBack) {
-  std::vector<TextRow> lines;
-  for (const pf::Difference& row : rows) {
-    // A list's texts are the table's, shown in the language in use.
-    const std::string file = Tr(row.file), device = Tr(row.device);
-    const std::string change = readBack ? Fill(Tr("写入 {1}, 读回 {2}"), {file, device}) : device + " -> " + file;
-    lines.push_back({Tr(std::string(pf::BlockAt(row.block).title)) + " " + Tr(row.name), change, Tr(row.unit)});
-  }
-  return FormatRows(lines);
-}
-
 std::string IdentityLine(const pf::Identity& identity) {
   return fields::Printable(identity.Identity() + " " + identity.Model() + " " + identity.Version());
 }
@@ -86,14 +59,6 @@ std::string IdentityLine(const pf::Identity& identity) {
 pf::Work Interruptible() { return {{}, CatchInterrupts()}; }
 
 pf::Header HeaderOf(const session::Session& session) { return pf::HeaderNow(session.Origin()); }
-
-int Failed(const Program& program, const pf::StepResult& end) {
-  if (end.cancelled) {
-    program.Say(Tr(pf::CancelledText));
-    return Interrupted;
-  }
-  return program.Fail(end.result, end.step);
-}
 
 int Refused(const Program& program, const std::string& refusal) {
   program.Say(refusal);
@@ -124,36 +89,6 @@ int Read(Program& program, const Arguments& args) {
     text += std::string(text.empty() ? "" : "\n") + "[" + Tr(pf::BlockAt(index).title) + "]\n" + FormatRows(rows);
   }
   program.Print(text);
-  return Done;
-}
-
-// What a write or a restore did: the blocks written, whether each read back
-// as written, and which fields did not.
-int Report(const Program& program, const pf::RestoreReport& report, json extra = json::object()) {
-  if (program.options.json) {
-    json mismatches = json::array();
-    for (const pf::Difference& row : report.mismatches) mismatches.push_back(MismatchJson(row));
-    extra["written"] = KeysJson(report.written);
-    extra["verified"] = report.Verified();
-    extra["mismatches"] = mismatches;
-    program.PrintJson(extra);
-  } else if (!report.written.empty()) {
-    program.Print(Fill(Tr("已写入: {1}"), {pf::BlockKeys(report.written)}) + "\n" +
-                  (report.Verified() ? std::string(Tr("读回一致")) + "\n" : DifferenceLines(report.mismatches, true)));
-  }
-  if (!report.end.Done()) {
-    const int status = Failed(program, report.end);
-    program.Say(report.written.empty() ? std::string(Tr("未写入任何参数块"))
-                                       : Fill(Tr("已写入: {1}"), {pf::BlockKeys(report.written)}));
-    return status;
-  }
-  if (!report.mismatches.empty()) {
-    for (const pf::Difference& row : report.mismatches) {
-      program.Say(Fill(Tr("读回与写入不同: {1} {2}: 写入 {3}, 读回 {4}"),
-                       {Tr(pf::BlockAt(row.block).title), Tr(row.name), Tr(row.file), Tr(row.device)}));
-    }
-    return ReadBackDiffers;
-  }
   return Done;
 }
 
@@ -285,25 +220,6 @@ bool Answered(const Program& program, const Arguments& args, pf::RestorePlan& pl
     plan.Answer(true);
   }
   return true;
-}
-
-// The question the plan waits on, for a script: its name and its text;
-// null when it waits on none.
-json QuestionJson(const pf::RestorePlan& plan) {
-  if (plan.Next() != pf::Due::Answer) return nullptr;
-  return {{"question", pf::QuestionName(plan.Pending().question)}, {"text", plan.Pending().text}};
-}
-
-// A question left unanswered: nothing written, and the JSON says which.
-int LeftUnanswered(const Program& program, const pf::RestorePlan& plan, json extra = json::object()) {
-  if (program.options.json) {
-    extra["written"] = json::array();
-    extra["verified"] = false;
-    extra["mismatches"] = json::array();
-    extra["unanswered"] = QuestionJson(plan);
-    program.PrintJson(extra);
-  }
-  return Unanswered;
 }
 
 int Restore(Program& program, const Arguments& args) {
