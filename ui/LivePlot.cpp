@@ -4,6 +4,7 @@
 
 #include <QEvent>
 #include <QLabel>
+#include <QLoggingCategory>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cmath>
@@ -19,9 +20,11 @@ constexpr size_t kCopyBlock = 1024;
 constexpr double kNoValue = std::numeric_limits<double>::quiet_NaN();
 // The cursor reads a series only from a sample this close to it.
 constexpr double kCursorReach = 2.0;
-// Pixels (less half a tick's jitter) the live view may slide without new
-// samples before it is drawn anyway.
+// Pixels (less half a tick's jitter) the live view slides between two
+// redraws.
 constexpr double kSlideRedraw = 1.5;
+// Seconds new samples may wait for the view to slide before they are drawn.
+constexpr double kSampleWait = 0.16;
 
 constexpr const char* kTimeAxis = "打开串口以来的时间";
 
@@ -57,6 +60,11 @@ class CLiveCanvas : public QCustomPlot {
   explicit CLiveCanvas(QWidget* parent) : QCustomPlot(parent) {
     mPaintBuffers.clear();
     mPaintBuffers.append(QSharedPointer<QCPAbstractPaintBuffer>(new CNoBuffer(viewport().size(), 1.0)));
+    // At each redraw the library says, once per layer and on the default
+    // category, that this buffer gives it no painter, as intended: sixty
+    // lines a second on standard error, formatted and written. The tool
+    // itself writes nothing there.
+    QLoggingCategory::defaultCategory()->setEnabled(QtDebugMsg, false);
   }
 
  protected:
@@ -100,7 +108,9 @@ CLivePlot::CLivePlot(const recording::StatusRecording& recording, std::function<
   for (const size_t field : fields::MeasuredStatusFields()) {
     QCPGraph* graph = m_plot->addGraph(m_plot->xAxis, m_plot->yAxis);
     graph->setName(plot::SeriesName(field));
-    graph->setPen(QPen(plot::SeriesColor(field), 1.5));
+    // A pen of one pixel is drawn a line at a time; a wider one is
+    // outlined and filled as a shape, at several times the cost per redraw.
+    graph->setPen(QPen(plot::SeriesColor(field), 1));
     graph->setVisible(false);
     m_graphs.push_back(graph);
   }
@@ -257,16 +267,17 @@ void CLivePlot::Refresh() {
   bool changed = TakeSamples();
   changed |= TakeMarks();
   if (Live()) {
-    // The view slides a pixel at each tick of the timer; between two
-    // samples that moves only the axis, so it is drawn with the next sample,
-    // unless it has slid by two pixels since it was last drawn (no samples
-    // coming, or a window short enough that a tick slides it further).
+    // The live view is drawn when it has slid by a pixel and a half since it
+    // was last drawn, and new samples when that was a sixth of a second ago
+    // or more: a poll of 10 a second no longer forces a redraw of its own
+    // for every sample at the 1-minute window, and none waits long at any.
     const double now = KeyOf(m_now());
     const double pixel = m_windowSeconds / std::max(1, m_plot->axisRect()->width());
-    if (changed || m_dirty || now - m_drawnRight >= kSlideRedraw * pixel) {
+    const double since = now - m_drawnRight;
+    changed = m_dirty || since >= kSlideRedraw * pixel || (changed && since >= kSampleWait);
+    if (changed) {
       SetKeyRange(now - m_windowSeconds, now);
       m_drawnRight = now;
-      changed = true;
     }
   }
   if (!m_userValues) plot::FitValueAxes(*m_plot);

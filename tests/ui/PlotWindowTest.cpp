@@ -258,12 +258,18 @@ TEST_F(PlotWindowTest, FlatSeriesMarksReadingRateAndEscAsTheOperatorMeetsThem) {
   ASSERT_NE(plot, nullptr);
   CLivePlot* live = plot->Live();
   QCustomPlot* area = live->Plot();
-  ASSERT_TRUE(WaitFor([&] { return live->PointCount(kMotorSpeed) >= 3; }));
+  // A line long enough to be seen clear of the axis at the right edge.
+  ASSERT_TRUE(WaitFor([&] { return live->PointCount(kMotorSpeed) >= 12; }));
   const auto row = [&](size_t field) {
     QCPGraph* graph = GraphNamed(area, field);
     return graph->valueAxis()->coordToPixel(graph->data()->at(graph->dataCount() - 1)->value);
   };
-  live->Refresh();
+  // New samples wait for the view to slide a little before they are drawn.
+  const auto drawnToNewest = [&] {
+    const QCPGraph* graph = GraphNamed(area, kMotorSpeed);
+    return area->xAxis->range().upper >= graph->data()->at(graph->dataCount() - 1)->key;
+  };
+  ASSERT_TRUE(WaitFor(drawnToNewest));
   EXPECT_GT(std::abs(row(kMotorSpeed) - row(kPhaseCurrent)), 20) << "one flat line hides the other";
   // What the window shows: each flat line in its colour at its row, on the
   // plot's white background.
@@ -272,7 +278,10 @@ TEST_F(PlotWindowTest, FlatSeriesMarksReadingRateAndEscAsTheOperatorMeetsThem) {
   const QRect inside0 = area->axisRect()->rect();
   for (const size_t field : {kMotorSpeed, kPhaseCurrent}) {
     const QColor color = plot::SeriesColor(field);
-    const int x = inside0.right() - 3;
+    // Within the line, between its first and newest samples.
+    const QCPGraph* graph = GraphNamed(area, field);
+    const double middle = (graph->data()->at(0)->key + graph->data()->at(graph->dataCount() - 1)->key) / 2;
+    const int x = static_cast<int>(std::lround(area->xAxis->coordToPixel(middle)));
     const int y = static_cast<int>(std::lround(row(field)));
     bool found = false;
     for (int dy = -2; dy <= 2 && !found; ++dy) found = shown.pixelColor(x, y + dy).rgb() == color.rgb();
@@ -284,7 +293,9 @@ TEST_F(PlotWindowTest, FlatSeriesMarksReadingRateAndEscAsTheOperatorMeetsThem) {
       qobject_cast<QAbstractButton*>(dynamic_cast<CFieldPage*>(dlg->Pages()[0])->Control(forms::motorcontrol::id::Stop)),
       Qt::LeftButton);
   ASSERT_TRUE(WaitFor([&] { return live->MarkCount() >= 1; }));
-  live->Refresh();  // the view slides to now, the mark at its right edge
+  // The next redraw slides the view to the mark, at its right edge.
+  const int redraws = live->Redraws();
+  ASSERT_TRUE(WaitFor([&] { return live->Redraws() > redraws; }));
   area->replot();
   const QRect inside = area->axisRect()->rect();
   ASSERT_FALSE(live->MarkTextRects().empty());
