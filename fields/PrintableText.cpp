@@ -47,14 +47,17 @@ std::string PrintableCut(std::string_view text, size_t maxBytes) {
   out.reserve(std::min(text.size(), maxBytes) + 3);
   size_t kept = 0;  // text[kept, at) is printable and not yet copied: runs go in one append
   for (size_t at = 0; at < text.size();) {
-    const size_t length = SequenceAt(text, at);
+    // Printable ASCII, most of any text, needs no sequence to be read.
+    const auto lead = static_cast<unsigned char>(text[at]);
+    const bool plain = lead >= 0x20 && lead < 0x7F;
+    const size_t length = plain ? 1 : SequenceAt(text, at);
     const size_t taken = length == 0 ? 1 : length;
     if (at + taken > maxBytes) {
       out.append(text, kept, at - kept);
       out += "\xE2\x80\xA6";
       return out;
     }
-    if (length == 0 || IsControl(text, at, length)) {
+    if (!plain && (length == 0 || IsControl(text, at, length))) {
       out.append(text, kept, at - kept);
       out += kReplacement;
       kept = at + taken;

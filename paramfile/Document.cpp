@@ -61,15 +61,18 @@ Header HeaderOf(const json& document) {
 
 std::string TakeWords(const fields::ParamBlock& block, const json& list, Words& words) {
   const uint16_t count = block.spec->count;
-  const std::string refusal = lang::Fill(lang::Tr("{1}: words 应为 {2} 个 0 到 65535 之间的整数"),
-                                         {lang::Tr(block.title), std::to_string(count)});
-  if (!list.is_array() || list.size() != count) return refusal;
+  // Worded only when refused: a good block is the common case.
+  const auto refusal = [&] {
+    return lang::Fill(lang::Tr("{1}: words 应为 {2} 个 0 到 65535 之间的整数"),
+                      {lang::Tr(block.title), std::to_string(count)});
+  };
+  if (!list.is_array() || list.size() != count) return refusal();
   for (const json& word : list) {
-    if (!word.is_number_integer()) return refusal;
+    if (!word.is_number_integer()) return refusal();
     // Unsigned and signed integers alike; a float is no register word.
     const bool fits = word.is_number_unsigned() ? word.get<uint64_t>() <= 0xFFFF
                                                 : word.get<int64_t>() >= 0 && word.get<int64_t>() <= 0xFFFF;
-    if (!fits) return refusal;
+    if (!fits) return refusal();
     words.push_back(static_cast<uint16_t>(word.get<uint64_t>()));
   }
   return {};
@@ -80,19 +83,20 @@ std::string TakeFields(const fields::ParamBlock& block, const json& list, std::v
   if (!list.is_array()) return lang::Fill(lang::Tr("{1}: fields 应为一个列表"), {title});
   for (size_t i = 0; i < list.size(); ++i) {
     const json& field = list[i];
-    const std::string refusal =
-        lang::Fill(lang::Tr("{1}: 第 {2} 个字段应有文本 key (或 name) 和 text"), {title, std::to_string(i + 1)});
-    if (!field.is_object()) return refusal;
+    const auto refusal = [&] {
+      return lang::Fill(lang::Tr("{1}: 第 {2} 个字段应有文本 key (或 name) 和 text"), {title, std::to_string(i + 1)});
+    };
+    if (!field.is_object()) return refusal();
     const auto key = field.find("key");
     const auto name = field.find("name");
     const auto text = field.find("text");
-    if (text == field.end() || !text->is_string()) return refusal;
+    if (text == field.end() || !text->is_string()) return refusal();
     if (key != field.end() && key->is_string()) {
       texts.push_back({key->get<std::string>(), text->get<std::string>()});
     } else if (key == field.end() && name != field.end() && name->is_string()) {
       texts.push_back({name->get<std::string>(), text->get<std::string>()});
     } else {
-      return refusal;
+      return refusal();
     }
   }
   return {};
