@@ -28,8 +28,6 @@ constexpr double kSampleWait = 0.16;
 
 constexpr const char* kTimeAxis = "打开串口以来的时间";
 
-double KeyOf(recording::Micros time) { return static_cast<double>(time) / 1e6; }
-
 // The time since the port was opened as the axis counts it, to the
 // millisecond: "00:01:23.456".
 QString ElapsedText(double key) {

@@ -73,6 +73,8 @@ class CLivePlot : public QWidget {
   void resizeEvent(QResizeEvent* event) override;
 
  private:
+  // A recording's time as the time axis counts it: seconds.
+  static double KeyOf(recording::Micros time) { return static_cast<double>(time) / 1e6; }
   QCPGraph* GraphOf(size_t field) const;
   void Restart();
   bool TakeSamples();

@@ -8,12 +8,6 @@
 #include "ui/LivePlot.h"
 #include "ui/Text.h"
 
-namespace {
-
-double KeyOf(recording::Micros time) { return static_cast<double>(time) / 1e6; }
-
-}  // namespace
-
 int CLivePlot::MarkCount() const { return static_cast<int>(m_marks.size()); }
 
 QString CLivePlot::MarkText(int index) const {
