@@ -4,6 +4,13 @@
 // a small margin), after the line has fallen quiet. An exception answer is a
 // driver that is there; an answer that comes but does not hold (a wrong
 // CRC: another setting, or two drivers on one address) is shown as such.
+//
+// A slow driver answers after its try has given up, while a later address
+// is tried or between tries. Every answer carries its address, so one from
+// an address tried earlier is that driver's late answer, never the
+// current address's; the address is tried again at once with a time-out
+// that covers how late it was. A pass over the addresses ends with one
+// longer wait, so that a slow driver at the end of the range is heard too.
 // The window's "扫描设备..." and `korvelt scan` run the same scan.
 #pragma once
 
@@ -12,6 +19,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <stop_token>
 #include <string>
 #include <vector>
@@ -43,6 +51,8 @@ struct ScanPlan {
   uint8_t firstAddress = 1;
   uint8_t lastAddress = 128;
   std::vector<LineChoice> settings{LineChoice{}};  // in the order they are tried
+  // How long each try waits for its answer; none: TryTimeout of the rate.
+  std::optional<std::chrono::milliseconds> tryTimeout;
   size_t Tries() const;
 };
 
@@ -50,6 +60,7 @@ enum class Answer {
   Identified,  // its device-information block came back
   Exception,   // it refused with an exception code
   Garbled,     // something answered, but no frame holds (CRC, length)
+  Late,        // it answered too late, and again when given longer
 };
 
 struct Found {
@@ -57,6 +68,9 @@ struct Found {
   LineChoice line;
   Answer answer = Answer::Identified;
   ModbusResult exception = ResultSuccess;  // Exception: its code
+  // Nonzero when its first answer came only after its try had given up:
+  // from its request to the end of its answer, as measured.
+  std::chrono::microseconds lateBy{0};
   // Identified: the device-information box's texts, in the order of
   // fields::DeviceInfoFields().
   std::array<std::string, fields::DeviceInfoFieldCount> texts;
@@ -69,12 +83,15 @@ struct Found {
 // What a found driver's answer says, for the table: "" when it identified
 // itself, the exception's code and text, or what a garbled answer means.
 std::string AnswerText(const Found& found);
+// Its lateBy in whole milliseconds, rounded.
+long long LateMilliseconds(const Found& found);
 
 struct Progress {
   size_t tried = 0;  // tries finished before this one
   size_t total = 0;
   uint8_t address = 0;
   LineChoice line;
+  bool retry = false;  // a try beyond the plan's (see ScanOutcome::retried)
 };
 
 enum class ScanEnd {
@@ -85,8 +102,12 @@ enum class ScanEnd {
 
 struct ScanOutcome {
   ScanEnd end = ScanEnd::Finished;
+  // By setting in the order tried, then by address.
   std::vector<Found> found;
-  size_t tried = 0;
+  size_t tried = 0;  // of the plan's tries
+  // Tries beyond the plan: addresses that answered late, tried again, and
+  // the longer wait at the end of each pass.
+  size_t retried = 0;
   std::chrono::microseconds elapsed{0};
   OpenFailure failure;
 };
@@ -104,6 +125,9 @@ std::chrono::microseconds TryTimeout(int baud);
 // Beyond the wire: the driver's turn-around and an adapter's latency, which
 // the link asks to be low when it opens the port.
 constexpr std::chrono::milliseconds TryMargin{20};
+// How late an answer the wait at the end of a pass still hears: the
+// response time-out the window works with by default.
+constexpr std::chrono::milliseconds LateAnswerLimit{500};
 
 // Runs the scan on the calling thread until it is done or a stop is asked
 // for on `stop` (between tries; a try in progress ends by its own short

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "PtyPair.h"
+
+using namespace std::chrono_literals;
 #include "scan/BusScan.h"
 #include "sim/SimulatedDriver.h"
 #include "sim/SlaveServer.h"
@@ -54,9 +56,12 @@ TEST(BusScan, FindsTheDriverAtItsAddressAndRateAndNowhereElse) {
   EXPECT_EQ(found.Model(), "KVB-4815-RS485-S");
   EXPECT_EQ(found.Version(), "1.05");
   EXPECT_EQ(announced.size(), 1u);
-  // Every try announced before it runs, with what it tries.
-  ASSERT_EQ(progress.size(), 54u);
+  // Every try announced before it runs, with what it tries; the pass that
+  // heard the driver ends with a longer wait at the last address.
+  EXPECT_EQ(outcome.retried, 1u);
+  ASSERT_EQ(progress.size(), 54u + outcome.retried);
   EXPECT_EQ(progress.front().total, 54u);
+  EXPECT_EQ(std::count_if(progress.begin(), progress.end(), [](const Progress& p) { return p.retry; }), 1);
   EXPECT_EQ(progress.back().tried, 53u);
   EXPECT_EQ(progress.back().address, 78);
   EXPECT_EQ(progress.back().line, (LineChoice{115200, Parity::Even}));
@@ -112,3 +117,63 @@ TEST(BusScan, APortThatDoesNotOpenEndsTheScanAndSaysWhy) {
 }
 
 }  // namespace
+
+namespace {
+
+// Drivers at 1, 2 and 3 behind COM2 on a line timed as a wire at 9600
+// bit/s, turning round in 5, 60 and 150 ms: answers that end after the
+// fast try's time-out, and ones that come while the next addresses are
+// tried.
+struct SlowBusOnCom2 {
+  SlowBusOnCom2()
+      : server({{&fast, 5ms}, {&slow, 60ms}, {&slower, 150ms}}, pty.Master(),
+               sim::LineOptions{.settings = {9600, Parity::None2}, .hearOwnSettingsOnly = true, .wire = true}) {
+    ports.Map(2, pty.SlavePath());
+  }
+  PortsFolder ports;
+  PtyPair pty;
+  sim::SimulatedDriver fast{sim::DriverOptions{.address = 1}};
+  sim::SimulatedDriver slow{sim::DriverOptions{.address = 2}};
+  sim::SimulatedDriver slower{sim::DriverOptions{.address = 3}};
+  sim::SlaveServer server;
+};
+
+}  // namespace
+
+TEST(BusScan, FindsSlowDriversAtTheirOwnAddressesAndNoneAtTheNext) {
+  SlowBusOnCom2 line;
+  const struct {
+    const char* what;
+    uint8_t last;
+  } ranges[] = {
+      {"addresses after the slow ones", 6},
+      {"the slowest last: heard in the wait that ends the pass", 3},
+  };
+  for (const auto& r : ranges) {
+    std::vector<uint8_t> announced;
+    const ScanOutcome outcome =
+        RunScan(Plan(1, r.last, {{9600, Parity::None2}}), {{}, [&](const Found& f) { announced.push_back(f.address); }}, {});
+    EXPECT_EQ(outcome.end, ScanEnd::Finished) << r.what;
+    EXPECT_EQ(outcome.tried, r.last) << r.what;
+    ASSERT_EQ(outcome.found.size(), 3u) << r.what;
+    for (uint8_t address : {1, 2, 3}) {
+      const Found& found = outcome.found[address - 1u];
+      EXPECT_EQ(found.address, address) << r.what;
+      EXPECT_EQ(found.answer, Answer::Identified) << r.what << ": " << int(address) << " " << AnswerText(found);
+      EXPECT_EQ(found.Model(), "KVB-4815-RS485-S") << r.what;
+    }
+    EXPECT_EQ(outcome.found[0].lateBy.count(), 0) << r.what << ": the fast one at the first try";
+    EXPECT_GT(outcome.found[1].lateBy, 60ms) << r.what;
+    EXPECT_GT(outcome.found[2].lateBy, 150ms) << r.what;
+    EXPECT_EQ(AnswerText(outcome.found[2]).rfind("应答慢", 0), 0u) << AnswerText(outcome.found[2]);
+    EXPECT_EQ(announced.size(), 3u) << r.what << ": each announced once";
+  }
+
+  // Each try given long enough, no driver is late.
+  ScanPlan patient = Plan(1, 4, {{9600, Parity::None2}});
+  patient.tryTimeout = 300ms;
+  const ScanOutcome outcome = RunScan(patient, {}, {});
+  ASSERT_EQ(outcome.found.size(), 3u);
+  EXPECT_EQ(outcome.retried, 0u);
+  for (const Found& found : outcome.found) EXPECT_EQ(found.lateBy.count(), 0) << int(found.address);
+}
