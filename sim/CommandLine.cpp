@@ -1,5 +1,7 @@
 #include "sim/CommandLine.h"
 
+#include <algorithm>
+#include <bitset>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
@@ -10,6 +12,15 @@
 namespace sim {
 
 namespace {
+
+constexpr long MaxSlaveAddress = 128;
+
+template <typename Value>
+std::vector<uint8_t> AimedAddresses(const std::map<uint8_t, Value>& aimed) {
+  std::vector<uint8_t> addresses;
+  for (const auto& entry : aimed) addresses.push_back(entry.first);
+  return addresses;
+}
 
 bool ParseInteger(std::string_view text, long min, long max, long& value) {
   const std::string copy(text);
@@ -140,7 +151,96 @@ bool ParseIdentification(std::string_view text, DriverOptions& driver) {
   return true;
 }
 
+// "@LIST:VALUE": the addresses it is aimed at, and the value for them.
+// Without the "@", `addresses` is left empty: the value is for all.
+bool SplitAim(std::string_view text, std::vector<uint8_t>& addresses, std::string_view& value) {
+  addresses.clear();
+  value = text;
+  if (text.empty() || text[0] != '@') return true;
+  const size_t colon = text.find(':');
+  if (colon == std::string_view::npos) return false;
+  value = text.substr(colon + 1);
+  return ParseAddressList(text.substr(1, colon - 1), addresses);
+}
+
+// --fault and --turnaround for the addresses in `aim`; no other option is
+// given per address.
+bool ParseAimed(std::string_view option, std::string_view value, const std::vector<uint8_t>& aim,
+                CommandLine& line) {
+  if (option == "--fault") {
+    Fault fault;
+    if (!ParseFault(value, fault)) return false;
+    for (uint8_t address : aim) line.aimedFaults[address] = fault;
+    return true;
+  }
+  if (option == "--turnaround") {
+    std::chrono::microseconds turnaround{};
+    if (!ParseMilliseconds(value, turnaround)) return false;
+    for (uint8_t address : aim) line.aimedTurnarounds[address] = turnaround;
+    return true;
+  }
+  return false;
+}
+
+// Every address a value was aimed at must be one of those served.
+bool AimsServed(const CommandLine& line, std::string& error) {
+  const auto served = [&](uint8_t address) {
+    return std::binary_search(line.addresses.begin(), line.addresses.end(), address);
+  };
+  for (const auto& [option, aims] : {std::pair{"--fault", AimedAddresses(line.aimedFaults)},
+                                     std::pair{"--turnaround", AimedAddresses(line.aimedTurnarounds)}}) {
+    for (uint8_t address : aims) {
+      if (served(address)) continue;
+      error = std::string(option) + " aimed at " + std::to_string(address) + ", which --address does not serve";
+      return false;
+    }
+  }
+  return true;
+}
+
 }  // namespace
+
+bool ParseAddressList(std::string_view text, std::vector<uint8_t>& addresses) {
+  std::bitset<MaxSlaveAddress + 1> listed;
+  for (size_t start = 0; start <= text.size();) {
+    const size_t comma = std::min(text.find(',', start), text.size());
+    const std::string_view item = text.substr(start, comma - start);
+    const size_t dash = item.find('-');
+    long first = 0;
+    long last = 0;
+    if (!ParseInteger(item.substr(0, dash), 1, MaxSlaveAddress, first)) return false;
+    last = first;
+    if (dash != std::string_view::npos && (!ParseInteger(item.substr(dash + 1), first, MaxSlaveAddress, last))) {
+      return false;
+    }
+    for (long address = first; address <= last; ++address) {
+      if (listed[static_cast<size_t>(address)]) return false;
+      listed[static_cast<size_t>(address)] = true;
+    }
+    start = comma + 1;
+  }
+  addresses.clear();
+  for (size_t address = 1; address <= MaxSlaveAddress; ++address) {
+    if (listed[address]) addresses.push_back(static_cast<uint8_t>(address));
+  }
+  return true;
+}
+
+DriverOptions DriverOptionsFor(const CommandLine& line, uint8_t address) {
+  DriverOptions options = line.driver;
+  options.address = address;
+  return options;
+}
+
+Fault FaultFor(const CommandLine& line, uint8_t address) {
+  const auto aimed = line.aimedFaults.find(address);
+  return aimed != line.aimedFaults.end() ? aimed->second : line.fault;
+}
+
+std::chrono::microseconds TurnaroundFor(const CommandLine& line, uint8_t address) {
+  const auto aimed = line.aimedTurnarounds.find(address);
+  return aimed != line.aimedTurnarounds.end() ? aimed->second : line.turnaround;
+}
 
 bool ParseCommandLine(int argc, const char* const* argv, CommandLine& line, std::string& error) {
   for (int i = 1; i < argc; ++i) {
@@ -185,10 +285,15 @@ bool ParseCommandLine(int argc, const char* const* argv, CommandLine& line, std:
       error = std::string(option) + " needs a value";
       return false;
     }
-    const std::string_view value = argv[++i];
+    const std::string_view given = argv[++i];
+    std::vector<uint8_t> aim;
+    std::string_view value = given;
     long number = 0;
-    bool ok = true;
-    if (option == "--com") {
+    bool ok = SplitAim(given, aim, value);
+    if (!ok) {
+    } else if (!aim.empty()) {
+      ok = ParseAimed(option, value, aim, line);
+    } else if (option == "--com") {
       ok = ParseInteger(value, 1, 255, number);
       line.com = static_cast<unsigned>(number);
     } else if (option == "--ports") {
@@ -206,8 +311,8 @@ bool ParseCommandLine(int argc, const char* const* argv, CommandLine& line, std:
     } else if (option == "--turnaround") {
       ok = ParseMilliseconds(value, line.turnaround);
     } else if (option == "--address") {
-      ok = ParseInteger(value, 1, 128, number);
-      line.driver.address = static_cast<uint8_t>(number);
+      ok = ParseAddressList(value, line.addresses);
+      line.driver.address = line.addresses.empty() ? uint8_t{1} : line.addresses.front();
     } else if (option == "--learning-time") {
       ok = ParseSeconds(value, line.driver.learningDuration);
     } else if (option == "--learning-outcome") {
@@ -240,11 +345,13 @@ bool ParseCommandLine(int argc, const char* const* argv, CommandLine& line, std:
       return false;
     }
     if (!ok) {
-      error = "bad value for " + std::string(option) + ": " + std::string(value);
+      error = "bad value for " + std::string(option) + ": " + std::string(given);
       return false;
     }
   }
-  return true;
+  // One count for every fault, wherever it was given.
+  for (auto& [address, fault] : line.aimedFaults) fault.requests = line.fault.requests;
+  return AimsServed(line, error);
 }
 
 namespace {
@@ -274,7 +381,11 @@ Port:
                           with raw bytes, like an RS-485 device server;
                           prints "korvelt-driver-sim: tcp 127.0.0.1:PORT"
                           when ready
-  --address N             slave address 1..128 (default 1)
+  --address LIST          slave addresses 1..128 (default 1): one, or a list
+                          such as 1,2,5-8 for a bus of drivers on the one
+                          line, each with its own registers, motor and
+                          procedures; a write to address 0 (broadcast) is
+                          done by every driver and answered by none
 
 Line:
   --baud N                )" + RateChoices() + R"(
@@ -295,7 +406,8 @@ Line:
                           bytes leave one character time apart; faults such as
                           delay, pieces and split add to that
   --turnaround MS         time from the end of a request to the answer with
-                          --wire (default 1)
+                          --wire (default 1); @LIST:MS for the drivers at
+                          LIST only, e.g. --turnaround @2:60
 
 Registers:
   --edge-values           parameter blocks start from values that are hard to
@@ -356,9 +468,13 @@ Faults on the answers:
                             ignore-writes    writes (0x06, 0x10) get their
                                              right answer but nothing is
                                              stored or done
+                          @LIST:KIND puts it on the drivers at LIST only,
+                          e.g. --fault @2:ignore-writes; the others keep the
+                          fault given for all, if any
   --fault-count N         apply the fault to the next N requests only
                           (ignore-writes: the next N writes; default: to
-                          every request)
+                          every request); on a bus, to each driver's next N,
+                          for every fault given
 
   --verbose               print every request and answer on stderr
   --help                  this text

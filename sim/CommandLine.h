@@ -3,8 +3,11 @@
 
 #include <chrono>
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "sim/DriverOptions.h"
 #include "sim/Fault.h"
@@ -19,16 +22,30 @@ struct CommandLine {
   // Serve 127.0.0.1:port (0: any free port) instead of a COM link.
   std::optional<uint16_t> tcpPort;
   DriverOptions driver;  // --baud and --parity set its line registers
+  // The drivers on the line, one per address, in rising order.
+  std::vector<uint8_t> addresses{1};
   bool wire = false;
   std::chrono::microseconds turnaround = DriverTurnaround;
   // Hear a master at any baud rate and parity.
   bool anySettings = false;
   Fault fault;
+  // Given for some addresses only (@LIST:VALUE), over the ones for all.
+  std::map<uint8_t, Fault> aimedFaults;
+  std::map<uint8_t, std::chrono::microseconds> aimedTurnarounds;
   MotorFault motorFault = MotorFault::None;
   bool verbose = false;
   bool help = false;
   bool version = false;
 };
+
+// What the driver at `address` (one of `addresses`) is started with.
+DriverOptions DriverOptionsFor(const CommandLine& line, uint8_t address);
+Fault FaultFor(const CommandLine& line, uint8_t address);
+std::chrono::microseconds TurnaroundFor(const CommandLine& line, uint8_t address);
+
+// A list of slave addresses such as "1,2,5-8" (each 1..128, each once), in
+// rising order; false when the text is not one.
+bool ParseAddressList(std::string_view text, std::vector<uint8_t>& addresses);
 
 // Fills `line` from the arguments; false, with the reason in `error`, on an
 // option it does not know or a value out of range.

@@ -13,12 +13,17 @@ SimulatedDriver::SimulatedDriver(DriverOptions options)
 Reply SimulatedDriver::Answer(const uint8_t* frame, size_t length) {
   std::lock_guard lock(mutex_);
   if (frame == nullptr || !CrcMatches(frame, length)) return {};
-  if (frame[0] != address_ && fault_.kind != FaultKind::AnyAddress) return {};
-  ++requests_;
-  lastRequest_.assign(frame, frame + length);
+  // Every driver on the line takes a broadcast as its own, and none answers it.
+  const bool broadcast = frame[0] == BroadcastAddress;
+  if (!broadcast && frame[0] != address_ && fault_.kind != FaultKind::AnyAddress) return {};
   const uint8_t* pdu = frame + 1;
   const size_t pduLength = length - 3;
   const bool write = pduLength > 0 && (pdu[0] == FunctionWriteSingle || pdu[0] == FunctionWriteMultiple);
+  // Only a write means something to everyone at once; a broadcast read or
+  // identification is meant for no one.
+  if (broadcast && !write) return {};
+  ++requests_;
+  lastRequest_.assign(frame, frame + length);
   const Fault fault = TakeFault(write);
   if (fault.kind == FaultKind::NoAnswer) return {};
 
@@ -34,8 +39,9 @@ Reply SimulatedDriver::Answer(const uint8_t* frame, size_t length) {
   } else {
     answer = device_.Handle(pdu, pduLength);
   }
-  // A request the driver keeps silent on (identification it lacks).
-  if (answer.empty()) return {};
+  // A request the driver keeps silent on (identification it lacks), or a
+  // broadcast, done (or refused) without a word.
+  if (answer.empty() || broadcast) return {};
   return ShapeReply(fault, SealFrame(address_, answer));
 }
 

@@ -17,6 +17,9 @@
 
 namespace sim {
 
+// The slave address every driver takes as its own and never answers.
+constexpr uint8_t BroadcastAddress = 0;
+
 class SimulatedDriver {
  public:
   explicit SimulatedDriver(DriverOptions options = {});
@@ -25,7 +28,8 @@ class SimulatedDriver {
 
   // The answer to one complete request frame, address to CRC, and how to
   // send it. No bytes: the driver stays silent (CRC error, another slave's
-  // frame, or an injected lost request).
+  // frame, a broadcast, or an injected lost request). A broadcast write is
+  // carried out as if addressed to this driver.
   Reply Answer(const uint8_t* frame, size_t length);
   // Only the bytes of Answer.
   std::vector<uint8_t> Respond(const uint8_t* frame, size_t length);
@@ -45,7 +49,8 @@ class SimulatedDriver {
   void ClearFault();
   Fault CurrentFault() const;
 
-  // Requests addressed to this driver with a good CRC, answered or not.
+  // Requests addressed to this driver with a good CRC (broadcast writes
+  // among them), answered or not.
   uint64_t RequestCount() const;
   // The last of them, address to CRC; empty before the first.
   std::vector<uint8_t> LastRequest() const;

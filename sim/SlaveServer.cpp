@@ -48,13 +48,23 @@ void Signal(const UniqueFd& event) {
   [[maybe_unused]] const ssize_t written = write(event.Get(), &one, sizeof one);
 }
 
+// Two drivers driving the line at once: where either drives a 0 bit the
+// line shows it, and the longer answer's tail goes out alone.
+void Collide(std::vector<uint8_t>& line, const std::vector<uint8_t>& other) {
+  if (other.size() > line.size()) line.resize(other.size(), 0xFF);
+  for (size_t i = 0; i < other.size(); ++i) line[i] &= other[i];
+}
+
 }  // namespace
 
 SlaveServer::SlaveServer(SimulatedDriver& driver, int fd, TrafficLog log)
     : SlaveServer(driver, fd, LineOptions{}, std::move(log)) {}
 
 SlaveServer::SlaveServer(SimulatedDriver& driver, int fd, LineOptions line, TrafficLog log)
-    : driver_(driver), fd_(fd), savedFlags_(fcntl(fd, F_GETFL)), terminal_(isatty(fd) == 1), socket_(IsSocket(fd)), line_(std::move(line)),
+    : SlaveServer(std::vector<Station>{{&driver, line.turnaround}}, fd, line, std::move(log)) {}
+
+SlaveServer::SlaveServer(std::vector<Station> stations, int fd, LineOptions line, TrafficLog log)
+    : stations_(std::move(stations)), fd_(fd), savedFlags_(fcntl(fd, F_GETFL)), terminal_(isatty(fd) == 1), socket_(IsSocket(fd)), line_(std::move(line)),
       log_(std::move(log)), wake_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)), ended_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {
   if (!wake_.Valid() || !ended_.Valid()) throw std::runtime_error("eventfd failed");
   if (line_.settings.baud == 0) line_.settings.baud = LineSettings{}.baud;
@@ -233,9 +243,24 @@ void SlaveServer::Handle(const std::vector<uint8_t>& request) {
       line_.wire ? requestStart_ + WireTime(request.size(), line_.settings.baud) : Clock::now();
   requestStart_ = ended;
   if (!Hears()) return;
-  const Reply reply = driver_.Answer(request.data(), request.size());
+  // Every driver hears every request; normally one of them answers.
+  Reply reply;
+  std::chrono::microseconds turnaround{0};
+  bool answered = false;
+  for (const Station& station : stations_) {
+    Reply own = station.driver->Answer(request.data(), request.size());
+    if (own.bytes.empty()) continue;
+    if (!answered) {
+      reply = std::move(own);
+      turnaround = station.turnaround;
+      answered = true;
+    } else {
+      Collide(reply.bytes, own.bytes);
+      turnaround = std::min(turnaround, station.turnaround);
+    }
+  }
   if (log_) log_(request, reply);
-  Send(reply, line_.wire ? ended + line_.turnaround : Clock::now());
+  Send(reply, line_.wire ? ended + turnaround : Clock::now());
 }
 
 bool SlaveServer::Hears() {

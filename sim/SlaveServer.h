@@ -1,10 +1,11 @@
-// Serves a SimulatedDriver on a file descriptor (a pseudo-terminal master, a
-// serial device or a socket) from a thread of its own, as a real RTU slave
-// would: it finds the end of each request by its length, or by the line
-// falling silent, answers through the driver, and sends the answer as the
-// driver's faults ask (delayed, in single bytes). On request it hears only a
-// master at its own line settings, and paces requests and answers as an
-// RS-485 line at its baud rate would carry them.
+// Serves a SimulatedDriver, or several on one line, on a file descriptor (a
+// pseudo-terminal master, a serial device or a socket) from a thread of its
+// own, as real RTU slaves would: it finds the end of each request by its
+// length, or by the line falling silent, lets every driver on the line hear
+// it, and sends the answer as the answering driver's faults ask (delayed, in
+// single bytes). On request it hears only a master at its own line
+// settings, and paces requests and answers as an RS-485 line at its baud
+// rate would carry them.
 #pragma once
 
 #include <atomic>
@@ -43,6 +44,13 @@ struct LineOptions {
   std::function<void(const LineSettings& master)> unheard = {};
 };
 
+// A driver on the served line and its own time from the end of a request to
+// its answer on a paced line.
+struct Station {
+  SimulatedDriver* driver = nullptr;
+  std::chrono::microseconds turnaround = DriverTurnaround;
+};
+
 class SlaveServer {
  public:
   // Called on the serving thread for every request whose end was found.
@@ -56,6 +64,10 @@ class SlaveServer {
   // non-blocking mode while served and set back afterwards.
   SlaveServer(SimulatedDriver& driver, int fd, TrafficLog log = {});
   SlaveServer(SimulatedDriver& driver, int fd, LineOptions line, TrafficLog log = {});
+  // Several drivers on one line, each with its own turnaround (the line's
+  // `turnaround` is not used). Each request reaches all of them; when more
+  // than one answers, their answers collide on the wire.
+  SlaveServer(std::vector<Station> stations, int fd, LineOptions line, TrafficLog log = {});
   // Stops and joins the serving thread, also in the middle of a delayed or
   // piecewise answer.
   ~SlaveServer();
@@ -97,7 +109,7 @@ class SlaveServer {
   // Sends the garbage owed since `mark` at the babble rate.
   void SendBabble(std::chrono::steady_clock::time_point& mark);
 
-  SimulatedDriver& driver_;
+  std::vector<Station> stations_;
   int fd_;
   int savedFlags_;
   bool terminal_;

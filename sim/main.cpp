@@ -14,7 +14,9 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <string>
+#include <vector>
 #include <system_error>
 
 #include "link/PortNames.h"
@@ -97,10 +99,30 @@ void LogTraffic(const std::vector<uint8_t>& request, const sim::Reply& reply) {
                reply.bytes.empty() ? "(silence)" : Hex(reply.bytes).c_str());
 }
 
-sim::LineOptions LineOptionsFor(const sim::CommandLine& line, const sim::SimulatedDriver& driver) {
+// The drivers on the line, one per address, and how each turns round.
+class Bus {
+ public:
+  explicit Bus(const sim::CommandLine& line) {
+    for (uint8_t address : line.addresses) {
+      auto& driver = drivers_.emplace_back(std::make_unique<sim::SimulatedDriver>(sim::DriverOptionsFor(line, address)));
+      driver->SetFault(sim::FaultFor(line, address));
+      driver->SetMotorFault(line.motorFault);
+      stations_.push_back({driver.get(), sim::TurnaroundFor(line, address)});
+    }
+  }
+  const std::vector<sim::Station>& Stations() const { return stations_; }
+  // All drivers start from the same serial registers.
+  const sim::SimulatedDriver& First() const { return *drivers_.front(); }
+
+ private:
+  std::vector<std::unique_ptr<sim::SimulatedDriver>> drivers_;
+  std::vector<sim::Station> stations_;
+};
+
+sim::LineOptions LineOptionsFor(const sim::CommandLine& line, const Bus& bus) {
   sim::LineOptions options;
   // Taken up once, as the driver does at power-up.
-  options.settings = driver.StoredLineSettings();
+  options.settings = bus.First().StoredLineSettings();
   options.hearOwnSettingsOnly = !line.anySettings;
   options.wire = line.wire;
   options.turnaround = line.turnaround;
@@ -117,8 +139,11 @@ sim::LineOptions LineOptionsFor(const sim::CommandLine& line, const sim::Simulat
 // After the line that says it is ready, which scripts wait for.
 void TellLine(const sim::CommandLine& line, const sim::LineOptions& options) {
   if (!line.verbose) return;
-  std::fprintf(stderr, "korvelt-driver-sim: line %s%s%s\n", sim::Describe(options.settings).c_str(),
-               line.anySettings ? ", any master heard" : "", line.wire ? ", wire timing" : "");
+  std::string addresses;
+  for (uint8_t address : line.addresses) addresses += (addresses.empty() ? "" : ",") + std::to_string(address);
+  std::fprintf(stderr, "korvelt-driver-sim: line %s%s%s, address%s %s\n", sim::Describe(options.settings).c_str(),
+               line.anySettings ? ", any master heard" : "", line.wire ? ", wire timing" : "",
+               line.addresses.size() > 1 ? "es" : "", addresses.c_str());
 }
 
 sim::SlaveServer::TrafficLog TrafficLogFor(const sim::CommandLine& line) {
@@ -148,7 +173,7 @@ bool WaitForStopOr(int stop, int other) {
   }
 }
 
-int ServePseudoTerminal(const sim::CommandLine& line, sim::SimulatedDriver& driver, int stop) {
+int ServePseudoTerminal(const sim::CommandLine& line, const Bus& bus, int stop) {
   Terminal terminal;
   if (!OpenTerminal(terminal)) {
     std::perror("korvelt-driver-sim: openpty");
@@ -161,8 +186,8 @@ int ServePseudoTerminal(const sim::CommandLine& line, sim::SimulatedDriver& driv
     std::fprintf(stderr, "korvelt-driver-sim: cannot link %s\n", error.c_str());
     return 1;
   }
-  const sim::LineOptions options = LineOptionsFor(line, driver);
-  sim::SlaveServer server(driver, terminal.master.Get(), options, TrafficLogFor(line));
+  const sim::LineOptions options = LineOptionsFor(line, bus);
+  sim::SlaveServer server(bus.Stations(), terminal.master.Get(), options, TrafficLogFor(line));
   std::printf("korvelt-driver-sim: COM%u -> %s\n", line.com, terminal.device.c_str());
   std::fflush(stdout);
   TellLine(line, options);
@@ -171,7 +196,7 @@ int ServePseudoTerminal(const sim::CommandLine& line, sim::SimulatedDriver& driv
 }
 
 // One connection at a time; when it closes the next is accepted.
-int ServeTcp(const sim::CommandLine& line, sim::SimulatedDriver& driver, int stop) {
+int ServeTcp(const sim::CommandLine& line, const Bus& bus, int stop) {
   uint16_t port = 0;
   const UniqueFd listener = sim::ListenOnLoopback(*line.tcpPort, port);
   if (!listener.Valid()) {
@@ -179,7 +204,7 @@ int ServeTcp(const sim::CommandLine& line, sim::SimulatedDriver& driver, int sto
                  std::strerror(errno));
     return 1;
   }
-  const sim::LineOptions options = LineOptionsFor(line, driver);
+  const sim::LineOptions options = LineOptionsFor(line, bus);
   std::printf("korvelt-driver-sim: tcp 127.0.0.1:%u\n", port);
   std::fflush(stdout);
   TellLine(line, options);
@@ -191,7 +216,7 @@ int ServeTcp(const sim::CommandLine& line, sim::SimulatedDriver& driver, int sto
       return 1;
     }
     if (line.verbose) std::fputs("korvelt-driver-sim: connection opened\n", stderr);
-    sim::SlaveServer server(driver, connection.Get(), options, TrafficLogFor(line));
+    sim::SlaveServer server(bus.Stations(), connection.Get(), options, TrafficLogFor(line));
     if (WaitForStopOr(stop, server.EndedDescriptor())) break;
     if (line.verbose) std::fputs("korvelt-driver-sim: connection closed\n", stderr);
   }
@@ -221,8 +246,6 @@ int main(int argc, char** argv) {
     std::perror("korvelt-driver-sim: signalfd");
     return 1;
   }
-  sim::SimulatedDriver driver(line.driver);
-  driver.SetFault(line.fault);
-  driver.SetMotorFault(line.motorFault);
-  return line.tcpPort ? ServeTcp(line, driver, stop.Get()) : ServePseudoTerminal(line, driver, stop.Get());
+  const Bus bus(line);
+  return line.tcpPort ? ServeTcp(line, bus, stop.Get()) : ServePseudoTerminal(line, bus, stop.Get());
 }

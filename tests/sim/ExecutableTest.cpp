@@ -106,6 +106,32 @@ TEST(DriverSimProgram, HelpNamesEveryOptionAndBadOptionsAreRefused) {
   EXPECT_NE(bad.output.find("--address"), std::string::npos) << bad.output;
 }
 
+TEST(DriverSimProgram, ServesABusWithAFaultAimedAtSomeOfItsDrivers) {
+  PortsFolder ports;
+  ChildProcess sim({KORVELT_SIM_EXECUTABLE, "--ports", ports.Path(), "--address", "1,2,5-6", "--fault",
+                    "@2,6:ignore-writes"});
+  const std::string device = StartedDevice(sim, 1);
+  ASSERT_FALSE(device.empty());
+  UniqueFd port = OpenRaw(device);
+  const sim::SimulatedDriver factory;
+  const std::vector<uint16_t> untouched = {factory.Register(0x0050), factory.Register(0x0051)};
+  const std::vector<uint16_t> written = {3, 7};
+  const struct {
+    uint8_t address;
+    const std::vector<uint16_t>& kept;
+  } drivers[] = {{1, written}, {2, untouched}, {5, written}, {6, untouched}};
+  for (const auto& d : drivers) {
+    EXPECT_EQ(Exchange(port.Get(), WriteOne(d.address, 0x0051, 7), 8), WriteOne(d.address, 0x0051, 7))
+        << "every write gets its echo, stored or not";
+  }
+  ASSERT_EQ(write(port.Get(), WriteOne(0, 0x0050, 3).data(), 8), 8);  // a broadcast, unanswered
+  for (const auto& d : drivers) {
+    EXPECT_EQ(Words(Exchange(port.Get(), Read(d.address, 0x0050, 2), 9)), d.kept) << int(d.address);
+  }
+  sim.Signal(SIGTERM);
+  EXPECT_EQ(sim.Wait(5s), 0);
+}
+
 TEST(DriverSimCommandLine, ParsesFaultsProceduresAndRanges) {
   const auto parse = [](std::vector<const char*> args, sim::CommandLine& line) {
     args.insert(args.begin(), "korvelt-driver-sim");
@@ -135,7 +161,36 @@ TEST(DriverSimCommandLine, ParsesFaultsProceduresAndRanges) {
   ASSERT_TRUE(parse({"--fault", "wrong-count=-4"}, fewer));
   EXPECT_EQ(fewer.fault.byteCountError, -4);
 
+  sim::CommandLine bus;
+  ASSERT_TRUE(parse({"--fault", "delay=50", "--turnaround", "@2,7-8:60", "--address", "8,1-2,7", "--fault",
+                     "@7:no-answer", "--fault-count", "4"},
+                    bus));
+  EXPECT_EQ(bus.addresses, (std::vector<uint8_t>{1, 2, 7, 8}));
+  const struct {
+    uint8_t address;
+    sim::FaultKind fault;
+    std::chrono::microseconds turnaround;
+  } served[] = {{1, sim::FaultKind::Delay, DriverTurnaround},
+                {2, sim::FaultKind::Delay, 60ms},
+                {7, sim::FaultKind::NoAnswer, 60ms},
+                {8, sim::FaultKind::Delay, 60ms}};
+  for (const auto& d : served) {
+    EXPECT_EQ(sim::DriverOptionsFor(bus, d.address).address, d.address);
+    EXPECT_EQ(sim::FaultFor(bus, d.address).kind, d.fault) << int(d.address);
+    EXPECT_EQ(sim::FaultFor(bus, d.address).requests, 4u) << int(d.address);
+    EXPECT_EQ(sim::TurnaroundFor(bus, d.address), d.turnaround) << int(d.address);
+  }
+
   for (std::vector<const char*> bad : {std::vector<const char*>{"--fault", "exception"},
+                                       {"--address", "1,1"},
+                                       {"--address", "2-5,4"},
+                                       {"--address", "5-3"},
+                                       {"--address", "1,"},
+                                       {"--address", "0-2"},
+                                       {"--fault", "@2:no-answer"},  // 2 is not served
+                                       {"--fault", "@1no-answer"},
+                                       {"--turnaround", "@1:-1"},
+                                       {"--com", "@1:2"},
                                        {"--fault", "exception=0"},
                                        {"--fault", "sometimes"},
                                        {"--address", "129"},

@@ -156,3 +156,49 @@ TEST(SlaveServer, IdlesWithoutCpuAndOutlivesAHungUpLine) {
   std::this_thread::sleep_for(300ms);
   EXPECT_LT(ProcessCpuTime() - idleBefore, 60ms) << "an idle line costs nothing";
 }
+
+TEST(SlaveServer, ServesABusOfDriversEachWithItsOwnRegisters) {
+  PtyPair pty;
+  sim::SimulatedDriver one(sim::DriverOptions{.address = 1});
+  sim::SimulatedDriver two(sim::DriverOptions{.address = 2});
+  sim::SimulatedDriver five(sim::DriverOptions{.address = 5});
+  sim::SlaveServer server({{&one}, {&two}, {&five}}, pty.Master(), {});
+  UniqueFd port = OpenPort(pty.SlavePath());
+  const auto word = [](uint8_t slave, uint16_t value) {
+    return Sealed({slave, 0x03, 0x02, static_cast<uint8_t>(value >> 8), static_cast<uint8_t>(value)});
+  };
+  const uint16_t factory = one.Register(0x0051);
+  // Each request is followed by a read of address 1, whose answer must be
+  // the next bytes on the line: a request left unanswered leaves nothing.
+  const struct {
+    const char* what;
+    Bytes request;
+    Bytes answer;  // empty: no driver answers
+    uint16_t probe;  // register 0x0051 of address 1 afterwards
+  } cases[] = {
+      {"a write to 2", WriteOne(2, 0x0051, 7), WriteOne(2, 0x0051, 7), factory},
+      {"2 keeps it", Read(2, 0x0051, 1), word(2, 7), factory},
+      {"5 has its own", Read(5, 0x0051, 1), word(5, factory), factory},
+      {"no driver at 3", Read(3, 0x0051, 1), {}, factory},
+      {"a broadcast write", WriteOne(0, 0x0051, 9), {}, 9},
+      {"reached 2", Read(2, 0x0051, 1), word(2, 9), 9},
+      {"and 5", Read(5, 0x0051, 1), word(5, 9), 9},
+      {"a broadcast read", Read(0, 0x0051, 1), {}, 9},
+  };
+  for (const auto& c : cases) {
+    Send(port.Get(), c.request);
+    if (!c.answer.empty()) {
+      EXPECT_EQ(Receive(port.Get(), c.answer.size(), 2000ms), c.answer) << c.what;
+    }
+    Send(port.Get(), Read(1, 0x0051, 1));
+    EXPECT_EQ(Receive(port.Get(), 7, 2000ms), word(1, c.probe)) << c.what;
+  }
+  EXPECT_EQ(five.RequestCount(), 3u) << "its two reads and the broadcast write";
+
+  // Two drivers answering one request garble each other's answer.
+  two.SetFault(sim::Fault::Of(sim::FaultKind::AnyAddress));
+  Send(port.Get(), Read(1, 0x0051, 1));
+  const Bytes collided = Receive(port.Get(), 7, 2000ms);
+  ASSERT_EQ(collided.size(), 7u);
+  EXPECT_FALSE(FrameCheck(collided.data(), collided.size(), 1));
+}
