@@ -2,7 +2,11 @@
 // the parameter file, on the same library as the window's "保存参数..." and
 // "载入参数...".
 #include <algorithm>
+#include <ctime>
+#include <filesystem>
 #include <memory>
+#include <optional>
+#include <system_error>
 
 #include "cli/Checks.h"
 #include "cli/Interrupt.h"
@@ -33,6 +37,9 @@ struct Arguments {
   bool force = false;
   bool noBackup = false;  // restore: write without the backup first
   bool withLearning = false;  // restore, write: the motor's learning result too
+  // diff, restore: the file as read for the first driver, for the others too
+  // (standard input can be read once).
+  mutable std::optional<pf::Loaded> loaded;
 };
 
 std::vector<std::string> BlockKeyList() {
@@ -141,6 +148,7 @@ int Write(Program& program, const Arguments& args) {
 
 int Backup(Program& program, const Arguments& args) {
   CommandSession session;
+  const std::time_t now = std::time(nullptr);
   if (const int status = program.Open(session); status != Done) return status;
   DriverLink& link = session.Link();
   pf::DeviceImage device;
@@ -154,12 +162,35 @@ int Backup(Program& program, const Arguments& args) {
     program.Print(text);
     return Done;
   }
-  if (std::string failure = base::WriteWholeFile(args.file, text); !failure.empty()) {
+  // Several drivers: each into a file of its own in the folder.
+  const std::string path =
+      program.SeveralDrivers()
+          ? args.file + "/" + pf::DriverFileStem(session.Address(), device.identity.Model(), now) + ".json"
+          : args.file;
+  if (std::string failure = base::WriteWholeFile(path, text); !failure.empty()) {
     program.Say(failure);
     return FileNotWritten;
   }
-  if (program.options.json) program.Print(text);
+  if (program.options.json) {
+    program.Print(text);
+  } else if (program.SeveralDrivers()) {
+    program.Print(path + "\n");
+  }
   return Done;
+}
+
+// The folder the files of several drivers go to, made when missing.
+int BackupFolder(const Program& program, const Arguments& args) {
+  if (args.file == "-") {
+    program.Say(Tr("多个地址时 backup 写入一个文件夹, 每个驱动器一个文件, 而不是标准输出"));
+    return Usage;
+  }
+  std::error_code error;
+  std::filesystem::create_directories(args.file, error);
+  if (!error && std::filesystem::is_directory(args.file, error)) return Done;
+  program.Say(Fill(Tr("无法创建文件夹 {1}: {2}"),
+                   {args.file, error ? error.message() : std::string(Tr("已有同名的文件"))}));
+  return FileNotWritten;
 }
 
 // The file, the device read for it and, for diff, the two compared; a
@@ -172,9 +203,9 @@ struct Compared {
 };
 
 int ReadForFile(Program& program, const Arguments& args, session::Session& session, Compared& compared) {
-  pf::Loaded loaded = pf::LoadParamFile(args.file);
-  if (!loaded.file) return Refused(program, loaded.refusal);
-  compared.file = std::move(*loaded.file);
+  if (!args.loaded) args.loaded = pf::LoadParamFile(args.file);
+  if (!args.loaded->file) return Refused(program, args.loaded->refusal);
+  compared.file = *args.loaded->file;
   if (std::string refusal = pf::BlocksOfFile(compared.file, Indexes(args.only), compared.blocks); !refusal.empty()) {
     return Refused(program, refusal);
   }
@@ -308,8 +339,13 @@ void AddParameterCommands(CLI::App& app, Program& program) {
   const std::vector<std::string> keys = BlockKeyList();
   std::vector<std::string> keysOrAll = keys;
   keysOrAll.emplace_back("all");
+  // Each runs for every address of --address in turn.
   const auto runs = [&program, args](int (*command)(Program&, const Arguments&)) {
-    return [&program, args, command] { program.run = [args, command](Program& p) { return command(p, *args); }; };
+    return [&program, args, command] {
+      program.run = [args, command](Program& p) {
+        return p.ForEachDriver([&args, command](Program& each) { return command(each, *args); });
+      };
+    };
   };
 
   CLI::App* read = app.add_subcommand("read", Tr("读取参数块的字段 (ramp motor system pid reciprocate preset-speed)"));
@@ -330,9 +366,17 @@ void AddParameterCommands(CLI::App& app, Program& program) {
                   Tr("允许写入本机学习结果 (电机学习状态和电机相序数据)"));
   write->callback(runs(Write));
 
-  CLI::App* backup = app.add_subcommand("backup", Tr("把全部参数块写入一个参数文件 ('-': 标准输出)"));
-  backup->add_option("FILE", args->file, Tr("要写入的文件"))->required();
-  backup->callback(runs(Backup));
+  CLI::App* backup = app.add_subcommand(
+      "backup", Tr("把全部参数块写入一个参数文件 ('-': 标准输出); 多个地址时写入文件夹 FILE, 每个驱动器一个文件"));
+  backup->add_option("FILE", args->file, Tr("要写入的文件, 或多个地址时的文件夹"))->required();
+  backup->callback([&program, args] {
+    program.run = [args](Program& p) {
+      if (p.SeveralDrivers()) {
+        if (const int status = BackupFolder(p, *args); status != Done) return status;
+      }
+      return p.ForEachDriver([&args](Program& each) { return Backup(each, *args); });
+    };
+  });
 
   CLI::App* diff = app.add_subcommand("diff", Tr("设备与文件不同的字段"));
   diff->add_option("FILE", args->file, Tr("参数文件 ('-': 标准输入)"))->required();
