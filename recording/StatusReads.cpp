@@ -66,7 +66,7 @@ LoopTotals ReadStatusLoop(DriverLink& link, std::span<const uint8_t> slaves, con
     }
     const uint8_t slave = slaves[turn];
     turn = (turn + 1) % slaves.size();
-    Reading reading{now, slave, ResultSuccess, StatusBlock{}, 0};
+    Reading reading{now, ResultSuccess, StatusBlock{}, 0, slave};
     reading.result = plan.count == StatusRegisterCount
                          ? link.ReadStatus(slave, reading.status)
                          : link.ReadStatusRegisters(slave, plan.first, plan.count, reading.status);

@@ -44,10 +44,10 @@ struct ReadPace {
 
 struct Reading {
   SteadyClock::time_point at;  // when the request went out
-  uint8_t slave = 0;           // the driver read
   ModbusResult result;
   StatusBlock status;  // the plan's registers, when result is success
   uint32_t read;       // the plan's registers; 0 for a failed read
+  uint8_t slave = 0;   // the driver read
 };
 
 enum class LoopEnd { Done, Stopped, PortGone };
