@@ -98,10 +98,10 @@ void AddDeviceCommands(CLI::App& app, Program& program) {
     program.run = Ports;
   });
   app.add_subcommand("info", Tr("设备信息和标识对象"))->callback([&program] {
-    program.run = Info;
+    program.run = [](Program& p) { return p.ForEachDriver(Info); };
   });
   app.add_subcommand("status", Tr("读一次状态, 文字和单位与窗口相同"))->callback([&program] {
-    program.run = Status;
+    program.run = [](Program& p) { return p.ForEachDriver(Status); };
   });
 }
 

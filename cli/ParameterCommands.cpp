@@ -2,7 +2,11 @@
 // the parameter file, on the same library as the window's "保存参数..." and
 // "载入参数...".
 #include <algorithm>
+#include <ctime>
+#include <filesystem>
 #include <memory>
+#include <optional>
+#include <system_error>
 
 #include "cli/Checks.h"
 #include "cli/Interrupt.h"
@@ -32,6 +36,10 @@ struct Arguments {
   bool dryRun = false;
   bool force = false;
   bool noBackup = false;  // restore: write without the backup first
+  bool withLearning = false;  // restore, write: the motor's learning result too
+  // diff, restore: the file as read for the first driver, for the others too
+  // (standard input can be read once).
+  mutable std::optional<pf::Loaded> loaded;
 };
 
 std::vector<std::string> BlockKeyList() {
@@ -63,6 +71,19 @@ pf::Header HeaderOf(const session::Session& session) { return pf::HeaderNow(sess
 int Refused(const Program& program, const std::string& refusal) {
   program.Say(refusal);
   return FileDoesNotFit;
+}
+
+// "电机学习状态, 电机相序数据": the learning result's rows by name.
+std::string LearningNames(const std::vector<pf::Difference>& rows) {
+  std::string names;
+  for (const pf::Difference& row : rows) names += (names.empty() ? "" : ", ") + Tr(row.name);
+  return names;
+}
+
+json LearningKeys(const std::vector<pf::Difference>& rows) {
+  json keys = json::array();
+  for (const pf::Difference& row : rows) keys.push_back(row.key);
+  return keys;
 }
 
 int Read(Program& program, const Arguments& args) {
@@ -116,11 +137,18 @@ int Write(Program& program, const Arguments& args) {
   if (std::string refusal = pf::TakeTexts(block, Assignments(args.assignments), plan[index]); !refusal.empty()) {
     return Refused(program, refusal);
   }
-  return Report(program, pf::WriteAndCheck(link, session.Address(), plan, Interruptible()));
+  std::vector<pf::Difference> learning = pf::CompareBlock(index, device.blocks[index], plan[index]);
+  std::erase_if(learning, [](const pf::Difference& row) { return !row.learning; });
+  if (!learning.empty() && !args.withLearning) {
+    return Refused(program, Fill(Tr("本机学习结果 ({1}) 只在给出 --with-learning 时写入"), {LearningNames(learning)}));
+  }
+  const pf::Learning judged = learning.empty() ? pf::Learning::Kept : pf::Learning::Written;
+  return Report(program, pf::WriteAndCheck(link, session.Address(), plan, judged, Interruptible()));
 }
 
 int Backup(Program& program, const Arguments& args) {
   CommandSession session;
+  const std::time_t now = std::time(nullptr);
   if (const int status = program.Open(session); status != Done) return status;
   DriverLink& link = session.Link();
   pf::DeviceImage device;
@@ -134,12 +162,35 @@ int Backup(Program& program, const Arguments& args) {
     program.Print(text);
     return Done;
   }
-  if (std::string failure = base::WriteWholeFile(args.file, text); !failure.empty()) {
+  // Several drivers: each into a file of its own in the folder.
+  const std::string path =
+      program.SeveralDrivers()
+          ? args.file + "/" + pf::DriverFileStem(session.Address(), device.identity.Model(), now) + ".json"
+          : args.file;
+  if (std::string failure = base::WriteWholeFile(path, text); !failure.empty()) {
     program.Say(failure);
     return FileNotWritten;
   }
-  if (program.options.json) program.Print(text);
+  if (program.options.json) {
+    program.Print(text);
+  } else if (program.SeveralDrivers()) {
+    program.Print(path + "\n");
+  }
   return Done;
+}
+
+// The folder the files of several drivers go to, made when missing.
+int BackupFolder(const Program& program, const Arguments& args) {
+  if (args.file == "-") {
+    program.Say(Tr("多个地址时 backup 写入一个文件夹, 每个驱动器一个文件, 而不是标准输出"));
+    return Usage;
+  }
+  std::error_code error;
+  std::filesystem::create_directories(args.file, error);
+  if (!error && std::filesystem::is_directory(args.file, error)) return Done;
+  program.Say(Fill(Tr("无法创建文件夹 {1}: {2}"),
+                   {args.file, error ? error.message() : std::string(Tr("已有同名的文件"))}));
+  return FileNotWritten;
 }
 
 // The file, the device read for it and, for diff, the two compared; a
@@ -152,9 +203,9 @@ struct Compared {
 };
 
 int ReadForFile(Program& program, const Arguments& args, session::Session& session, Compared& compared) {
-  pf::Loaded loaded = pf::LoadParamFile(args.file);
-  if (!loaded.file) return Refused(program, loaded.refusal);
-  compared.file = std::move(*loaded.file);
+  if (!args.loaded) args.loaded = pf::LoadParamFile(args.file);
+  if (!args.loaded->file) return Refused(program, args.loaded->refusal);
+  compared.file = *args.loaded->file;
   if (std::string refusal = pf::BlocksOfFile(compared.file, Indexes(args.only), compared.blocks); !refusal.empty()) {
     return Refused(program, refusal);
   }
@@ -232,11 +283,18 @@ int Restore(Program& program, const Arguments& args) {
   }
   if (!Answered(program, args, plan)) return LeftUnanswered(program, plan);
   const std::vector<pf::Difference>& rows = plan.Compared().rows;
-  const std::vector<bool> all(rows.size(), true);
-  if (plan.Next() == pf::Due::Same || args.dryRun) {
+  // Every difference but the motor's learning result, unless asked for.
+  const std::vector<bool> chosen = pf::FirstChoice(rows, args.withLearning);
+  const std::vector<pf::Difference> kept = pf::LearningKept(rows, chosen);
+  const bool anyChosen = std::find(chosen.begin(), chosen.end(), true) != chosen.end();
+  if (!kept.empty()) {
+    program.Say(Fill(Tr("本机学习结果不写入: {1} (写入它们用 --with-learning)"), {LearningNames(kept)}));
+  }
+  if (plan.Next() == pf::Due::Same || args.dryRun || !anyChosen) {
     if (plan.Next() == pf::Due::Same) program.Say(Tr(pf::SameText));
-    const pf::BlockWords words = pf::ChosenWords(plan.Device().blocks, plan.Compared().file, rows, all);
-    plan.Choose(all);
+    if (plan.Next() != pf::Due::Same && !anyChosen) program.Say(Tr("除本机学习结果外与文件相同, 无需写入"));
+    const pf::BlockWords words = pf::ChosenWords(plan.Device().blocks, plan.Compared().file, rows, chosen);
+    plan.Choose(chosen);
     // What a write would be asked.
     if (plan.Next() == pf::Due::Answer) program.Say(plan.Pending().text);
     if (program.options.json) {
@@ -244,17 +302,17 @@ int Restore(Program& program, const Arguments& args) {
       for (const pf::Difference& row : rows) list.push_back(DifferenceJson(row));
       // A write would ask what the dry run leaves unanswered.
       program.PrintJson({{"written", json::array()}, {"toWrite", KeysJson(pf::WriteOrder(words))},
-                         {"differences", list}, {"verified", rows.empty()}, {"mismatches", json::array()},
-                         {"unanswered", QuestionJson(plan)}});
-    } else if (!rows.empty()) {
+                         {"differences", list}, {"verified", !anyChosen}, {"mismatches", json::array()},
+                         {"unanswered", QuestionJson(plan)}, {"learningKept", LearningKeys(kept)}});
+    } else if (!rows.empty() && args.dryRun) {
       compared.comparison = plan.Compared();
       PrintDifferences(program, compared);
-      program.Print(Fill(Tr("将写入: {1}"), {pf::BlockKeys(pf::WriteOrder(words))}) + "\n");
+      if (anyChosen) program.Print(Fill(Tr("将写入: {1}"), {pf::BlockKeys(pf::WriteOrder(words))}) + "\n");
     }
     return Done;
   }
-  plan.Choose(all);
-  if (!Answered(program, args, plan)) return LeftUnanswered(program, plan);
+  plan.Choose(chosen);
+  if (!Answered(program, args, plan)) return LeftUnanswered(program, plan, {{"learningKept", LearningKeys(kept)}});
   // Nothing is written without its backup, of a read taken now, unless the
   // command line says so.
   if (args.noBackup) {
@@ -265,11 +323,13 @@ int Restore(Program& program, const Arguments& args) {
     if (backup.read.cancelled) return Failed(program, backup.read);
     plan.BackedUp(std::move(backup));
     if (!plan.BackupPath().empty()) program.Say(pf::BackedUpText(plan.BackupPath()));
-    if (!Answered(program, args, plan)) return LeftUnanswered(program, plan, {{"backup", nullptr}});
+    if (!Answered(program, args, plan)) return LeftUnanswered(program, plan, {{"backup", nullptr}, {"learningKept", LearningKeys(kept)}});
   }
   const json backupPath = plan.BackupPath().empty() ? json() : json(plan.BackupPath());
-  return Report(program, pf::WriteAndCheck(session.Link(), session.Address(), plan.Words(), Interruptible()),
-                {{"backup", backupPath}, {"unanswered", nullptr}});
+  return Report(program,
+                pf::WriteAndCheck(session.Link(), session.Address(), plan.Words(), plan.LearningChosen(),
+                                  Interruptible()),
+                {{"backup", backupPath}, {"unanswered", nullptr}, {"learningKept", LearningKeys(kept)}});
 }
 
 }  // namespace
@@ -279,8 +339,13 @@ void AddParameterCommands(CLI::App& app, Program& program) {
   const std::vector<std::string> keys = BlockKeyList();
   std::vector<std::string> keysOrAll = keys;
   keysOrAll.emplace_back("all");
+  // Each runs for every address of --address in turn.
   const auto runs = [&program, args](int (*command)(Program&, const Arguments&)) {
-    return [&program, args, command] { program.run = [args, command](Program& p) { return command(p, *args); }; };
+    return [&program, args, command] {
+      program.run = [args, command](Program& p) {
+        return p.ForEachDriver([&args, command](Program& each) { return command(each, *args); });
+      };
+    };
   };
 
   CLI::App* read = app.add_subcommand("read", Tr("读取参数块的字段 (ramp motor system pid reciprocate preset-speed)"));
@@ -297,11 +362,21 @@ void AddParameterCommands(CLI::App& app, Program& program) {
                    ? Fill(Tr("{1} 不是 KEY=TEXT"), {text.substr(0, 40)})
                    : std::string();
       }));
+  write->add_flag("--with-learning", args->withLearning,
+                  Tr("允许写入本机学习结果 (电机学习状态和电机相序数据)"));
   write->callback(runs(Write));
 
-  CLI::App* backup = app.add_subcommand("backup", Tr("把全部参数块写入一个参数文件 ('-': 标准输出)"));
-  backup->add_option("FILE", args->file, Tr("要写入的文件"))->required();
-  backup->callback(runs(Backup));
+  CLI::App* backup = app.add_subcommand(
+      "backup", Tr("把全部参数块写入一个参数文件 ('-': 标准输出); 多个地址时写入文件夹 FILE, 每个驱动器一个文件"));
+  backup->add_option("FILE", args->file, Tr("要写入的文件, 或多个地址时的文件夹"))->required();
+  backup->callback([&program, args] {
+    program.run = [args](Program& p) {
+      if (p.SeveralDrivers()) {
+        if (const int status = BackupFolder(p, *args); status != Done) return status;
+      }
+      return p.ForEachDriver([&args](Program& each) { return Backup(each, *args); });
+    };
+  });
 
   CLI::App* diff = app.add_subcommand("diff", Tr("设备与文件不同的字段"));
   diff->add_option("FILE", args->file, Tr("参数文件 ('-': 标准输入)"))->required();
@@ -318,6 +393,8 @@ void AddParameterCommands(CLI::App& app, Program& program) {
                     Tr("对恢复的每个问题回答“是” (另一型号保存的文件、驱动器波特率或校验方式的改变、"
                        "未能备份); 没有它时这样的问题不写入任何内容, 退出状态为 8"));
   restore->add_flag("--no-backup", args->noBackup, Tr("写入前不把设备存入备份"));
+  restore->add_flag("--with-learning", args->withLearning,
+                    Tr("也写入文件中的本机学习结果 (电机学习状态和电机相序数据); 没有它时设备保留自己的"));
   restore->callback(runs(Restore));
 }
 

@@ -1,10 +1,13 @@
 #include "cli/Program.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 
+#include "cli/AddressList.h"
 #include "cli/Checks.h"
+#include "cli/Interrupt.h"
 #include "cli/Usage.h"
 #include "fields/OpenFailureText.h"
 #include "fields/PrintableText.h"
@@ -84,7 +87,12 @@ int Program::Fail(ModbusResult result, const std::string& what) const {
 
 // A message may quote a driver's text or a file's key: each of its lines
 // is shown printable.
-void Program::Say(const std::string& message) const {
+void Program::Say(const std::string& given) const {
+  std::string message = given;
+  if (turn_.active) {
+    turn_.lastSaid = given;
+    message = TurnLabel() + ": " + given;
+  }
   std::string shown;
   for (size_t start = 0; start <= message.size();) {
     const size_t end = std::min(message.find('\n', start), message.size());
@@ -100,8 +108,80 @@ void Program::PrintJson(const nlohmann::json& document) const {
 
 void Program::Print(const std::string& text) const { Put(text); }
 
-void Program::Put(const std::string& text) const {
+void Program::Put(const std::string& given) const {
+  std::string text;
+  if (turn_.active && options.json) {
+    turn_.kept += given;
+    return;
+  }
+  if (turn_.active) {
+    const std::string label = TurnLabel() + "  ";
+    for (const char c : given) {
+      if (turn_.atLineStart) text += label;
+      text += c;
+      turn_.atLineStart = c == '\n';
+    }
+  } else {
+    text = given;
+  }
   if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() && outputError_ == 0) outputError_ = errno;
+}
+
+std::string Program::TurnLabel() const { return Fill(Tr("地址 {1}"), {std::to_string(turn_.address)}); }
+
+namespace {
+
+// A driver's part of the document of several: its address, the document
+// its command printed, its status, and for a failure the message that
+// said why.
+nlohmann::ordered_json DriverEntry(uint8_t address, const std::string& kept, const std::string& said, int status) {
+  nlohmann::ordered_json entry = {{"address", address}};
+  if (!kept.empty()) {
+    const nlohmann::ordered_json document = nlohmann::ordered_json::parse(kept, nullptr, false);
+    if (document.is_object()) {
+      for (const auto& [key, value] : document.items()) entry[key] = value;
+    } else if (!document.is_discarded()) {
+      entry["output"] = document;
+    }
+  }
+  if (status != Done && status != Differs && !said.empty()) entry["error"] = said;
+  entry["status"] = status;
+  return entry;
+}
+
+}  // namespace
+
+int Program::ForEachDriver(const std::function<int(Program&)>& command) {
+  if (!SeveralDrivers()) return command(*this);
+  const std::stop_token stop = CatchInterrupts();
+  nlohmann::ordered_json drivers = nlohmann::ordered_json::array();
+  std::vector<uint8_t> done;
+  int failed = Done;
+  bool differs = false;
+  for (const uint8_t address : options.addresses) {
+    if (stop.stop_requested()) break;
+    turn_ = Turn{true, address, {}, {}, true};
+    const int status = command(*this);
+    // A line left open ends before the next driver's label.
+    if (!options.json && !turn_.atLineStart) Put("\n");
+    const Turn ended = std::move(turn_);
+    turn_ = Turn{};
+    if (options.json) drivers.push_back(DriverEntry(address, ended.kept, ended.lastSaid, status));
+    if (status != Interrupted) done.push_back(address);
+    differs = differs || status == Differs;
+    if (failed == Done && status != Done && status != Differs) failed = status;
+  }
+  if (options.json) Put(nlohmann::ordered_json{{"drivers", drivers}}.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n");
+  if (stop.stop_requested()) {
+    std::vector<uint8_t> left;
+    for (const uint8_t address : options.addresses) {
+      if (std::find(done.begin(), done.end(), address) == done.end()) left.push_back(address);
+    }
+    Say(Fill(Tr("已中断; 已完成的地址: {1}; 未完成的地址: {2}"),
+             {done.empty() ? std::string(Tr("无")) : AddressListText(done), AddressListText(left)}));
+    if (failed == Done) failed = Interrupted;
+  }
+  return failed != Done ? failed : differs ? Differs : Done;
 }
 
 int Program::Finish(int status) const {
@@ -174,7 +254,12 @@ void Describe(CLI::App& app, Program& program) {
          Tr("none2 (默认: 无校验, 两个停止位), odd 或 even"))
       ->type_name("PARITY")
       ->check(OneOf(ParityNames()));
-  app.add_option("--address", o.address, Tr("从站地址 1..128 (默认 1)"))->type_name("ADDRESS")->check(WholeNumber(1, 128));
+  // Checked first, so that the function only meets a list it can take.
+  app.add_option_function<std::string>(
+         "--address", [&o](const std::string& text) { ParseAddressList(text, o.addresses); },
+         Tr("从站地址 1..128 (默认 1), 或多个地址和范围 (如 1,3,5-8): 命令依次对每个地址执行"))
+      ->type_name("ADDRESS")
+      ->check(Check(CheckAddressList));
   app.add_flag("--json", o.json, Tr("在标准输出上给出一个 JSON 文档, 而不是文本"));
   // Chosen before the options were described (LanguageChoice.h); here it is
   // checked and shown in the help.

@@ -8,6 +8,7 @@
 #include <functional>
 #include <nlohmann/json.hpp>
 #include <string>
+#include <vector>
 
 #include "cli/ExitStatus.h"
 #include "driver/DriverLink.h"
@@ -20,7 +21,7 @@ struct GlobalOptions {
   std::string port = "COM1";
   int baud = 9600;
   Parity parity = Parity::None2;  // --parity by its name
-  int address = 1;
+  std::vector<uint8_t> addresses{1};  // --address: one, or several in turn
   bool json = false;
   std::string language;  // --lang: zh, en, or empty for the locale's
 };
@@ -47,7 +48,21 @@ class Program {
   // The same for a line that is only listened to: the session's
   // ListenedPort, which no link sends on.
   int OpenToListen(session::Session& session) const;
-  uint8_t Address() const { return static_cast<uint8_t>(options.address); }
+  // The driver the command works on: the address of --address, or while
+  // the command runs for each of several, the one in turn.
+  uint8_t Address() const { return turn_.active ? turn_.address : options.addresses.front(); }
+  // --address names more than one driver.
+  bool SeveralDrivers() const { return options.addresses.size() > 1; }
+  // Runs `command` for each address of --address in turn. With one, it is
+  // the command alone, its output as it is. With several, each line of
+  // text it prints and the first of each message it says begins with the
+  // address; with --json what it prints is kept and given once all have
+  // run, as {"drivers": [{"address": N, ...its document..., "status": S}]}.
+  // SIGINT or SIGTERM stops it between two transactions: no driver is
+  // started after it, and it says which drivers were done. The status is
+  // the first driver's that failed, else Differs when one differs, else
+  // Done.
+  int ForEachDriver(const std::function<int(Program&)>& command);
   ::Parity LineParity() const { return options.parity; }
 
   // "<what>: <result text>" on standard error; the status for it.
@@ -69,6 +84,17 @@ class Program {
   // What the first write to standard output that failed met; 0 while none did.
   mutable int outputError_ = 0;
   void Put(const std::string& text) const;
+
+  // The driver in turn while several run, and what it has printed.
+  struct Turn {
+    bool active = false;
+    uint8_t address = 0;
+    std::string kept;  // --json: its output, whole
+    std::string lastSaid;
+    bool atLineStart = true;
+  };
+  mutable Turn turn_;
+  std::string TurnLabel() const;
 };
 
 

@@ -1,6 +1,7 @@
 // korvelt record: the status over time as CSV, paced like the window's poll
 // or as fast as the line goes, on standard output or into a file with its
 // JSON companion. Ctrl+C ends it with the file complete.
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <memory>
@@ -82,6 +83,10 @@ int Record(Program& program, const RecordOptions& options) {
   const SteadyClock::time_point start = SteadyClock::now();
   recording::CsvWriter writer(out, startWall);
   if (toFile) writer.ByteOrderMark();
+  // Several drivers share the file, a row each time one is read.
+  const std::vector<uint8_t>& addresses = program.options.addresses;
+  const bool several = addresses.size() > 1;
+  if (several) writer.AddressColumn();
   writer.Header();
 
   recording::ReadPace pace;
@@ -92,12 +97,21 @@ int Record(Program& program, const RecordOptions& options) {
   }
   pace.count = options.count;
   const bool toPipe = !toFile || file.InPlace();
+  // Each driver's readings and answers, for the status.
+  std::vector<recording::LoopTotals> each(addresses.size());
   const recording::LoopTotals totals = recording::ReadStatusLoop(
-      link, session.Address(), recording::CapturePlan{}, pace, stop, [&](const recording::Reading& reading) {
+      link, addresses, recording::CapturePlan{}, pace, stop, [&](const recording::Reading& reading) {
         const auto micros = std::chrono::duration_cast<std::chrono::microseconds>(reading.at - start).count();
-        writer.Row({micros, reading.status, reading.read}, options.fast);
+        writer.Row({micros, reading.status, reading.read}, options.fast, reading.slave);
         // Whoever reads the pipe sees each row as it comes.
         if (toPipe) std::fflush(out);
+        recording::LoopTotals& driver =
+            each[static_cast<size_t>(std::find(addresses.begin(), addresses.end(), reading.slave) - addresses.begin())];
+        ++driver.readings;
+        if (reading.result != ResultSuccess) {
+          ++driver.failed;
+          driver.lastFailure = reading.result;
+        }
       });
 
   if (toFile) {
@@ -105,7 +119,14 @@ int Record(Program& program, const RecordOptions& options) {
     // once the rows are in: a driver that answers no identification request
     // costs a whole response time-out, which must not delay the first row.
     if (!file.InPlace() && totals.end != recording::LoopEnd::PortGone) {
-      info.device = device::ReadIdentityJson(link, session.Address());
+      if (several) {
+        info.drivers = nlohmann::json::array();
+        for (const uint8_t address : addresses) {
+          info.drivers.push_back({{"address", address}, {"device", device::ReadIdentityJson(link, address)}});
+        }
+      } else {
+        info.device = device::ReadIdentityJson(link, session.Address());
+      }
     }
     if (!file.Commit()) {
       program.Say(Fill(Tr("导出记录失败: {1}"), {file.Error()}));
@@ -126,6 +147,15 @@ int Record(Program& program, const RecordOptions& options) {
                     std::to_string(static_cast<int>(rows.rows / std::max(totals.Seconds(), 1e-3) + 0.5))}));
   if (totals.end == recording::LoopEnd::PortGone) return program.Fail(ResultTimeout, "记录");
   if (totals.readings > 0 && totals.Answered() == 0) return program.Fail(totals.lastFailure, "记录");
+  // A driver of several that answered none of its reads fails the record;
+  // the first of them gives the status.
+  int status = Done;
+  for (size_t i = 0; i < addresses.size() && several; ++i) {
+    if (each[i].readings == 0 || each[i].Answered() > 0) continue;
+    const int failed = program.Fail(each[i].lastFailure, Fill(Tr("地址 {1}: 记录"), {std::to_string(addresses[i])}));
+    if (status == Done) status = failed;
+  }
+  if (status != Done) return status;
   // A limit that Ctrl+C cut short; without a limit, Ctrl+C is the way to end.
   const bool limited = options.count != 0 || options.durationSeconds > 0;
   if (totals.end == recording::LoopEnd::Stopped && limited) return Interrupted;

@@ -75,6 +75,11 @@ inline constexpr ParamSpec Params[] = {
     Param::Number("电机相序数据:", KV_RECORD_CUSTOM(MotorParamBlock, phaseOrder)).WithCodec(&kPhaseOrderCodec),
 };
 #undef KV_MOTOR
+// The motor's learning result: what a learning run found for the motor on
+// this unit (the learned flag and the phase order). A file from another
+// unit carries its motor's, not this one's.
+inline constexpr std::string_view LearnStateKey = "learnState";
+inline constexpr std::string_view PhaseOrderKey = "phaseOrder";
 }  // namespace motor
 
 namespace sys {

@@ -84,6 +84,12 @@ std::string FileStem(const std::string& model, std::time_t time) {
   return name + "-" + StampTime(time);
 }
 
+std::string DriverFileStem(uint8_t address, const std::string& model, std::time_t time) {
+  std::string number = std::to_string(address);
+  number.insert(0, 3 - std::min<size_t>(number.size(), 3), '0');
+  return "addr" + number + "-" + FileStem(model, time);
+}
+
 SavedBackup SaveBackup(const std::string& document, const std::string& model, std::time_t time, size_t kept) {
   const std::string folder = BackupFolder();
   std::error_code error;

@@ -5,6 +5,7 @@
 // newest ones kept.
 #pragma once
 
+#include <cstdint>
 #include <ctime>
 #include <string>
 
@@ -19,6 +20,9 @@ std::string BackupFolder();
 // model keeps only letters, digits, '.', '-' and '_' ("driver" when none
 // is left).
 std::string FileStem(const std::string& model, std::time_t time);
+// "addr003-<model>-<YYYYMMDD-HHMMSS>": one driver's file among those of a
+// line saved into one folder; the address first, so that they sort by it.
+std::string DriverFileStem(uint8_t address, const std::string& model, std::time_t time);
 
 struct SavedBackup {
   std::string path;   // where it went, on success

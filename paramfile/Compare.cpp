@@ -64,7 +64,7 @@ std::vector<Difference> CompareBlock(size_t block, const Words& device, const Wo
     const size_t at = text++;
     if (SameWords(device, file, range)) continue;
     Difference row{block, deviceTexts[at].key, deviceTexts[at].name, deviceTexts[at].text, fileTexts[at].text,
-                   deviceTexts[at].unit, range};
+                   deviceTexts[at].unit, range, IsLearningResult(block, deviceTexts[at].key)};
     ShowWordsWhereTextsAgree(row, device, file);
     rows.push_back(std::move(row));
   }
@@ -75,6 +75,25 @@ std::vector<Difference> CompareBlock(size_t block, const Words& device, const Wo
                     fields::CFormat("0x%04X", static_cast<unsigned>(file[w])), "", {w, 1}});
   }
   return rows;
+}
+
+bool IsLearningResult(size_t block, std::string_view key) {
+  return BlockAt(block).spec->start == RegisterMap::MotorParams.start &&
+         (key == fields::motor::LearnStateKey || key == fields::motor::PhaseOrderKey);
+}
+
+std::vector<bool> FirstChoice(const std::vector<Difference>& rows, bool withLearning) {
+  std::vector<bool> chosen;
+  for (const Difference& row : rows) chosen.push_back(withLearning || !row.learning);
+  return chosen;
+}
+
+std::vector<Difference> LearningKept(const std::vector<Difference>& rows, const std::vector<bool>& chosen) {
+  std::vector<Difference> kept;
+  for (size_t r = 0; r < rows.size(); ++r) {
+    if (rows[r].learning && (r >= chosen.size() || !chosen[r])) kept.push_back(rows[r]);
+  }
+  return kept;
 }
 
 std::vector<Difference> Compare(const BlockWords& device, const BlockWords& file) {

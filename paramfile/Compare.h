@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "paramfile/Blocks.h"
@@ -31,7 +32,21 @@ struct Difference {
   std::string file;
   std::string unit;
   WordRange words;
+  // The motor's learning result, which belongs to the unit it was learned on.
+  bool learning = false;
 };
+
+// The field with `key` in `block` is the motor's learning result (its
+// learned flag or its phase-order data).
+bool IsLearningResult(size_t block, std::string_view key);
+
+// The rows to write unless the user chooses otherwise: every row but those
+// of the learning result, which a file writes only when asked to
+// (`withLearning`), so that one unit's configuration given to another
+// leaves that one's motor as it learned it.
+std::vector<bool> FirstChoice(const std::vector<Difference>& rows, bool withLearning);
+// The learning result's rows that `chosen` leaves unwritten.
+std::vector<Difference> LearningKept(const std::vector<Difference>& rows, const std::vector<bool>& chosen);
 
 // The fields of one block where `device` and `file` differ, in table order,
 // then the registers no field shows.

@@ -104,6 +104,13 @@ void RestorePlan::Choose(std::vector<bool> chosen) {
   due_ = Due::Backup;
 }
 
+Learning RestorePlan::LearningChosen() const {
+  for (size_t r = 0; r < comparison_.rows.size() && r < chosen_.size(); ++r) {
+    if (chosen_[r] && comparison_.rows[r].learning) return Learning::Written;
+  }
+  return Learning::Kept;
+}
+
 void RestorePlan::SkipBackup() {
   if (due_ != Due::Backup) return;
   backup_.reset();

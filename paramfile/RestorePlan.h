@@ -85,6 +85,10 @@ class RestorePlan {
   // chosen leaves the plan waiting for a choice.
   void Choose(std::vector<bool> chosen);
   const std::vector<bool>& Chosen() const { return chosen_; }
+  // Whether the rows chosen give the driver the file's learning result, and
+  // the learning result's rows they leave as the driver has them.
+  Learning LearningChosen() const;
+  std::vector<Difference> LearningLeft() const { return LearningKept(comparison_.rows, chosen_); }
   // The backup is left out on purpose: the rows go onto the device as read
   // for the comparison.
   void SkipBackup();

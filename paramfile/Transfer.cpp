@@ -68,7 +68,8 @@ std::vector<size_t> WriteOrder(const BlockWords& plan) {
   return order;
 }
 
-RestoreReport WriteAndCheck(DriverLink& link, uint8_t slave, const BlockWords& plan, const Work& work) {
+RestoreReport WriteAndCheck(DriverLink& link, uint8_t slave, const BlockWords& plan, Learning learning,
+                            const Work& work) {
   RestoreReport report;
   const std::vector<size_t> order = WriteOrder(plan);
   const size_t total = 2 * order.size();
@@ -89,6 +90,7 @@ RestoreReport WriteAndCheck(DriverLink& link, uint8_t slave, const BlockWords& p
       return report;
     }
     std::vector<Difference> differ = CompareBlock(index, words, plan[index]);
+    if (learning == Learning::Kept) std::erase_if(differ, [](const Difference& row) { return row.learning; });
     report.mismatches.insert(report.mismatches.end(), differ.begin(), differ.end());
     report.readBack[index] = std::move(words);
   }

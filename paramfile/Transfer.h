@@ -74,10 +74,17 @@ struct RestoreReport {
   bool Verified() const { return end.Done() && mismatches.empty(); }
 };
 
+// Whether the motor's learning result was given from elsewhere or is the
+// driver's own, written back as it was read.
+enum class Learning { Kept, Written };
+
 // Writes every block of `plan`, then reads each back and compares it word
-// for word. Stops at the first step that fails, or when asked to; `written`
+// for word: every word written from elsewhere; a learning result kept is
+// the driver's own, which a learning run may change meanwhile, and is not
+// judged. Stops at the first step that fails, or when asked to; `written`
 // then says which blocks the driver took.
-RestoreReport WriteAndCheck(DriverLink& link, uint8_t slave, const BlockWords& plan, const Work& work);
+RestoreReport WriteAndCheck(DriverLink& link, uint8_t slave, const BlockWords& plan, Learning learning,
+                            const Work& work);
 
 // "ramp, motor": blocks by their keys.
 std::string BlockKeys(const std::vector<size_t>& blocks);

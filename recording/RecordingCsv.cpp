@@ -76,6 +76,7 @@ void CsvWriter::Header() {
   std::string line;
   Column(line, lang::Tr("时间"), "");
   Column(line, lang::Tr("经过时间"), "s");
+  if (addressColumn_) Column(line, lang::Tr("地址"), "");
   const auto fields = fields::StatusFields();
   for (const size_t field : fields::MeasuredStatusFields()) {
     Column(line, lang::Tr(std::string_view(fields[field].name)), lang::Tr(std::string_view(fields[field].unit)));
@@ -84,7 +85,7 @@ void CsvWriter::Header() {
   std::fwrite(line.data(), 1, line.size(), out_);
 }
 
-void CsvWriter::Row(const Sample& sample, bool fast) {
+void CsvWriter::Row(const Sample& sample, bool fast, uint8_t address) {
   std::string line;
   line.reserve(160);
   const int64_t wall = startWallMicros_ + sample.time;
@@ -99,6 +100,10 @@ void CsvWriter::Row(const Sample& sample, bool fast) {
   line += cached_.offset;
   line += ',';
   Seconds(line, sample.time);
+  if (addressColumn_) {
+    line += ',';
+    Digits(line, address, 1);
+  }
   for (const size_t field : fields::MeasuredStatusFields()) {
     line += ',';
     if (const std::optional<double> value = ValueOf(sample, field)) Number(line, *value, fields::StatusDecimals(field));
@@ -146,10 +151,11 @@ nlohmann::json CompanionJson(const RecordingInfo& info, WallClock::time_point st
                         {"last", fields::IsoTime(start + run.last, 3)},
                         {"rows", run.rows}});
   }
-  return json{
+  json companion{
       {"device", info.device},
       {"line", {{"port", info.origin.line.port}, {"device", info.origin.devicePath}, {"baud", info.origin.line.baud},
-                {"parity", ParityName(info.origin.line.parity)}, {"address", info.origin.address},
+                {"parity", ParityName(info.origin.line.parity)},
+                {"address", info.drivers.is_null() ? json(info.origin.address) : json(nullptr)},
                 {"frame", "8 data bits, 11 bits a character"}}},
       {"tool", info.origin.tool},
       {"pollIntervalMs", paced ? json(info.pollIntervalMs) : json(nullptr)},
@@ -164,6 +170,8 @@ nlohmann::json CompanionJson(const RecordingInfo& info, WallClock::time_point st
       {"gaps", totals.gaps},
       {"columns", columns},
   };
+  if (!info.drivers.is_null()) companion["drivers"] = info.drivers;
+  return companion;
 }
 
 std::string CompanionPath(const std::string& csvPath) {

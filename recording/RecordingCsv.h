@@ -51,9 +51,13 @@ class CsvWriter {
   // A byte-order mark first, so that spreadsheets read the Chinese headers
   // as UTF-8; files get it, a pipe does not.
   void ByteOrderMark();
+  // Rows of several drivers: a column with each row's slave address after
+  // the times. Before Header().
+  void AddressColumn() { addressColumn_ = true; }
   void Header();
-  // `fast`: the row was read back to back rather than by the paced poll.
-  void Row(const Sample& sample, bool fast = false);
+  // `fast`: the row was read back to back rather than by the paced poll;
+  // `address`: its driver's, for the address column.
+  void Row(const Sample& sample, bool fast = false, uint8_t address = 0);
   // No write failed so far.
   bool Ok() const;
   const CsvTotals& Totals() const { return totals_; }
@@ -62,6 +66,7 @@ class CsvWriter {
   std::FILE* out_;
   int64_t startWallMicros_;
   CsvTotals totals_;
+  bool addressColumn_ = false;
   bool lastFast_ = false;   // the row before was fast
   bool runListed_ = false;  // and its run is in the totals' list
   // The date, time and offset of the second last written ("2026-12-07T12:19:33"
@@ -73,6 +78,9 @@ class CsvWriter {
 // What the JSON companion says beside the counts.
 struct RecordingInfo {
   nlohmann::json device;  // the driver's identity (device::IdentityJson), or null when it was not read
+  // Several drivers: [{"address", "device"}] in the order read (`device`
+  // and the line's address are then null); null for one.
+  nlohmann::json drivers;
   device::Origin origin;  // the tool and the line the rows were read on
   // The status poll's interval; 0 while reading as fast as the line goes.
   // Rows the totals count as fast are not taken at this interval.

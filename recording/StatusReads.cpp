@@ -34,12 +34,20 @@ double LineLimit(int baud, int registers, std::chrono::microseconds turnaround) 
 
 LoopTotals ReadStatusLoop(DriverLink& link, uint8_t slave, const CapturePlan& plan, const ReadPace& pace,
                           std::stop_token stop, const TakeReading& take, const BeforeRead& before) {
+  const uint8_t slaves[] = {slave};
+  return ReadStatusLoop(link, slaves, plan, pace, std::move(stop), take, before);
+}
+
+LoopTotals ReadStatusLoop(DriverLink& link, std::span<const uint8_t> slaves, const CapturePlan& plan,
+                          const ReadPace& pace, std::stop_token stop, const TakeReading& take,
+                          const BeforeRead& before) {
   // Only a paced loop waits, and only it needs the descriptor to wait on.
   std::optional<base::StopWake> wake;
   if (pace.interval.count() > 0) wake.emplace(stop);
   LoopTotals totals;
   totals.started = SteadyClock::now();
   SteadyClock::time_point next = totals.started;
+  size_t turn = 0;
   for (;;) {
     if (stop.stop_requested()) {
       totals.end = LoopEnd::Stopped;
@@ -56,7 +64,9 @@ LoopTotals ReadStatusLoop(DriverLink& link, uint8_t slave, const CapturePlan& pl
       totals.end = LoopEnd::Done;
       break;
     }
-    Reading reading{now, ResultSuccess, StatusBlock{}, 0};
+    const uint8_t slave = slaves[turn];
+    turn = (turn + 1) % slaves.size();
+    Reading reading{now, ResultSuccess, StatusBlock{}, 0, slave};
     reading.result = plan.count == StatusRegisterCount
                          ? link.ReadStatus(slave, reading.status)
                          : link.ReadStatusRegisters(slave, plan.first, plan.count, reading.status);
@@ -73,7 +83,7 @@ LoopTotals ReadStatusLoop(DriverLink& link, uint8_t slave, const CapturePlan& pl
       totals.end = LoopEnd::Done;
       break;
     }
-    if (pace.interval.count() > 0) {
+    if (pace.interval.count() > 0 && turn == 0) {
       // A read that overran its slot starts the next at once, without a
       // burst to catch up.
       next = std::max(next + pace.interval, SteadyClock::now());

@@ -47,6 +47,7 @@ struct Reading {
   ModbusResult result;
   StatusBlock status;  // the plan's registers, when result is success
   uint32_t read;       // the plan's registers; 0 for a failed read
+  uint8_t slave = 0;   // the driver read
 };
 
 enum class LoopEnd { Done, Stopped, PortGone };
@@ -70,6 +71,12 @@ using TakeReading = std::function<void(const Reading& reading)>;
 // once while it waits for the next slot.
 LoopTotals ReadStatusLoop(DriverLink& link, uint8_t slave, const CapturePlan& plan, const ReadPace& pace,
                           std::stop_token stop, const TakeReading& take, const BeforeRead& before = {});
+// Several drivers on one line, read in turn: a round reads each once, back
+// to back, and `pace.interval` is between the starts of two rounds; every
+// reading counts towards `pace.count`.
+LoopTotals ReadStatusLoop(DriverLink& link, std::span<const uint8_t> slaves, const CapturePlan& plan,
+                          const ReadPace& pace, std::stop_token stop, const TakeReading& take,
+                          const BeforeRead& before = {});
 
 // Puts a reading into the recording: a sample or a gap.
 void Record(StatusRecording& recording, const Reading& reading);

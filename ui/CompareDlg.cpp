@@ -1,6 +1,7 @@
 #include "ui/CompareDlg.h"
 
 #include <QDialogButtonBox>
+#include <algorithm>
 #include <QEvent>
 #include <QHeaderView>
 #include <QLabel>
@@ -14,6 +15,11 @@
 namespace {
 
 constexpr const char* kHeaders[CCompareDlg::ColumnCount] = {"参数块", "参数", "设备", "文件", "单位", "结果"};
+// The rows of the motor's learning result stand apart from their block.
+constexpr const char* kLearningResult = "本机学习结果";
+constexpr const char* kLearningNote =
+    "“本机学习结果”(电机学习状态和电机相序数据) 属于这台驱动器上学习过的电机, 默认不写入; "
+    "只有文件是这台驱动器自己的备份时才应勾选。";
 
 // The table's texts are the parameter files' own words (a block's title, a
 // parameter's name, a list item, a unit), shown in the language in use;
@@ -27,7 +33,7 @@ QTableWidgetItem* Cell(const std::string& text) {
 }  // namespace
 
 CCompareDlg::CCompareDlg(QWidget* parent, const std::vector<paramfile::Difference>& rows,
-                         const QString& identityLine)
+                         const std::vector<bool>& ticked, const QString& identityLine)
     : QDialog(parent) {
   ui::SetSourceWindowTitle(this, "载入参数");
   auto* layout = new QVBoxLayout(this);
@@ -35,6 +41,11 @@ CCompareDlg::CCompareDlg(QWidget* parent, const std::vector<paramfile::Differenc
   identity_->setVisible(!identityLine.isEmpty());
   identity_->setWordWrap(true);
   layout->addWidget(identity_);
+  learning_ = new QLabel(this);
+  ui::SetSourceText(learning_, kLearningNote);
+  learning_->setWordWrap(true);
+  learning_->setVisible(std::any_of(rows.begin(), rows.end(), [](const auto& row) { return row.learning; }));
+  layout->addWidget(learning_);
 
   auto* caption = new QLabel(this);
   ui::SetSourceText(caption, "与文件不同的参数(&D):");
@@ -45,9 +56,9 @@ CCompareDlg::CCompareDlg(QWidget* parent, const std::vector<paramfile::Differenc
   for (size_t r = 0; r < rows.size(); ++r) {
     const paramfile::Difference& row = rows[r];
     const int at = static_cast<int>(r);
-    QTableWidgetItem* block = Cell(paramfile::BlockAt(row.block).title);
+    QTableWidgetItem* block = Cell(row.learning ? kLearningResult : paramfile::BlockAt(row.block).title);
     block->setFlags(block->flags() | Qt::ItemIsUserCheckable);
-    block->setCheckState(Qt::Checked);
+    block->setCheckState(r < ticked.size() && ticked[r] ? Qt::Checked : Qt::Unchecked);
     table_->setItem(at, Block, block);
     table_->setItem(at, Field, Cell(row.name));
     table_->setItem(at, Device, Cell(row.device));

@@ -1,7 +1,8 @@
 // "载入参数...": the fields where the device differs from the file, one row
-// each with a tick (ticked at first), the line that says when the file was
-// saved from another device, "写入" and, once written, whether each row
-// took.
+// each with a tick (ticked at first but for the motor's learning result,
+// which comes unticked with a note that says why), the line that says when
+// the file was saved from another device, "写入" and, once written, whether
+// each row took.
 #pragma once
 
 #include <QDialog>
@@ -20,7 +21,9 @@ class CCompareDlg : public QDialog {
   // The columns of the table.
   enum Column { Block, Field, Device, File, Unit, Result, ColumnCount };
 
-  CCompareDlg(QWidget* parent, const std::vector<paramfile::Difference>& rows, const QString& identityLine);
+  // `ticked`: one entry per row, whether it is ticked at first.
+  CCompareDlg(QWidget* parent, const std::vector<paramfile::Difference>& rows, const std::vector<bool>& ticked,
+              const QString& identityLine);
 
   // One entry per row: ticked or not.
   std::vector<bool> Ticked() const;
@@ -39,6 +42,8 @@ class CCompareDlg : public QDialog {
   QPushButton* WriteButton() const { return write_; }
   QLabel* IdentityLine() const { return identity_; }
   QLabel* Status() const { return status_; }
+  // Shown when the motor's learning result differs.
+  QLabel* LearningNote() const { return learning_; }
 
  protected:
   // The columns' names in the language now in use.
@@ -51,4 +56,5 @@ class CCompareDlg : public QDialog {
   QPushButton* write_ = nullptr;
   QLabel* identity_ = nullptr;
   QLabel* status_ = nullptr;
+  QLabel* learning_ = nullptr;
 };

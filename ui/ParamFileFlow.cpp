@@ -188,7 +188,8 @@ void CParamFileFlow::Compared(const pf::ParamFile& file, const DeviceRead& read)
     ui::ShowMessage(window_.widget, identityLine.empty() ? same : identityLine + "\n" + same);
     return;
   }
-  auto* dialog = new CCompareDlg(window_.widget, plan_.Compared().rows, ToQString(identityLine));
+  auto* dialog = new CCompareDlg(window_.widget, plan_.Compared().rows, pf::FirstChoice(plan_.Compared().rows, false),
+                                 ToQString(identityLine));
   dialog->setAttribute(Qt::WA_DeleteOnClose);
   dialog->setWindowModality(Qt::WindowModal);
   dialog->onWrite = [this] { WriteTicked(); };
@@ -228,8 +229,8 @@ void CParamFileFlow::GoOn() {
   } else {
     started = jobs_.Run<pf::RestoreReport>(
         dialog_, Tr("写入参数"),
-        [link, address, words = plan_.Words()](const pf::Work& work) {
-          return pf::WriteAndCheck(*link, address, words, work);
+        [link, address, words = plan_.Words(), learning = plan_.LearningChosen()](const pf::Work& work) {
+          return pf::WriteAndCheck(*link, address, words, learning, work);
         },
         [this](const pf::RestoreReport& report) {
           plan_.Written();

@@ -63,6 +63,9 @@ TEST_F(ParameterCommands, ExitStatusTellsWhatHappened) {
       {"no such field", {"write", "ramp", "jerk=1"}, {}, 8, "没有字段 \"jerk\""},
       {"not KEY=TEXT", {"write", "motor", "ratedCurrent"}, {}, 2, "KEY=TEXT"},
       {"no such block", {"read", "status"}, {}, 2, "status"},
+      {"a range backwards", {"--address", "3-1", "status"}, {}, 2, "--address: 3-1 不是地址 1..128"},
+      {"no address 0", {"--address", "1,0", "status"}, {}, 2, "--address: 0 不是地址"},
+      {"several drivers to standard output", {"--address", "1,2", "backup", "-"}, {}, 2, "写入一个文件夹"},
       {"a folder not there", {"backup", Path("missing/b.json")}, {}, 9, "无法写入"},
       {"differences", {"diff", file}, {}, 1, ""},
       {"dry run", {"restore", "--dry-run", file}, {}, 0, ""},
@@ -216,6 +219,54 @@ TEST_F(ParameterCommands, ADriverThatDoesNotStoreFailsTheReadBack) {
   const KorveltRun write = Korvelt({"write", "pid", "holdKp=2"});
   EXPECT_EQ(write.status, 7);
   EXPECT_NE(write.out.find("写入 2, 读回"), std::string::npos) << write.out;
+}
+
+// A file saved from a unit whose motor learned, given to one whose motor
+// has not: the configuration goes over, the learning result only when
+// asked for; korvelt write touches it only when asked for too.
+TEST_F(ParameterCommands, TheLearningResultStaysWithItsUnitUnlessAsked) {
+  sim::DriverOptions learnedMotor;
+  learnedMotor.learned = true;
+  SimulatedLine other{3, learnedMotor};
+  const std::string there = other.Pty().SlavePath(), here = line.Pty().SlavePath();
+  const std::string file = Path("learned.json");
+  other.Driver().SetRegister(0x006A, 321);  // 额定电流 3.21 A
+  ASSERT_EQ(Korvelt({"--port", there, "backup", file}).status, 0);
+  const json saved = json::parse(std::ifstream(file));
+  EXPECT_EQ(saved["blocks"]["motor"]["words"][0x15], 1) << "the file keeps the learned flag";
+  EXPECT_EQ(saved["blocks"]["motor"]["words"][0x0D], 0x0105) << "and the phase order";
+
+  const KorveltRun restore = Korvelt({"--port", here, "--json", "restore", file});
+  ASSERT_EQ(restore.status, 0) << restore.err;
+  EXPECT_EQ(restore.Json()["written"], json::array({"motor"}));
+  EXPECT_TRUE(restore.Json()["verified"]);
+  EXPECT_EQ(restore.Json()["learningKept"], json::array({"learnState", "phaseOrder"}));
+  EXPECT_NE(restore.err.find("本机学习结果不写入: 电机学习状态, 电机相序数据"), std::string::npos) << restore.err;
+  EXPECT_EQ(line.Driver().Register(0x006A), 321);
+  EXPECT_EQ(line.Driver().Register(0x0075), 0);
+  EXPECT_EQ(line.Driver().Register(0x006D), 0);
+
+  // Only the learning result differs now: nothing is written, nor backed up.
+  const KorveltRun again = Korvelt({"--port", here, "restore", file});
+  EXPECT_EQ(again.status, 0) << again.err;
+  EXPECT_NE(again.err.find("除本机学习结果外与文件相同, 无需写入"), std::string::npos) << again.err;
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(Path("korvelt-demo/backups")), {}), 1);
+
+  const KorveltRun with = Korvelt({"--port", here, "--json", "restore", "--with-learning", file});
+  ASSERT_EQ(with.status, 0) << with.err;
+  EXPECT_EQ(with.Json()["written"], json::array({"motor"}));
+  EXPECT_TRUE(with.Json()["verified"]);
+  EXPECT_EQ(with.Json()["learningKept"], json::array());
+  EXPECT_EQ(line.Driver().Register(0x0075), 1);
+  for (const uint16_t r : {0x006D, 0x006E, 0x006F}) EXPECT_EQ(line.Driver().Register(r), other.Driver().Register(r));
+
+  const KorveltRun refused = Korvelt({"--port", here, "write", "motor", "learnState=未学习"});
+  EXPECT_EQ(refused.status, 8);
+  EXPECT_NE(refused.err.find("本机学习结果 (电机学习状态) 只在给出 --with-learning 时写入"), std::string::npos)
+      << refused.err;
+  EXPECT_EQ(line.Driver().Register(0x0075), 1);
+  EXPECT_EQ(Korvelt({"--port", here, "write", "--with-learning", "motor", "learnState=未学习"}).status, 0);
+  EXPECT_EQ(line.Driver().Register(0x0075), 0);
 }
 
 // SIGINT between two slow answers: the work stops at the next step, says

@@ -230,7 +230,7 @@ TEST_F(ParamFileTest, OnlyTheDifferingBlocksAreWrittenTheSystemBlockLastEachRead
   // The ramp's row not ticked: its block keeps the device's words and is not written.
   const pf::BlockWords plan = pf::ChosenWords(device.blocks, file, rows, {false, true, true});
   EXPECT_TRUE(plan[Index("ramp")].empty());
-  const pf::RestoreReport report = pf::WriteAndCheck(link, 1, plan, {});
+  const pf::RestoreReport report = pf::WriteAndCheck(link, 1, plan, pf::Learning::Kept, {});
   EXPECT_TRUE(report.Verified()) << report.end.Message();
   EXPECT_EQ(report.written, (std::vector<size_t>{Index("pid"), Index("system")}));
   EXPECT_EQ(report.readBack[Index("system")], file[Index("system")]);
@@ -238,7 +238,7 @@ TEST_F(ParamFileTest, OnlyTheDifferingBlocksAreWrittenTheSystemBlockLastEachRead
   EXPECT_EQ(line.Driver().Register(0x0051), device.blocks[Index("ramp")][1]);
 
   line.Driver().SetFault(sim::Fault::Of(sim::FaultKind::NoAnswer));
-  const pf::RestoreReport failed = pf::WriteAndCheck(link, 1, plan, {});
+  const pf::RestoreReport failed = pf::WriteAndCheck(link, 1, plan, pf::Learning::Kept, {});
   EXPECT_FALSE(failed.Verified());
   EXPECT_TRUE(failed.written.empty());
   EXPECT_EQ(failed.end.Message(), "写入闭环控制参数: 通讯超时");

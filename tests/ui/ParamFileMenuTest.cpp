@@ -242,6 +242,48 @@ TEST_F(ParamFileMenu, AnotherModelIsAskedAboutAndADriverThatDoesNotStoreIsCaught
   EXPECT_EQ(line.Driver().Register(0x0052), 1234);
 }
 
+// A file saved where the motor had learned, loaded on this driver whose
+// motor has not: the learning result's rows come unticked with a note, and
+// only a tick writes them.
+TEST_F(ParamFileMenu, TheLearningResultOfAFileIsWrittenOnlyWhenTicked) {
+  Click(ids::OpenPortButton);
+  const uint16_t learned[] = {0x0105, 0x0406, 0x0203};  // 电机相序数据 01 05 04 06 02 03
+  for (uint16_t i = 0; i < 3; ++i) line.Driver().SetRegister(0x006D + i, learned[i]);
+  line.Driver().SetRegister(0x0075, 1);  // 已学习
+  Choose("保存参数(&S)...");
+  ASSERT_TRUE(std::filesystem::exists(file));
+  for (uint16_t i = 0; i < 3; ++i) line.Driver().SetRegister(0x006D + i, 0);
+  line.Driver().SetRegister(0x0075, 0);
+  line.Driver().SetRegister(0x0052, 1234);  // 加速加速度 123.4 Hz/s
+
+  Choose("载入参数(&L)...");
+  CCompareDlg* comparison = dlg->ParamFiles().Comparison();
+  ASSERT_NE(comparison, nullptr);
+  QTableWidget* table = comparison->Table();
+  ASSERT_EQ(table->rowCount(), 3);
+  EXPECT_EQ(comparison->Ticked(), (std::vector<bool>{true, false, false}));
+  EXPECT_EQ(table->item(1, CCompareDlg::Block)->text(), "本机学习结果");
+  EXPECT_EQ(table->item(1, CCompareDlg::Field)->text(), "电机学习状态");
+  EXPECT_EQ(table->item(2, CCompareDlg::Field)->text(), "电机相序数据");
+  EXPECT_TRUE(comparison->LearningNote()->isVisibleTo(comparison));
+  QTest::mouseClick(comparison->WriteButton(), Qt::LeftButton);
+  ASSERT_TRUE(WaitFor([&] { return !table->item(0, CCompareDlg::Result)->text().isEmpty(); }));
+  EXPECT_EQ(table->item(0, CCompareDlg::Result)->text(), "已生效");
+  EXPECT_EQ(table->item(1, CCompareDlg::Result)->text(), "未勾选");
+  EXPECT_TRUE(comparison->Status()->text().contains("读回一致")) << comparison->Status()->text().toStdString();
+  EXPECT_NE(line.Driver().Register(0x0052), 1234);
+  EXPECT_EQ(line.Driver().Register(0x0075), 0) << "the driver keeps its own learning state";
+  EXPECT_EQ(line.Driver().Register(0x006D), 0);
+
+  table->item(1, CCompareDlg::Block)->setCheckState(Qt::Checked);
+  table->item(2, CCompareDlg::Block)->setCheckState(Qt::Checked);
+  QTest::mouseClick(comparison->WriteButton(), Qt::LeftButton);
+  ASSERT_TRUE(WaitFor([&] { return table->item(2, CCompareDlg::Result)->text() == "已生效"; }));
+  EXPECT_EQ(line.Driver().Register(0x0075), 1);
+  for (uint16_t i = 0; i < 3; ++i) EXPECT_EQ(line.Driver().Register(0x006D + i), learned[i]);
+  comparison->close();
+}
+
 // A folder that cannot take the file is refused before anything is read; a
 // write that fails after the reads keeps them for another file; the
 // identity read shows in "设备信息"; the progress box keeps its size.
