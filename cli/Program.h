@@ -23,6 +23,9 @@ struct GlobalOptions {
   int address = 1;
   bool json = false;
   std::string language;  // --lang: zh, en, or empty for the locale's
+  // --timeout: a network port's allowance on top of the line's own time,
+  // in ms; 0 for the one measured from the connection's round trip.
+  int timeoutMs = 0;
 };
 
 // The session of a command that talks to the driver: korvelt's, with no

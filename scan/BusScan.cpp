@@ -1,5 +1,7 @@
 #include "scan/BusScan.h"
 
+#include "link/PortText.h"
+
 #include <algorithm>
 #include <optional>
 
@@ -67,9 +69,14 @@ std::vector<LineChoice> Combine(const std::vector<int>& bauds, const std::vector
   return settings;
 }
 
+std::vector<LineChoice> ScanPlan::SettingsTried() const {
+  if (PortSetsLine(KindOfPort(port)) || settings.size() <= 1) return settings;
+  return {settings.front()};
+}
+
 size_t ScanPlan::Tries() const {
   const size_t addresses = lastAddress >= firstAddress ? size_t{lastAddress} - firstAddress + 1 : 0;
-  return addresses * settings.size();
+  return addresses * SettingsTried().size();
 }
 
 std::string AnswerText(const Found& found) {
@@ -96,7 +103,8 @@ ScanOutcome RunScan(const ScanPlan& plan, const ScanCallbacks& callbacks, std::s
   DriverLink link;
   if (log) link.AttachFrameLog(std::move(log), logTag);
   const size_t total = plan.Tries();
-  for (const LineChoice& line : plan.settings) {
+  link.SetNetworkAllowance(plan.networkAllowance);
+  for (const LineChoice& line : plan.SettingsTried()) {
     if (stop.stop_requested() || plan.firstAddress > plan.lastAddress) break;
     if (!Open(link, plan, line)) {
       outcome.end = ScanEnd::PortFailed;

@@ -43,6 +43,13 @@ struct ScanPlan {
   uint8_t firstAddress = 1;
   uint8_t lastAddress = 128;
   std::vector<LineChoice> settings{LineChoice{}};  // in the order they are tried
+  // Over a network port: what each try waits on top of the line's time
+  // (ModbusMaster::SetNetworkAllowance); zero for the measured round trip.
+  std::chrono::milliseconds networkAllowance{0};
+  // The settings the scan goes through: all of them where the port sets
+  // the line's rate and parity, else only the first (a raw device server
+  // or a gateway keeps its own line settings).
+  std::vector<LineChoice> SettingsTried() const;
   size_t Tries() const;
 };
 

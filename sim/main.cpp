@@ -22,6 +22,7 @@
 #include "sim/CommandLine.h"
 #include "sim/SimulatedDriver.h"
 #include "sim/SlaveServer.h"
+#include "sim/ModbusTcpGateway.h"
 #include "sim/TcpLine.h"
 
 namespace {
@@ -198,6 +199,31 @@ int ServeTcp(const sim::CommandLine& line, sim::SimulatedDriver& driver, int sto
   return 0;
 }
 
+// One client at a time, as many small gateways serve.
+int ServeModbusTcp(const sim::CommandLine& line, sim::SimulatedDriver& driver, int stop) {
+  uint16_t port = 0;
+  const UniqueFd listener = sim::ListenOnLoopback(*line.modbusTcpPort, port);
+  if (!listener.Valid()) {
+    std::fprintf(stderr, "korvelt-driver-sim: cannot listen on 127.0.0.1:%u: %s\n", *line.modbusTcpPort,
+                 std::strerror(errno));
+    return 1;
+  }
+  std::printf("korvelt-driver-sim: modbus-tcp 127.0.0.1:%u\n", port);
+  std::fflush(stdout);
+  while (!WaitForStopOr(stop, listener.Get())) {
+    const UniqueFd connection = sim::AcceptConnection(listener.Get());
+    if (!connection.Valid()) {
+      if (errno == EINTR || errno == EAGAIN || errno == ECONNABORTED) continue;
+      std::fprintf(stderr, "korvelt-driver-sim: accept: %s\n", std::strerror(errno));
+      return 1;
+    }
+    if (line.verbose) std::fputs("korvelt-driver-sim: connection opened\n", stderr);
+    if (sim::ServeModbusTcp(driver, connection.Get(), stop)) break;
+    if (line.verbose) std::fputs("korvelt-driver-sim: connection closed\n", stderr);
+  }
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -224,5 +250,6 @@ int main(int argc, char** argv) {
   sim::SimulatedDriver driver(line.driver);
   driver.SetFault(line.fault);
   driver.SetMotorFault(line.motorFault);
+  if (line.modbusTcpPort) return ServeModbusTcp(line, driver, stop.Get());
   return line.tcpPort ? ServeTcp(line, driver, stop.Get()) : ServePseudoTerminal(line, driver, stop.Get());
 }
