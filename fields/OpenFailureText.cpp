@@ -6,6 +6,7 @@
 #include "fields/ItemList.h"
 #include "lang/Texts.h"
 #include "link/ByteChannel.h"
+#include "link/Rfc2217Stream.h"
 
 namespace fields {
 
@@ -107,7 +108,14 @@ std::string OpenFailureCause(const PortDiagnosis& d) {
       }
       return lang::Fill(lang::Tr("{1} 接受连接后立即关闭了它，服务器的回复：{2}"), {f.device, f.detail});
     case OpenFailureKind::SettingRefused:
-      return lang::Fill(lang::Tr("{1} 不接受串口设置：{2}。"), {f.device, f.detail});
+      if (f.detail.empty()) {
+        return lang::Fill(lang::Tr("{1} 没有在 {2} 秒内确认串口设置（波特率 {3}）。"), {f.device,
+                           std::to_string(std::chrono::duration_cast<std::chrono::seconds>(Rfc2217Stream::SettingTimeout).count()),
+                           std::to_string(f.baudRate)});
+      }
+      return lang::Fill(lang::Tr("{1} 不接受波特率 {2}：服务器设为 {3}。"), {f.device, std::to_string(f.baudRate), f.detail});
+    case OpenFailureKind::NoComPortControl:
+      return lang::Fill(lang::Tr("{1} 拒绝串口控制 (RFC 2217)：无法设置波特率和校验。"), {f.device});
     case OpenFailureKind::CannotListen:
       return lang::Fill(lang::Tr("{1} 是 Modbus TCP 网关：它只转发本工具自己的请求，无法监听总线。"), {f.device});
     case OpenFailureKind::SystemError:

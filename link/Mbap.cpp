@@ -73,3 +73,17 @@ MbapSearch FindMbapAnswer(const Frame& request, uint16_t transaction, const uint
   }
   return search;
 }
+
+bool RtuOfMbap(const uint8_t* adu, size_t length, Frame& rtu, uint16_t& transaction) {
+  if (length < MbapHeaderLength + 1) return false;
+  const size_t lengthField = Word(adu + 4);
+  if (Word(adu + 2) != 0 || lengthField < kMinLengthField || lengthField > kMaxLengthField ||
+      length != 6 + lengthField) {
+    return false;
+  }
+  transaction = Word(adu);
+  rtu.bytes[0] = adu[6];
+  std::memcpy(rtu.bytes.data() + 1, adu + MbapHeaderLength, lengthField - 1);
+  rtu.length = lengthField;
+  return AppendCrc(rtu);
+}

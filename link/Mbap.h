@@ -36,6 +36,10 @@ struct MbapSearch {
   size_t length = 0;  // Found: the ADU's length
 };
 
+// The RTU frame (unit, PDU, CRC) that the whole ADU at `adu` carries, and
+// its transaction identifier; false when the bytes are not one whole ADU.
+bool RtuOfMbap(const uint8_t* adu, size_t length, Frame& rtu, uint16_t& transaction);
+
 // Looks for the answer to `request`, sent as `transaction`, among the
 // `count` bytes received. ADUs of other transactions before it are passed
 // over; a Found answer is rebuilt in `answer` as the RTU frame (unit, PDU,

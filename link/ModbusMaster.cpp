@@ -204,7 +204,7 @@ bool ModbusMaster::TakeInput() {
   if (receiveCount_ == 0) firstInput_ = lastInput_;
   receiveCount_ = AppendReceived(receive_, receiveCount_, chunk, static_cast<size_t>(n));
   if (frameLog_ && !transactionReads_) {
-    frameLog_->RecordUnsolicited(frameLogTag_, chunk, static_cast<size_t>(n), {lastInput_, WallMicrosNow()});
+    frameLog_->RecordUnsolicited(frameLogTag_, chunk, static_cast<size_t>(n), {lastInput_, WallMicrosNow()}, mbap_);
   }
   return true;
 }
@@ -220,6 +220,7 @@ void ModbusMaster::LogTransaction(const Frame& request, ModbusResult result) {
   record.firstByteAt = firstInput_;
   record.endedAt = {endedAt_, WallMicrosNow()};
   record.result = result;
+  record.mbap = mbap_;
   frameLog_->RecordTransaction(record);
 }
 
@@ -341,7 +342,7 @@ std::chrono::microseconds ModbusMaster::NetworkAllowance() const {
 }
 
 void ModbusMaster::DropStaleAnswers(size_t bytes, unsigned answers) {
-  if (frameLog_) frameLog_->RecordUnsolicited(frameLogTag_, receive_, bytes, {lastInput_, WallMicrosNow()});
+  if (frameLog_) frameLog_->RecordUnsolicited(frameLogTag_, receive_, bytes, {lastInput_, WallMicrosNow()}, true);
   std::memmove(receive_, receive_ + bytes, receiveCount_ - bytes);
   receiveCount_ -= bytes;
   std::lock_guard lock(statisticsMutex_);

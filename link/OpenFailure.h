@@ -21,7 +21,9 @@ enum class OpenFailureKind {
   HostUnreachable,   // no route to the address
   ConnectTimedOut,   // the connection did not come within its time
   ServerClosed,      // the server closed the connection at once; `detail` is what it said
-  SettingRefused,    // a COM-port-control server did not take the rate or parity
+  SettingRefused,    // a COM-port-control server did not confirm the settings: baudRate asked,
+                     // `detail` the rate it confirmed (empty: no confirmation in time)
+  NoComPortControl,  // a Telnet server that refuses COM-port control
   CannotListen,      // a Modbus TCP gateway: no line to listen to
   SystemError,       // anything else; `error` says what
 };

@@ -5,12 +5,16 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <termios.h>
+
+#include <csignal>
 
 #include "KorveltRun.h"
 #include "NetworkPeers.h"
 #include "SimulatedLine.h"
 #include "driver/DriverLink.h"
 #include "link/ModbusMaster.h"
+#include "sim/SimulatedDriver.h"
 
 namespace {
 
@@ -105,6 +109,98 @@ TEST(NetworkPort, AConnectionClosedByTheServerIsAPulledAdapter) {
   ASSERT_EQ(link.OpenLine(tcp), 1);
   EXPECT_EQ(link.ReadStatus(1, status), ResultSuccess);
   EXPECT_FALSE(link.PortLost());
+}
+
+// Through Telnet with COM-port control the tool sets the server's line:
+// the flow at the driver's settings, a rate the server carries out on its
+// device, and a scan over rates and parities that finds the driver only
+// at its own.
+TEST(NetworkPort, ATelnetComPortServerTakesTheLinesSettings) {
+  sim::LineOptions own;
+  own.settings = {19200, Parity::None2};
+  own.hearOwnSettingsOnly = true;
+  SimulatedLine line(1, {}, own);
+  Ser2net server(line.Pty().SlavePath(), Ser2net::Mode::Rfc2217);
+  ASSERT_TRUE(server.Ready()) << "ser2net did not start";
+
+  DriverLink link;
+  ASSERT_EQ(link.OpenLine({server.PortText(), 38400, Parity::None2}), 1) << int(link.LastOpenFailure().kind);
+  termios device{};
+  ASSERT_EQ(tcgetattr(line.Pty().Slave(), &device), 0);
+  EXPECT_EQ(cfgetospeed(&device), B38400) << "the server set its device's rate";
+  StatusBlock status{};
+  EXPECT_EQ(link.ReadStatus(1, status), ResultTimeout) << "not the driver's rate";
+  link.ClosePort();
+
+  const std::string port = server.PortText();
+  const KorveltRun info = RunKorvelt({"--port", port, "--baud", "19200", "info"});
+  EXPECT_EQ(info.status, 0) << info.err;
+  EXPECT_NE(info.out.find("KVB-4815-RS485-S"), std::string::npos) << info.out;
+
+  const KorveltRun scan =
+      RunKorvelt({"--port", port, "--json", "scan", "--addresses", "1", "--bauds", "9600,19200,38400"}, 60000);
+  ASSERT_EQ(scan.status, 0) << scan.err;
+  const nlohmann::json document = scan.Json();
+  ASSERT_EQ(document["found"].size(), 1u) << scan.out;
+  EXPECT_EQ(document["found"][0]["baud"], 19200);
+  EXPECT_EQ(document["tried"], 3);
+}
+
+// The simulated driver's own gateway, as korvelt and mbpoll reach it.
+TEST(NetworkPort, ADriverBehindAGatewayIsReachedAsModbusTcp) {
+  ChildProcess gateway({KORVELT_SIM_EXECUTABLE, "--modbus-tcp", "0", "--learned"});
+  const std::optional<std::string> ready = gateway.ReadLine(10s);
+  const std::string prefix = "korvelt-driver-sim: modbus-tcp 127.0.0.1:";
+  ASSERT_TRUE(ready && ready->rfind(prefix, 0) == 0) << ready.value_or("(nothing)");
+  const std::string port = ready->substr(prefix.size());
+  ExpectFullFlow("modbus-tcp://127.0.0.1:" + port);
+
+  // Another master over Modbus TCP: the device identifier, register 0.
+  const ProgramResult mbpoll =
+      RunProgram({MBPOLL_EXECUTABLE, "-m", "tcp", "-p", port, "-a", "1", "-r", "1", "-c", "2", "-1", "127.0.0.1"}, 10s);
+  EXPECT_EQ(mbpoll.exitStatus, 0) << mbpoll.output;
+  EXPECT_NE(mbpoll.output.find("[1]: \t2609"), std::string::npos) << mbpoll.output;
+
+  // No driver at the unit: the gateway's own exception, with its text.
+  const KorveltRun absent = RunKorvelt({"--port", "modbus-tcp://127.0.0.1:" + port, "--address", "9", "info"});
+  EXPECT_NE(absent.status, 0);
+  EXPECT_NE(absent.err.find("网关目标设备响应失败"), std::string::npos) << absent.err;
+  gateway.Signal(SIGTERM);
+  EXPECT_EQ(gateway.Wait(5s), 0);
+}
+
+// A gateway that sends each answer after a late copy of the one before:
+// the late one is told by its transaction identifier, dropped and counted,
+// and the answer after it taken. A unit without a path gets its own text.
+TEST(NetworkPort, AGatewaysLateAnswersAreDroppedAndCounted) {
+  sim::SimulatedDriver driver;
+  MisbehavingGateway gateway(driver, true);
+  DriverLink link;
+  auto log = std::make_shared<FrameLog>();
+  link.AttachFrameLog(log);
+  ASSERT_EQ(link.OpenLine({gateway.PortText(), 9600, Parity::None2}), 1);
+  StatusBlock status{};
+  for (int i = 0; i < 4; ++i) EXPECT_EQ(link.ReadStatus(1, status), ResultSuccess) << i;
+  EXPECT_EQ(link.Statistics().staleAnswers, 3u) << "every answer but the first had a late one before it";
+  EXPECT_EQ(link.Statistics().successes, 4u);
+
+  const ModbusResult noPath = link.ReadStatus(MisbehavingGateway::UnitWithoutPath, status);
+  EXPECT_EQ(noPath, 0x0A);
+  EXPECT_EQ(ResultText(noPath), "网关路径不可用");
+  EXPECT_EQ(ResultText(0x0B), "网关目标设备响应失败");
+
+  // The frame log holds the frames as they went: an MBAP header (the
+  // fifth request's identifier, protocol 0, length, unit) before the PDU.
+  FrameLogBatch batch;
+  log->Read(0, batch);
+  const LoggedFrame* request = nullptr;
+  for (const LoggedFrame& frame : batch.frames) {
+    if (frame.direction == FrameDirection::Request) request = &frame;
+  }
+  ASSERT_NE(request, nullptr);
+  const uint8_t* bytes = batch.bytes.data() + request->offset;
+  ASSERT_EQ(request->length, 12u);
+  EXPECT_EQ(std::vector<uint8_t>(bytes, bytes + 7), (std::vector<uint8_t>{0, 5, 0, 0, 0, 6, MisbehavingGateway::UnitWithoutPath}));
 }
 
 }  // namespace

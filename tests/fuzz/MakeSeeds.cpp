@@ -104,7 +104,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   const fs::path root = argv[1];
-  for (const char* target : {"answer", "identification", "sim_request", "frame_split", "decode", "mbap"}) {
+  for (const char* target : {"answer", "identification", "sim_request", "frame_split", "decode", "mbap", "telnet"}) {
     fs::create_directories(root / target);
   }
 
@@ -156,6 +156,20 @@ int main(int argc, char** argv) {
   Bytes header = Header(ramp, 0);
   header[1] = 9;
   Write(root / "mbap" / "target-failed", Join({header, {0x01, 0x02}, GatewayAnswer(learned, silentUnit, 0x0102)}));
+  // A COM-port-control server's stream: its negotiation, the confirmation
+  // of a rate, data size, parity and stop size, then an answer with a
+  // doubled 0xFF among its bytes.
+  const Bytes negotiation = {0xFF, 0xFD, 44, 0xFF, 0xFB, 0, 0xFF, 0xFD, 0, 0xFF, 0xFB, 3};
+  const Bytes confirmations = {0xFF, 0xFA, 44, 101, 0, 0, 0x4B, 0, 0xFF, 0xF0, 0xFF, 0xFA, 44, 102, 8, 0xFF, 0xF0,
+                               0xFF, 0xFA, 44, 103, 1, 0xFF, 0xF0, 0xFF, 0xFA, 44, 104, 2, 0xFF, 0xF0};
+  Bytes escapedAnswer;
+  for (uint8_t b : learned.Respond(Build(kRequests[1]))) {
+    escapedAnswer.push_back(b);
+    if (b == 0xFF) escapedAnswer.push_back(0xFF);
+  }
+  Write(root / "telnet" / "negotiation", Join({{0x12, 0x34}, negotiation, confirmations}));
+  Write(root / "telnet" / "answer-between-commands",
+        Join({{0x12, 0x34}, confirmations, escapedAnswer, {0xFF, 0xF1, 0xFF, 0xFF}, negotiation}));
   // The listener's seeds: 9600 bit/s without parity; then the same with
   // silences in the times, and with noise and an unanswered request between.
   Write(root / "frame_split" / "traffic", Join({{0x03, 0x12, 0x34}, traffic}));

@@ -4,12 +4,17 @@
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <poll.h>
+#include <sys/eventfd.h>
 #include <unistd.h>
 
 #include <csignal>
 #include <cstdio>
 
 #include "PtyPair.h"
+#include "sim/ModbusTcpGateway.h"
+#include "sim/SimulatedDriver.h"
+#include "sim/TcpLine.h"
 
 namespace {
 
@@ -87,5 +92,52 @@ BlackHoleListener::BlackHoleListener() {
   for (UniqueFd& queued : queued_) {
     queued.Reset(socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
     connect(queued.Get(), reinterpret_cast<const sockaddr*>(&address), sizeof address);
+  }
+}
+
+MisbehavingGateway::MisbehavingGateway(sim::SimulatedDriver& driver, bool repeatsEachAnswerLate)
+    : driver_(driver), repeats_(repeatsEachAnswerLate) {
+  listener_ = sim::ListenOnLoopback(0, port_);
+  stop_.Reset(eventfd(0, EFD_CLOEXEC));
+  thread_ = std::thread(&MisbehavingGateway::Serve, this);
+}
+
+MisbehavingGateway::~MisbehavingGateway() {
+  const uint64_t one = 1;
+  [[maybe_unused]] const ssize_t n = write(stop_.Get(), &one, sizeof one);
+  thread_.join();
+}
+
+void MisbehavingGateway::Serve() {
+  for (;;) {
+    pollfd wait[2] = {{stop_.Get(), POLLIN, 0}, {listener_.Get(), POLLIN, 0}};
+    if (poll(wait, 2, -1) < 0 || wait[0].revents != 0) return;
+    const UniqueFd connection = sim::AcceptConnection(listener_.Get());
+    std::vector<uint8_t> held;
+    std::vector<uint8_t> previous;
+    for (bool open = connection.Valid(); open;) {
+      pollfd fds[2] = {{stop_.Get(), POLLIN, 0}, {connection.Get(), POLLIN, 0}};
+      if (poll(fds, 2, -1) < 0 || fds[0].revents != 0) return;
+      uint8_t chunk[512];
+      const ssize_t n = recv(connection.Get(), chunk, sizeof chunk, 0);
+      if (n <= 0) break;
+      held.insert(held.end(), chunk, chunk + n);
+      for (;;) {
+        const size_t length = sim::AduLength(held.data(), held.size());
+        if (length == sim::InvalidAdu) open = false;
+        if (length == 0 || length == sim::InvalidAdu || held.size() < length) break;
+        std::vector<uint8_t> answer;
+        if (held[6] == UnitWithoutPath) {
+          answer = {held[0], held[1], 0, 0, 0, 3, held[6], static_cast<uint8_t>(held[7] | 0x80), 0x0A};
+        } else {
+          answer = sim::AnswerAdu(driver_, held.data(), length);
+        }
+        std::vector<uint8_t> sent = repeats_ ? previous : std::vector<uint8_t>();
+        sent.insert(sent.end(), answer.begin(), answer.end());
+        send(connection.Get(), sent.data(), sent.size(), MSG_NOSIGNAL);
+        previous = answer;
+        held.erase(held.begin(), held.begin() + static_cast<std::ptrdiff_t>(length));
+      }
+    }
   }
 }

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <thread>
 
 #include "ChildProcess.h"
 #include "base/UniqueFd.h"
@@ -49,4 +50,31 @@ class BlackHoleListener {
   UniqueFd listener_;
   UniqueFd queued_[4];
   uint16_t port_ = 0;
+};
+
+namespace sim {
+class SimulatedDriver;
+}
+
+// A Modbus TCP gateway in front of a driver, on 127.0.0.1, that misbehaves
+// on request: each answer may follow a copy of the one before (a late
+// answer, under its own transaction identifier), and one unit identifier
+// has no path (exception 0x0A). Serves one connection at a time on a
+// thread of its own.
+class MisbehavingGateway {
+ public:
+  static constexpr uint8_t UnitWithoutPath = 200;
+  MisbehavingGateway(sim::SimulatedDriver& driver, bool repeatsEachAnswerLate);
+  ~MisbehavingGateway();
+  uint16_t Port() const { return port_; }
+  std::string PortText() const { return "modbus-tcp://127.0.0.1:" + std::to_string(port_); }
+
+ private:
+  void Serve();
+  sim::SimulatedDriver& driver_;
+  bool repeats_;
+  UniqueFd listener_;
+  UniqueFd stop_;
+  uint16_t port_ = 0;
+  std::thread thread_;
 };
