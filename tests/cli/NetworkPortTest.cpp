@@ -53,6 +53,12 @@ TEST(NetworkPort, EachFailureToConnectIsExplainedWithStatus3) {
   const std::string refused = "tcp://127.0.0.1:" + std::to_string(FreeLoopbackPort());
   const std::string silent = "tcp://127.0.0.1:" + std::to_string(blackHole.Port());
 
+  // A raw server answers no Telnet: the settings are never confirmed.
+  SimulatedLine other(2);
+  Ser2net raw(other.Pty().SlavePath(), Ser2net::Mode::Raw);
+  ASSERT_TRUE(raw.Ready());
+  const std::string noTelnet = "rfc2217://127.0.0.1:" + std::to_string(raw.Port());
+
   // A device server that already serves a client closes the next at once.
   ModbusMaster holder;
   ASSERT_EQ(holder.OpenLine({server.PortText(), 9600, Parity::None2}), 1);
@@ -67,6 +73,7 @@ TEST(NetworkPort, EachFailureToConnectIsExplainedWithStatus3) {
       {"nothing listens", refused, 3, "拒绝连接"},
       {"no connection within its time", silent, 3, "超时"},
       {"the server closes it", server.PortText(), 3, "接受连接后立即关闭了它"},
+      {"no confirmation of the settings", noTelnet, 3, "没有在 2 秒内确认串口设置（波特率 9600）"},
       {"no port in the text", "tcp://127.0.0.1", 2, "不是网络端口"},
       {"a port out of range", "modbus-tcp://127.0.0.1:70000", 2, "不是网络端口"},
       {"listening to a gateway", "modbus-tcp://127.0.0.1:" + std::to_string(FreeLoopbackPort()), 3, "无法监听总线"},
