@@ -15,6 +15,7 @@
 #include "driver/DriverLink.h"
 #include "link/ModbusMaster.h"
 #include "sim/SimulatedDriver.h"
+#include "traffic/LogView.h"
 
 namespace {
 
@@ -208,6 +209,12 @@ TEST(NetworkPort, AGatewaysLateAnswersAreDroppedAndCounted) {
   const uint8_t* bytes = batch.bytes.data() + request->offset;
   ASSERT_EQ(request->length, 12u);
   EXPECT_EQ(std::vector<uint8_t>(bytes, bytes + 7), (std::vector<uint8_t>{0, 5, 0, 0, 0, 6, MisbehavingGateway::UnitWithoutPath}));
+  // "通讯记录" names the header and reads the frame it carries.
+  traffic::FrameDescriber describer;
+  const traffic::Record row = describer.Describe(*request, batch.BytesOf(*request));
+  EXPECT_EQ(row.meaning.rfind("MBAP 事务 5 单元 200: ", 0), 0u) << row.meaning;
+  EXPECT_EQ(row.function, FunctionReadHolding);
+  EXPECT_EQ(row.bytes.size(), 12u) << "shown as it went";
 }
 
 }  // namespace
