@@ -177,6 +177,28 @@ TEST(NetworkPort, ADriverBehindAGatewayIsReachedAsModbusTcp) {
   EXPECT_EQ(gateway.Wait(5s), 0);
 }
 
+// A Modbus TCP server of another project, libmodbus's, as the gateway:
+// a block written, read back and read again; the status read.
+TEST(NetworkPort, LibmodbusOwnServerIsReachedAsModbusTcp) {
+#ifndef MODBUS_TCP_SERVER_PEER
+  GTEST_SKIP() << "libmodbus is missing: run scripts/install-deps";
+#else
+  ChildProcess peer({MODBUS_TCP_SERVER_PEER});
+  const std::optional<std::string> ready = peer.ReadLine(10s);
+  ASSERT_TRUE(ready && ready->rfind("port ", 0) == 0) << ready.value_or("(nothing)");
+  const std::string port = "modbus-tcp://127.0.0.1:" + ready->substr(5);
+  const KorveltRun write = RunKorvelt({"--port", port, "write", "ramp", "pwmRise=1.5"});
+  EXPECT_EQ(write.status, 0) << write.err;
+  const KorveltRun read = RunKorvelt({"--port", port, "--json", "read", "ramp"});
+  EXPECT_EQ(read.status, 0) << read.err;
+  EXPECT_NE(read.out.find("1.5"), std::string::npos) << read.out;
+  const KorveltRun status = RunKorvelt({"--port", port, "status"});
+  EXPECT_EQ(status.status, 0) << status.err;
+  peer.Signal(SIGTERM);
+  EXPECT_TRUE(peer.Wait(5s).has_value());
+#endif
+}
+
 // A gateway that sends each answer after a late copy of the one before:
 // the late one is told by its transaction identifier, dropped and counted,
 // and the answer after it taken. A unit without a path gets its own text.
