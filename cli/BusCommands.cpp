@@ -124,6 +124,7 @@ int Scan(Program& program, const ScanOptions& options) {
   const Line& line = session.OpenedLine();
   scan::ScanPlan plan;
   plan.port = line.port;
+  plan.networkAllowance = std::chrono::milliseconds(program.options.timeoutMs);
   std::tie(plan.firstAddress, plan.lastAddress) = AddressRange(options.addresses);
   plan.settings = scan::Combine(Bauds(options.bauds, line.baud), Parities(options.parities, line.parity));
 
@@ -175,7 +176,7 @@ int Scan(Program& program, const ScanOptions& options) {
 int Listen(Program& program, const ListenOptions& options) {
   CommandSession session;
   if (const int status = program.OpenToListen(session); status != Done) return status;
-  SerialPort& port = session.ListenedPort();
+  ByteChannel& port = session.ListenedPort();
   const std::stop_token interrupted = CatchInterrupts();
   // Each frame heard goes through a log of its own and is read back at once
   // by the view that "通讯记录" reads the window's log with: one way to

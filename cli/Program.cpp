@@ -13,7 +13,7 @@
 #include "fields/PrintableText.h"
 #include "link/PortDiagnosis.h"
 #include "lang/Texts.h"
-#include "link/SerialPort.h"
+#include "link/PortText.h"
 
 namespace cli {
 namespace {
@@ -21,9 +21,14 @@ namespace {
 using lang::Fill;
 using lang::Tr;
 
-// COM1..COM1024 as in the window, else a device path.
+// COM1..COM1024 as in the window, a device path, or a network port.
 std::string CheckPort(const std::string& port) {
   if (port.empty()) return Tr("应为 COM1 到 COM1024 的串口号, 或设备路径 (如 /dev/ttyUSB0)");
+  if (IsNetworkPort(port)) {
+    if (ParseNetworkPort(port)) return {};
+    return Fill(Tr("{1} 不是网络端口: 应为 tcp://主机:端口, rfc2217://主机:端口 或 modbus-tcp://主机[:端口]"),
+                {port.substr(0, 60)});
+  }
   if (IsDevicePath(port)) return {};
   if (port.size() > 3 && (port.compare(0, 3, "COM") == 0 || port.compare(0, 3, "com") == 0)) {
     const std::string digits = port.substr(3);
@@ -68,6 +73,7 @@ Line Program::LineOfOptions() const { return {options.port, options.baud, LinePa
 
 int Program::Open(session::Session& session) const {
   session.Address() = Address();
+  session.Link().SetNetworkAllowance(std::chrono::milliseconds(options.timeoutMs));
   if (session.OpenLine(LineOfOptions(), session::Session::Open::NewSession)) return Done;
   Say(fields::OpenFailureMessage(DiagnoseOpenFailure(session.Link().LastOpenFailure())));
   return PortNotOpened;
@@ -244,7 +250,11 @@ void Describe(CLI::App& app, Program& program) {
                      "在 shell 或脚本中使用。"));
   app.formatter(HelpFormatter());
   app.set_help_flag("-h,--help", Tr("显示本帮助并退出"));
-  app.add_option("--port", o.port, Tr("COMn, 与窗口相同 (默认 COM1), 或设备路径"))->type_name("PORT")->check(Check(CheckPort));
+  app.add_option("--port", o.port,
+                 Tr("COMn, 与窗口相同 (默认 COM1), 设备路径, 或网络端口: tcp://主机:端口 (透传), "
+                    "rfc2217://主机:端口, modbus-tcp://主机[:端口] (网关, 默认端口 502)"))
+      ->type_name("PORT")
+      ->check(Check(CheckPort));
   app.add_option("--baud", o.baud, RateHelp(o.baud))
       ->type_name("RATE")
       ->check(OneOfNumbers(std::vector<int>(std::begin(kBaudRates), std::end(kBaudRates))));
@@ -260,6 +270,10 @@ void Describe(CLI::App& app, Program& program) {
          Tr("从站地址 1..128 (默认 1), 或多个地址和范围 (如 1,3,5-8): 命令依次对每个地址执行"))
       ->type_name("ADDRESS")
       ->check(Check(CheckAddressList));
+  app.add_option("--timeout", o.timeoutMs,
+                 Tr("网络端口的额外等待时间 (毫秒), 加在线路本身的应答时间上; 默认按测得的往返时间, 至少 50 毫秒"))
+      ->type_name("MS")
+      ->check(WholeNumber(1, 60000));
   app.add_flag("--json", o.json, Tr("在标准输出上给出一个 JSON 文档, 而不是文本"));
   // Chosen before the options were described (LanguageChoice.h); here it is
   // checked and shown in the help.

@@ -24,6 +24,9 @@ struct GlobalOptions {
   std::vector<uint8_t> addresses{1};  // --address: one, or several in turn
   bool json = false;
   std::string language;  // --lang: zh, en, or empty for the locale's
+  // --timeout: a network port's allowance on top of the line's own time,
+  // in ms; 0 for the one measured from the connection's round trip.
+  int timeoutMs = 0;
 };
 
 // The session of a command that talks to the driver: korvelt's, with no

@@ -1,9 +1,12 @@
 #include "fields/OpenFailureText.h"
 
+#include <chrono>
 #include <system_error>
 
 #include "fields/ItemList.h"
 #include "lang/Texts.h"
+#include "link/ByteChannel.h"
+#include "link/Rfc2217Stream.h"
 
 namespace fields {
 
@@ -87,6 +90,34 @@ std::string OpenFailureCause(const PortDiagnosis& d) {
       return lang::Fill(lang::Tr("{1} 不是串口设备。"), {d.device});
     case OpenFailureKind::RateRefused:
       return lang::Fill(lang::Tr("{1} 不接受波特率 {2}。"), {d.device, std::to_string(f.baudRate)});
+    case OpenFailureKind::BadAddress:
+      return lang::Fill(lang::Tr("{1} 不是网络端口：应为 tcp://主机:端口、rfc2217://主机:端口 或 modbus-tcp://主机[:端口]。"),
+                        {f.device});
+    case OpenFailureKind::NameNotResolved:
+      return lang::Fill(lang::Tr("无法解析 {1} 的主机名：{2}。"), {f.device, f.detail});
+    case OpenFailureKind::ConnectionRefused:
+      return lang::Fill(lang::Tr("{1} 拒绝连接（该端口上没有服务在监听）。"), {f.device});
+    case OpenFailureKind::HostUnreachable:
+      return lang::Fill(lang::Tr("无法到达 {1}：{2}。"), {f.device, std::generic_category().message(f.error)});
+    case OpenFailureKind::ConnectTimedOut:
+      return lang::Fill(lang::Tr("连接 {1} 超时：{2} 秒内没有建立连接。"),
+                        {f.device, std::to_string(std::chrono::duration_cast<std::chrono::seconds>(kConnectTimeout).count())});
+    case OpenFailureKind::ServerClosed:
+      if (f.detail.empty()) {
+        return lang::Fill(lang::Tr("{1} 接受连接后立即关闭了它（串口是否正被其他客户端使用？）。"), {f.device});
+      }
+      return lang::Fill(lang::Tr("{1} 接受连接后立即关闭了它，服务器的回复：{2}"), {f.device, f.detail});
+    case OpenFailureKind::SettingRefused:
+      if (f.detail.empty()) {
+        return lang::Fill(lang::Tr("{1} 没有在 {2} 秒内确认串口设置（波特率 {3}）。"), {f.device,
+                           std::to_string(std::chrono::duration_cast<std::chrono::seconds>(Rfc2217Stream::SettingTimeout).count()),
+                           std::to_string(f.baudRate)});
+      }
+      return lang::Fill(lang::Tr("{1} 不接受波特率 {2}：服务器设为 {3}。"), {f.device, std::to_string(f.baudRate), f.detail});
+    case OpenFailureKind::NoComPortControl:
+      return lang::Fill(lang::Tr("{1} 拒绝串口控制 (RFC 2217)：无法设置波特率和校验。"), {f.device});
+    case OpenFailureKind::CannotListen:
+      return lang::Fill(lang::Tr("{1} 是 Modbus TCP 网关：它只转发本工具自己的请求，无法监听总线。"), {f.device});
     case OpenFailureKind::SystemError:
       break;
   }

@@ -64,7 +64,8 @@ void FrameLog::RecordTransaction(const TransactionRecord& record) {
   const size_t receivedLength = std::min(record.receivedLength, MaxFrameLength);
   const Slot common{.roundTripMicros = ClampedMicros(MicrosBetween(record.sentAt, record.endedAt.monotonic)),
                     .result = static_cast<int16_t>(record.result),
-                    .link = record.link};
+                    .link = record.link,
+                    .mbap = record.mbap};
   std::lock_guard lock(mutex_);
   const uint64_t transaction = ++transactions_;
   if (requestLength > 0) {
@@ -84,13 +85,14 @@ void FrameLog::RecordTransaction(const TransactionRecord& record) {
   }
 }
 
-void FrameLog::RecordUnsolicited(uint16_t link, const uint8_t* bytes, size_t length, const Stamp& at) {
+void FrameLog::RecordUnsolicited(uint16_t link, const uint8_t* bytes, size_t length, const Stamp& at, bool mbap) {
   length = std::min(length, MaxFrameLength);
   if (length == 0) return;
   const Slot meta{.monotonicNanos = duration_cast<nanoseconds>(at.monotonic.time_since_epoch()).count(),
                   .wallMicros = at.wallMicros,
                   .link = link,
-                  .direction = FrameDirection::Unsolicited};
+                  .direction = FrameDirection::Unsolicited,
+                  .mbap = mbap};
   std::lock_guard lock(mutex_);
   Push(meta, bytes, length);
 }
@@ -135,6 +137,7 @@ void FrameLog::Read(uint64_t after, FrameLogBatch& into, size_t maxFrames) const
     frame.roundTrip = microseconds(slot.roundTripMicros);
     frame.kind = slot.kind;
     frame.crcGood = slot.crcGood;
+    frame.mbap = slot.mbap;
     frame.offset = static_cast<uint32_t>(into.bytes.size());
     frame.length = slot.length;
     const size_t at = slot.byteStart % byteCapacity_;

@@ -45,6 +45,9 @@ struct LoggedFrame {
   // A heard frame: what the listener's splitter took it for.
   FrameKind kind = FrameKind::Unknown;
   bool crcGood = false;
+  // A request or what came for it over a Modbus TCP gateway: the bytes are
+  // MBAP frames (header, PDU), not RTU frames.
+  bool mbap = false;
   uint32_t offset = 0;  // of its bytes in FrameLogBatch::bytes
   uint32_t length = 0;
 };
@@ -76,6 +79,7 @@ struct TransactionRecord {
   std::chrono::steady_clock::time_point firstByteAt{};  // when receivedLength > 0
   Stamp endedAt;                                        // the time the others are stamped from
   ModbusResult result = ResultSuccess;
+  bool mbap = false;  // the frames went over a Modbus TCP gateway
 };
 
 class FrameLog {
@@ -93,7 +97,7 @@ class FrameLog {
   // Called by the links. Frames longer than MaxFrameLength keep their first
   // MaxFrameLength bytes; empty ones are not recorded.
   void RecordTransaction(const TransactionRecord& record);
-  void RecordUnsolicited(uint16_t link, const uint8_t* bytes, size_t length, const Stamp& at);
+  void RecordUnsolicited(uint16_t link, const uint8_t* bytes, size_t length, const Stamp& at, bool mbap = false);
   // Called by a listener's handler, for every frame it hands over.
   void RecordHeard(uint16_t link, const SplitFrame& frame);
 
@@ -123,6 +127,7 @@ class FrameLog {
     FrameDirection direction = FrameDirection::Request;
     FrameKind kind = FrameKind::Unknown;
     bool crcGood = false;
+    bool mbap = false;
   };
 
   // Under mutex_: stores one frame, dropping the oldest ones that no longer fit.

@@ -33,11 +33,14 @@ inline int ParityIndex(Parity parity) { return static_cast<int>(parity); }
 
 // "COM3" (or "com3") → 3; 0 for a device path or anything else.
 unsigned ComNumberOf(const std::string& port);
-// A port named by its device ("/dev/ttyUSB0"), not by a COM number.
-inline bool IsDevicePath(const std::string& port) { return port.find('/') != std::string::npos; }
+// A port named by its device ("/dev/ttyUSB0"), not by a COM number nor by
+// a network address ("tcp://...").
+inline bool IsDevicePath(const std::string& port) {
+  return port.find('/') != std::string::npos && port.find("://") == std::string::npos;
+}
 
 struct Line {
-  std::string port;  // "COM3", or a device path
+  std::string port;  // "COM3", a device path, or a network port (link/PortText.h)
   int baud = 9600;
   Parity parity = Parity::None2;
   bool operator==(const Line&) const = default;

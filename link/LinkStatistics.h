@@ -13,6 +13,9 @@ struct LinkStatistics {
   uint64_t timeouts = 0;      // no answer in time, or the request was not sent
   uint64_t badResponses = 0;  // an answer that does not answer the request
   uint64_t exceptions = 0;    // the driver's exception answers
+  // Not transactions: answers of a Modbus TCP gateway that came for an
+  // earlier request (its identifier told) and were dropped.
+  uint64_t staleAnswers = 0;
   // Request sent to answer judged, over the answered transactions (all but
   // the time-outs, whose 500 ms would say nothing about the line).
   std::chrono::microseconds totalRoundTrip{0};

@@ -20,7 +20,7 @@ int IdleFlushMillis(int baudRate) {
 
 }  // namespace
 
-bool Listener::Start(SerialPort& port, int baudRate, FrameHandler onFrame) {
+bool Listener::Start(ByteChannel& port, int baudRate, FrameHandler onFrame) {
   if (runner_.Running() || !port.IsOpen()) return false;
   runner_.Join();  // one that ended by itself: the port went away
   onFrame_ = std::move(onFrame);
@@ -29,7 +29,7 @@ bool Listener::Start(SerialPort& port, int baudRate, FrameHandler onFrame) {
       [this, &port, baudRate](std::stop_token stop) { CHILD_Listen(port, baudRate, std::move(stop)); });
 }
 
-void Listener::CHILD_Listen(SerialPort& port, int baudRate, std::stop_token stop) {
+void Listener::CHILD_Listen(ByteChannel& port, int baudRate, std::stop_token stop) {
   const base::StopWake wake(stop);
   if (!wake.Valid()) {
     end_ = ListenEnd::Failed;

@@ -12,7 +12,7 @@
 
 #include "base/Runner.h"
 #include "link/FrameSplitter.h"
-#include "link/SerialPort.h"
+#include "link/ByteChannel.h"
 
 enum class ListenEnd {
   Running,   // not ended yet (or never started)
@@ -39,7 +39,7 @@ class Listener {
   // without a wake-up descriptor it ends at once as Failed. A listener that
   // has ended by itself may start again without a Join. The port must stay
   // open, and nobody else may read it, until the listener has ended.
-  bool Start(SerialPort& port, int baudRate, FrameHandler onFrame);
+  bool Start(ByteChannel& port, int baudRate, FrameHandler onFrame);
   // Returns at once; the listening ends without delay, what the splitter
   // held handed out first. From any thread, the handler's included.
   void RequestStop() { runner_.RequestStop(); }
@@ -59,7 +59,7 @@ class Listener {
   static constexpr std::chrono::milliseconds IdleFlush{20};
 
  private:
-  void CHILD_Listen(SerialPort& port, int baudRate, std::stop_token stop);
+  void CHILD_Listen(ByteChannel& port, int baudRate, std::stop_token stop);
 
   FrameHandler onFrame_;
   std::atomic<ListenEnd> end_{ListenEnd::Running};

@@ -12,6 +12,7 @@
 
 #include "link/Answer.h"
 #include "link/LineTiming.h"
+#include "link/Mbap.h"
 
 namespace {
 
@@ -31,49 +32,52 @@ ModbusMaster::ModbusMaster() = default;
 ModbusMaster::~ModbusMaster() { ClosePort(); }
 
 int ModbusMaster::OpenPort(unsigned portNumber, int baudRate, Parity parity) {
-  std::lock_guard lock(portMutex_);
-  if (port_.IsOpen()) return RefuseOpen({OpenFailureKind::AlreadyOpen, port_.DevicePath(), portNumber});
-  if (portNumber == 0 || portNumber > 1024) return RefuseOpen({OpenFailureKind::InvalidNumber, {}, portNumber});
-  if (baudRate <= 0) return RefuseOpen({OpenFailureKind::InvalidMode, {}, portNumber});
-  if (!port_.Open(portNumber)) return RefuseOpen(port_.LastOpenFailure());
-  return StartOnOpenPort(baudRate, parity, portNumber);
+  if (portNumber == 0 || portNumber > 1024) {
+    std::lock_guard lock(portMutex_);
+    if (PortOpen()) return RefuseOpen({OpenFailureKind::AlreadyOpen, port_->DevicePath(), portNumber});
+    return RefuseOpen({OpenFailureKind::InvalidNumber, {}, portNumber});
+  }
+  return OpenLine({"COM" + std::to_string(portNumber), baudRate, parity});
 }
 
 int ModbusMaster::OpenDevice(const std::string& device, int baudRate, Parity parity) {
-  std::lock_guard lock(portMutex_);
-  if (port_.IsOpen()) return RefuseOpen({OpenFailureKind::AlreadyOpen, port_.DevicePath(), 0});
-  if (baudRate <= 0) return RefuseOpen({OpenFailureKind::InvalidMode, device, 0});
-  if (!port_.OpenDevice(device)) return RefuseOpen(port_.LastOpenFailure());
-  return StartOnOpenPort(baudRate, parity, 0);
+  return OpenLine({device, baudRate, parity});
 }
 
 int ModbusMaster::OpenLine(const Line& line) {
-  return IsDevicePath(line.port) ? OpenDevice(line.port, line.baud, line.parity)
-                                 : OpenPort(ComNumberOf(line.port), line.baud, line.parity);
+  std::lock_guard lock(portMutex_);
+  const unsigned portNumber = ComNumberOf(line.port);
+  if (PortOpen()) return RefuseOpen({OpenFailureKind::AlreadyOpen, port_->DevicePath(), portNumber});
+  const bool numbered = !IsNetworkPort(line.port) && !IsDevicePath(line.port);
+  if (numbered && (portNumber == 0 || portNumber > 1024)) {
+    return RefuseOpen({OpenFailureKind::InvalidNumber, {}, portNumber});
+  }
+  if (line.baud <= 0) return RefuseOpen({OpenFailureKind::InvalidMode, line.port, portNumber});
+  OpenFailure failure;
+  std::unique_ptr<ByteChannel> channel = OpenChannel(line, failure);
+  if (!channel) return RefuseOpen(failure);
+  port_ = std::move(channel);
+  return StartOnOpenPort(line.baud, portNumber);
 }
 
-int ModbusMaster::StartOnOpenPort(int baudRate, Parity parity, unsigned portNumber) {
-  if (!port_.Configure(baudRate, parity)) {
-    const OpenFailure failure = port_.LastOpenFailure();
-    port_.Close();
-    return RefuseOpen(failure);
-  }
-  // Neither is available on every device (a pseudo-terminal has no modem
-  // lines and no latency timer), and neither is needed to talk.
-  port_.RequestLowLatency();
-  port_.RaiseRts();
-  port_.PurgeInput();
+int ModbusMaster::StartOnOpenPort(int baudRate, unsigned portNumber) {
+  // Neither RTS nor low latency is available on every device (a
+  // pseudo-terminal has no modem lines and no latency timer), and neither
+  // is needed to talk.
+  port_->PrepareLine();
+  port_->PurgeInput();
+  mbap_ = port_->Kind() == PortKind::ModbusTcp;
 
   wakeFd_.Reset(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
   readerSet_.Reset(epoll_create1(EPOLL_CLOEXEC));
   epoll_event wake{EPOLLIN, {.fd = wakeFd_.Get()}};
-  epoll_event input{EPOLLIN, {.fd = port_.Descriptor()}};
+  epoll_event input{EPOLLIN, {.fd = port_->Descriptor()}};
   if (!wakeFd_.Valid() || !readerSet_.Valid() || epoll_ctl(readerSet_.Get(), EPOLL_CTL_ADD, wakeFd_.Get(), &wake) != 0 ||
-      epoll_ctl(readerSet_.Get(), EPOLL_CTL_ADD, port_.Descriptor(), &input) != 0) {
-    const OpenFailure failure{OpenFailureKind::SystemError, port_.DevicePath(), portNumber, 0, errno};
+      epoll_ctl(readerSet_.Get(), EPOLL_CTL_ADD, port_->Descriptor(), &input) != 0) {
+    const OpenFailure failure{OpenFailureKind::SystemError, port_->DevicePath(), portNumber, 0, errno, {}};
     readerSet_.Reset();
     wakeFd_.Reset();
-    port_.Close();
+    port_->Close();
     return RefuseOpen(failure);
   }
   stopReader_ = false;
@@ -95,8 +99,8 @@ int ModbusMaster::StartOnOpenPort(int baudRate, Parity parity, unsigned portNumb
   } catch (const std::system_error& error) {
     readerSet_.Reset();
     wakeFd_.Reset();
-    const OpenFailure failure{OpenFailureKind::SystemError, port_.DevicePath(), portNumber, 0, error.code().value()};
-    port_.Close();
+    const OpenFailure failure{OpenFailureKind::SystemError, port_->DevicePath(), portNumber, 0, error.code().value(), {}};
+    port_->Close();
     return RefuseOpen(failure);
   }
   lastOpenFailure_ = {};
@@ -112,7 +116,7 @@ int ModbusMaster::RefuseOpen(const OpenFailure& failure) {
 void ModbusMaster::ClosePort() {
   {
     std::lock_guard lock(portMutex_);
-    if (!port_.IsOpen()) return;
+    if (!PortOpen()) return;
     open_ = false;
     stopReader_ = true;
     // Ends the reader's sleep and a transaction's wait for its answer.
@@ -123,9 +127,9 @@ void ModbusMaster::ClosePort() {
   // until it has returned, which the wake-up makes at once.
   std::lock_guard transaction(transactionLock_);
   std::lock_guard lock(portMutex_);
-  if (open_ || !port_.IsOpen()) return;  // another close ended it, or it was opened again since
+  if (open_ || !PortOpen()) return;  // another close ended it, or it was opened again since
   if (reader_.joinable()) reader_.join();
-  port_.Close();
+  port_->Close();
   readerSet_.Reset();
   wakeFd_.Reset();
   portLost_ = false;
@@ -137,7 +141,12 @@ bool ModbusMaster::PortLost() const { return portLost_; }
 
 std::string ModbusMaster::DevicePath() const {
   std::lock_guard lock(portMutex_);
-  return port_.DevicePath();
+  return PortOpen() ? port_->DevicePath() : std::string();
+}
+
+PortKind ModbusMaster::OpenKind() const {
+  std::lock_guard lock(portMutex_);
+  return PortOpen() ? port_->Kind() : PortKind::Serial;
 }
 
 OpenFailure ModbusMaster::LastOpenFailure() const {
@@ -148,7 +157,7 @@ OpenFailure ModbusMaster::LastOpenFailure() const {
 // ------------------------------------------------------------- reader thread
 
 void ModbusMaster::CHILD_ReaderLoop() {
-  const int portFd = port_.Descriptor();
+  const int portFd = port_->Descriptor();
   bool lost = false;
   while (!stopReader_ && !lost) {
     epoll_event events[2];
@@ -181,21 +190,21 @@ void ModbusMaster::CHILD_WaitForStop() {
 }
 
 bool ModbusMaster::TakeInput() {
-  if (port_.TakeLineErrors() != 0) {
+  if (port_->TakeLineErrors() != 0) {
     // A damaged byte spoils the frame it belongs to: drop what is pending.
-    port_.PurgeInput();
+    port_->PurgeInput();
     lineErrorsSeen_ = true;
     return true;
   }
   uint8_t chunk[MaxFrameLength];
-  const ssize_t n = port_.Read(chunk, sizeof chunk);
+  const ssize_t n = port_->Read(chunk, sizeof chunk);
   if (n < 0) return errno == EAGAIN || errno == EWOULDBLOCK;
   if (n == 0) return false;  // hung up
   lastInput_ = Clock::now();
   if (receiveCount_ == 0) firstInput_ = lastInput_;
   receiveCount_ = AppendReceived(receive_, receiveCount_, chunk, static_cast<size_t>(n));
   if (frameLog_ && !transactionReads_) {
-    frameLog_->RecordUnsolicited(frameLogTag_, chunk, static_cast<size_t>(n), {lastInput_, WallMicrosNow()});
+    frameLog_->RecordUnsolicited(frameLogTag_, chunk, static_cast<size_t>(n), {lastInput_, WallMicrosNow()}, mbap_);
   }
   return true;
 }
@@ -211,23 +220,24 @@ void ModbusMaster::LogTransaction(const Frame& request, ModbusResult result) {
   record.firstByteAt = firstInput_;
   record.endedAt = {endedAt_, WallMicrosNow()};
   record.result = result;
+  record.mbap = mbap_;
   frameLog_->RecordTransaction(record);
 }
 
 void ModbusMaster::ReaderWatchesPort(bool watch) {
-  epoll_event input{watch ? static_cast<uint32_t>(EPOLLIN) : 0u, {.fd = port_.Descriptor()}};
-  epoll_ctl(readerSet_.Get(), EPOLL_CTL_MOD, port_.Descriptor(), &input);
+  epoll_event input{watch ? static_cast<uint32_t>(EPOLLIN) : 0u, {.fd = port_->Descriptor()}};
+  epoll_ctl(readerSet_.Get(), EPOLL_CTL_MOD, port_->Descriptor(), &input);
 }
 
 // -------------------------------------------------------------- transactions
 
-bool ModbusMaster::SendRequest(const Frame& request, Clock::time_point deadline) {
+bool ModbusMaster::SendRequest(const Frame& wire, Clock::time_point deadline) {
   std::lock_guard lock(portMutex_);
-  if (!port_.IsOpen()) return false;
-  if (lineErrorsSeen_.exchange(false)) port_.PurgeOutput();
+  if (!PortOpen()) return false;
+  if (lineErrorsSeen_.exchange(false)) port_->PurgeOutput();
   size_t sent = 0;
-  while (sent < request.length) {
-    const ssize_t n = port_.Write(request.bytes.data() + sent, request.length - sent);
+  while (sent < wire.length) {
+    const ssize_t n = port_->Write(wire.bytes.data() + sent, wire.length - sent);
     if (n > 0) {
       sent += static_cast<size_t>(n);
       continue;
@@ -236,7 +246,7 @@ bool ModbusMaster::SendRequest(const Frame& request, Clock::time_point deadline)
     // Output queue full: wait for room rather than send half a frame.
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
     if (left.count() <= 0) return false;
-    pollfd out{port_.Descriptor(), POLLOUT, 0};
+    pollfd out{port_->Descriptor(), POLLOUT, 0};
     if (poll(&out, 1, static_cast<int>(left.count())) <= 0 || (out.revents & (POLLERR | POLLHUP))) return false;
   }
   return true;
@@ -274,7 +284,7 @@ void ModbusMaster::SettleLine() {
   }
   {
     std::lock_guard lock(portMutex_);
-    port_.PurgeInput();
+    port_->PurgeInput();
   }
   std::lock_guard lock(bufferMutex_);
   receiveCount_ = 0;
@@ -289,6 +299,14 @@ ModbusResult ModbusMaster::Exchange(const Frame& request, Frame& answer) {
   if (portLost_) return EndUnsent();
   if (lastFailed_) SettleLine();
   if (!open_) return EndUnsent();  // closed meanwhile: nothing goes out
+  // What goes on the wire: the RTU frame itself, or its PDU behind an MBAP
+  // header with a new transaction identifier.
+  Frame wire = request;
+  if (mbap_) {
+    ++transactionId_;
+    wire.length = EncodeMbap(request, transactionId_, wire.bytes.data(), wire.bytes.size());
+    if (wire.length == 0) return EndUnsent();
+  }
   // The transaction reads its answer itself: a hand-over from the reader
   // would cost two thread wake-ups per answer. The reader is told to leave
   // the input alone without being woken.
@@ -297,17 +315,18 @@ ModbusResult ModbusMaster::Exchange(const Frame& request, Frame& answer) {
     std::lock_guard lock(bufferMutex_);
     transactionReads_ = true;
     receiveCount_ = 0;
-    lastRequest_ = request;
+    lastRequest_ = wire;
   }
   sentAt_ = Clock::now();
-  const auto deadline = sentAt_ + std::chrono::microseconds(responseTimeoutMicros_.load(std::memory_order_relaxed));
-  const ModbusResult result = SendRequest(request, deadline) ? AwaitAnswer(request, answer, deadline) : ResultTimeout;
+  const auto deadline = sentAt_ + std::chrono::microseconds(responseTimeoutMicros_.load(std::memory_order_relaxed)) +
+                        NetworkAllowance();
+  const ModbusResult result = SendRequest(wire, deadline) ? AwaitAnswer(request, answer, deadline) : ResultTimeout;
   {
     std::lock_guard lock(bufferMutex_);
     endedAt_ = Clock::now();
     // Recorded before the reader may take the next bytes, so that a late
     // answer follows its transaction in the log.
-    if (frameLog_) LogTransaction(request, result);
+    if (frameLog_) LogTransaction(wire, result);
     transactionReads_ = false;
   }
   // Late bytes are the reader's again; any already waiting wake it at once.
@@ -315,8 +334,23 @@ ModbusResult ModbusMaster::Exchange(const Frame& request, Frame& answer) {
   return result;
 }
 
+std::chrono::microseconds ModbusMaster::NetworkAllowance() const {
+  if (port_->Kind() == PortKind::Serial) return std::chrono::microseconds(0);
+  const int64_t set = networkAllowanceMicros_.load(std::memory_order_relaxed);
+  if (set > 0) return std::chrono::microseconds(set);
+  return std::max<std::chrono::microseconds>(MinNetworkAllowance, RoundTripsAllowed * port_->RoundTrip());
+}
+
+void ModbusMaster::DropStaleAnswers(size_t bytes, unsigned answers) {
+  if (frameLog_) frameLog_->RecordUnsolicited(frameLogTag_, receive_, bytes, {lastInput_, WallMicrosNow()}, true);
+  std::memmove(receive_, receive_ + bytes, receiveCount_ - bytes);
+  receiveCount_ -= bytes;
+  std::lock_guard lock(statisticsMutex_);
+  statistics_.staleAnswers += answers;
+}
+
 ModbusResult ModbusMaster::AwaitAnswer(const Frame& request, Frame& answer, Clock::time_point deadline) {
-  pollfd fds[2] = {{port_.Descriptor(), POLLIN, 0}, {wakeFd_.Get(), POLLIN, 0}};
+  pollfd fds[2] = {{port_->Descriptor(), POLLIN, 0}, {wakeFd_.Get(), POLLIN, 0}};
   bool unjudged = false;  // bytes taken since the answer was last looked for
   for (;;) {
     const timespec left = TimeLeft(deadline);
@@ -339,8 +373,17 @@ ModbusResult ModbusMaster::AwaitAnswer(const Frame& request, Frame& answer, Cloc
     unjudged = unjudged || receiveCount_ != before;
     // Judge only once the input has paused, and only what is new: a full
     // buffer that a babbling line keeps topping up costs nothing more.
-    if (!unjudged || port_.QueuedInput() > 0) continue;
+    if (!unjudged || port_->QueuedInput() > 0) continue;
     unjudged = false;
+    if (mbap_) {
+      // A late answer carries the identifier of its own request: dropped,
+      // and the one this request waits for may follow it.
+      const MbapSearch search = FindMbapAnswer(request, transactionId_, receive_, receiveCount_, answer);
+      if (search.staleAnswers > 0) DropStaleAnswers(search.staleBytes, search.staleAnswers);
+      if (search.state == MbapSearch::State::Incomplete) continue;
+      if (search.state == MbapSearch::State::Malformed) return ResultBadResponse;
+      return JudgeAnswer(request, answer.bytes.data(), answer.length);
+    }
     const AnswerSearch search = FindAnswer(request, receive_, receiveCount_, lineEchoes_);
     if (search.echoSkipped) lineEchoes_ = true;
     if (search.state == AnswerSearch::State::Incomplete) continue;
@@ -351,7 +394,7 @@ ModbusResult ModbusMaster::AwaitAnswer(const Frame& request, Frame& answer, Cloc
   }
   // An echo teaches as much when no driver answers it.
   std::lock_guard lock(bufferMutex_);
-  if (FindAnswer(request, receive_, receiveCount_, lineEchoes_).echoSkipped) lineEchoes_ = true;
+  if (!mbap_ && FindAnswer(request, receive_, receiveCount_, lineEchoes_).echoSkipped) lineEchoes_ = true;
   return ResultTimeout;
 }
 
@@ -368,6 +411,12 @@ std::vector<uint8_t> ModbusMaster::LastReceivedFrame() const {
 bool ModbusMaster::SetResponseTimeout(std::chrono::microseconds timeout) {
   if (timeout.count() <= 0 || timeout > MaxResponseTimeout) return false;
   responseTimeoutMicros_.store(timeout.count(), std::memory_order_relaxed);
+  return true;
+}
+
+bool ModbusMaster::SetNetworkAllowance(std::chrono::microseconds allowance) {
+  if (allowance.count() < 0 || allowance > MaxResponseTimeout) return false;
+  networkAllowanceMicros_.store(allowance.count(), std::memory_order_relaxed);
   return true;
 }
 

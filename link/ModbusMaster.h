@@ -24,7 +24,7 @@
 #include "link/FrameLog.h"
 #include "link/IdentificationWalk.h"
 #include "link/LinkStatistics.h"
-#include "link/SerialPort.h"
+#include "link/ByteChannel.h"
 #include "base/UniqueFd.h"
 
 class ModbusMaster {
@@ -40,7 +40,9 @@ class ModbusMaster {
   int OpenPort(unsigned portNumber, int baudRate, Parity parity);
   // As OpenPort for a device given by its path (no COM number). 1 or 0.
   int OpenDevice(const std::string& device, int baudRate, Parity parity);
-  // The line's port by its COM number, or as the device it names. 1 or 0.
+  // The line's port by its COM number, as the device it names, or across
+  // the network (link/PortText.h): a Modbus TCP gateway's answers are
+  // told apart by their transaction identifiers. 1 or 0.
   int OpenLine(const Line& line);
   // Stops the reader and closes the port; a transaction that is waiting ends
   // at once with ResultTimeout, and the close waits for it to return. Does
@@ -51,8 +53,11 @@ class ModbusMaster {
   // pulled, line hung up) until ClosePort. Meanwhile every transaction ends
   // at once with ResultTimeout; the port stays open until closed.
   bool PortLost() const;
-  // The device that the open port resolved to; empty while closed.
+  // The device that the open port resolved to, or the server's
+  // "host:port"; empty while closed.
   std::string DevicePath() const;
+  // The kind of the open port; Serial while closed.
+  PortKind OpenKind() const;
   // Why the last OpenPort or OpenDevice gave 0; kind None after one that
   // succeeded.
   OpenFailure LastOpenFailure() const;
@@ -89,6 +94,12 @@ class ModbusMaster {
   // MaxResponseTimeout.
   bool SetResponseTimeout(std::chrono::microseconds timeout);
   std::chrono::microseconds CurrentResponseTimeout() const;
+  // Over a network port a transaction waits the response time-out and a
+  // network allowance on top: RoundTripsAllowed of the connection's
+  // measured round trip, at least MinNetworkAllowance; a nonzero
+  // `allowance` replaces that, zero restores it. False above
+  // MaxResponseTimeout.
+  bool SetNetworkAllowance(std::chrono::microseconds allowance);
 
   // From the next transaction on, records every request, what came back for
   // it and what the reader takes between transactions in `log`, tagged
@@ -99,6 +110,8 @@ class ModbusMaster {
   // The response time-out until SetResponseTimeout changes it.
   static constexpr std::chrono::milliseconds ResponseTimeout{500};
   static constexpr std::chrono::seconds MaxResponseTimeout{60};
+  static constexpr std::chrono::milliseconds MinNetworkAllowance{50};
+  static constexpr int RoundTripsAllowed = 4;
   static constexpr int MaxIdentificationRequests = IdentificationWalk::MaxRequests;
   // After an exchange that failed, the next request waits for the line to
   // fall quiet, but never longer than this.
@@ -141,10 +154,18 @@ class ModbusMaster {
   // quiet gap (at most MaxQuietWait) and drops what came meanwhile, so that
   // a late answer is not taken for the next one.
   void SettleLine();
-  bool SendRequest(const Frame& request, Clock::time_point deadline);
-  // Under portMutex_, with port_ open: configures it and starts the reader;
-  // closes it again on failure. OpenPort's 1 or 0.
-  int StartOnOpenPort(int baudRate, Parity parity, unsigned portNumber);
+  // Sends the request as it goes on the wire.
+  bool SendRequest(const Frame& wire, Clock::time_point deadline);
+  // Under portMutex_, with port_ open: starts the reader; closes the port
+  // again on failure. OpenPort's 1 or 0.
+  int StartOnOpenPort(int baudRate, unsigned portNumber);
+  bool PortOpen() const { return port_ && port_->IsOpen(); }
+  // What the network adds to a transaction's time; zero on a local port.
+  std::chrono::microseconds NetworkAllowance() const;
+  // Under bufferMutex_, during a transaction: late answers of earlier
+  // transactions at the front of the input go to the frame log as such,
+  // out of the input, and into the count.
+  void DropStaleAnswers(size_t bytes, unsigned answers);
   // Records why an open failed; gives OpenPort's 0.
   int RefuseOpen(const OpenFailure& failure);
 
@@ -154,7 +175,12 @@ class ModbusMaster {
   // until ClosePort asks the reader to end.
   void CHILD_WaitForStop();
 
-  SerialPort port_;
+  // Replaced at each open by the channel the line's port names.
+  std::unique_ptr<ByteChannel> port_;
+  // The open port is a Modbus TCP gateway: requests go as MBAP frames, each
+  // with the next transaction identifier (under transactionLock_).
+  bool mbap_ = false;
+  uint16_t transactionId_ = 0;
   mutable std::mutex portMutex_;  // open, close and writes of the port
   std::atomic<bool> open_{false};
   OpenFailure lastOpenFailure_;  // under portMutex_
@@ -184,6 +210,7 @@ class ModbusMaster {
   Clock::time_point sentAt_;  // under transactionLock_: when the request went
   Clock::time_point endedAt_;  // under transactionLock_: when the exchange ended
   std::atomic<int64_t> responseTimeoutMicros_{std::chrono::microseconds(ResponseTimeout).count()};
+  std::atomic<int64_t> networkAllowanceMicros_{0};  // 0: from the round trip
 
   // Counted at the end of each transaction, copied by Statistics(); each
   // open starts a new session, and a transaction that began in an earlier

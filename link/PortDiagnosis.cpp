@@ -123,8 +123,10 @@ PortDiagnosis DiagnoseOpenFailure(const OpenFailure& failure) {
   PortDiagnosis diagnosis;
   diagnosis.failure = failure;
   std::error_code error;
-  const fs::path device = fs::canonical(failure.device, error);
-  diagnosis.device = error ? failure.device : device.string();
+  // A network port's "host:port" names no file, whatever the folder holds.
+  const bool network = failure.kind >= OpenFailureKind::BadAddress && failure.kind <= OpenFailureKind::CannotListen;
+  const fs::path device = network ? fs::path() : fs::canonical(failure.device, error);
+  diagnosis.device = network || error ? failure.device : device.string();
 
   switch (failure.kind) {
     case OpenFailureKind::NoDevice:

@@ -142,7 +142,7 @@ bool SerialPort::OpenDevice(const std::string& path) {
 }
 
 bool SerialPort::Refuse(OpenFailureKind kind, const std::string& path, int error) {
-  lastFailure_ = OpenFailure{kind, path, portNumber_, 0, error};
+  lastFailure_ = OpenFailure{kind, path, portNumber_, 0, error, {}};
   return false;
 }
 
@@ -196,6 +196,11 @@ bool SerialPort::RequestLowLatency() {
   if (serial.flags & ASYNC_LOW_LATENCY) return true;
   serial.flags |= ASYNC_LOW_LATENCY;
   return ioctl(fd_, TIOCSSERIAL, &serial) == 0;
+}
+
+void SerialPort::PrepareLine() {
+  RequestLowLatency();
+  RaiseRts();
 }
 
 void SerialPort::PurgeInput() {

@@ -1,5 +1,7 @@
 #include "scan/BusScan.h"
 
+#include "link/PortText.h"
+
 #include <algorithm>
 #include <array>
 #include <optional>
@@ -380,9 +382,14 @@ std::vector<LineChoice> Combine(const std::vector<int>& bauds, const std::vector
   return settings;
 }
 
+std::vector<LineChoice> ScanPlan::SettingsTried() const {
+  if (PortSetsLine(KindOfPort(port)) || settings.size() <= 1) return settings;
+  return {settings.front()};
+}
+
 size_t ScanPlan::Tries() const {
   const size_t addresses = lastAddress >= firstAddress ? size_t{lastAddress} - firstAddress + 1 : 0;
-  return addresses * settings.size();
+  return addresses * SettingsTried().size();
 }
 
 std::string AnswerText(const Found& found) {
@@ -415,7 +422,8 @@ ScanOutcome RunScan(const ScanPlan& plan, const ScanCallbacks& callbacks, std::s
   if (!log) log = std::make_shared<FrameLog>(kOwnLogFrames, kOwnLogBytes);
   link.AttachFrameLog(log, logTag);
   const size_t total = plan.Tries();
-  for (const LineChoice& line : plan.settings) {
+  link.SetNetworkAllowance(plan.networkAllowance);
+  for (const LineChoice& line : plan.SettingsTried()) {
     if (stop.stop_requested() || plan.firstAddress > plan.lastAddress) break;
     if (!Open(link, plan, line)) {
       outcome.end = ScanEnd::PortFailed;

@@ -53,6 +53,13 @@ struct ScanPlan {
   std::vector<LineChoice> settings{LineChoice{}};  // in the order they are tried
   // How long each try waits for its answer; none: TryTimeout of the rate.
   std::optional<std::chrono::milliseconds> tryTimeout;
+  // Over a network port: what each try waits on top of the line's time
+  // (ModbusMaster::SetNetworkAllowance); zero for the measured round trip.
+  std::chrono::milliseconds networkAllowance{0};
+  // The settings the scan goes through: all of them where the port sets
+  // the line's rate and parity, else only the first (a raw device server
+  // or a gateway keeps its own line settings).
+  std::vector<LineChoice> SettingsTried() const;
   size_t Tries() const;
 };
 

@@ -1,14 +1,14 @@
 #include "session/Session.h"
 
 #include "lang/Texts.h"
-#include "link/SerialPort.h"
 #include "recording/CommandMarks.h"
 
 namespace session {
 
 Session::Session(const std::string& program, Frames frames)
     : tool_(program + " " + KORVELT_VERSION),
-      frameLog_(frames == Frames::Logged ? std::make_shared<FrameLog>() : nullptr) {
+      frameLog_(frames == Frames::Logged ? std::make_shared<FrameLog>() : nullptr),
+      listened_(MakeChannel(PortKind::Serial)) {
   if (frameLog_) link_.AttachFrameLog(frameLog_);
   recording::MarkWrites(link_, recording_);
 }
@@ -30,16 +30,18 @@ bool Session::OpenLine(const Line& line, Open how) {
 bool Session::OpenToListen(const Line& line) {
   // A port open already stays as it is: reopening it would pull it from
   // under whatever listens.
-  if (link_.IsOpen() || listened_.IsOpen() || !listened_.OpenLine(line)) return false;
+  if (link_.IsOpen() || listened_->IsOpen()) return false;
+  if (listened_->Kind() != KindOfPort(line.port)) listened_ = MakeChannel(KindOfPort(line.port));
+  if (!listened_->OpenToListen(line)) return false;
   line_ = line;
-  devicePath_ = listened_.DevicePath();
+  devicePath_ = listened_->DevicePath();
   return true;
 }
 
 void Session::Close() {
   capture_.RequestStop();
   link_.ClosePort();
-  listened_.Close();
+  listened_->Close();
 }
 
 device::Origin Session::Origin() const { return {tool_, line_, devicePath_, address_}; }

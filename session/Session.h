@@ -20,7 +20,7 @@
 #include "driver/DriverLink.h"
 #include "link/FrameLog.h"
 #include "link/Line.h"
-#include "link/SerialPort.h"
+#include "link/ByteChannel.h"
 #include "recording/Capture.h"
 #include "recording/StatusRecording.h"
 
@@ -74,12 +74,13 @@ class Session {
   // --- A line opened to be listened to: read by a listener, which sends
   // nothing, so no link goes on it (the link's open raises RTS, which an
   // RS-485 adapter may take to drive the bus).
-  // Opens `line` as OpenLine does. False while a port is open, or when
+  // Opens `line` as OpenLine does (not a Modbus TCP gateway, which carries
+  // only the tool's own exchanges). False while a port is open, or when
   // the port did not open (ListenedPort's LastOpenFailure says why).
   bool OpenToListen(const Line& line);
   // Open from OpenToListen until Close. Whatever listens on it must have
   // ended before the port closes.
-  SerialPort& ListenedPort() { return listened_; }
+  ByteChannel& ListenedPort() { return *listened_; }
 
   // --- Lending the port to a scan, which opens it itself at each setting
   // Closes the port when it is open (true then) and keeps how it was.
@@ -119,7 +120,7 @@ class Session {
   std::shared_ptr<FrameLog> frameLog_;
   uint8_t address_ = 0;
   DriverLink link_;
-  SerialPort listened_;
+  std::unique_ptr<ByteChannel> listened_;  // of the kind last asked for
   Line line_{"", 0, Parity::None2};
   std::string devicePath_;
   bool lent_ = false;

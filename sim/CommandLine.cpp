@@ -302,6 +302,9 @@ bool ParseCommandLine(int argc, const char* const* argv, CommandLine& line, std:
     } else if (option == "--tcp") {
       ok = ParseInteger(value, 0, 65535, number);
       line.tcpPort = static_cast<uint16_t>(number);
+    } else if (option == "--modbus-tcp") {
+      ok = ParseInteger(value, 0, 65535, number);
+      line.modbusTcpPort = static_cast<uint16_t>(number);
     } else if (option == "--baud") {
       ok = ParseInteger(value, 1, 115200, number) && IsBaudRate(static_cast<int>(number));
       line.driver.baudRate = static_cast<uint32_t>(number);
@@ -381,6 +384,13 @@ Port:
                           with raw bytes, like an RS-485 device server;
                           prints "korvelt-driver-sim: tcp 127.0.0.1:PORT"
                           when ready
+  --modbus-tcp PORT       no COM link: listen on 127.0.0.1:PORT (0: any free
+                          port) as a Modbus TCP gateway in front of the
+                          driver, one connection at a time; the unit
+                          identifier is the slave address, and a request
+                          the driver leaves unanswered gets exception 0x0B;
+                          prints "korvelt-driver-sim: modbus-tcp
+                          127.0.0.1:PORT" when ready
   --address LIST          slave addresses 1..128 (default 1): one, or a list
                           such as 1,2,5-8 for a bus of drivers on the one
                           line, each with its own registers, motor and

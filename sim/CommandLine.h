@@ -21,6 +21,8 @@ struct CommandLine {
   std::string portsFolder;  // empty: PortsDirectory(), as the tool finds it
   // Serve 127.0.0.1:port (0: any free port) instead of a COM link.
   std::optional<uint16_t> tcpPort;
+  // Serve 127.0.0.1:port as a Modbus TCP gateway in front of the driver.
+  std::optional<uint16_t> modbusTcpPort;
   DriverOptions driver;  // --baud and --parity set its line registers
   // The drivers on the line, one per address, in rising order.
   std::vector<uint8_t> addresses{1};

@@ -15,6 +15,7 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 #include <system_error>
@@ -24,6 +25,7 @@
 #include "sim/CommandLine.h"
 #include "sim/SimulatedDriver.h"
 #include "sim/SlaveServer.h"
+#include "sim/ModbusTcpGateway.h"
 #include "sim/TcpLine.h"
 
 namespace {
@@ -108,15 +110,18 @@ class Bus {
       driver->SetFault(sim::FaultFor(line, address));
       driver->SetMotorFault(line.motorFault);
       stations_.push_back({driver.get(), sim::TurnaroundFor(line, address)});
+      plain_.push_back(driver.get());
     }
   }
   const std::vector<sim::Station>& Stations() const { return stations_; }
+  std::span<sim::SimulatedDriver* const> Drivers() const { return plain_; }
   // All drivers start from the same serial registers.
   const sim::SimulatedDriver& First() const { return *drivers_.front(); }
 
  private:
   std::vector<std::unique_ptr<sim::SimulatedDriver>> drivers_;
   std::vector<sim::Station> stations_;
+  std::vector<sim::SimulatedDriver*> plain_;
 };
 
 sim::LineOptions LineOptionsFor(const sim::CommandLine& line, const Bus& bus) {
@@ -223,6 +228,31 @@ int ServeTcp(const sim::CommandLine& line, const Bus& bus, int stop) {
   return 0;
 }
 
+// One client at a time, as many small gateways serve.
+int ServeModbusTcp(const sim::CommandLine& line, const Bus& bus, int stop) {
+  uint16_t port = 0;
+  const UniqueFd listener = sim::ListenOnLoopback(*line.modbusTcpPort, port);
+  if (!listener.Valid()) {
+    std::fprintf(stderr, "korvelt-driver-sim: cannot listen on 127.0.0.1:%u: %s\n", *line.modbusTcpPort,
+                 std::strerror(errno));
+    return 1;
+  }
+  std::printf("korvelt-driver-sim: modbus-tcp 127.0.0.1:%u\n", port);
+  std::fflush(stdout);
+  while (!WaitForStopOr(stop, listener.Get())) {
+    const UniqueFd connection = sim::AcceptConnection(listener.Get());
+    if (!connection.Valid()) {
+      if (errno == EINTR || errno == EAGAIN || errno == ECONNABORTED) continue;
+      std::fprintf(stderr, "korvelt-driver-sim: accept: %s\n", std::strerror(errno));
+      return 1;
+    }
+    if (line.verbose) std::fputs("korvelt-driver-sim: connection opened\n", stderr);
+    if (sim::ServeModbusTcp(bus.Drivers(), connection.Get(), stop)) break;
+    if (line.verbose) std::fputs("korvelt-driver-sim: connection closed\n", stderr);
+  }
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -247,5 +277,6 @@ int main(int argc, char** argv) {
     return 1;
   }
   const Bus bus(line);
+  if (line.modbusTcpPort) return ServeModbusTcp(line, bus, stop.Get());
   return line.tcpPort ? ServeTcp(line, bus, stop.Get()) : ServePseudoTerminal(line, bus, stop.Get());
 }

@@ -6,6 +6,7 @@
 
 #include "lang/Texts.h"
 #include "link/Answer.h"
+#include "link/Mbap.h"
 
 namespace traffic {
 namespace {
@@ -51,6 +52,19 @@ bool Filter::Matches(const Record& record) const {
 }
 
 Record FrameDescriber::Describe(const LoggedFrame& frame, std::span<const uint8_t> bytes) {
+  // Over a Modbus TCP gateway: described as the RTU frame it carries, shown
+  // as it went, its header named.
+  Frame rtu;
+  uint16_t transaction = 0;
+  if (frame.mbap && RtuOfMbap(bytes.data(), bytes.size(), rtu, transaction)) {
+    LoggedFrame carried = frame;
+    carried.mbap = false;
+    Record record = Describe(carried, std::span<const uint8_t>(rtu.bytes.data(), rtu.length));
+    record.bytes.assign(bytes.begin(), bytes.end());
+    record.meaning = lang::Fill(lang::Tr("MBAP 事务 {1} 单元 {2}: {3}"),
+                                {std::to_string(transaction), std::to_string(rtu.bytes[0]), record.meaning});
+    return record;
+  }
   orphan_ = false;
   if (frame.direction == FrameDirection::Heard) {
     const SplitFrame heard{.bytes = bytes,

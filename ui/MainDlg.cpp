@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <algorithm>
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QContextMenuEvent>
 #include <QEvent>
@@ -136,7 +137,14 @@ bool CMainDlg::UpdateData(bool saveAndValidate) {
   // A handler run by a check box that is being set would take the controls
   // not yet set back into their members.
   m_loadingControls = !saveAndValidate;
+  // A port typed into the list is no item of it: setting the controls from
+  // the members leaves it as typed.
+  auto* ports = m_controls.As<QComboBox>(forms::ids::PortCombo);
+  const QString typed = ports != nullptr ? ports->currentText() : QString();
   m_exchange.UpdateData(saveAndValidate);
+  if (!saveAndValidate && ports != nullptr && !typed.isEmpty() && ports->findText(typed, Qt::MatchFixedString) < 0) {
+    ports->setEditText(typed);
+  }
   m_loadingControls = false;
   return true;
 }
@@ -163,7 +171,15 @@ void CMainDlg::ConnectHandlers() {
   }
   if (m_tab != nullptr) connect(m_tab, &CTabCtrl::SelChange, this, &CMainDlg::OnSelchangeTab);
   connect(&m_timer, &QTimer::timeout, this, &CMainDlg::OnTimer);
-  if (QWidget* ports = m_controls.Get(forms::ids::PortCombo)) ports->installEventFilter(this);
+  if (auto* ports = m_controls.As<QComboBox>(forms::ids::PortCombo)) {
+    ports->installEventFilter(this);
+    // Besides its COM items the list takes a typed port: a device path or
+    // a network port (tcp://, rfc2217://, modbus-tcp://). Only one that
+    // opened joins the list.
+    ports->setEditable(true);
+    ports->setInsertPolicy(QComboBox::NoInsert);
+    ports->view()->setMinimumWidth(ports->fontMetrics().horizontalAdvance(QStringLiteral("modbus-tcp://000.000.000.000:00000")));
+  }
 }
 
 void CMainDlg::SetControlText(int controlId, const std::string& text) {

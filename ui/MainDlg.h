@@ -184,6 +184,12 @@ class CMainDlg : public QDialog {
   // The device-information fields, from a read of the block.
   void ShowDeviceInfo(const DeviceInfoBlock& info);
   void RefreshPortTooltips();
+  // The port as the list shows it: a COM item, or an entry typed into it
+  // (a device path, a network port).
+  std::string PanelPort() const;
+  // A typed port that opened goes into the list after the COM items, the
+  // newest first, the last few of the run kept.
+  void RememberPort(const std::string& port);
 
   void OnOpenPort();
   // Opens the session's line and sets the button; a new session restarts

@@ -52,14 +52,36 @@ void CMainDlg::OnOpenPort() {
   // No rate selected (or no list) is a failed open, not a rate of 0.
   const bool rateChosen = m_baudCombo != nullptr && m_baudIndex >= 0 && m_baudIndex < m_baudCombo->count();
   const int baudRate = rateChosen ? forms::BaudRateFromText(ToStdString(m_baudCombo->itemText(m_baudIndex))) : 0;
-  const unsigned portNumber = static_cast<unsigned>(m_portIndex + 1);
+  const std::string port = PanelPort();
   if (!rateChosen) {
     ui::ShowMessage(this, Tr(forms::texts::OpenFailed));
-  } else if (!OpenLine({"COM" + std::to_string(portNumber), baudRate, ParityFromIndex(m_parityIndex)},
-                       session::Session::Open::NewSession)) {
+  } else if (!OpenLine({port, baudRate, ParityFromIndex(m_parityIndex)}, session::Session::Open::NewSession)) {
     // Looked up now, while the cause (a holder, a missing adapter) is still there.
     ui::ShowMessage(this, fields::OpenFailureMessage(DiagnoseOpenFailure(m_link.LastOpenFailure())));
+  } else {
+    RememberPort(port);
   }
+}
+
+std::string CMainDlg::PanelPort() const {
+  auto* ports = m_controls.As<QComboBox>(forms::ids::PortCombo);
+  const QString typed = ports != nullptr ? ports->currentText().trimmed() : QString();
+  if (typed.isEmpty()) return "COM" + std::to_string(m_portIndex + 1);
+  return ToStdString(typed);
+}
+
+void CMainDlg::RememberPort(const std::string& port) {
+  constexpr int kRemembered = 5;
+  auto* ports = m_controls.As<QComboBox>(forms::ids::PortCombo);
+  if (ports == nullptr) return;
+  const QString text = ToQString(port);
+  const int comItems = static_cast<int>(forms::ComboItems(forms::ids::PortCombo).size());
+  const int at = ports->findText(text, Qt::MatchFixedString);
+  if (at >= 0 && at < comItems) return;  // a COM item, typed
+  if (at >= 0) ports->removeItem(at);
+  ports->insertItem(comItems, text);
+  while (ports->count() > comItems + kRemembered) ports->removeItem(ports->count() - 1);
+  ports->setCurrentIndex(comItems);
 }
 
 bool CMainDlg::OpenLine(const Line& line, session::Session::Open how) {
@@ -101,7 +123,10 @@ void CMainDlg::RefreshPortTooltips() {
   auto* ports = m_controls.As<QComboBox>(forms::ids::PortCombo);
   if (ports == nullptr) return;
   for (int i = 0; i < ports->count(); ++i) {
-    const QString path = QString::fromStdString(ResolveComPort(static_cast<unsigned>(i + 1)));
+    // Typed ports after the COM items name themselves.
+    const unsigned number = ComNumberOf(ToStdString(ports->itemText(i)));
+    if (number == 0) continue;
+    const QString path = QString::fromStdString(ResolveComPort(number));
     QString tip;
     if (!path.isEmpty()) {
       const QFileInfo info(path);

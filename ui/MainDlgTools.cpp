@@ -42,7 +42,7 @@ void CMainDlg::OnTraffic() { Present(TrafficWindow()); }
 Line CMainDlg::PanelSettings() {
   UpdateData(true);
   Line line;
-  line.port = "COM" + std::to_string(m_portIndex + 1);
+  line.port = PanelPort();
   const bool rateChosen = m_baudCombo != nullptr && m_baudIndex >= 0 && m_baudIndex < m_baudCombo->count();
   if (rateChosen) line.baud = forms::BaudRateFromText(ToStdString(m_baudCombo->itemText(m_baudIndex)));
   line.parity = ParityFromIndex(m_parityIndex);

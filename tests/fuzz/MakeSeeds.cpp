@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "link/FrameCodec.h"
+#include "sim/ModbusTcpGateway.h"
 #include "sim/SimulatedDriver.h"
 
 namespace {
@@ -86,6 +87,15 @@ void Write(const fs::path& file, const Bytes& bytes) {
   out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
+// The MBAP answer of the simulated gateway to the RTU `request` sent as
+// `transaction`.
+Bytes GatewayAnswer(sim::SimulatedDriver& driver, const Bytes& request, uint16_t transaction) {
+  Bytes adu = {static_cast<uint8_t>(transaction >> 8), static_cast<uint8_t>(transaction), 0, 0,
+               0, static_cast<uint8_t>(request.size() - 2)};
+  adu.insert(adu.end(), request.begin(), request.end() - 2);
+  return sim::AnswerAdu(driver, adu.data(), adu.size());
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -94,7 +104,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   const fs::path root = argv[1];
-  for (const char* target : {"answer", "identification", "sim_request", "frame_split", "decode"}) {
+  for (const char* target : {"answer", "identification", "sim_request", "frame_split", "decode", "mbap", "telnet"}) {
     fs::create_directories(root / target);
   }
 
@@ -107,6 +117,8 @@ int main(int argc, char** argv) {
     const Bytes request = Build(r);
     const Bytes answer = learned.Respond(request);
     Write(root / "answer" / r.name, Join({Header(r, 0), answer}));
+    const Bytes adu = GatewayAnswer(learned, request, 0x0102);
+    Write(root / "mbap" / r.name, Join({Header(r, 0), {0x01, 0x02}, adu}));
     Write(root / "sim_request" / r.name, Join({{0x02}, request}));
     Write(root / "decode" / r.name, Join({{static_cast<uint8_t>(request.size())}, request, answer}));
     allRequests.insert(allRequests.end(), request.begin(), request.end());
@@ -134,6 +146,30 @@ int main(int argc, char** argv) {
         Join({Header(stop, LineEchoes), Build(stop), learned.Respond(Build(stop))}));
   const Request& pwm = kRequests[11];
   Write(root / "answer" / "exception-not-learned", Join({Header(pwm, 0), fresh.Respond(Build(pwm))}));
+  // A gateway's late answer (the identifier before) ahead of the one waited
+  // for, and its own exception for a unit that does not answer.
+  Write(root / "mbap" / "stale-then-answer",
+        Join({Header(ramp, 0), {0x01, 0x02}, GatewayAnswer(learned, Build(ramp), 0x0101),
+              GatewayAnswer(learned, Build(ramp), 0x0102)}));
+  Bytes silentUnit = Build(ramp);
+  silentUnit[0] = 9;
+  Bytes header = Header(ramp, 0);
+  header[1] = 9;
+  Write(root / "mbap" / "target-failed", Join({header, {0x01, 0x02}, GatewayAnswer(learned, silentUnit, 0x0102)}));
+  // A COM-port-control server's stream: its negotiation, the confirmation
+  // of a rate, data size, parity and stop size, then an answer with a
+  // doubled 0xFF among its bytes.
+  const Bytes negotiation = {0xFF, 0xFD, 44, 0xFF, 0xFB, 0, 0xFF, 0xFD, 0, 0xFF, 0xFB, 3};
+  const Bytes confirmations = {0xFF, 0xFA, 44, 101, 0, 0, 0x4B, 0, 0xFF, 0xF0, 0xFF, 0xFA, 44, 102, 8, 0xFF, 0xF0,
+                               0xFF, 0xFA, 44, 103, 1, 0xFF, 0xF0, 0xFF, 0xFA, 44, 104, 2, 0xFF, 0xF0};
+  Bytes escapedAnswer;
+  for (uint8_t b : learned.Respond(Build(kRequests[1]))) {
+    escapedAnswer.push_back(b);
+    if (b == 0xFF) escapedAnswer.push_back(0xFF);
+  }
+  Write(root / "telnet" / "negotiation", Join({{0x12, 0x34}, negotiation, confirmations}));
+  Write(root / "telnet" / "answer-between-commands",
+        Join({{0x12, 0x34}, confirmations, escapedAnswer, {0xFF, 0xF1, 0xFF, 0xFF}, negotiation}));
   // The listener's seeds: 9600 bit/s without parity; then the same with
   // silences in the times, and with noise and an unanswered request between.
   Write(root / "frame_split" / "traffic", Join({{0x03, 0x12, 0x34}, traffic}));

@@ -7,6 +7,7 @@
 #include "link/FrameCodec.h"
 #include "link/FrameShapes.h"
 #include "link/Line.h"
+#include "link/PortText.h"
 #include "link/SerialPort.h"
 
 namespace {
@@ -61,6 +62,54 @@ TEST(Line, RatesAndTheBytesOfARead) {
     EXPECT_EQ(request.length, ReadRequestBytes);
     EXPECT_EQ(ExpectedAnswerLength(request.bytes.data(), request.length), ReadAnswerBytes(count)) << count;
   }
+}
+
+// Every port text: its kind, and for a network port its host and port, or
+// nothing when the text holds no whole address.
+TEST(Line, PortTexts) {
+  struct Case {
+    const char* text;
+    PortKind kind;
+    bool parsed;
+    const char* host;
+    uint16_t port;
+  };
+  const Case cases[] = {
+      {"COM3", PortKind::Serial, false, "", 0},
+      {"/dev/ttyUSB0", PortKind::Serial, false, "", 0},
+      {"tcp://192.168.1.50:4001", PortKind::Tcp, true, "192.168.1.50", 4001},
+      {"tcp://box-7.cabinet:4001/", PortKind::Tcp, true, "box-7.cabinet", 4001},
+      {"tcp://[::1]:4001", PortKind::Tcp, true, "::1", 4001},
+      {"rfc2217://[fe80::1%eth0]:2217", PortKind::Rfc2217, true, "fe80::1%eth0", 2217},
+      {"modbus-tcp://10.0.0.9", PortKind::ModbusTcp, true, "10.0.0.9", 502},
+      {"modbus-tcp://[::1]", PortKind::ModbusTcp, true, "::1", 502},
+      {"modbus-tcp://gw:1502", PortKind::ModbusTcp, true, "gw", 1502},
+      {"tcp://host", PortKind::Tcp, false, "", 0},          // a raw server has no standard port
+      {"tcp://host:", PortKind::Tcp, false, "", 0},
+      {"tcp://:4001", PortKind::Tcp, false, "", 0},
+      {"tcp://host:0", PortKind::Tcp, false, "", 0},
+      {"tcp://host:65536", PortKind::Tcp, false, "", 0},
+      {"tcp://host:04001", PortKind::Tcp, false, "", 0},
+      {"tcp://::1:4001", PortKind::Tcp, false, "", 0},      // IPv6 wants its brackets
+      {"tcp://[::1:4001", PortKind::Tcp, false, "", 0},
+      {"tcp://a b:4001", PortKind::Tcp, false, "", 0},
+      {"tcp://host;rm:4001", PortKind::Tcp, false, "", 0},
+      {"udp://host:4001", PortKind::Serial, false, "", 0},  // no such kind: fails as a port
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(KindOfPort(c.text), c.kind) << c.text;
+    EXPECT_EQ(IsDevicePath(c.text), c.kind == PortKind::Serial && std::string(c.text).find('/') != std::string::npos &&
+                                        std::string(c.text).find("://") == std::string::npos)
+        << c.text;
+    const std::optional<NetworkAddress> address = ParseNetworkPort(c.text);
+    ASSERT_EQ(address.has_value(), c.parsed) << c.text;
+    if (!address) continue;
+    EXPECT_EQ(address->kind, c.kind) << c.text;
+    EXPECT_EQ(address->host, c.host) << c.text;
+    EXPECT_EQ(address->port, c.port) << c.text;
+  }
+  EXPECT_EQ(HostAndPort({PortKind::Tcp, "::1", 4001}), "[::1]:4001");
+  EXPECT_EQ(HostAndPort({PortKind::Tcp, "10.0.0.9", 502}), "10.0.0.9:502");
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include "PtyPair.h"
 #include "WireBytes.h"
 #include "link/Listener.h"
+#include "link/SerialPort.h"
 
 namespace {
 

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "MainDlgFixture.h"
+#include "NetworkPeers.h"
 #include "sim/Identification.h"
 
 namespace {
@@ -84,6 +85,54 @@ TEST_F(MainDlgTest, APulledAdapterClosesThePortAndSaysSoOnce) {
   EXPECT_FALSE(dlg->m_link.IsOpen());
   QTest::qWait(300);  // three more ticks of the timer bring no second box
   EXPECT_EQ(boxes.Texts(), std::vector<QString>{QString::fromStdString("串口已断开: " + device)});
+}
+
+// A device server's port typed into the list: it opens, polls, joins the
+// list for the run; the server going is a pulled adapter; the next open
+// reconnects. A port that refuses says so in the open's box.
+TEST_F(MainDlgTest, ATypedNetworkPortIsKeptAndLostAndRegainedAsAnAdapter) {
+  auto server = std::make_unique<Ser2net>(line.Pty().SlavePath(), Ser2net::Mode::Raw);
+  ASSERT_TRUE(server->Ready());
+  const QString typed = QString::fromStdString(server->PortText());
+  auto* ports = Get<QComboBox>(ids::PortCombo);
+  ASSERT_TRUE(ports->isEditable());
+  const int comItems = ports->count();
+  ports->lineEdit()->selectAll();
+  QTest::keyClicks(ports->lineEdit(), typed);
+
+  OpenAndPoll();
+  const std::string device = "127.0.0.1:" + std::to_string(server->Port());
+  EXPECT_EQ(dlg->m_link.DevicePath(), device);
+  Click(ids::ReadInfoButton);
+  EXPECT_EQ(Text(ids::Model), "KVB-4815-RS485-S");
+  const uint64_t asked = line.Driver().RequestCount();
+  ASSERT_TRUE(WaitFor([&] { return line.Driver().RequestCount() > asked + 2; })) << "the status poll runs";
+  ASSERT_EQ(ports->count(), comItems + 1);
+  EXPECT_EQ(ports->itemText(comItems), typed);
+
+  const uint16_t port = server->Port();
+  server->Stop();
+  ASSERT_TRUE(WaitFor([&] { return Text(ids::OpenPortButton) == "打开串口"; }));
+  EXPECT_EQ(boxes.Texts(), std::vector<QString>{QString::fromStdString("串口已断开: " + device)});
+
+  server = std::make_unique<Ser2net>(line.Pty().SlavePath(), Ser2net::Mode::Raw, port);
+  ASSERT_TRUE(server->Ready());
+  EXPECT_EQ(ports->currentText(), typed) << "the entry stays chosen";
+  Click(ids::OpenPortButton);
+  ASSERT_TRUE(dlg->m_link.IsOpen());
+  Click(ids::ReadInfoButton);
+  EXPECT_EQ(boxes.Boxes().size(), 1u) << "the information came";
+  Click(ids::OpenPortButton);
+
+  const QString refused = QString("tcp://127.0.0.1:%1").arg(FreeLoopbackPort());
+  ports->lineEdit()->selectAll();
+  QTest::keyClicks(ports->lineEdit(), refused);
+  Click(ids::OpenPortButton);
+  EXPECT_FALSE(dlg->m_link.IsOpen());
+  ASSERT_EQ(boxes.Boxes().size(), 2u);
+  EXPECT_TRUE(boxes.Boxes()[1].text.startsWith("打开串口失败\n")) << boxes.Boxes()[1].text.toStdString();
+  EXPECT_TRUE(boxes.Boxes()[1].text.contains("拒绝连接"));
+  EXPECT_EQ(ports->count(), comItems + 1) << "a port that did not open is not kept";
 }
 
 TEST_F(MainDlgTest, AddressSwitchesSetTheAddressAtOnce) {
