@@ -144,10 +144,11 @@ class Pass {
     Retry(stop);
   }
 
-  // Late answers that came after the last try; then, on a line where
-  // anything was heard, the longer wait: the last address still unheard
-  // is tried again for as long as a late answer to it may take, and the
-  // answers of slow drivers tried just before it come in meanwhile.
+  // Late answers that came after the last try; then the longer wait: the
+  // last address still unheard is tried again for as long as a late answer
+  // to it may take, and the answers of slow drivers tried just before it
+  // come in meanwhile. When all settings are scanned, only a pass in which
+  // anything was heard waits: at a wrong setting no driver answers.
   void Close(const std::stop_token& stop) {
     Observe();
     Search(current_);

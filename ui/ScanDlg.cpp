@@ -96,6 +96,8 @@ CScanDlg::CScanDlg(Owner owner) : QDialog(owner.window), m_owner(std::move(owner
   m_timeout->setSuffix(" ms");
   m_timeout->setSpecialValueText(Tr(kAutomatic));
   m_timeout->setValue(0);
+  // As wide as its longest value, not as the settings' column.
+  m_timeout->setSizePolicy(QSizePolicy::Fixed, m_timeout->sizePolicy().verticalPolicy());
   ui::SetSourceToolTip(m_timeout, "自动: 每次只等请求和应答的线路时间加 20 ms, 迟到的应答以更长的超时重试; "
                                   "驱动器都慢的线路上设得更长");
   ui::SetSourceToolTip(m_use, "把选中的设备设到连接面板并打开串口 (双击一行也可)");
