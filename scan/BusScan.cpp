@@ -74,9 +74,9 @@ struct Segment {
     pieces.emplace_back(bytes.size(), at);
     bytes.insert(bytes.end(), piece.begin(), piece.begin() + static_cast<std::ptrdiff_t>(taken));
   }
-  // No sooner than the byte before `end` came. Within the try, the try's
-  // end; after it, the time of the piece that held it and of the bytes
-  // before it in that piece.
+  // When the byte before `end` had come, at the latest: within the try,
+  // the try's end; after it, the time its piece was taken, and the wire
+  // time of the bytes before it in that piece on top.
   Clock::time_point TimeBefore(size_t end, int baud) const {
     if (end <= window) return ended;
     auto piece = pieces.begin();
@@ -255,9 +255,9 @@ class Pass {
     outcome_.found.push_back(found);
   }
 
-  // An answer from an address tried before and not heard then, ending no
-  // sooner than `end`: the address is tried again, given half as long
-  // again as the answer took.
+  // An answer from an address tried before and not heard then, ending at
+  // about `end`: the address is tried again, given half as long again as
+  // the answer took.
   void HeardLate(uint8_t address, Clock::time_point end) {
     if (state_[address] != State::Absent) return;
     const auto late = std::chrono::duration_cast<microseconds>(end - sent_[address]);
