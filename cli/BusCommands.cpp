@@ -26,6 +26,7 @@ struct ScanOptions {
   std::string addresses = "1-128";
   std::string bauds = "current";
   std::string parities = "current";
+  int timeoutMs = 0;  // 0: each try waits what the rate needs
 };
 
 // Frames a listener's log keeps: each is read back as soon as it is heard.
@@ -110,7 +111,7 @@ std::vector<Parity> Parities(const std::string& text, Parity current) {
 }
 
 const char* AnswerName(scan::Answer answer) {
-  constexpr const char* kNames[] = {"identified", "exception", "garbled"};
+  constexpr const char* kNames[] = {"identified", "exception", "garbled", "late"};
   return kNames[static_cast<size_t>(answer)];
 }
 
@@ -127,10 +128,11 @@ int Scan(Program& program, const ScanOptions& options) {
   plan.networkAllowance = std::chrono::milliseconds(program.options.timeoutMs);
   std::tie(plan.firstAddress, plan.lastAddress) = AddressRange(options.addresses);
   plan.settings = scan::Combine(Bauds(options.bauds, line.baud), Parities(options.parities, line.parity));
+  if (options.timeoutMs > 0) plan.tryTimeout = std::chrono::milliseconds(options.timeoutMs);
 
   scan::ScanCallbacks callbacks;
   callbacks.progress = [&](const scan::Progress& progress) {
-    if (progress.address != plan.firstAddress) return;
+    if (progress.address != plan.firstAddress || progress.retry) return;
     program.Say(Fill(Tr("扫描 {1} {2}, 地址 {3}-{4} ({5}/{6})"),
                      {std::to_string(progress.line.baud), ParityName(progress.line.parity),
                       std::to_string(plan.firstAddress), std::to_string(plan.lastAddress),
@@ -150,10 +152,12 @@ int Scan(Program& program, const ScanOptions& options) {
                                    : json()},
                     {"answer", AnswerName(f.answer)}};
       if (f.answer == scan::Answer::Exception) entry["exception"] = f.exception;
+      if (f.lateBy.count() > 0) entry["late_ms"] = scan::LateMilliseconds(f);
       found.push_back(entry);
     }
     program.PrintJson({{"found", found},
                        {"tried", outcome.tried},
+                       {"retried", outcome.retried},
                        {"seconds", std::chrono::duration<double>(outcome.elapsed).count()}});
   } else if (!outcome.found.empty()) {
     constexpr const char* kColumns[] = {"地址", "波特率", "校验", "设备标识", "设备型号", "版本号", "应答"};
@@ -169,6 +173,10 @@ int Scan(Program& program, const ScanOptions& options) {
                    {std::to_string(outcome.tried),
                     fields::CFormat("%.1f", std::chrono::duration<double>(outcome.elapsed).count()),
                     std::to_string(outcome.found.size())}));
+  if (outcome.retried > 0) {
+    program.Say(Fill(Tr("另试了 {1} 次: 迟到的应答以更长的超时重试, 以及每轮末尾等待迟到的应答"),
+                     {std::to_string(outcome.retried)}));
+  }
   if (outcome.end == scan::ScanEnd::Cancelled) return Interrupted;
   return outcome.found.empty() ? NoAnswer : Done;
 }
@@ -234,6 +242,11 @@ void AddBusCommands(CLI::App& app, Program& program) {
   scanCommand->add_option("--parities", scanOptions->parities, Tr("current (默认: --parity 的校验), all, 或列表: none2,even"))
       ->type_name("PARITIES")
       ->check(Check(CheckParities));
+  scanCommand
+      ->add_option("--timeout", scanOptions->timeoutMs,
+                   Tr("每次尝试等应答的毫秒数 (默认: 请求和应答的线路时间加 20 ms; 迟到的应答都会以更长的超时重试); 慢的线路上设得更长"))
+      ->type_name("MS")
+      ->check(WholeNumber(1, 60000));
   scanCommand->callback([&program, scanOptions] {
     program.run = [scanOptions](Program& p) { return Scan(p, *scanOptions); };
   });

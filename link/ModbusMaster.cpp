@@ -275,7 +275,16 @@ void ModbusMaster::SettleLine() {
       quietAt = std::max(lastInput_, failedAt_) + gap;
     }
     const auto wakeAt = std::min(quietAt, limit);
-    if (Clock::now() >= wakeAt) break;
+    if (Clock::now() >= wakeAt) {
+      if (wakeAt == limit) break;
+      // Bytes the reader has not taken yet (it may not have run since they
+      // came) say the line is not quiet: taken here, they move quietAt on,
+      // rather than being purged with half a late answer left to come.
+      std::lock_guard lock(bufferMutex_);
+      const Clock::time_point taken = lastInput_;
+      if (port_.QueuedInput() <= 0 || !TakeInput() || lastInput_ == taken) break;
+      continue;
+    }
     // Only time makes a line quiet; bytes that come meanwhile move quietAt
     // on, and the loop looks again. A close ends the wait.
     pollfd wake{wakeFd_.Get(), POLLIN, 0};

@@ -76,9 +76,9 @@ struct Segment {
     pieces.emplace_back(bytes.size(), at);
     bytes.insert(bytes.end(), piece.begin(), piece.begin() + static_cast<std::ptrdiff_t>(taken));
   }
-  // No sooner than the byte before `end` came. Within the try, the try's
-  // end; after it, the time of the piece that held it and of the bytes
-  // before it in that piece.
+  // When the byte before `end` had come, at the latest: within the try,
+  // the try's end; after it, the time its piece was taken, and the wire
+  // time of the bytes before it in that piece on top.
   Clock::time_point TimeBefore(size_t end, int baud) const {
     if (end <= window) return ended;
     auto piece = pieces.begin();
@@ -146,10 +146,11 @@ class Pass {
     Retry(stop);
   }
 
-  // Late answers that came after the last try; then, on a line where
-  // anything was heard, the longer wait: the last address still unheard
-  // is tried again for as long as a late answer to it may take, and the
-  // answers of slow drivers tried just before it come in meanwhile.
+  // Late answers that came after the last try; then the longer wait: the
+  // last address still unheard is tried again for as long as a late answer
+  // to it may take, and the answers of slow drivers tried just before it
+  // come in meanwhile. When all settings are scanned, only a pass in which
+  // anything was heard waits: at a wrong setting no driver answers.
   void Close(const std::stop_token& stop) {
     Observe();
     Search(current_);
@@ -256,9 +257,9 @@ class Pass {
     outcome_.found.push_back(found);
   }
 
-  // An answer from an address tried before and not heard then, ending no
-  // sooner than `end`: the address is tried again, given half as long
-  // again as the answer took.
+  // An answer from an address tried before and not heard then, ending at
+  // about `end`: the address is tried again, given half as long again as
+  // the answer took.
   void HeardLate(uint8_t address, Clock::time_point end) {
     if (state_[address] != State::Absent) return;
     const auto late = std::chrono::duration_cast<microseconds>(end - sent_[address]);

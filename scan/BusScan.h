@@ -9,8 +9,9 @@
 // is tried or between tries. Every answer carries its address, so one from
 // an address tried earlier is that driver's late answer, never the
 // current address's; the address is tried again at once with a time-out
-// that covers how late it was. A pass over the addresses ends with one
-// longer wait, so that a slow driver at the end of the range is heard too.
+// that covers how late it was. A pass ends with one longer wait, so that a
+// slow driver at the end of the range is heard too (when all settings are
+// scanned, only a pass in which anything answered).
 // The window's "扫描设备..." and `korvelt scan` run the same scan.
 #pragma once
 
@@ -113,7 +114,7 @@ struct ScanOutcome {
   std::vector<Found> found;
   size_t tried = 0;  // of the plan's tries
   // Tries beyond the plan: addresses that answered late, tried again, and
-  // the longer wait at the end of each pass.
+  // the longer wait at the end of a pass.
   size_t retried = 0;
   std::chrono::microseconds elapsed{0};
   OpenFailure failure;
@@ -132,9 +133,9 @@ std::chrono::microseconds TryTimeout(int baud);
 // Beyond the wire: the driver's turn-around and an adapter's latency, which
 // the link asks to be low when it opens the port.
 constexpr std::chrono::milliseconds TryMargin{20};
-// How late an answer the wait at the end of a pass still hears: the
-// response time-out the window works with by default.
-constexpr std::chrono::milliseconds LateAnswerLimit{500};
+// How late an answer the wait at the end of a pass still hears, from its
+// request: that of a driver turning round in 200 ms at 9600 bit/s.
+constexpr std::chrono::milliseconds LateAnswerLimit{250};
 
 // Runs the scan on the calling thread until it is done or a stop is asked
 // for on `stop` (between tries; a try in progress ends by its own short

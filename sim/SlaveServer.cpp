@@ -192,7 +192,10 @@ void SlaveServer::Serve() {
       case Event::Silence:
         // The request ended without a length this slave could tell: judge
         // it whole (its CRC decides).
-        if (!dropping && !pending.empty()) Handle(pending);
+        if (!dropping && !pending.empty()) {
+          Handle(pending);
+          Handled();
+        }
         pending.clear();
         dropping = false;
         continue;
@@ -218,6 +221,7 @@ void SlaveServer::Serve() {
     if (pending.empty()) requestStart_ = arrived;
     pending.insert(pending.end(), chunk, chunk + n);
     dropping = !TakeRequests(pending);
+    Handled();
     if (dropping || pending.size() > kMaxPending) {
       pending.clear();
       dropping = true;
@@ -246,21 +250,38 @@ void SlaveServer::Handle(const std::vector<uint8_t>& request) {
   // Every driver hears every request; normally one of them answers.
   Reply reply;
   std::chrono::microseconds turnaround{0};
-  bool answered = false;
+  const SimulatedDriver* answering = nullptr;
   for (const Station& station : stations_) {
+    // A driver does not hear the line while it answers.
+    if (station.driver == deaf_) continue;
     Reply own = station.driver->Answer(request.data(), request.size());
     if (own.bytes.empty()) continue;
-    if (!answered) {
+    if (answering == nullptr) {
       reply = std::move(own);
       turnaround = station.turnaround;
-      answered = true;
+      answering = station.driver;
     } else {
       Collide(reply.bytes, own.bytes);
       turnaround = std::min(turnaround, station.turnaround);
     }
   }
   if (log_) log_(request, reply);
-  Send(reply, line_.wire ? ended + turnaround : Clock::now());
+  const bool heardMeanwhile = Send(reply, line_.wire ? ended + turnaround : Clock::now());
+  if (!line_.wire || answering == nullptr) return;
+  // Requests that came while it turned round and answered (those after
+  // this one in the same read, and any waiting before its last byte went)
+  // were not heard by it; the others on the line hear them, later than on
+  // a real line.
+  deaf_ = answering;
+  deafNextRead_ = heardMeanwhile;
+}
+
+void SlaveServer::Handled() {
+  if (deafNextRead_) {
+    deafNextRead_ = false;
+  } else {
+    deaf_ = nullptr;
+  }
 }
 
 bool SlaveServer::Hears() {
@@ -273,12 +294,21 @@ bool SlaveServer::Hears() {
   return false;
 }
 
-void SlaveServer::Send(const Reply& reply, Clock::time_point start) {
+bool SlaveServer::Send(const Reply& reply, Clock::time_point start) {
   size_t sent = 0;
+  bool heardMeanwhile = false;
   for (const AnswerPiece& piece : ScheduleAnswer(reply, start, line_.wire ? line_.settings.baud : 0)) {
-    if (!PauseUntil(piece.at) || !WriteAll(reply.bytes.data() + sent, piece.end - sent)) return;
+    if (!PauseUntil(piece.at)) return heardMeanwhile;
+    if (piece.end == reply.bytes.size()) {
+      // Before the answer's last byte is out: what is waiting now came
+      // while it was on its way. A master answered at once comes after.
+      pollfd input{fd_, POLLIN, 0};
+      heardMeanwhile = poll(&input, 1, 0) > 0;
+    }
+    if (!WriteAll(reply.bytes.data() + sent, piece.end - sent)) return heardMeanwhile;
     sent = piece.end;
   }
+  return heardMeanwhile;
 }
 
 bool SlaveServer::WriteAll(const uint8_t* bytes, size_t count) {

@@ -94,9 +94,13 @@ class SlaveServer {
   // was broken and the rest must be dropped until the line falls silent.
   bool TakeRequests(std::vector<uint8_t>& pending);
   void Handle(const std::vector<uint8_t>& request);
+  // After the requests of one read: the driver that answered last hears
+  // again, unless bytes came while it answered (they are the next read).
+  void Handled();
   // Whether the master's port is at the settings this driver hears.
   bool Hears();
-  void Send(const Reply& reply, Clock::time_point start);
+  // True when input was waiting before the answer's last byte went out.
+  bool Send(const Reply& reply, Clock::time_point start);
   bool WriteAll(const uint8_t* bytes, size_t count);
   // Waits until `deadline` unless told to stop; false when told.
   bool PauseUntil(Clock::time_point deadline);
@@ -127,6 +131,10 @@ class SlaveServer {
   std::condition_variable babbleTaken_;
   unsigned babbleServed_ = 0;  // the rate the serving thread works at
   uint32_t noise_ = 0x9E3779B9u;  // state of the garbage generator
+  // On a paced line, the driver that was answering while the bytes being
+  // handled came, which it therefore did not hear.
+  const SimulatedDriver* deaf_ = nullptr;
+  bool deafNextRead_ = false;
   std::thread thread_;
 };
 

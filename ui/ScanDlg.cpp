@@ -40,11 +40,13 @@ std::string ParityText(Parity parity) {
 constexpr const char* kColumns[] = {"地址", "波特率", "校验", "设备标识", "设备型号", "版本号", "应答"};
 // The frame log's tag of the scans' link.
 constexpr uint16_t ScanLogTag = 1;
+// Shown at 0: each try waits what the rate needs.
+constexpr const char* kAutomatic = "自动";
 
 using forms::Field;
 
 namespace id {
-enum : int { FirstAddress = 1, LastAddress, PanelSettings, AllSettings, Start, Cancel, Use, Close };
+enum : int { FirstAddress = 1, LastAddress, PanelSettings, AllSettings, TryTimeout, Start, Cancel, Use, Close };
 }  // namespace id
 
 enum Group { RangeGroup, SettingsGroup, ButtonArea };
@@ -57,6 +59,7 @@ constexpr Field kControls[] = {
     Field::Spin(id::FirstAddress, "起始地址:").At(RangeGroup, 0),
     Field::Spin(id::LastAddress, "结束地址:").At(RangeGroup, 1),
     Field::Radio("", kSettings, kSettingsButtons).Stacked().At(SettingsGroup, 0),
+    Field::Spin(id::TryTimeout, "每次等待应答:").At(SettingsGroup, 1),
     Field::Button(id::Start, "开始扫描").At(ButtonArea, 0),
     Field::Button(id::Cancel, "取消扫描").At(ButtonArea, 1),
     Field::Button(id::Use, "使用").At(ButtonArea, 2),
@@ -87,6 +90,16 @@ CScanDlg::CScanDlg(Owner owner) : QDialog(owner.window), m_owner(std::move(owner
   m_first->setValue(1);
   m_last->setValue(128);
   m_panelSettings->setChecked(true);
+  m_timeout = m_controls.As<QSpinBox>(id::TryTimeout);
+  m_timeout->setRange(0, 60000);
+  m_timeout->setSingleStep(50);
+  m_timeout->setSuffix(" ms");
+  m_timeout->setSpecialValueText(Tr(kAutomatic));
+  m_timeout->setValue(0);
+  // As wide as its longest value, not as the settings' column.
+  m_timeout->setSizePolicy(QSizePolicy::Fixed, m_timeout->sizePolicy().verticalPolicy());
+  ui::SetSourceToolTip(m_timeout, "自动: 每次只等请求和应答的线路时间加 20 ms, 迟到的应答以更长的超时重试; "
+                                  "驱动器都慢的线路上设得更长");
   ui::SetSourceToolTip(m_use, "把选中的设备设到连接面板并打开串口 (双击一行也可)");
 
   m_progress = new QProgressBar;
@@ -131,6 +144,7 @@ void CScanDlg::showEvent(QShowEvent* event) {
 
 void CScanDlg::changeEvent(QEvent* event) {
   if (event->type() == QEvent::LanguageChange && m_results != nullptr) {
+    m_timeout->setSpecialValueText(Tr(kAutomatic));
     NameColumns();
     NamePanelSettings();
     if (m_trying != nullptr && m_tryingText) m_trying->setText(m_tryingText());
@@ -158,7 +172,8 @@ void CScanDlg::Say(std::function<QString()> text) {
 
 void CScanDlg::ShowScanning(bool scanning) {
   m_scanning = scanning;
-  for (QWidget* control : std::initializer_list<QWidget*>{m_start, m_first, m_last, m_panelSettings, m_allSettings}) {
+  for (QWidget* control :
+       std::initializer_list<QWidget*>{m_start, m_first, m_last, m_panelSettings, m_allSettings, m_timeout}) {
     control->setEnabled(!scanning);
   }
   m_cancel->setEnabled(scanning);
@@ -186,6 +201,7 @@ void CScanDlg::StartScan() {
   plan.lastAddress = static_cast<uint8_t>(std::max(m_first->value(), m_last->value()));
   plan.settings = m_allSettings->isChecked() ? scan::Combine(scan::AllBauds(), scan::AllParities())
                                              : std::vector<scan::LineChoice>{{line.baud, line.parity}};
+  if (m_timeout->value() > 0) plan.tryTimeout = std::chrono::milliseconds(m_timeout->value());
   // The scan opens the port itself at each setting; the window has it back
   // when the scan ends.
   const bool released = m_owner.lendPort();

@@ -84,6 +84,7 @@ class CScanDlg : public QDialog {
   QSpinBox* m_last = nullptr;
   QRadioButton* m_panelSettings = nullptr;
   QRadioButton* m_allSettings = nullptr;
+  QSpinBox* m_timeout = nullptr;  // each try's time-out in ms; 0: the rate's
   QPushButton* m_start = nullptr;
   QPushButton* m_cancel = nullptr;
   QPushButton* m_use = nullptr;

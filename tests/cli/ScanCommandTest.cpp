@@ -38,6 +38,38 @@ TEST(KorveltScan, FindsTheDriverAndSaysSoInItsExitStatus) {
   EXPECT_EQ(RunKorvelt({"--port", "COM2", "scan", "--bauds", "1200"}).status, 2);
 }
 
+// A driver that turns round in 150 ms on a line timed as a wire at 9600
+// bit/s: found slow at its own address, or in time with --timeout.
+TEST(KorveltScan, FindsASlowDriverAndWaitsAsLongAsTold) {
+  using namespace std::chrono_literals;
+  sim::DriverOptions options;
+  options.address = 2;
+  sim::LineOptions wire;
+  wire.wire = true;
+  wire.turnaround = 150ms;
+  SimulatedLine line(2, options, wire);
+  const struct {
+    std::vector<std::string> wait;
+    bool late;
+  } cases[] = {{{}, true}, {{"--timeout", "400"}, false}};
+  for (const auto& c : cases) {
+    std::vector<std::string> args = {"--port", "COM2", "--json", "scan", "--addresses", "1-3"};
+    args.insert(args.end(), c.wait.begin(), c.wait.end());
+    const KorveltRun run = RunKorvelt(args);
+    ASSERT_EQ(run.status, 0) << run.err;
+    const nlohmann::json document = run.Json();
+    ASSERT_EQ(document["found"].size(), 1u) << run.out;
+    EXPECT_EQ(document["found"][0]["address"], 2);
+    EXPECT_EQ(document["found"][0]["answer"], "identified");
+    EXPECT_EQ(document["found"][0].contains("late_ms"), c.late) << run.out;
+    if (c.late) {
+      EXPECT_GE(document["found"][0]["late_ms"], 150) << run.out;
+    }
+    EXPECT_EQ(document["tried"], 3);
+  }
+  EXPECT_EQ(RunKorvelt({"--port", "COM2", "scan", "--timeout", "0"}).status, 2);
+}
+
 // Ctrl+C during a long scan: it ends with the try in progress, says what
 // it tried, and its status says it was cut short.
 TEST(KorveltScan, AnInterruptEndsTheScanWithItsSummary) {

@@ -202,3 +202,27 @@ TEST(SlaveServer, ServesABusOfDriversEachWithItsOwnRegisters) {
   ASSERT_EQ(collided.size(), 7u);
   EXPECT_FALSE(FrameCheck(collided.data(), collided.size(), 1));
 }
+
+TEST(SlaveServer, ADriverThatIsAnsweringDoesNotHearTheLineOthersDo) {
+  PtyPair pty;
+  sim::SimulatedDriver slow(sim::DriverOptions{.address = 1});
+  sim::SimulatedDriver fast(sim::DriverOptions{.address = 2});
+  sim::SlaveServer server({{&slow, 50ms}, {&fast, 1ms}}, pty.Master(),
+                          sim::LineOptions{.settings = {115200, Parity::None2}, .wire = true});
+  UniqueFd port = OpenPort(pty.SlavePath());
+  const Bytes first = WriteOne(1, 0x0051, 7);
+  // While 1 turns round: again to 1, which it misses, and to 2, which
+  // answers once 1 has.
+  Bytes burst = first;
+  for (const Bytes& more : {WriteOne(1, 0x0051, 8), WriteOne(2, 0x0051, 9)}) burst.insert(burst.end(), more.begin(), more.end());
+  Send(port.Get(), burst);
+  Bytes expected = first;
+  const Bytes second = WriteOne(2, 0x0051, 9);
+  expected.insert(expected.end(), second.begin(), second.end());
+  EXPECT_EQ(Receive(port.Get(), expected.size(), 3000ms), expected);
+  EXPECT_EQ(slow.Register(0x0051), 7) << "the write it did not hear";
+  EXPECT_EQ(fast.Register(0x0051), 9);
+  // Heard again once it has answered.
+  Send(port.Get(), WriteOne(1, 0x0051, 10));
+  EXPECT_EQ(Receive(port.Get(), 8, 3000ms), WriteOne(1, 0x0051, 10));
+}

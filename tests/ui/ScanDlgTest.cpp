@@ -25,7 +25,7 @@ TEST_F(ScanDlgTest, FindsTheDriverAndConnectsToItWithOneDoubleClick) {
   CScanDlg* scan = dlg->ScanWindow();
   ASSERT_TRUE(scan->isVisible());
   const auto addresses = scan->findChildren<QSpinBox*>();
-  ASSERT_EQ(addresses.size(), 2);
+  ASSERT_EQ(addresses.size(), 3) << "first, last, and the time-out";
   addresses[0]->setValue(76);
   addresses[1]->setValue(78);
   for (QRadioButton* radio : scan->findChildren<QRadioButton*>()) {
@@ -66,6 +66,50 @@ TEST_F(ScanDlgTest, FindsTheDriverAndConnectsToItWithOneDoubleClick) {
   }
   EXPECT_EQ(scanTries, 3u * 18u + 2u)
       << "every try of the scan, the longer wait that ends the pass that heard the driver, and the window's read";
+}
+
+// A driver that turns round in 150 ms on a line timed as a wire at 9600
+// bit/s: found at its own address and said to be slow, or found in time
+// once "每次等待应答" covers it.
+class SlowDriverScanTest : public MainDlgTest {
+ protected:
+  SlowDriverScanTest() : MainDlgTest(sim::DriverOptions{.address = 2}, Wire()) {}
+  static sim::LineOptions Wire() {
+    sim::LineOptions line;
+    line.wire = true;
+    line.turnaround = std::chrono::milliseconds(150);
+    return line;
+  }
+};
+
+TEST_F(SlowDriverScanTest, FindsItSlowAtItsAddressOrInTimeWhenGivenLonger) {
+  ChooseMenuItem(CMainDlg::Menu::Tools, QString::fromUtf8("扫描设备(&S)..."));
+  CScanDlg* scan = dlg->ScanWindow();
+  const auto spins = scan->findChildren<QSpinBox*>();
+  ASSERT_EQ(spins.size(), 3);
+  spins[0]->setValue(1);
+  spins[1]->setValue(3);
+  QSpinBox* timeout = spins[2];
+  EXPECT_EQ(timeout->text(), QString::fromUtf8("自动"));
+  const struct {
+    int wait;
+    bool slow;
+  } cases[] = {{0, true}, {400, false}};
+  for (const auto& c : cases) {
+    timeout->setValue(c.wait);
+    for (QPushButton* button : scan->findChildren<QPushButton*>()) {
+      if (button->text() == QString::fromUtf8("开始扫描")) QTest::mouseClick(button, Qt::LeftButton);
+    }
+    ASSERT_TRUE(scan->Scanning());
+    EXPECT_FALSE(timeout->isEnabled()) << "not changed while it scans";
+    ASSERT_TRUE(WaitFor([&] { return !scan->Scanning(); }, 30000));
+    auto* table = scan->findChild<QTableWidget*>();
+    ASSERT_EQ(table->rowCount(), 1) << c.wait;
+    EXPECT_EQ(table->item(0, 0)->text(), "2") << c.wait;
+    EXPECT_EQ(table->item(0, 4)->text(), "KVB-4815-RS485-S") << c.wait;
+    EXPECT_EQ(table->item(0, 6)->text().startsWith(QString::fromUtf8("应答慢")), c.slow)
+        << c.wait << ": " << table->item(0, 6)->text().toStdString();
+  }
 }
 
 }  // namespace
