@@ -282,7 +282,7 @@ void ModbusMaster::SettleLine() {
       // rather than being purged with half a late answer left to come.
       std::lock_guard lock(bufferMutex_);
       const Clock::time_point taken = lastInput_;
-      if (port_.QueuedInput() <= 0 || !TakeInput() || lastInput_ == taken) break;
+      if (port_->QueuedInput() <= 0 || !TakeInput() || lastInput_ == taken) break;
       continue;
     }
     // Only time makes a line quiet; bytes that come meanwhile move quietAt
