@@ -1,5 +1,7 @@
 #include "ui/MainDlg.h"
 
+#include "ui/BusOverviewDlg.h"
+
 #include <QAbstractButton>
 #include <algorithm>
 #include <QAbstractItemView>
@@ -70,6 +72,7 @@ CMainDlg::~CMainDlg() {
   // A scan still running ends with its try; the windows go before the link.
   m_scanDlg.reset();
   m_trafficDlg.reset();
+  m_overviewDlg.reset();
   for (CTabPage* page : std::initializer_list<CTabPage*>{&m_motorControlPage, &m_motorParamPage, &m_systemParamPage,
                                                           &m_pidPage, &m_reciprocatePage}) {
     page->OnDestroy();

@@ -17,6 +17,7 @@
 #include "driver/DriverLink.h"
 #include "link/Line.h"
 #include "recording/RecordingCsv.h"
+#include "session/BusWatch.h"
 #include "session/Session.h"
 #include "ui/ControlMap.h"
 #include "ui/DataExchange.h"
@@ -29,6 +30,7 @@
 #include "ui/forms/StatisticsText.h"
 #include "ui/worker/PollWorker.h"
 
+class CBusOverviewDlg;
 class CPlotWindow;
 class CScanDlg;
 class CStopKey;
@@ -52,6 +54,9 @@ class CMainDlg : public QDialog {
   // What the open port carries; before the workers and the tool windows'
   // jobs declared below, which are joined before it goes.
   session::Session m_session{"KORVELT_Demo"};
+  // The drivers "总线总览" watches, polled on m_pollWorker (declared
+  // after it, so the worker is joined first).
+  session::BusWatch m_busWatch;
 
  public:
   // Slave address of every transaction; 0 until the first click on the open
@@ -65,6 +70,8 @@ class CMainDlg : public QDialog {
   // 工具 → 通讯记录).
   CScanDlg* ScanWindow();
   CTrafficDlg* TrafficWindow();
+  CBusOverviewDlg* BusOverviewWindow();
+  session::BusWatch& BusWatch() { return m_busWatch; }
 
  private:
   // The connection panel's port, rate and parity as they are set now.
@@ -79,12 +86,16 @@ class CMainDlg : public QDialog {
   // A driver the scan found: the address switches, rate and parity set to
   // it and the port opened, as the operator would. True when it is open.
   bool UseDriver(uint8_t address, int baud, Parity parity);
+  // A watched driver becomes the one the pages work on: the address
+  // switches set to it, the port left as it is.
+  void UseAddress(uint8_t address);
 
   // F9 in every window of the application, modal ones included.
   std::unique_ptr<CStopKey> m_stopKey;
   // Children of the window, owned here and ended first by its destructor.
   std::unique_ptr<CScanDlg> m_scanDlg;
   std::unique_ptr<CTrafficDlg> m_trafficDlg;
+  std::unique_ptr<CBusOverviewDlg> m_overviewDlg;
   std::vector<CTabPage*> m_pages;  // entry i is the page of tab i
   CTabCtrl* m_tab = nullptr;
   QMenuBar* m_menuBar = nullptr;
@@ -217,12 +228,15 @@ class CMainDlg : public QDialog {
   void ShowParamBlock(size_t block, const paramfile::Words& words);
   void OnScan();
   void OnTraffic();
+  void OnBusOverview();
   // F9: the stop, its failure shown over the window that has the keyboard.
   void OnStopShortcut();
 
   // The status poll runs on m_pollWorker; its result comes back to the
   // user-interface thread, which alone touches the fields.
   void StartStatusPoll();
+  // On the worker: the window's own read of the status at `address`.
+  void PollOwnStatus(uint8_t address, unsigned generation, recording::SteadyClock::time_point at);
   void OnStatusPolled(unsigned generation, ModbusResult result, const StatusBlock& status);
   // A poll still out when the port closes, "自动更新" is unticked or the
   // address changes shows nothing when it ends.

@@ -47,6 +47,7 @@ void CMainDlg::BuildMenus() {
       {Menu::File, "退出(&X)", &CMainDlg::reject},
       {Menu::Tools, "实时曲线(&P)", &CMainDlg::OnPlotWindow},
       {Menu::Tools, "扫描设备(&S)...", &CMainDlg::OnScan},
+      {Menu::Tools, "总线总览(&B)", &CMainDlg::OnBusOverview},
       {Menu::Tools, "通讯记录(&L)", &CMainDlg::OnTraffic},
       {Menu::Tools, forms::texts::StopItem, &CMainDlg::OnStopShortcut, forms::texts::StopKey},
       {Menu::Help, forms::texts::AboutItem, &CMainDlg::OnAbout},

@@ -1,6 +1,7 @@
 // The 100 ms tick: a port that went away, the traffic display, the
-// statistics line and, while "自动更新" is ticked and the port is open, the
-// status poll, which waits for the driver on a worker of its own.
+// statistics line and, while the port is open, the status poll of
+// "自动更新" and of the drivers "总线总览" watches, which wait for the
+// drivers on a worker of their own and share the line in turn.
 #include <QLineEdit>
 
 #include "ui/MainDlg.h"
@@ -10,6 +11,10 @@
 #include "ui/forms/BoxTexts.h"
 
 namespace {
+
+// How long one tick's poll may keep the line for the watched drivers: just
+// under the tick, so that the next tick finds the worker free.
+constexpr auto kWatchTurn = std::chrono::milliseconds(90);
 
 // Rewriting an unchanged text would reset the operator's selection and
 // scroll position in the edit. A new text is shown from its first byte.
@@ -35,12 +40,12 @@ void CMainDlg::OnTimer() {
   SetIfChanged(m_controls.As<QLineEdit>(forms::ids::ReceivedFrame),
                fields::FormatHexBytes(m_link.LastReceivedFrame()));
   ShowStatistics();
-  if (m_autoUpdate == 0 || !m_link.IsOpen()) return;
+  if (!m_link.IsOpen()) return;
   if (m_session.CaptureRunning()) {
-    ShowCapturedStatus();
+    if (m_autoUpdate != 0) ShowCapturedStatus();
     return;
   }
-  StartStatusPoll();
+  if (m_autoUpdate != 0 || !m_busWatch.Empty()) StartStatusPoll();
 }
 
 // While a capture holds the poll, the box shows its newest sample that read
@@ -77,19 +82,31 @@ void CMainDlg::StartStatusPoll() {
   if (m_session.CaptureRunning()) return;
   const uint8_t address = m_address;
   const unsigned generation = m_pollGeneration;
-  m_pollWorker.Post([this, address, generation] {
-    StatusBlock status{};
+  const bool ownPoll = m_autoUpdate != 0;
+  m_pollWorker.Post([this, address, generation, ownPoll] {
     const auto at = recording::SteadyClock::now();
-    const ModbusResult result = m_link.ReadStatus(address, status);
-    // Every poll goes into the recording; a failed one is a gap.
-    recording::Record(m_session.Recording(),
-                      {at, result, status, result == ResultSuccess ? recording::WholeBlock : 0u});
-    // Queued to the window: the fields are set on its thread. The window
-    // joins this worker before it goes, so it is there to receive.
-    QMetaObject::invokeMethod(
-        this, [this, generation, result, status] { OnStatusPolled(generation, result, status); },
-        Qt::QueuedConnection);
+    // The watched drivers fill the rest of the tick, after the window's own
+    // read, so the line stays busy without the two queueing up.
+    if (!m_busWatch.Empty()) {
+      const auto until = session::BusWatch::Clock::now() + kWatchTurn;
+      if (ownPoll) PollOwnStatus(address, generation, at);
+      m_busWatch.PollTurn(m_link, until);
+      return;
+    }
+    if (ownPoll) PollOwnStatus(address, generation, at);
   });
+}
+
+void CMainDlg::PollOwnStatus(uint8_t address, unsigned generation, recording::SteadyClock::time_point at) {
+  StatusBlock status{};
+  const ModbusResult result = m_link.ReadStatus(address, status);
+  // Every poll goes into the recording; a failed one is a gap.
+  recording::Record(m_session.Recording(), {at, result, status, result == ResultSuccess ? recording::WholeBlock : 0u});
+  // Queued to the window: the fields are set on its thread. The window
+  // joins this worker before it goes, so it is there to receive.
+  QMetaObject::invokeMethod(
+      this, [this, generation, result, status] { OnStatusPolled(generation, result, status); },
+      Qt::QueuedConnection);
 }
 
 void CMainDlg::OnStatusPolled(unsigned generation, ModbusResult result, const StatusBlock& status) {

@@ -7,6 +7,7 @@
 #include "fields/OpenFailureText.h"
 #include "link/PortDiagnosis.h"
 #include "ui/MainDlg.h"
+#include "ui/BusOverviewDlg.h"
 #include "ui/MessageBox.h"
 #include "ui/ScanDlg.h"
 #include "ui/Text.h"
@@ -44,6 +45,11 @@ bool CMainDlg::StopMotor(QWidget* over) {
 
 void CMainDlg::OnStopShortcut() {
   QWidget* modal = QApplication::activeModalWidget();
+  // In "总线总览" the key stops every driver it lists.
+  if (modal == nullptr && m_overviewDlg && QApplication::activeWindow() == m_overviewDlg.get()) {
+    m_overviewDlg->StopAll();
+    return;
+  }
   StopMotor(modal != nullptr ? modal : QApplication::activeWindow());
 }
 

@@ -1,9 +1,10 @@
 // The tools menu's windows: the bus scan, which borrows the connection
-// panel's port and hands a driver it found back to the panel, and the frame
-// log of every transaction.
+// panel's port and hands a driver it found back to the panel, the overview
+// of the line's drivers, and the frame log of every transaction.
 #include <QComboBox>
 
 #include "ui/MainDlg.h"
+#include "ui/BusOverviewDlg.h"
 #include "ui/ScanDlg.h"
 #include "ui/Text.h"
 #include "ui/TrafficDlg.h"
@@ -35,7 +36,19 @@ CTrafficDlg* CMainDlg::TrafficWindow() {
   return m_trafficDlg.get();
 }
 
+CBusOverviewDlg* CMainDlg::BusOverviewWindow() {
+  if (!m_overviewDlg) {
+    m_overviewDlg = std::make_unique<CBusOverviewDlg>(CBusOverviewDlg::Owner{
+        this, &m_busWatch, &m_link,
+        [this] { return m_scanDlg ? m_scanDlg->Results() : std::vector<scan::Found>{}; },
+        [this] { return m_motorControlPage.StopMode(); }, [this](uint8_t address) { UseAddress(address); }});
+  }
+  return m_overviewDlg.get();
+}
+
 void CMainDlg::OnScan() { Present(ScanWindow()); }
+
+void CMainDlg::OnBusOverview() { Present(BusOverviewWindow()); }
 
 void CMainDlg::OnTraffic() { Present(TrafficWindow()); }
 
@@ -67,4 +80,12 @@ bool CMainDlg::UseDriver(uint8_t address, int baud, Parity parity) {
   UpdateData(false);
   OnOpenPort();
   return m_link.IsOpen();
+}
+
+void CMainDlg::UseAddress(uint8_t address) {
+  UpdateData(true);
+  const forms::AddressSwitches switches = forms::SwitchesForAddress(address);
+  std::copy(switches.begin(), switches.end(), std::begin(m_addressBits));
+  UpdateData(false);
+  UpdateAddress();
 }
