@@ -258,13 +258,14 @@ class Pass {
   }
 
   // An answer from an address tried before and not heard then, ending at
-  // about `end`: the address is tried again, given half as long again as
-  // the answer took.
+  // about `end`: the address is tried again, given twice as long as the
+  // answer took, so that a driver (or a host) a little slower on the retry
+  // is still heard.
   void HeardLate(uint8_t address, Clock::time_point end) {
     if (state_[address] != State::Absent) return;
     const auto late = std::chrono::duration_cast<microseconds>(end - sent_[address]);
     lateBy_[address] = late;
-    const microseconds timeout = std::clamp(late + late / 2 + microseconds(TryMargin), base_,
+    const microseconds timeout = std::clamp(2 * late + microseconds(TryMargin), base_,
                                             microseconds(ModbusMaster::MaxResponseTimeout));
     state_[address] = State::Queued;
     queue_.emplace_back(address, timeout);
