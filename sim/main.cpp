@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
@@ -200,19 +201,20 @@ int ServePseudoTerminal(const sim::CommandLine& line, const Bus& bus, int stop) 
   return 0;
 }
 
-// One connection at a time; when it closes the next is accepted.
-int ServeTcp(const sim::CommandLine& line, const Bus& bus, int stop) {
+// Listens on 127.0.0.1:`wanted` and serves one connection at a time with
+// `serve` (true: it ended for `stop`); when one closes the next is accepted.
+template <typename Serve>
+int ServeConnections(const sim::CommandLine& line, uint16_t wanted, const char* kind, int stop,
+                     const std::function<void()>& ready, Serve serve) {
   uint16_t port = 0;
-  const UniqueFd listener = sim::ListenOnLoopback(*line.tcpPort, port);
+  const UniqueFd listener = sim::ListenOnLoopback(wanted, port);
   if (!listener.Valid()) {
-    std::fprintf(stderr, "korvelt-driver-sim: cannot listen on 127.0.0.1:%u: %s\n", *line.tcpPort,
-                 std::strerror(errno));
+    std::fprintf(stderr, "korvelt-driver-sim: cannot listen on 127.0.0.1:%u: %s\n", wanted, std::strerror(errno));
     return 1;
   }
-  const sim::LineOptions options = LineOptionsFor(line, bus);
-  std::printf("korvelt-driver-sim: tcp 127.0.0.1:%u\n", port);
+  std::printf("korvelt-driver-sim: %s 127.0.0.1:%u\n", kind, port);
   std::fflush(stdout);
-  TellLine(line, options);
+  if (ready) ready();
   while (!WaitForStopOr(stop, listener.Get())) {
     const UniqueFd connection = sim::AcceptConnection(listener.Get());
     if (!connection.Valid()) {
@@ -221,36 +223,25 @@ int ServeTcp(const sim::CommandLine& line, const Bus& bus, int stop) {
       return 1;
     }
     if (line.verbose) std::fputs("korvelt-driver-sim: connection opened\n", stderr);
-    sim::SlaveServer server(bus.Stations(), connection.Get(), options, TrafficLogFor(line));
-    if (WaitForStopOr(stop, server.EndedDescriptor())) break;
+    if (serve(connection.Get())) break;
     if (line.verbose) std::fputs("korvelt-driver-sim: connection closed\n", stderr);
   }
   return 0;
 }
 
+// RTU frames over TCP, as a device server in raw mode carries them.
+int ServeTcp(const sim::CommandLine& line, const Bus& bus, int stop) {
+  const sim::LineOptions options = LineOptionsFor(line, bus);
+  return ServeConnections(line, *line.tcpPort, "tcp", stop, [&] { TellLine(line, options); }, [&](int connection) {
+    sim::SlaveServer server(bus.Stations(), connection, options, TrafficLogFor(line));
+    return WaitForStopOr(stop, server.EndedDescriptor());
+  });
+}
+
 // One client at a time, as many small gateways serve.
 int ServeModbusTcp(const sim::CommandLine& line, const Bus& bus, int stop) {
-  uint16_t port = 0;
-  const UniqueFd listener = sim::ListenOnLoopback(*line.modbusTcpPort, port);
-  if (!listener.Valid()) {
-    std::fprintf(stderr, "korvelt-driver-sim: cannot listen on 127.0.0.1:%u: %s\n", *line.modbusTcpPort,
-                 std::strerror(errno));
-    return 1;
-  }
-  std::printf("korvelt-driver-sim: modbus-tcp 127.0.0.1:%u\n", port);
-  std::fflush(stdout);
-  while (!WaitForStopOr(stop, listener.Get())) {
-    const UniqueFd connection = sim::AcceptConnection(listener.Get());
-    if (!connection.Valid()) {
-      if (errno == EINTR || errno == EAGAIN || errno == ECONNABORTED) continue;
-      std::fprintf(stderr, "korvelt-driver-sim: accept: %s\n", std::strerror(errno));
-      return 1;
-    }
-    if (line.verbose) std::fputs("korvelt-driver-sim: connection opened\n", stderr);
-    if (sim::ServeModbusTcp(bus.Drivers(), connection.Get(), stop)) break;
-    if (line.verbose) std::fputs("korvelt-driver-sim: connection closed\n", stderr);
-  }
-  return 0;
+  return ServeConnections(line, *line.modbusTcpPort, "modbus-tcp", stop, {},
+                          [&](int connection) { return sim::ServeModbusTcp(bus.Drivers(), connection, stop); });
 }
 
 }  // namespace
