@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <array>
+#include <condition_variable>
+#include <mutex>
 #include <optional>
 #include <span>
 #include <utility>
@@ -173,6 +175,8 @@ class Pass {
 
   void Retry(const std::stop_token& stop) {
     while (!queue_.empty() && !stop.stop_requested()) {
+      AwaitOwedAnswers(stop);
+      if (stop.stop_requested()) break;
       const auto [address, timeout] = queue_.front();
       queue_.erase(queue_.begin());
       link_.SetResponseTimeout(timeout);
@@ -180,6 +184,28 @@ class Pass {
       ++outcome_.retried;
     }
     link_.SetResponseTimeout(base_);
+  }
+
+  // A try again waits until no answer is still owed to the tries just
+  // before it: on a bus, a late answer that comes while the retry's own is
+  // on the line spoils both. The late answers heard meanwhile queue their
+  // own tries again.
+  void AwaitOwedAnswers(const std::stop_token& stop) {
+    if (base_ >= LateAnswerLimit) return;
+    const Clock::time_point now = Clock::now();
+    Clock::time_point clear = now;
+    for (auto address = planned_.rbegin(); address != planned_.rend(); ++address) {
+      const Clock::time_point owedUntil = sent_[*address] + LateAnswerLimit;
+      if (owedUntil <= now) break;
+      if (state_[*address] == State::Absent) clear = std::max(clear, owedUntil);
+    }
+    if (clear == now) return;
+    std::mutex quiet;
+    std::condition_variable_any woken;
+    std::unique_lock lock(quiet);
+    woken.wait_until(lock, stop, clear, [] { return false; });
+    Observe();
+    Search(current_);
   }
 
   // One try, at the link's time-out as set, judged by its result and by
@@ -238,7 +264,11 @@ class Pass {
                                 ? kExceptionLength
                                 : kInfoAnswerLength;
       const size_t owed = own->offset + length > own->end ? own->offset + length - own->end : 0;
-      return HeardLate(address, current_.ended + std::chrono::duration_cast<Clock::duration>(WireTime(owed, line_.baud)));
+      const Clock::time_point end = current_.ended + std::chrono::duration_cast<Clock::duration>(WireTime(owed, line_.baud));
+      // In the wait at the end this may be the answer to the planned try:
+      // counted from that, the retry is given long enough for either.
+      const bool planned = kind == Kind::Closing && firstSent_[address] != Clock::time_point{};
+      return HeardLate(address, end, planned ? firstSent_[address] : sent_[address]);
     }
     if (own || kind == Kind::Again) {
       found.answer = Answer::Late;
@@ -261,9 +291,10 @@ class Pass {
   // about `end`: the address is tried again, given twice as long as the
   // answer took, so that a driver (or a host) a little slower on the retry
   // is still heard.
-  void HeardLate(uint8_t address, Clock::time_point end) {
+  void HeardLate(uint8_t address, Clock::time_point end) { HeardLate(address, end, sent_[address]); }
+  void HeardLate(uint8_t address, Clock::time_point end, Clock::time_point asked) {
     if (state_[address] != State::Absent) return;
-    const auto late = std::chrono::duration_cast<microseconds>(end - sent_[address]);
+    const auto late = std::chrono::duration_cast<microseconds>(end - asked);
     lateBy_[address] = late;
     const microseconds timeout = std::clamp(2 * late + microseconds(TryMargin), base_,
                                             microseconds(ModbusMaster::MaxResponseTimeout));
