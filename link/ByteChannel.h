@@ -5,7 +5,8 @@
 // purges, and the line's settings where the channel can set them.
 //
 // Like the serial port, a channel takes no lock of its own: its owner
-// serialises Close() with everything else.
+// serialises Close() with everything else. (The Telnet channel only keeps
+// its own answers to the server apart from the line's bytes.)
 #pragma once
 
 #include <chrono>

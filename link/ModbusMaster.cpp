@@ -45,16 +45,25 @@ int ModbusMaster::OpenDevice(const std::string& device, int baudRate, Parity par
 }
 
 int ModbusMaster::OpenLine(const Line& line) {
-  std::lock_guard lock(portMutex_);
   const unsigned portNumber = ComNumberOf(line.port);
-  if (PortOpen()) return RefuseOpen({OpenFailureKind::AlreadyOpen, port_->DevicePath(), portNumber});
-  const bool numbered = !IsNetworkPort(line.port) && !IsDevicePath(line.port);
-  if (numbered && (portNumber == 0 || portNumber > 1024)) {
-    return RefuseOpen({OpenFailureKind::InvalidNumber, {}, portNumber});
+  {
+    std::lock_guard lock(portMutex_);
+    if (PortOpen()) return RefuseOpen({OpenFailureKind::AlreadyOpen, port_->DevicePath(), portNumber});
+    if (opening_) return RefuseOpen({OpenFailureKind::AlreadyOpen, line.port, portNumber});
+    const bool numbered = !IsNetworkPort(line.port) && !IsDevicePath(line.port);
+    if (numbered && (portNumber == 0 || portNumber > 1024)) {
+      return RefuseOpen({OpenFailureKind::InvalidNumber, {}, portNumber});
+    }
+    if (line.baud <= 0) return RefuseOpen({OpenFailureKind::InvalidMode, line.port, portNumber});
+    opening_ = true;
   }
-  if (line.baud <= 0) return RefuseOpen({OpenFailureKind::InvalidMode, line.port, portNumber});
+  // A connection across the network takes its time: it is made without
+  // the port's lock, so that a look at the link meanwhile (its device, its
+  // last failure, a transaction that finds it closed) does not wait for it.
   OpenFailure failure;
   std::unique_ptr<ByteChannel> channel = OpenChannel(line, failure);
+  std::lock_guard lock(portMutex_);
+  opening_ = false;
   if (!channel) return RefuseOpen(failure);
   port_ = std::move(channel);
   return StartOnOpenPort(line.baud, portNumber);

@@ -42,7 +42,9 @@ class ModbusMaster {
   int OpenDevice(const std::string& device, int baudRate, Parity parity);
   // The line's port by its COM number, as the device it names, or across
   // the network (link/PortText.h): a Modbus TCP gateway's answers are
-  // told apart by their transaction identifiers. 1 or 0.
+  // told apart by their transaction identifiers. 1 or 0. May run on a
+  // thread of its own while others look at the link; a second open while
+  // one connects is refused as already open.
   int OpenLine(const Line& line);
   // Stops the reader and closes the port; a transaction that is waiting ends
   // at once with ResultTimeout, and the close waits for it to return. Does
@@ -184,6 +186,7 @@ class ModbusMaster {
   mutable std::mutex portMutex_;  // open, close and writes of the port
   std::atomic<bool> open_{false};
   OpenFailure lastOpenFailure_;  // under portMutex_
+  bool opening_ = false;         // under portMutex_: an open is connecting
   std::thread reader_;
   // eventfd that ClosePort signals, never cleared: it ends the reader and a
   // transaction's wait.

@@ -101,6 +101,7 @@ void Rfc2217Stream::Handle(const Command& command) {
 }
 
 bool Rfc2217Stream::SendAll(const uint8_t* bytes, size_t length) {
+  std::lock_guard lock(sending_);
   size_t sent = 0;
   const auto deadline = Clock::now() + SettingTimeout;
   while (sent < length) {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <chrono>
+#include <mutex>
 
 #include "link/Telnet.h"
 #include "link/TcpStream.h"
@@ -27,6 +28,8 @@ class Rfc2217Stream : public TcpStream {
  private:
   // Answers the server's negotiation, and notes its confirmations.
   void Handle(const telnet::Command& command);
+  // Whole or not at all, one sender at a time: the reader thread answers
+  // the server's negotiation while a transaction sends its request.
   bool SendAll(const uint8_t* bytes, size_t length);
   // Reads the stream, line bytes dropped, until `done` or the deadline.
   bool ReadUntil(const std::function<bool()>& done, std::chrono::steady_clock::time_point deadline);
@@ -40,4 +43,5 @@ class Rfc2217Stream : public TcpStream {
   uint32_t confirmedRate_ = 0;
   // What the server was told of each option, so that each is answered once.
   bool said_[2][256] = {};
+  std::mutex sending_;
 };

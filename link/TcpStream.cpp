@@ -10,6 +10,9 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <memory>
+#include <mutex>
+#include <vector>
 
 namespace {
 
@@ -52,6 +55,85 @@ void WatchForDeadPeer(int fd) {
   setsockopt(fd, IPPROTO_TCP, TCP_USER_TIMEOUT, &unacknowledgedMs, sizeof unacknowledgedMs);
 }
 
+// A host name looked up within the connection's time: a name server that
+// does not answer would otherwise hold the open for as long as the
+// resolver's own retries take, half a minute and more. A lookup given up
+// on goes on in the resolver, so it is kept until it has ended and let go
+// by a later lookup.
+struct Lookup {
+  std::string host, service;
+  addrinfo hints{};
+  gaicb request{};
+  Lookup(const std::string& name, const std::string& port) : host(name), service(port) {
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_flags = AI_ADDRCONFIG | AI_NUMERICSERV;
+    request.ar_name = host.c_str();
+    request.ar_service = service.c_str();
+    request.ar_request = &hints;
+  }
+  ~Lookup() {
+    if (request.ar_result != nullptr) freeaddrinfo(request.ar_result);
+  }
+  Lookup(const Lookup&) = delete;
+  Lookup& operator=(const Lookup&) = delete;
+};
+
+class Abandoned {
+ public:
+  void Keep(std::unique_ptr<Lookup> lookup) {
+    std::lock_guard lock(mutex_);
+    Reap();
+    lookups_.push_back(std::move(lookup));
+  }
+  void Reap() {
+    std::erase_if(lookups_, [](const std::unique_ptr<Lookup>& l) { return gai_error(&l->request) != EAI_INPROGRESS; });
+  }
+  void ReapNow() {
+    std::lock_guard lock(mutex_);
+    Reap();
+  }
+
+ private:
+  std::mutex mutex_;
+  std::vector<std::unique_ptr<Lookup>> lookups_;
+};
+
+// Never destroyed: a lookup still going at exit writes into what it holds.
+Abandoned& AbandonedLookups() {
+  static Abandoned* const lookups = new Abandoned;
+  return *lookups;
+}
+
+// 0 with the addresses in `lookup->request.ar_result`, else getaddrinfo's
+// error; EAI_AGAIN when the time ran out.
+int LookUp(const std::string& host, const std::string& service, Clock::time_point deadline,
+           std::unique_ptr<Lookup>& lookup) {
+  lookup = std::make_unique<Lookup>(host, service);
+  // An address needs no name server: looked up at once.
+  addrinfo numeric = lookup->hints;
+  numeric.ai_flags |= AI_NUMERICHOST;
+  if (getaddrinfo(host.c_str(), service.c_str(), &numeric, &lookup->request.ar_result) == 0) return 0;
+  lookup->request.ar_result = nullptr;
+  AbandonedLookups().ReapNow();
+  gaicb* list[] = {&lookup->request};
+  if (const int started = getaddrinfo_a(GAI_NOWAIT, list, 1, nullptr); started != 0) return started;
+  for (;;) {
+    const int state = gai_error(&lookup->request);
+    if (state != EAI_INPROGRESS) return state;
+    const auto left = deadline - Clock::now();
+    if (left <= Clock::duration::zero()) break;
+    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(left);
+    const timespec wait{static_cast<time_t>(seconds.count()),
+                        static_cast<long>(std::chrono::duration_cast<std::chrono::nanoseconds>(left - seconds).count())};
+    gai_suspend(list, 1, &wait);
+  }
+  if (gai_cancel(&lookup->request) != EAI_CANCELED && gai_error(&lookup->request) == EAI_INPROGRESS) {
+    AbandonedLookups().Keep(std::move(lookup));
+  }
+  return EAI_AGAIN;
+}
+
 // How long a server that is going to refuse the connection takes to close
 // it, at most.
 constexpr int kRefusalWaitMs = 50;
@@ -82,23 +164,18 @@ bool TcpStream::Connect(const NetworkAddress& address, std::chrono::milliseconds
   kind_ = address.kind;
   peer_ = HostAndPort(address);
   const auto deadline = Clock::now() + timeout;
-  addrinfo hints{};
-  hints.ai_family = AF_UNSPEC;
-  hints.ai_socktype = SOCK_STREAM;
-  hints.ai_flags = AI_ADDRCONFIG | AI_NUMERICSERV;
-  addrinfo* found = nullptr;
-  const std::string service = std::to_string(address.port);
-  const int resolved = getaddrinfo(address.host.c_str(), service.c_str(), &hints, &found);
+  std::unique_ptr<Lookup> lookup;
+  const int resolved = LookUp(address.host, std::to_string(address.port), deadline, lookup);
   if (resolved != 0) {
     const int error = resolved == EAI_SYSTEM ? errno : 0;
     return Refuse(OpenFailureKind::NameNotResolved, error, gai_strerror(resolved));
   }
   int error = ETIMEDOUT;
   bool connected = false;
-  for (const addrinfo* candidate = found; candidate != nullptr && !connected; candidate = candidate->ai_next) {
+  for (const addrinfo* candidate = lookup->request.ar_result; candidate != nullptr && !connected;
+       candidate = candidate->ai_next) {
     connected = ConnectOne(*candidate, deadline, error);
   }
-  freeaddrinfo(found);
   if (!connected) return Refuse(KindOfConnectError(error), error);
   WatchForDeadPeer(fd_.Get());
   if (!ServerKeptConnection()) return false;
