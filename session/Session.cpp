@@ -21,10 +21,14 @@ Session::~Session() {
 
 bool Session::OpenLine(const Line& line, Open how) {
   if (link_.OpenLine(line) == 0) return false;
+  NoteOpened(line, how);
+  return true;
+}
+
+void Session::NoteOpened(const Line& line, Open how) {
   line_ = line;
   devicePath_ = link_.DevicePath();
   if (how == Open::NewSession) recording_.Restart();
-  return true;
 }
 
 bool Session::OpenToListen(const Line& line) {
@@ -53,13 +57,16 @@ bool Session::LendToScan() {
   return openWhenLent_;
 }
 
-Session::Return Session::TakeBack() {
+Session::Return Session::TakeBack(const std::function<bool(const Line&)>& open) {
   if (!lent_) return Return::Nothing;
   lent_ = false;
   if (!openWhenLent_ || link_.IsOpen()) return Return::Nothing;
   // The same port at the same settings, and the same recording: the scan
   // was a pause, not a new session.
-  return OpenLine(line_, Open::SameSession) ? Return::Reopened : Return::ReopenFailed;
+  const Line line = line_;
+  if (!(open ? open(line) : link_.OpenLine(line) != 0)) return Return::ReopenFailed;
+  NoteOpened(line, Open::SameSession);
+  return Return::Reopened;
 }
 
 recording::Micros Session::RecordingNow() const {

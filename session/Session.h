@@ -13,6 +13,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -56,6 +57,11 @@ class Session {
   // names. False when the port did not open; the link's LastOpenFailure
   // says why, and the line as opened stays the one before.
   bool OpenLine(const Line& line, Open how);
+  // The second half of OpenLine, for a caller that opens the link on a
+  // thread of its own (a connection across the network takes its time):
+  // the line as opened, noted on the session's own thread once the link's
+  // open has succeeded.
+  void NoteOpened(const Line& line, Open how);
   // Asks a capture to end (after the read in progress) and closes the port
   // (the link's, or the one opened to listen).
   void Close();
@@ -89,7 +95,9 @@ class Session {
   bool WasOpenWhenLent() const { return lent_ && openWhenLent_; }
   // The scan has ended: the port opens again at the line it had when it
   // was lent, in the same session, if it was open then and is not now.
-  Return TakeBack();
+  // `open` opens the link on the line (the window runs a network port's
+  // open on a thread of its own); by default the link's own open.
+  Return TakeBack(const std::function<bool(const Line&)>& open = {});
 
   // --- The recording, the frame log and the capture
   recording::StatusRecording& Recording() { return recording_; }

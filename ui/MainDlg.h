@@ -206,6 +206,9 @@ class CMainDlg : public QDialog {
   // Opens the session's line and sets the button; a new session restarts
   // the recording. False when the port did not open.
   bool OpenLine(const Line& line, session::Session::Open how);
+  // The link's open of `line`; a network port's on a thread of its own,
+  // the window live meanwhile.
+  bool OpenLink(const Line& line);
   // The port has opened: the button says so and the poll's rate restarts.
   void LineOpened();
   // Asks the driver now: its output or its speed is not zero.
@@ -260,6 +263,8 @@ class CMainDlg : public QDialog {
   // Set while members are put into the controls, whose changes then start
   // no handler.
   bool m_loadingControls = false;
+  // A network port's open is under way on its own thread.
+  bool m_connecting = false;
   unsigned m_pollGeneration = 0;
   // What the boxes show, made again in another language on a switch.
   std::optional<DeviceInfoBlock> m_shownInfo;

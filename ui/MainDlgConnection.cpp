@@ -8,6 +8,8 @@
 #include "link/Line.h"
 #include "link/PortDiagnosis.h"
 #include "link/PortNames.h"
+#include "link/PortText.h"
+#include "ui/Connecting.h"
 #include "ui/MainDlg.h"
 #include "ui/MessageBox.h"
 #include "ui/Retranslate.h"
@@ -84,8 +86,19 @@ void CMainDlg::RememberPort(const std::string& port) {
   ports->setCurrentIndex(comItems);
 }
 
+bool CMainDlg::OpenLink(const Line& line) {
+  if (!IsNetworkPort(line.port)) return m_link.OpenLine(line) != 0;
+  // The window keeps painting while the connection comes; the poll waits
+  // for the session to have noted the line.
+  m_connecting = true;
+  const bool opened = ui::OpenWhileShowing(this, ToQString(line.port), [&] { return m_link.OpenLine(line) != 0; });
+  m_connecting = false;
+  return opened;
+}
+
 bool CMainDlg::OpenLine(const Line& line, session::Session::Open how) {
-  if (!m_session.OpenLine(line, how)) return false;
+  if (!OpenLink(line)) return false;
+  m_session.NoteOpened(line, how);
   LineOpened();
   return true;
 }

@@ -35,6 +35,7 @@ void CMainDlg::OnAutoUpdate() {
 }
 
 void CMainDlg::OnTimer() {
+  if (m_connecting) return;
   if (m_link.PortLost()) OnPortLost();
   SetIfChanged(m_controls.As<QLineEdit>(forms::ids::SentFrame), fields::FormatHexBytes(m_link.LastSentFrame()));
   SetIfChanged(m_controls.As<QLineEdit>(forms::ids::ReceivedFrame),

@@ -62,7 +62,7 @@ bool CMainDlg::LendPortToScan() {
 
 void CMainDlg::TakePortBack() {
   // "自动更新" polls again on the next tick.
-  switch (m_session.TakeBack()) {
+  switch (m_session.TakeBack([this](const Line& line) { return OpenLink(line); })) {
     case session::Session::Return::Reopened:
       LineOpened();
       break;

@@ -1,5 +1,8 @@
 // The connection panel and the device-information box.
 #include <QAccessible>
+#include <QApplication>
+#include <QProgressDialog>
+#include <QTimer>
 #include <cstring>
 
 #include "MainDlgFixture.h"
@@ -133,6 +136,29 @@ TEST_F(MainDlgTest, ATypedNetworkPortIsKeptAndLostAndRegainedAsAnAdapter) {
   EXPECT_TRUE(boxes.Boxes()[1].text.startsWith("打开串口失败\n")) << boxes.Boxes()[1].text.toStdString();
   EXPECT_TRUE(boxes.Boxes()[1].text.contains("拒绝连接"));
   EXPECT_EQ(ports->count(), comItems + 1) << "a port that did not open is not kept";
+}
+
+// A connection that does not come takes its whole time: the window goes on
+// meanwhile, with a box that says what it waits for, and then says why.
+TEST_F(MainDlgTest, AConnectionThatDoesNotComeLeavesTheWindowLive) {
+  BlackHoleListener blackHole;
+  auto* ports = Get<QComboBox>(ids::PortCombo);
+  ports->lineEdit()->selectAll();
+  const QString port = QString("tcp://127.0.0.1:%1").arg(blackHole.Port());
+  QTest::keyClicks(ports->lineEdit(), port);
+  QString seen;
+  QTimer::singleShot(300, dlg.get(), [&] {
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+      if (auto* box = qobject_cast<QProgressDialog*>(widget); box != nullptr && box->isVisible()) {
+        seen = box->labelText();
+      }
+    }
+  });
+  Click(ids::OpenPortButton);
+  EXPECT_EQ(seen, "正在连接 " + port + " ...") << "the window's own timers ran while it connected";
+  EXPECT_FALSE(dlg->m_link.IsOpen());
+  ASSERT_EQ(boxes.Boxes().size(), 1u);
+  EXPECT_TRUE(boxes.Boxes()[0].text.startsWith("打开串口失败\n")) << boxes.Boxes()[0].text.toStdString();
 }
 
 TEST_F(MainDlgTest, AddressSwitchesSetTheAddressAtOnce) {
