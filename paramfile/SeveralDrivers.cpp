@@ -121,8 +121,13 @@ DriverWritten WriteOne(DriverLink& link, DriverPlan& driver, bool withLearning, 
     return out;
   }
   RestorePlan& plan = driver.plan;
-  // A file of another model declined before may be taken now.
-  if (plan.Next() == Due::Declined) plan.Start(plan.File(), {}, plan.Device());
+  // A file of another model declined before may be taken now; the plan
+  // starts afresh from copies, as starting clears what it holds.
+  if (plan.Next() == Due::Declined) {
+    const ParamFile file = plan.File();
+    const DeviceImage device = plan.Device();
+    plan.Start(file, {}, device);
+  }
   if (plan.Next() == Due::Answer) plan.Answer(answers.otherModel);
   const std::vector<bool> chosen = RowsToWrite(driver, withLearning);
   if (plan.Next() == Due::Declined) {
