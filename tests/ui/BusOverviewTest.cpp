@@ -18,6 +18,7 @@
 #include "sim/SlaveServer.h"
 #include "ui/BusOverviewDlg.h"
 #include "ui/FileDialogs.h"
+#include "ui/ScanDlg.h"
 #include "ui/Text.h"
 
 namespace {
@@ -141,7 +142,8 @@ TEST_F(BusOverviewTest, WatchesThreeDriversBesideTheWindowsOwnPollAndStopsThemAl
 // Three drivers chosen: "保存参数" writes one file each into the folder
 // chosen; "载入参数" of the first one's file, with the second driver taking
 // no writes, backs each up and writes it, names the second as failed and
-// leaves every driver its own phase order. "移除" drops the rows chosen.
+// leaves every driver its own phase order. "移除" drops the rows chosen;
+// "扫描..." takes them back from the scan.
 TEST_F(BusOverviewTest, SavesAndLoadsTheChosenDriversOneByOneAndRemovesRows) {
   const std::string folder = dataHome.Path() + "/line";
   std::filesystem::create_directory(folder);
@@ -223,6 +225,17 @@ TEST_F(BusOverviewTest, SavesAndLoadsTheChosenDriversOneByOneAndRemovesRows) {
   Press("移除");
   EXPECT_EQ(dlg->BusWatch().Addresses(), (std::vector<uint8_t>{1, 5}));
   EXPECT_EQ(overview->Table()->rowCount(), 2);
+
+  // "扫描..." brings the scan window; what its scan identifies comes back.
+  Press("扫描...");
+  CScanDlg* scan = dlg->ScanWindow();
+  ASSERT_TRUE(scan->isVisible());
+  const auto range = scan->findChildren<QSpinBox*>();
+  range[0]->setValue(1);
+  range[1]->setValue(6);
+  scan->StartScan();
+  ASSERT_TRUE(WaitFor([&] { return !scan->Scanning(); }, 30000));
+  EXPECT_EQ(dlg->BusWatch().Addresses(), (std::vector<uint8_t>{1, 5, 2}));
   ui::SetFileChooser(previous);
 }
 
