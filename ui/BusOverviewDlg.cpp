@@ -1,10 +1,10 @@
 #include "ui/BusOverviewDlg.h"
 
 #include <QEvent>
-#include <QPointer>
 #include <QGridLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QPointer>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTableWidget>
