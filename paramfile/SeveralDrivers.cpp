@@ -169,8 +169,12 @@ DriverWritten WriteOne(DriverLink& link, DriverPlan& driver, bool withLearning, 
     out.failure = out.report.end.Message();
   } else if (!out.report.mismatches.empty()) {
     out.end = DriverEnd::Failed;
-    out.failure =
-        lang::Fill(lang::Tr("{1} 个参数读回与写入不同"), {std::to_string(out.report.mismatches.size())});
+    std::string names;
+    for (const Difference& row : out.report.mismatches) {
+      names += (names.empty() ? "" : ", ") + std::string(lang::Tr(row.name));
+    }
+    out.failure = lang::Fill(lang::Tr("{1} 个参数读回与写入不同: {2}"),
+                             {std::to_string(out.report.mismatches.size()), names});
   } else {
     out.end = DriverEnd::Done;
     driver.written = true;
