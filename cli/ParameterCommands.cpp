@@ -16,6 +16,7 @@
 #include "fields/PrintableText.h"
 #include "lang/Texts.h"
 #include "paramfile/RestorePlan.h"
+#include "paramfile/SeveralDrivers.h"
 #include "base/AtomicFile.h"
 
 namespace cli {
@@ -163,10 +164,9 @@ int Backup(Program& program, const Arguments& args) {
     return Done;
   }
   // Several drivers: each into a file of its own in the folder.
-  const std::string path =
-      program.SeveralDrivers()
-          ? args.file + "/" + pf::DriverFileStem(session.Address(), device.identity.Model(), now) + ".json"
-          : args.file;
+  const std::string path = program.SeveralDrivers()
+                               ? pf::DriverFilePath(args.file, session.Address(), device.identity.Model(), now)
+                               : args.file;
   if (std::string failure = base::WriteWholeFile(path, text); !failure.empty()) {
     program.Say(failure);
     return FileNotWritten;

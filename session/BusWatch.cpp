@@ -19,6 +19,14 @@ bool BusWatch::Add(uint8_t address, const std::optional<InfoTexts>& info) {
   return true;
 }
 
+void BusWatch::Remove(const std::vector<uint8_t>& addresses) {
+  std::lock_guard lock(mutex_);
+  std::erase_if(entries_, [&addresses](const Entry& e) {
+    return std::find(addresses.begin(), addresses.end(), e.row.address) != addresses.end();
+  });
+  next_ = 0;
+}
+
 void BusWatch::Clear() {
   std::lock_guard lock(mutex_);
   entries_.clear();
@@ -92,7 +100,7 @@ void BusWatch::Store(uint8_t address, Clock::time_point at, ModbusResult result,
 size_t BusWatch::PollTurn(DriverLink& link, Clock::time_point until) {
   size_t reads = 0;
   do {
-    if (stopping_.load()) break;
+    if (holds_.load() > 0) break;
     bool needsInfo = false;
     const std::optional<uint8_t> address = TakeNext(Clock::now(), needsInfo);
     if (!address) break;
@@ -117,9 +125,7 @@ size_t BusWatch::PollTurn(DriverLink& link, Clock::time_point until) {
 }
 
 std::vector<std::pair<uint8_t, ModbusResult>> BusWatch::StopAll(DriverLink& link, uint16_t stopValue) {
-  // The poll takes no new turn while the stops go out; the one read it may
-  // be in ends first (the link carries one transaction at a time).
-  stopping_.store(true);
+  const Hold held(*this);
   std::vector<std::pair<uint8_t, ModbusResult>> results;
   for (uint8_t address : Addresses()) results.emplace_back(address, link.WriteStopCommand(address, stopValue));
   {
@@ -130,7 +136,6 @@ std::vector<std::pair<uint8_t, ModbusResult>> BusWatch::StopAll(DriverLink& link
       }
     }
   }
-  stopping_.store(false);
   return results;
 }
 

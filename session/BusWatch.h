@@ -51,6 +51,8 @@ class BusWatch {
   // Lists `address` (1..128), with its identity when already known. False
   // when it is out of range, already listed or the list is full.
   bool Add(uint8_t address, const std::optional<InfoTexts>& info = std::nullopt);
+  // Drops the rows of `addresses`; a read of one still out is dropped too.
+  void Remove(const std::vector<uint8_t>& addresses);
   void Clear();
   bool Empty() const;
   std::vector<uint8_t> Addresses() const;
@@ -60,8 +62,22 @@ class BusWatch {
   // On the link's worker: reads the listed drivers in turn, each its status
   // (and its identity first while unknown), going on from where the last
   // turn stopped, until `until` has passed; at least one read while one is
-  // due, none while stops go out. Returns the reads made.
+  // due, none while the poll is held. Returns the reads made.
   size_t PollTurn(DriverLink& link, Clock::time_point until);
+
+  // While one lives, the poll takes no new turn (the one read it may be in
+  // ends first: the link carries one transaction at a time), so that long
+  // work on the listed drivers has the line to itself. Holds may overlap.
+  class Hold {
+   public:
+    explicit Hold(BusWatch& watch) : watch_(&watch) { ++watch_->holds_; }
+    ~Hold() { --watch_->holds_; }
+    Hold(const Hold&) = delete;
+    Hold& operator=(const Hold&) = delete;
+
+   private:
+    BusWatch* watch_;
+  };
 
   // Sends `stopValue` to every listed driver, one right after the other,
   // with the poll held meanwhile; each row keeps how its stop ended.
@@ -90,7 +106,7 @@ class BusWatch {
   mutable std::mutex mutex_;
   std::vector<Entry> entries_;
   size_t next_ = 0;
-  std::atomic<bool> stopping_{false};
+  std::atomic<unsigned> holds_{0};
 };
 
 }  // namespace session

@@ -4,10 +4,12 @@
 #include <QGridLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QPointer>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTableWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "fields/StatusTexts.h"
 #include "ui/DialogFont.h"
@@ -22,15 +24,19 @@ namespace {
 using forms::Field;
 
 namespace id {
-enum : int { Address = 1, Add, FromScan, StopAll, Close };
+enum : int { Address = 1, Add, FromScan, Scan, Save, Load, Remove, StopAll, Close };
 }  // namespace id
 
-enum Group { AddGroup, ButtonArea };
-constexpr forms::GroupSpec kGroups[] = {{"添加设备", 0, 0}, {nullptr, 0, 1}};
+enum Group { AddGroup, ChosenGroup, ButtonArea };
+constexpr forms::GroupSpec kGroups[] = {{"添加设备", 0, 0}, {"所选设备", 0, 1}, {nullptr, 0, 2}};
 constexpr Field kControls[] = {
     Field::Spin(id::Address, "地址:").At(AddGroup, 0),
     Field::Button(id::Add, "添加").At(AddGroup, 1),
     Field::Button(id::FromScan, "添加扫描结果").At(AddGroup, 2),
+    Field::Button(id::Scan, "扫描...").At(AddGroup, 3),
+    Field::Button(id::Save, "保存参数").At(ChosenGroup, 0),
+    Field::Button(id::Load, "载入参数").At(ChosenGroup, 1),
+    Field::Button(id::Remove, "移除").At(ChosenGroup, 2),
     Field::Button(id::StopAll, "全部停止").At(ButtonArea, 0),
     Field::Button(id::Close, "关闭").At(ButtonArea, 1),
 };
@@ -68,7 +74,10 @@ QString Seconds(std::chrono::steady_clock::duration age) {
 
 }  // namespace
 
-CBusOverviewDlg::CBusOverviewDlg(Owner owner) : QDialog(owner.window), m_owner(std::move(owner)) {
+CBusOverviewDlg::CBusOverviewDlg(Owner owner)
+    : QDialog(owner.window),
+      m_owner(std::move(owner)),
+      m_params(CBusParamFlow::Window{this, m_owner.link, m_owner.watch, m_owner.header, m_owner.otherWork}) {
   setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowCloseButtonHint | Qt::WindowMinimizeButtonHint);
   ui::SetSourceWindowTitle(this, "总线总览");
   setFont(DialogFont());
@@ -81,6 +90,9 @@ CBusOverviewDlg::CBusOverviewDlg(Owner owner) : QDialog(owner.window), m_owner(s
   m_address->setRange(1, static_cast<int>(session::BusWatch::MaxDrivers));
   m_address->setValue(1);
   ui::SetSourceToolTip(m_controls.As<QPushButton>(id::StopAll), "向列表中每台设备发送所选方式的停止命令 (F9)");
+  ui::SetSourceToolTip(m_controls.As<QPushButton>(id::Save), "所选设备的全部参数, 每台一个文件, 保存到一个文件夹");
+  ui::SetSourceToolTip(m_controls.As<QPushButton>(id::Load), "一个参数文件写入所选的每台设备, 写入前备份, 写入后读回");
+  ui::SetSourceToolTip(m_controls.As<QPushButton>(id::Scan), "打开扫描设备窗口; 扫描结束后, 识别到的设备加入列表");
 
   m_table = new QTableWidget(0, kColumnCount);
   NameColumns();
@@ -100,6 +112,10 @@ CBusOverviewDlg::CBusOverviewDlg(Owner owner) : QDialog(owner.window), m_owner(s
 
   connect(m_controls.As<QPushButton>(id::Add), &QPushButton::clicked, this, &CBusOverviewDlg::AddAddress);
   connect(m_controls.As<QPushButton>(id::FromScan), &QPushButton::clicked, this, &CBusOverviewDlg::AddFromScan);
+  connect(m_controls.As<QPushButton>(id::Scan), &QPushButton::clicked, this, &CBusOverviewDlg::Scan);
+  connect(m_controls.As<QPushButton>(id::Save), &QPushButton::clicked, this, [this] { m_params.Save(Selected()); });
+  connect(m_controls.As<QPushButton>(id::Load), &QPushButton::clicked, this, [this] { m_params.Load(Selected()); });
+  connect(m_controls.As<QPushButton>(id::Remove), &QPushButton::clicked, this, &CBusOverviewDlg::RemoveSelected);
   connect(m_controls.As<QPushButton>(id::StopAll), &QPushButton::clicked, this, &CBusOverviewDlg::StopAll);
   connect(m_controls.As<QPushButton>(id::Close), &QPushButton::clicked, this, &QDialog::close);
   connect(m_table, &QTableWidget::cellDoubleClicked, this, [this](int row) {
@@ -153,6 +169,35 @@ void CBusOverviewDlg::AddFromScan() {
     m_owner.watch->Add(found.address, info);
   }
   Refresh();
+}
+
+std::vector<uint8_t> CBusOverviewDlg::Selected() const {
+  const std::vector<uint8_t> addresses = m_owner.watch->Addresses();
+  std::vector<uint8_t> chosen;
+  for (const QModelIndex& row : m_table->selectionModel()->selectedRows()) {
+    if (static_cast<size_t>(row.row()) < addresses.size()) chosen.push_back(addresses[static_cast<size_t>(row.row())]);
+  }
+  // In the table's order, whichever way the rows were picked.
+  std::sort(chosen.begin(), chosen.end(), [&addresses](uint8_t a, uint8_t b) {
+    return std::find(addresses.begin(), addresses.end(), a) < std::find(addresses.begin(), addresses.end(), b);
+  });
+  return chosen;
+}
+
+void CBusOverviewDlg::RemoveSelected() {
+  const std::vector<uint8_t> chosen = Selected();
+  if (chosen.empty()) return;
+  m_owner.watch->Remove(chosen);
+  m_table->clearSelection();
+  Refresh();
+}
+
+void CBusOverviewDlg::Scan() {
+  // Whatever the scan window's next scan identifies joins the rows.
+  QPointer<CBusOverviewDlg> self(this);
+  m_owner.openScan([self] {
+    if (self != nullptr) self->AddFromScan();
+  });
 }
 
 void CBusOverviewDlg::StopAll() {

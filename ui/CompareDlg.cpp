@@ -17,9 +17,6 @@ namespace {
 constexpr const char* kHeaders[CCompareDlg::ColumnCount] = {"参数块", "参数", "设备", "文件", "单位", "结果"};
 // The rows of the motor's learning result stand apart from their block.
 constexpr const char* kLearningResult = "本机学习结果";
-constexpr const char* kLearningNote =
-    "“本机学习结果”(电机学习状态和电机相序数据) 属于这台驱动器上学习过的电机, 默认不写入; "
-    "只有文件是这台驱动器自己的备份时才应勾选。";
 
 // The table's texts are the parameter files' own words (a block's title, a
 // parameter's name, a list item, a unit), shown in the language in use;
@@ -42,7 +39,7 @@ CCompareDlg::CCompareDlg(QWidget* parent, const std::vector<paramfile::Differenc
   identity_->setWordWrap(true);
   layout->addWidget(identity_);
   learning_ = new QLabel(this);
-  ui::SetSourceText(learning_, kLearningNote);
+  ui::SetSourceText(learning_, LearningNoteText);
   learning_->setWordWrap(true);
   learning_->setVisible(std::any_of(rows.begin(), rows.end(), [](const auto& row) { return row.learning; }));
   layout->addWidget(learning_);

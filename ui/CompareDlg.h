@@ -18,6 +18,12 @@ class QTableWidget;
 
 class CCompareDlg : public QDialog {
  public:
+  // Why the motor's learning result is not written unless asked for; the
+  // overview's load of several drivers says it too.
+  static constexpr const char* LearningNoteText =
+      "“本机学习结果”(电机学习状态和电机相序数据) 属于这台驱动器上学习过的电机, 默认不写入; "
+      "只有文件是这台驱动器自己的备份时才应勾选。";
+
   // The columns of the table.
   enum Column { Block, Field, Device, File, Unit, Result, ColumnCount };
 

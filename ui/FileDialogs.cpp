@@ -26,10 +26,14 @@ constexpr DialogSpec kDialogs[] = {
     // Says what the export writes: the CSV and, beside it, its companion.
     {"导出记录: CSV 文件及同名的 .json 说明文件", {{"CSV (*.csv)", "csv"}, {}}, true},
     {"导出通讯记录", {{"CSV 文件 (*.csv)", "csv"}, {"JSON Lines 文件 (*.jsonl)", "jsonl"}}, true},
+    {"保存参数到文件夹", {{}, {}}, false},
 };
 
 std::string ChooseInRealDialog(QWidget* parent, FileDialog dialog, const std::string& suggested) {
   const DialogSpec& spec = kDialogs[static_cast<size_t>(dialog)];
+  if (dialog == FileDialog::Folder) {
+    return ToStdString(QFileDialog::getExistingDirectory(parent, Tr(spec.title), ToQString(suggested)));
+  }
   QFileDialog chooser(parent, Tr(spec.title));
   chooser.setAcceptMode(spec.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
   chooser.setFileMode(spec.save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);

@@ -10,7 +10,8 @@ class QWidget;
 
 namespace ui {
 
-enum class FileDialog { Save, Open, ExportRecording, ExportTraffic };
+// Folder: an existing folder, for the files of several drivers.
+enum class FileDialog { Save, Open, ExportRecording, ExportTraffic, Folder };
 
 // The path chosen, or "" when the operator cancelled. `suggested` is the
 // path offered (save, export) or the folder to start in (open).

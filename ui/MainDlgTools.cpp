@@ -41,7 +41,12 @@ CBusOverviewDlg* CMainDlg::BusOverviewWindow() {
     m_overviewDlg = std::make_unique<CBusOverviewDlg>(CBusOverviewDlg::Owner{
         this, &m_busWatch, &m_link,
         [this] { return m_scanDlg ? m_scanDlg->Results() : std::vector<scan::Found>{}; },
-        [this] { return m_motorControlPage.StopMode(); }, [this](uint8_t address) { UseAddress(address); }});
+        [this] { return m_motorControlPage.StopMode(); }, [this](uint8_t address) { UseAddress(address); },
+        [this] { return paramfile::HeaderNow(m_session.Origin()); }, [this] { return m_paramFiles->Jobs().Running(); },
+        [this](std::function<void()> scanned) {
+          ScanWindow()->AfterNextScan(std::move(scanned));
+          Present(ScanWindow());
+        }});
   }
   return m_overviewDlg.get();
 }

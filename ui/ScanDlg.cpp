@@ -283,6 +283,7 @@ void CScanDlg::OnFinished(const scan::ScanOutcome& outcome) {
   });
   ShowScanning(false);
   m_owner.takePortBack();
+  if (std::function<void()> then = std::exchange(m_afterScan, {})) then();
   if (outcome.end == scan::ScanEnd::PortFailed) {
     ui::ShowMessage(this, fields::OpenFailureMessage(DiagnoseOpenFailure(outcome.failure)));
   }

@@ -51,6 +51,8 @@ class CScanDlg : public QDialog {
   void EndScan();
   // Takes the chosen driver into the connection panel and opens the port.
   void UseSelected();
+  // `then` runs once, when the next scan (or the one running) has ended.
+  void AfterNextScan(std::function<void()> then) { m_afterScan = std::move(then); }
   bool Scanning() const { return m_scanning; }
   const std::vector<scan::Found>& Results() const { return m_found; }
 
@@ -95,6 +97,7 @@ class CScanDlg : public QDialog {
   QTableWidget* m_results = nullptr;
   std::vector<scan::Found> m_found;  // row i of the table
   bool m_scanning = false;
+  std::function<void()> m_afterScan;
   unsigned m_generation = 0;
   scan::BusScan m_scan;  // last: joined before the widgets go
 };

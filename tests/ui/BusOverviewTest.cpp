@@ -2,16 +2,23 @@
 // the rows fill with each driver's identity and live values while the main
 // window polls its own, a driver that falls silent shows it while the others
 // go on, a double-click moves the main window's address, and "全部停止" and
-// F9 reach every listed driver on the wire.
+// F9 reach every listed driver on the wire; the rows chosen are saved one
+// file each, one file is loaded onto them all, and rows are removed.
+#include <QCheckBox>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTableWidget>
+#include <algorithm>
+#include <filesystem>
 #include <map>
 #include <mutex>
+#include <regex>
 
 #include "MainDlgFixture.h"
 #include "sim/SlaveServer.h"
 #include "ui/BusOverviewDlg.h"
+#include "ui/FileDialogs.h"
+#include "ui/ScanDlg.h"
 #include "ui/Text.h"
 
 namespace {
@@ -130,6 +137,105 @@ TEST_F(BusOverviewTest, WatchesThreeDriversBesideTheWindowsOwnPollAndStopsThemAl
   QTest::keyClick(overview->Table(), Qt::Key_F9);
   for (uint8_t a : kAddresses) EXPECT_EQ(StopsHeard(a), 2u) << int(a);
   EXPECT_TRUE(boxes.Boxes().empty());
+}
+
+// Three drivers chosen: "保存参数" writes one file each into the folder
+// chosen; "载入参数" of the first one's file, with the second driver taking
+// no writes, backs each up and writes it, names the second as failed and
+// leaves every driver its own phase order. "移除" drops the rows chosen;
+// "扫描..." takes them back from the scan.
+TEST_F(BusOverviewTest, SavesAndLoadsTheChosenDriversOneByOneAndRemovesRows) {
+  const std::string folder = dataHome.Path() + "/line";
+  std::filesystem::create_directory(folder);
+  std::string loaded;
+  const ui::FileChooser previous = ui::SetFileChooser(
+      [&](QWidget*, ui::FileDialog dialog, const std::string&) { return dialog == ui::FileDialog::Folder ? folder : loaded; });
+  Select(ids::PortCombo, 1);
+  Click(ids::FirstAddressSwitch);
+  OpenAndPoll();
+  ChooseMenuItem(CMainDlg::Menu::Tools, QString::fromUtf8("总线总览(&B)"));
+  overview = dlg->BusOverviewWindow();
+  auto* address = overview->findChild<QSpinBox*>();
+  for (uint8_t a : kAddresses) {
+    address->setValue(a);
+    Press("添加");
+  }
+  // Each driver's motor learned its own phase order.
+  for (size_t d = 0; d < std::size(drivers); ++d) {
+    for (uint16_t i = 0; i < 3; ++i) drivers[d]->SetRegister(0x006D + i, static_cast<uint16_t>(0x0100 * (d + 1) + i));
+    drivers[d]->SetRegister(0x0075, 1);
+  }
+  const auto finished = [&] { return WaitFor([&] { return !overview->Params().Jobs().Running(); }, 15000); };
+
+  overview->Table()->selectAll();
+  Press("保存参数");
+  ASSERT_TRUE(finished());
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  ASSERT_EQ(names.size(), 3u);
+  for (size_t d = 0; d < names.size(); ++d) {
+    const std::string n = std::to_string(kAddresses[d]);
+    EXPECT_TRUE(std::regex_match(names[d], std::regex("addr00" + n + "-AXIS-" + n + "-[0-9]{8}-[0-9]{6}\\.json")))
+        << names[d];
+  }
+  ASSERT_EQ(boxes.Boxes().size(), 1u);
+  EXPECT_TRUE(boxes.Boxes()[0].text.contains(QString::fromUtf8("已保存 3 台设备的参数"))) << boxes.Boxes()[0].text.toStdString();
+
+  // Every driver's acceleration moved away from the file's; the second
+  // answers writes without storing them.
+  const uint16_t acceleration = drivers[0]->Register(0x0052);
+  for (auto& driver : drivers) driver->SetRegister(0x0052, 1234);
+  drivers[1]->SetFault(sim::Fault::Of(sim::FaultKind::IgnoreWrites));
+  loaded = folder + "/" + names[0];
+  boxes.AnswerQuestions(true);
+  Press("载入参数");
+  ASSERT_TRUE(finished());
+  CBusLoadDlg* load = overview->Params().LoadWindow();
+  ASSERT_NE(load, nullptr);
+  QTableWidget* table = load->Table();
+  ASSERT_EQ(table->rowCount(), 3);
+  const auto cell = [&](int row, int column) { return table->item(row, column)->text(); };
+  for (int row = 0; row < 3; ++row) {
+    EXPECT_EQ(cell(row, CBusLoadDlg::Model), QString("AXIS-%1").arg(kAddresses[row]));
+    EXPECT_EQ(cell(row, CBusLoadDlg::Differences), "1") << "the acceleration; the phase order stays unless ticked";
+  }
+  EXPECT_FALSE(load->LearningBox()->isChecked());
+  QTest::mouseClick(load->WriteButton(), Qt::LeftButton);
+  ASSERT_TRUE(finished());
+  ASSERT_EQ(boxes.Questions().size(), 1u);
+  EXPECT_TRUE(boxes.Questions()[0].contains(QString::fromUtf8("地址 2, 5"))) << boxes.Questions()[0].toStdString();
+  EXPECT_EQ(cell(0, CBusLoadDlg::Outcome), QString::fromUtf8("完成"));
+  EXPECT_EQ(cell(1, CBusLoadDlg::Outcome), QString::fromUtf8("失败: 1 个参数读回与写入不同: 加速加速度"));
+  EXPECT_EQ(cell(2, CBusLoadDlg::Outcome), QString::fromUtf8("完成"));
+  for (int row = 0; row < 3; ++row) {
+    EXPECT_TRUE(std::filesystem::exists(ToStdString(cell(row, CBusLoadDlg::Backup)))) << row;
+  }
+  EXPECT_EQ(drivers[0]->Register(0x0052), acceleration);
+  EXPECT_EQ(drivers[1]->Register(0x0052), 1234);
+  EXPECT_EQ(drivers[2]->Register(0x0052), acceleration);
+  for (size_t d = 0; d < std::size(drivers); ++d) {
+    EXPECT_EQ(drivers[d]->Register(0x006D), 0x0100 * (d + 1)) << "driver " << d << " keeps its own phase order";
+  }
+  EXPECT_TRUE(load->WriteButton()->isEnabled()) << "the failed one may be tried again";
+  load->close();
+
+  overview->Table()->selectRow(1);
+  Press("移除");
+  EXPECT_EQ(dlg->BusWatch().Addresses(), (std::vector<uint8_t>{1, 5}));
+  EXPECT_EQ(overview->Table()->rowCount(), 2);
+
+  // "扫描..." brings the scan window; what its scan identifies comes back.
+  Press("扫描...");
+  CScanDlg* scan = dlg->ScanWindow();
+  ASSERT_TRUE(scan->isVisible());
+  const auto range = scan->findChildren<QSpinBox*>();
+  range[0]->setValue(1);
+  range[1]->setValue(6);
+  scan->StartScan();
+  ASSERT_TRUE(WaitFor([&] { return !scan->Scanning(); }, 30000));
+  EXPECT_EQ(dlg->BusWatch().Addresses(), (std::vector<uint8_t>{1, 5, 2}));
+  ui::SetFileChooser(previous);
 }
 
 }  // namespace
