@@ -87,9 +87,11 @@ bool Ser2net::HoldsDevice() const {
   if (!process_ || process_->Pid() <= 0) return false;
   std::error_code error;
   const std::filesystem::path held = std::filesystem::canonical(device_, error);
-  for (const auto& fd : std::filesystem::directory_iterator("/proc/" + std::to_string(process_->Pid()) + "/fd", error)) {
+  // Its descriptors come and go meanwhile: no step of the walk may throw.
+  std::filesystem::directory_iterator fd("/proc/" + std::to_string(process_->Pid()) + "/fd", error);
+  for (; !error && fd != std::filesystem::directory_iterator(); fd.increment(error)) {
     std::error_code unreadable;
-    if (std::filesystem::read_symlink(fd.path(), unreadable) == held) return true;
+    if (std::filesystem::read_symlink(fd->path(), unreadable) == held) return true;
   }
   return false;
 }
