@@ -20,6 +20,8 @@ class ChildProcess {
   ChildProcess& operator=(const ChildProcess&) = delete;
 
   bool Started() const { return pid_ > 0; }
+  // Its process id while it has not been reaped; -1 after.
+  pid_t Pid() const { return pid_; }
   // The next line of output, or nothing when none came in time.
   std::optional<std::string> ReadLine(std::chrono::milliseconds timeout);
   // All output up to the end (the program closed it) or the time-out.

@@ -10,6 +10,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <filesystem>
 
 #include "PtyPair.h"
 #include "sim/ModbusTcpGateway.h"
@@ -49,15 +50,18 @@ bool AcceptsConnections(uint16_t port, std::chrono::milliseconds timeout) {
   return WaitUntil([port] { return ConnectsNow(port); }, timeout);
 }
 
-Ser2net::Ser2net(const std::string& device, Mode mode, uint16_t port, const std::string& lineSettings)
-    : mode_(mode) {
+Ser2net::Ser2net(const std::string& device, Mode mode, uint16_t port, const std::string& lineSettings,
+                 const std::vector<std::string>& options)
+    : mode_(mode), device_(device) {
   port_ = port != 0 ? port : FreeLoopbackPort();
   pidFile_ = "/tmp/korvelt-ser2net-" + std::to_string(getpid()) + "-" + std::to_string(port_) + ".pid";
   const std::string accepter = std::string(mode == Mode::Rfc2217 ? "telnet(rfc2217),tcp" : "tcp") + ",127.0.0.1," +
                                std::to_string(port_);
   // '#' ends a line of -Y's configuration.
-  const std::string config = "connection: &korvelt#  accepter: " + accepter + "#  connector: serialdev," + device +
-                             "," + lineSettings + ",local";
+  std::string config = "connection: &korvelt#  accepter: " + accepter + "#  connector: serialdev," + device + "," +
+                       lineSettings + ",local";
+  if (!options.empty()) config += "#  options:";
+  for (const std::string& option : options) config += "#    " + option;
   process_ = std::make_unique<ChildProcess>(
       std::vector<std::string>{SER2NET_EXECUTABLE, "-n", "-u", "-P", pidFile_, "-Y", config}, true);
   ready_ = process_->Started() && AcceptsConnections(port_, std::chrono::seconds(10));
@@ -77,6 +81,19 @@ void Ser2net::Stop() {
   process_->Signal(SIGTERM);
   process_->Wait(std::chrono::seconds(5));
   process_.reset();
+}
+
+bool Ser2net::HoldsDevice() const {
+  if (!process_ || process_->Pid() <= 0) return false;
+  std::error_code error;
+  const std::filesystem::path held = std::filesystem::canonical(device_, error);
+  // Its descriptors come and go meanwhile: no step of the walk may throw.
+  std::filesystem::directory_iterator fd("/proc/" + std::to_string(process_->Pid()) + "/fd", error);
+  for (; !error && fd != std::filesystem::directory_iterator(); fd.increment(error)) {
+    std::error_code unreadable;
+    if (std::filesystem::read_symlink(fd->path(), unreadable) == held) return true;
+  }
+  return false;
 }
 
 BlackHoleListener::BlackHoleListener() {

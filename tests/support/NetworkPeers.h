@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "ChildProcess.h"
 #include "base/UniqueFd.h"
@@ -22,8 +23,10 @@ bool AcceptsConnections(uint16_t port, std::chrono::milliseconds timeout);
 class Ser2net {
  public:
   enum class Mode { Raw, Rfc2217 };
-  // On `port`, or on a free one when 0.
-  Ser2net(const std::string& device, Mode mode, uint16_t port = 0, const std::string& lineSettings = "9600N81");
+  // On `port`, or on a free one when 0; `options` go to the connection's
+  // options, each "name: value".
+  Ser2net(const std::string& device, Mode mode, uint16_t port = 0, const std::string& lineSettings = "9600N81",
+          const std::vector<std::string>& options = {});
   ~Ser2net();
   bool Ready() const { return ready_; }
   uint16_t Port() const { return port_; }
@@ -31,9 +34,17 @@ class Ser2net {
   std::string PortText() const;
   // Ends the server and waits for it: its connections close.
   void Stop();
+  // Whether it has the device open now: it closes it a little after its
+  // client went, setting the device's line back as it found it then.
+  bool HoldsDevice() const;
+  // SIGSTOP holds it with its connections up; SIGKILL drops them at once.
+  void Signal(int signal) {
+    if (process_) process_->Signal(signal);
+  }
 
  private:
   Mode mode_;
+  std::string device_;
   uint16_t port_ = 0;
   std::string pidFile_;
   std::unique_ptr<ChildProcess> process_;
