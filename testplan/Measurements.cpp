@@ -71,7 +71,7 @@ std::string ReadMeasurement(const Json& value, size_t number, const std::string&
   }
   if (!UnitOfField(unit, status.unit)) return members.Refuse("unit", Fill(Tr("{1}, 不是 {2}"), {unitWanted, unit}));
   std::optional<double> marginal;
-  for (const std::string refusal : {members.Number("low", measurement.low), members.Number("high", measurement.high),
+  for (const std::string& refusal : {members.Number("low", measurement.low), members.Number("high", measurement.high),
                                     members.Number("marginal", marginal)}) {
     if (!refusal.empty()) return refusal;
   }

@@ -11,6 +11,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <variant>
@@ -44,12 +45,12 @@ struct Identify {
 };
 
 // configure: the file written and read back; check-parameters: the driver
-// must already hold it.
+// must already hold it. Steps that name the same file share it.
 struct Parameters {
   std::string file;  // as the plan names it
   std::string path;  // where it was read from
   std::string sha256;
-  paramfile::ParamFile parameters;
+  std::shared_ptr<const paramfile::ParamFile> parameters;
 };
 
 // learn: the motor-learning run must end in success within `within`.

@@ -27,7 +27,7 @@ std::string StepPlace(size_t number, const std::string& name) {
   return Fill(Tr("第 {1} 步 \"{2}\""), {std::to_string(number), fields::PrintableCut(name, MaxNameBytes)});
 }
 
-std::string ReadStep(const Json& value, size_t number, const FileSource& files, Step& step) {
+std::string ReadStep(const Json& value, size_t number, ParameterFiles& files, Step& step) {
   if (!value.is_object()) return Fill(Tr("{1}: 应为对象"), {StepPlace(number, "")});
   std::string name;
   if (const auto found = value.find("name"); found != value.end() && found->is_string()) name = found->get<std::string>();
@@ -108,9 +108,10 @@ Loaded ParsePlan(std::string_view bytes, const FileSource& files) {
     return Refuse(members.Refuse("steps", Fill(Tr("最多 {1} 步"), {std::to_string(MaxSteps)})));
   }
   if (std::string refusal = members.Unasked(); !refusal.empty()) return Refuse(refusal);
+  ParameterFiles parameterFiles(files);
   for (size_t i = 0; i < steps->size(); ++i) {
     Step step;
-    if (std::string refusal = ReadStep((*steps)[i], i + 1, files, step); !refusal.empty()) return Refuse(refusal);
+    if (std::string refusal = ReadStep((*steps)[i], i + 1, parameterFiles, step); !refusal.empty()) return Refuse(refusal);
     plan.steps.push_back(std::move(step));
   }
   return {std::move(plan), {}};

@@ -80,7 +80,7 @@ std::string StepSummary(const Step& step) {
     case StepKind::Configure:
     case StepKind::CheckParameters: {
       const Parameters& parameters = std::get<Parameters>(step.what);
-      return Fill(Tr("{1} ({2} 个参数块, SHA-256 {3})"), {parameters.file, std::to_string(parameters.parameters.blocks.size()),
+      return Fill(Tr("{1} ({2} 个参数块, SHA-256 {3})"), {parameters.file, std::to_string(parameters.parameters->blocks.size()),
                                                        parameters.sha256.substr(0, 8)});
     }
     case StepKind::Learn:

@@ -57,7 +57,7 @@ std::string ReadVersion(Members& members, const char* key, std::optional<Firmwar
   return {};
 }
 
-std::string ReadIdentify(Members& members, const FileSource&, Step& step) {
+std::string ReadIdentify(Members& members, ParameterFiles&, Step& step) {
   Identify identify;
   const Json* exact = members.Find("model");
   const Json* pattern = members.Find("modelPattern");
@@ -105,27 +105,17 @@ bool StaysBeside(const std::string& name) {
   return true;
 }
 
-std::string ReadParameters(Members& members, const FileSource& files, Step& step) {
+std::string ReadParameters(Members& members, ParameterFiles& files, Step& step) {
   Parameters parameters;
-  if (std::string refusal = members.Text("file", parameters.file, kMaxFileName); !refusal.empty()) return refusal;
-  if (!StaysBeside(parameters.file)) return members.Refuse("file", Tr("应为测试计划所在文件夹中的相对路径 (不含 ..)"));
-  const NamedFile read = files(parameters.file);
-  const auto refuse = [&](const std::string& why) {
-    return members.Refuse("file", Fill(Tr("参数文件 {1}: {2}"), {read.path.empty() ? parameters.file : read.path, why}));
-  };
-  // The reader's refusal names the file already.
-  if (!read.refusal.empty()) return members.Refuse("file", read.refusal);
-  paramfile::Loaded loaded = paramfile::ParseParamFile(read.bytes);
-  if (!loaded.file) return refuse(loaded.refusal);
-  if (loaded.file->blocks.empty()) return refuse(Tr("没有参数块"));
-  parameters.path = read.path;
-  parameters.sha256 = base::Sha256Hex(read.bytes);
-  parameters.parameters = std::move(*loaded.file);
+  std::string name;
+  if (std::string refusal = members.Text("file", name, kMaxFileName); !refusal.empty()) return refusal;
+  if (!StaysBeside(name)) return members.Refuse("file", Tr("应为测试计划所在文件夹中的相对路径 (不含 ..)"));
+  if (std::string refusal = files.Load(name, parameters); !refusal.empty()) return members.Refuse("file", refusal);
   step.what = std::move(parameters);
   return {};
 }
 
-std::string ReadLearn(Members& members, const FileSource&, Step& step) {
+std::string ReadLearn(Members& members, ParameterFiles&, Step& step) {
   Learn learn;
   if (std::string refusal = members.Seconds("within", learn.within, false, std::nullopt); !refusal.empty()) {
     return refusal;
@@ -180,7 +170,7 @@ std::string ReadCommand(Members& step, RunCommand& command) {
   return refusal;
 }
 
-std::string ReadRun(Members& members, const FileSource&, Step& step) {
+std::string ReadRun(Members& members, ParameterFiles&, Step& step) {
   Run run;
   if (std::string refusal = ReadCommand(members, run.command); !refusal.empty()) return refusal;
   if (std::string refusal = members.Seconds("settle", run.settle, true, Milliseconds(0)); !refusal.empty()) {
@@ -205,7 +195,7 @@ std::string ReadRun(Members& members, const FileSource&, Step& step) {
   return {};
 }
 
-std::string ReadStop(Members& members, const FileSource&, Step& step) {
+std::string ReadStop(Members& members, ParameterFiles&, Step& step) {
   Stop stop;
   if (std::string refusal = members.Choice("mode", StopModeNames, stop.mode, uint16_t{0}); !refusal.empty()) {
     return refusal;
@@ -214,7 +204,7 @@ std::string ReadStop(Members& members, const FileSource&, Step& step) {
   return {};
 }
 
-std::string ReadWait(Members& members, const FileSource&, Step& step) {
+std::string ReadWait(Members& members, ParameterFiles&, Step& step) {
   Wait wait;
   if (std::string refusal = members.Seconds("seconds", wait.duration, false, std::nullopt); !refusal.empty()) {
     return refusal;
@@ -223,14 +213,14 @@ std::string ReadWait(Members& members, const FileSource&, Step& step) {
   return {};
 }
 
-std::string ReadPrompt(Members& members, const FileSource&, Step& step) {
+std::string ReadPrompt(Members& members, ParameterFiles&, Step& step) {
   Prompt prompt;
   if (std::string refusal = members.Text("text", prompt.text, MaxPromptBytes, true); !refusal.empty()) return refusal;
   step.what = std::move(prompt);
   return {};
 }
 
-using Reader = std::string (*)(Members&, const FileSource&, Step&);
+using Reader = std::string (*)(Members&, ParameterFiles&, Step&);
 struct KindReader {
   StepKind kind;
   Reader read;
@@ -253,12 +243,32 @@ const StepType& TypeOf(StepKind kind) {
   return kStepTypes[0];
 }
 
+std::string ParameterFiles::Load(const std::string& name, Parameters& out) {
+  if (const auto found = loaded_.find(name); found != loaded_.end()) {
+    out = found->second;
+    return {};
+  }
+  if (loaded_.size() >= MaxParameterFiles) {
+    return Fill(Tr("一个测试计划最多使用 {1} 个参数文件"), {std::to_string(MaxParameterFiles)});
+  }
+  const NamedFile read = files_(name);
+  // The reader's refusal names the file already.
+  if (!read.refusal.empty()) return read.refusal;
+  const std::string& path = read.path.empty() ? name : read.path;
+  paramfile::Loaded loaded = paramfile::ParseParamFile(read.bytes);
+  if (!loaded.file) return Fill(Tr("参数文件 {1}: {2}"), {path, loaded.refusal});
+  if (loaded.file->blocks.empty()) return Fill(Tr("参数文件 {1}: {2}"), {path, Tr("没有参数块")});
+  out = {name, path, base::Sha256Hex(read.bytes), std::make_shared<const paramfile::ParamFile>(std::move(*loaded.file))};
+  loaded_.emplace(name, out);
+  return {};
+}
+
 const char* StatisticText(Statistic statistic) {
   constexpr const char* kTexts[] = {"平均值", "最小值", "最大值", "标准差"};
   return kTexts[static_cast<size_t>(statistic)];
 }
 
-std::string ReadStepBody(Members& members, const FileSource& files, Step& step) {
+std::string ReadStepBody(Members& members, ParameterFiles& files, Step& step) {
   for (const KindReader& reader : kReaders) {
     if (reader.kind != step.kind) continue;
     if (std::string refusal = reader.read(members, files, step); !refusal.empty()) return refusal;

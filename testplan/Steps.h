@@ -2,6 +2,7 @@
 // step chooses from, with the reading of one step.
 #pragma once
 
+#include <map>
 #include <span>
 #include <string>
 
@@ -36,9 +37,24 @@ const char* StatisticText(Statistic statistic);
 inline constexpr size_t MaxNameBytes = 200;
 inline constexpr size_t MaxPromptBytes = 2000;
 
-// Step `number` (from 1) of the plan, named already: its members after
-// "type" and "name" taken into `step`. Empty on success, else the refusal.
-std::string ReadStepBody(Members& members, const FileSource& files, Step& step);
+// The parameter files of one plan: each read and loaded once, however many
+// steps name it, and at most MaxParameterFiles of them.
+class ParameterFiles {
+ public:
+  explicit ParameterFiles(const FileSource& files) : files_(files) {}
+  // The file `name` into `out` (its name already checked); empty on
+  // success, else the refusal.
+  std::string Load(const std::string& name, Parameters& out);
+
+ private:
+  const FileSource& files_;
+  std::map<std::string, Parameters> loaded_;
+};
+inline constexpr size_t MaxParameterFiles = 16;
+
+// A step of the plan, named already: its members after "type" and "name"
+// taken into `step`. Empty on success, else the refusal.
+std::string ReadStepBody(Members& members, ParameterFiles& files, Step& step);
 
 // The run step's measurements (Measurements.cpp).
 std::string ReadMeasurement(const Json& value, size_t number, const std::string& where, Measurement& measurement);

@@ -66,7 +66,9 @@ TEST(PlanFile, TheExamplePlanIsTakenWithEveryValueAsTheDriverTakesIt) {
   EXPECT_EQ(identify.highestVersion->Word(), 0x0163);
   const auto& parameters = std::get<tp::Parameters>(plan.steps[1].what);
   EXPECT_EQ(parameters.path, "plans/factory.json");
-  EXPECT_EQ(parameters.parameters.blocks.size(), 1u);
+  EXPECT_EQ(parameters.parameters->blocks.size(), 1u);
+  // Both steps that name it share the one file read.
+  EXPECT_EQ(std::get<tp::Parameters>(plan.steps[2].what).parameters, parameters.parameters);
   EXPECT_EQ(std::get<tp::Learn>(plan.steps[4].what).within, std::chrono::seconds(30));
 
   const auto& run = std::get<tp::Run>(plan.steps[5].what);
