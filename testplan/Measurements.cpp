@@ -56,7 +56,7 @@ std::string ReadMeasurement(const Json& value, size_t number, const std::string&
   const fields::StatusField& status = fields::StatusFields()[*field];
   const std::optional<fields::StatusRange> reach = fields::StatusValueRange(*field);
   if (!reach) {
-    return members.Refuse("field", Fill(Tr("({1}) 是状态, 不是测量值; 可测量的字段: {2}"), {Tr(status.name), MeasuredKeys()}));
+    return members.Refuse("field", Fill(Tr("{1} 是状态, 不是测量值; 可测量的字段: {2}"), {Tr(status.name), MeasuredKeys()}));
   }
   measurement.field = *field;
   uint16_t statistic = 0;

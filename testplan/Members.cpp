@@ -35,7 +35,7 @@ std::string Members::Refuse(std::string_view what) const {
 }
 
 std::string Members::Refuse(const char* key, std::string_view what) const {
-  return Refuse(Fill(Tr("{1} {2}"), {Quoted(key), what}));
+  return Refuse(Fill(Tr("{1}: {2}"), {Quoted(key), what}));
 }
 
 std::string Members::Text(const char* key, std::string& out, size_t maxBytes, bool multiline) {

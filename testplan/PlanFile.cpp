@@ -43,7 +43,7 @@ std::string ReadStep(const Json& value, size_t number, ParameterFiles& files, St
     }
   }
   if (type == nullptr) return members.Refuse("type", Fill(Tr("缺少 (应为 {1})"), {types}));
-  return members.Refuse("type", Fill(Tr("是未知的步骤类型 {1}; 应为 {2}"),
+  return members.Refuse("type", Fill(Tr("未知的步骤类型 {1}; 应为 {2}"),
                                      {fields::PrintableCut(type->dump(), fields::MaxQuotedKey), types}));
 }
 
