@@ -119,7 +119,9 @@ Loaded ParsePlan(std::string_view bytes, const FileSource& files) {
 
 Loaded LoadPlan(const std::string& path) {
   std::string bytes;
-  if (std::string refusal = base::ReadWholeFile(path, MaxPlanBytes, bytes); !refusal.empty()) return Refuse(refusal);
+  if (std::string refusal = base::ReadWholeFile(path, MaxPlanBytes, bytes, "不是测试计划"); !refusal.empty()) {
+    return Refuse(refusal);
+  }
   Loaded loaded = ParsePlan(bytes, FilesBeside(path));
   if (!loaded.plan) loaded.refusal = path + ": " + loaded.refusal;
   return loaded;

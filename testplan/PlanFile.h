@@ -40,8 +40,9 @@ struct Loaded {
 
 // The plan in `bytes`, with its parameter files from `files`.
 Loaded ParsePlan(std::string_view bytes, const FileSource& files);
-// Reads the plan at `path` and the files beside it; the refusal begins with
-// the plan's path.
+// Reads the plan at `path` and the files beside it ("-": the plan on
+// standard input, its files in the current folder); the refusal begins
+// with the plan's path.
 Loaded LoadPlan(const std::string& path);
 
 }  // namespace testplan
