@@ -14,10 +14,14 @@ using lang::Fill;
 using lang::Tr;
 
 constexpr StepType kStepTypes[] = {
-    {"identify", StepKind::Identify, "识别"},      {"configure", StepKind::Configure, "配置"},
-    {"check-parameters", StepKind::CheckParameters, "核对参数"}, {"learn", StepKind::Learn, "电机学习"},
-    {"run", StepKind::Run, "运行"},                {"stop", StepKind::Stop, "停止"},
-    {"wait", StepKind::Wait, "等待"},              {"prompt", StepKind::Prompt, "提示"},
+    {"identify", StepKind::Identify, "识别"},
+    {"configure", StepKind::Configure, "配置"},
+    {"check-parameters", StepKind::CheckParameters, "核对参数"},
+    {"learn", StepKind::Learn, "电机学习"},
+    {"run", StepKind::Run, "运行"},
+    {"stop", StepKind::Stop, "停止"},
+    {"wait", StepKind::Wait, "等待"},
+    {"prompt", StepKind::Prompt, "提示"},
 };
 
 // The model register holds sixteen bytes.
@@ -32,7 +36,10 @@ constexpr int32_t kFrequencyLimit = 32767;
 constexpr int32_t kMoveFrequencyLowest = 1;
 constexpr int32_t kMoveFrequencyHighest = 65535;
 
-std::string Nested(const Members& outer, const char* key) { return Fill(Tr("{1}: {2}"), {outer.Where(), "\"" + std::string(key) + "\""}); }
+// Where a member object sits: "第 6 步 \"空载\": \"command\"".
+std::string Nested(const Members& outer, const char* key) {
+  return Fill(Tr("{1}: {2}"), {outer.Where(), "\"" + std::string(key) + "\""});
+}
 
 // "1.05": major, then the minor as the box shows it (two digits at least).
 std::optional<FirmwareVersion> ParseVersion(const std::string& text) {
