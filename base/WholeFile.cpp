@@ -20,7 +20,7 @@ std::string Failure(const char* pattern, const std::string& path, int error) {
 
 }  // namespace
 
-std::string ReadWholeFile(const std::string& path, size_t limit, std::string& data) {
+std::string ReadWholeFile(const std::string& path, size_t limit, std::string& data, const char* notA) {
   UniqueFd owned;
   int fd = STDIN_FILENO;
   if (path != "-") {
@@ -29,7 +29,7 @@ std::string ReadWholeFile(const std::string& path, size_t limit, std::string& da
     if (!owned.Valid()) return Failure("无法打开 {1}: {2}", path, errno);
     struct stat status {};
     if (fstat(owned.Get(), &status) != 0) return Failure("无法读取 {1}: {2}", path, errno);
-    if (!S_ISREG(status.st_mode)) return lang::Fill(lang::Tr("{1}: 不是普通文件, 不是参数文件"), {path});
+    if (!S_ISREG(status.st_mode)) return lang::Fill(lang::Tr("{1}: 不是普通文件, {2}"), {path, lang::Tr(notA)});
     fd = owned.Get();
   }
   std::string read;
@@ -40,7 +40,7 @@ std::string ReadWholeFile(const std::string& path, size_t limit, std::string& da
     if (n < 0) return Failure("无法读取 {1}: {2}", path, errno);
     if (n == 0) break;
     if (read.size() + static_cast<size_t>(n) > limit) {
-      return lang::Fill(lang::Tr("{1}: 超过 {2} kB, 不是参数文件"), {path, std::to_string(limit / 1024)});
+      return lang::Fill(lang::Tr("{1}: 超过 {2} kB, {3}"), {path, std::to_string(limit / 1024), lang::Tr(notA)});
     }
     read.append(buffer, static_cast<size_t>(n));
   }

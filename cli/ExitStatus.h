@@ -17,6 +17,8 @@ enum ExitStatus : int {
   FileDoesNotFit = 8,   // not a parameter file, a refused text
   Unanswered = 8,       // a restore's question left unanswered (another model, the driver's
                         // line settings, no backup): nothing written; --force answers yes
+  PlanDoesNotFit = 8,   // a test plan that does not fit (an unknown step or field, a limit
+                        // out of the field's unit or range, a parameter file that does not load)
   FileNotWritten = 9,   // a file to save (a recording, its companion, a backup) or
                         // standard output did not take what was written
   Interrupted = 130,    // ended by SIGINT before it was done

@@ -291,6 +291,7 @@ void Describe(CLI::App& app, Program& program) {
       AddParameterCommands,
       AddRecordCommands,
       AddBusCommands,
+      AddTestCommands,
   };
   for (const CommandGroup add : kGroups) add(app, program);
   NameGroups(app);

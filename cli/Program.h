@@ -111,6 +111,7 @@ void AddDeviceCommands(CLI::App& app, Program& program);
 void AddParameterCommands(CLI::App& app, Program& program);
 void AddRecordCommands(CLI::App& app, Program& program);
 void AddBusCommands(CLI::App& app, Program& program);
+void AddTestCommands(CLI::App& app, Program& program);
 
 // One line per entry: the name, the text and the unit, in columns.
 struct TextRow {

@@ -162,6 +162,30 @@ std::optional<double> StatusValue(const StatusBlock& status, size_t field) {
   return std::nullopt;
 }
 
+std::optional<StatusRange> StatusValueRange(size_t field) {
+  if (field >= StatusFieldCount || !kStatusFields[field].field.measured) return std::nullopt;
+  const StatusEntry& entry = kStatusFields[field];
+  const double low16 = entry.isSigned ? INT16_MIN : 0;
+  const double high16 = entry.isSigned ? INT16_MAX : UINT16_MAX;
+  switch (entry.kind) {
+    case Kind::Scaled:
+    case Kind::Integer:
+      return StatusRange{low16 * entry.scale, high16 * entry.scale};
+    case Kind::Pair32:
+      return StatusRange{INT32_MIN, INT32_MAX};
+    case Kind::ScaledPair32:
+      return StatusRange{0, UINT32_MAX * entry.scale};
+    case Kind::Frequency:
+      return StatusRange{INT16_MIN, INT16_MAX};  // the coarse unit's reach holds the fine one's
+    case Kind::Speed:
+      return StatusRange{0, (NoSpeed - 1) * 10.0};
+    case Kind::Flag:
+    case Kind::ErrorCode:
+      break;
+  }
+  return std::nullopt;
+}
+
 const std::array<size_t, StatusFailureFieldCount>& StatusFailureFields() { return kFailureFields; }
 
 StatusPlace StatusPlaceOf(size_t field) {

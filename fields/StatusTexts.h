@@ -37,6 +37,14 @@ std::array<std::string, StatusFieldCount> StatusTexts(const StatusBlock& status)
 // a state, or a speed the driver does not know (0xFFFF).
 std::optional<double> StatusValue(const StatusBlock& status, size_t field);
 
+// The values a measured field can take in its unit, whichever unit the
+// range flag chooses; nullopt for a state.
+struct StatusRange {
+  double low;
+  double high;
+};
+std::optional<StatusRange> StatusValueRange(size_t field);
+
 // The fields that show the failure text of a status read that did not come
 // through, as indexes into StatusFields(); the other nine keep theirs.
 const std::array<size_t, StatusFailureFieldCount>& StatusFailureFields();

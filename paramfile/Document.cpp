@@ -2,13 +2,13 @@
 
 #include <ctime>
 #include <optional>
-#include <set>
 #include <vector>
 
 #include "fields/PrintableText.h"
 #include "fields/TimeText.h"
 #include "lang/Texts.h"
 #include "paramfile/LocalTime.h"
+#include "paramfile/StrictJson.h"
 #include "base/WholeFile.h"
 
 namespace paramfile {
@@ -154,37 +154,21 @@ std::string DocumentText(const json& document) {
 
 Loaded ParseParamFile(std::string_view bytes) {
   if (bytes.size() > MaxFileBytes) return Refuse(NotAFile(lang::Tr("超过 1 MB")));
-  bool tooDeep = false;
-  // The keys of the object open at each depth: a key given twice would
-  // otherwise be taken silently, the last one winning.
-  std::vector<std::set<std::string>> keys(kMaxDepth + 2);
-  std::optional<std::string> duplicate;
-  const json::parser_callback_t keep = [&](int depth, json::parse_event_t event, json& parsed) {
-    if (depth > kMaxDepth) tooDeep = true;
-    if (depth <= kMaxDepth) {
-      const size_t level = static_cast<size_t>(depth);
-      if (event == json::parse_event_t::object_start) keys[level + 1].clear();
-      if (event == json::parse_event_t::key && parsed.is_string() &&
-          !keys[level].insert(parsed.get<std::string>()).second && !duplicate) {
-        duplicate = parsed.get<std::string>();
-      }
-    }
-    return depth <= kMaxDepth;
-  };
-  json document;
-  try {
-    document = json::parse(bytes.begin(), bytes.end(), keep);
-  } catch (const json::parse_error& error) {
-    return Refuse(NotAFile(lang::Fill(lang::Tr("JSON 有误 (第 {1} 字节)"), {std::to_string(error.byte)})));
-  } catch (const json::exception&) {
-    // A number beyond every numeric type.
-    return Refuse(NotAFile(lang::Tr("JSON 有误 (数值超出范围)")));
+  const StrictJson parsed = ParseStrictJson(bytes, kMaxDepth);
+  switch (parsed.fault) {
+    case JsonFault::None:
+      break;
+    case JsonFault::Syntax:
+      return Refuse(NotAFile(lang::Fill(lang::Tr("JSON 有误 (第 {1} 字节)"), {std::to_string(parsed.byte)})));
+    case JsonFault::NumberRange:
+      return Refuse(NotAFile(lang::Tr("JSON 有误 (数值超出范围)")));
+    case JsonFault::TooDeep:
+      return Refuse(NotAFile(lang::Tr("嵌套过深")));
+    case JsonFault::DuplicateKey:
+      return Refuse(lang::Fill(lang::Tr("参数文件中的键 \"{1}\" 出现了两次"),
+                               {fields::PrintableCut(parsed.key, fields::MaxQuotedKey)}));
   }
-  if (tooDeep) return Refuse(NotAFile(lang::Tr("嵌套过深")));
-  if (duplicate) {
-    return Refuse(lang::Fill(lang::Tr("参数文件中的键 \"{1}\" 出现了两次"),
-                             {fields::PrintableCut(*duplicate, fields::MaxQuotedKey)}));
-  }
+  const json& document = parsed.document;
   if (!document.is_object() || StringOr(document, "format", "") != FormatName) {
     return Refuse(NotAFile(lang::Fill(lang::Tr("没有 \"format\": \"{1}\""), {FormatName})));
   }
