@@ -50,6 +50,10 @@ class ByteChannel {
   // Line errors (frame, parity, overrun) since the previous call; 0 where
   // the channel cannot see them.
   virtual unsigned TakeLineErrors() { return 0; }
+  // What came of an answer so far is not all of it: a channel whose far end
+  // may hold the rest back until it hears the first piece acknowledged asks
+  // for the acknowledgement now.
+  virtual void ExpectMore() {}
 
   // Non-blocking; return what read(2)/write(2) return, 0 on a read when
   // the far end has gone.

@@ -398,13 +398,19 @@ ModbusResult ModbusMaster::AwaitAnswer(const Frame& request, Frame& answer, Cloc
       // and the one this request waits for may follow it.
       const MbapSearch search = FindMbapAnswer(request, transactionId_, receive_, receiveCount_, answer);
       if (search.staleAnswers > 0) DropStaleAnswers(search.staleBytes, search.staleAnswers);
-      if (search.state == MbapSearch::State::Incomplete) continue;
+      if (search.state == MbapSearch::State::Incomplete) {
+        port_->ExpectMore();
+        continue;
+      }
       if (search.state == MbapSearch::State::Malformed) return ResultBadResponse;
       return JudgeAnswer(request, answer.bytes.data(), answer.length);
     }
     const AnswerSearch search = FindAnswer(request, receive_, receiveCount_, lineEchoes_);
     if (search.echoSkipped) lineEchoes_ = true;
-    if (search.state == AnswerSearch::State::Incomplete) continue;
+    if (search.state == AnswerSearch::State::Incomplete) {
+      port_->ExpectMore();
+      continue;
+    }
     if (search.state == AnswerSearch::State::Malformed) return ResultBadResponse;
     answer.length = search.length;
     std::memcpy(answer.bytes.data(), receive_ + search.offset, search.length);

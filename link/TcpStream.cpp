@@ -269,15 +269,16 @@ ssize_t TcpStream::Read(uint8_t* buffer, size_t size) {
   } while (n < 0 && errno == EINTR);
   // A reset connection has gone as surely as a closed one.
   if (n < 0 && (errno == ECONNRESET || errno == ETIMEDOUT || errno == EPIPE)) return 0;
+  return n;
+}
+
+void TcpStream::ExpectMore() {
   // A device server that holds back the rest of an answer until its first
   // piece is acknowledged (Nagle) would otherwise wait out the delayed
-  // acknowledgement, some 40 ms, on every answer; the kernel drops out of
-  // quick acknowledgement by itself, so it is asked for after each read.
-  if (n > 0) {
-    const int on = 1;
-    setsockopt(fd_.Get(), IPPROTO_TCP, TCP_QUICKACK, &on, sizeof on);
-  }
-  return n;
+  // acknowledgement, some 40 ms. Asked for only then: an answer that came
+  // whole has its acknowledgement ride on the next request.
+  const int on = 1;
+  if (fd_.Valid()) setsockopt(fd_.Get(), IPPROTO_TCP, TCP_QUICKACK, &on, sizeof on);
 }
 
 ssize_t TcpStream::Write(const uint8_t* data, size_t size) {

@@ -40,6 +40,7 @@ class TcpStream : public ByteChannel {
   void PurgeOutput() override {}
   int QueuedInput() const override;
   ssize_t Read(uint8_t* buffer, size_t size) override;
+  void ExpectMore() override;
   ssize_t Write(const uint8_t* data, size_t size) override;
   int Descriptor() const override { return fd_.Get(); }
   const std::string& DevicePath() const override { return peer_; }
