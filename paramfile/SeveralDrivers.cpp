@@ -23,6 +23,26 @@ Work ForDriver(const Work& work, size_t index, size_t count, uint8_t address) {
   return each;
 }
 
+// Reads each driver of `addresses` whole in turn into a row of its own,
+// `use` handed the row and what was read; once a stop is asked for, the
+// rows left are cancelled.
+template <class Row, class Use>
+std::vector<Row> ReadEach(DriverLink& link, const std::vector<uint8_t>& addresses, const Work& work, Use use) {
+  std::vector<Row> rows;
+  for (size_t i = 0; i < addresses.size(); ++i) {
+    Row& row = rows.emplace_back();
+    row.address = addresses[i];
+    if (work.Cancelled()) {
+      row.read.cancelled = true;
+      continue;
+    }
+    DeviceImage device;
+    row.read = ReadDevice(link, row.address, AllBlocks(), true, ForDriver(work, i, addresses.size(), row.address), device);
+    use(row, device);
+  }
+  return rows;
+}
+
 }  // namespace
 
 std::string DriverLabel(uint8_t address, const std::string& text) {
@@ -42,44 +62,22 @@ std::string SaveDriverFile(const DeviceImage& device, const Header& header, cons
 std::vector<DriverSaved> SaveDrivers(DriverLink& link, const std::vector<uint8_t>& addresses,
                                      const std::string& folder, const Header& header, std::time_t time,
                                      const Work& work) {
-  std::vector<DriverSaved> saved;
-  for (size_t i = 0; i < addresses.size(); ++i) {
-    DriverSaved& driver = saved.emplace_back();
-    driver.address = addresses[i];
-    if (work.Cancelled()) {
-      driver.read.cancelled = true;
-      continue;
-    }
-    DeviceImage device;
-    driver.read = ReadDevice(link, driver.address, AllBlocks(), true, ForDriver(work, i, addresses.size(), driver.address),
-                             device);
+  return ReadEach<DriverSaved>(link, addresses, work, [&](DriverSaved& driver, const DeviceImage& device) {
     if (!driver.read.Done()) {
       if (!driver.read.cancelled) driver.failure = driver.read.Message();
-      continue;
+      return;
     }
     driver.objectsAbsent = device.identity.ObjectsAbsent();
     driver.failure = SaveDriverFile(device, header, folder, driver.address, time, driver.path);
     if (!driver.failure.empty()) driver.path.clear();
-  }
-  return saved;
+  });
 }
 
 std::vector<DriverPlan> CompareDrivers(DriverLink& link, const std::vector<uint8_t>& addresses, const ParamFile& file,
                                        const Work& work) {
-  std::vector<DriverPlan> drivers;
-  for (size_t i = 0; i < addresses.size(); ++i) {
-    DriverPlan& driver = drivers.emplace_back();
-    driver.address = addresses[i];
-    if (work.Cancelled()) {
-      driver.read.cancelled = true;
-      continue;
-    }
-    DeviceImage device;
-    driver.read = ReadDevice(link, driver.address, AllBlocks(), true, ForDriver(work, i, addresses.size(), driver.address),
-                             device);
+  return ReadEach<DriverPlan>(link, addresses, work, [&](DriverPlan& driver, const DeviceImage& device) {
     if (driver.read.Done()) driver.refusal = driver.plan.Start(file, {}, device);
-  }
-  return drivers;
+  });
 }
 
 std::vector<bool> RowsToWrite(const DriverPlan& driver, bool withLearning) {
