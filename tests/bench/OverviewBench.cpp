@@ -14,8 +14,13 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QSpinBox>
+#include <dirent.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <map>
 #include <cstdlib>
 #include <memory>
 #include <string>
@@ -41,6 +46,64 @@ constexpr int WarmUpMs = 1000;
 constexpr double LateBudgetMs = 20;
 constexpr double CpuBudget = 5;
 
+// Each thread's run time so far in nanoseconds and its voluntary switches
+// (its wake-ups), by thread id, from /proc: where the process's CPU goes.
+struct ThreadTimes {
+  struct Times {
+    uint64_t runNs = 0;
+    uint64_t wakeUps = 0;
+  };
+  std::map<long, Times> byThread;
+
+  static ThreadTimes Now() {
+    ThreadTimes now;
+    DIR* tasks = opendir("/proc/self/task");
+    if (tasks == nullptr) return now;
+    while (const dirent* entry = readdir(tasks)) {
+      const long tid = std::atol(entry->d_name);
+      if (tid <= 0) continue;
+      Times times;
+      const std::string folder = std::string("/proc/self/task/") + entry->d_name;
+      if (std::FILE* f = std::fopen((folder + "/schedstat").c_str(), "r")) {
+        unsigned long long ns = 0;
+        if (std::fscanf(f, "%llu", &ns) == 1) times.runNs = ns;
+        std::fclose(f);
+      }
+      if (std::FILE* f = std::fopen((folder + "/status").c_str(), "r")) {
+        char line[256];
+        unsigned long long switches = 0;
+        while (std::fgets(line, sizeof line, f) != nullptr) {
+          if (std::sscanf(line, "voluntary_ctxt_switches: %llu", &switches) == 1) times.wakeUps = switches;
+        }
+        std::fclose(f);
+      }
+      now.byThread[tid] = times;
+    }
+    closedir(tasks);
+    return now;
+  }
+};
+
+// What one thread took between two snapshots, as a share of a core and in
+// wake-ups a second.
+struct ThreadShare {
+  long tid = 0;
+  double cpuShare = 0;
+  double wakeUps = 0;
+};
+
+std::vector<ThreadShare> Shares(const ThreadTimes& before, const ThreadTimes& after, double seconds) {
+  std::vector<ThreadShare> shares;
+  for (const auto& [tid, times] : after.byThread) {
+    const auto was = before.byThread.find(tid);
+    const ThreadTimes::Times start = was != before.byThread.end() ? was->second : ThreadTimes::Times{};
+    shares.push_back({tid, 100.0 * static_cast<double>(times.runNs - start.runNs) / 1e9 / seconds,
+                      static_cast<double>(times.wakeUps - start.wakeUps) / seconds});
+  }
+  std::sort(shares.begin(), shares.end(), [](const ThreadShare& a, const ThreadShare& b) { return a.cpuShare > b.cpuShare; });
+  return shares;
+}
+
 struct Phase {
   double medianMs = 0, p99Ms = 0, maxMs = 0;
   size_t firings = 0;
@@ -48,6 +111,7 @@ struct Phase {
   double polls = 0;       // the window's own status reads a second
   double watchReads = 0;  // the overview's reads a second, all rows together
   long residentBefore = -1, residentAfter = -1;
+  std::vector<ThreadShare> threads;
 };
 
 double WatchReads(CMainDlg& dlg) {
@@ -63,10 +127,12 @@ Phase Measure(CMainDlg& dlg, int seconds) {
   bench::LatenessProbe probe;
   const uint64_t samples0 = recording.End();
   const double cpu0 = bench::CpuSeconds();
+  const ThreadTimes threads0 = ThreadTimes::Now();
   probe.Start();
   bench::RunEvents(seconds * 1000);
   const double elapsed = probe.Stop();
   phase.cpuShare = 100.0 * (bench::CpuSeconds() - cpu0) / elapsed;
+  phase.threads = Shares(threads0, ThreadTimes::Now(), elapsed);
   phase.polls = static_cast<double>(recording.End() - samples0) / elapsed;
   phase.watchReads = WatchReads(dlg);
   phase.residentAfter = bench::ResidentBytes();
@@ -83,6 +149,13 @@ void Print(const char* what, const Phase& phase) {
               "   polls %5.2f /s   overview reads %6.2f /s   resident %.1f -> %.1f MiB\n",
               what, phase.medianMs, phase.p99Ms, phase.maxMs, phase.firings, phase.cpuShare, phase.polls,
               phase.watchReads, phase.residentBefore / 1048576.0, phase.residentAfter / 1048576.0);
+  std::printf("  by thread:");
+  for (const ThreadShare& thread : phase.threads) {
+    if (thread.cpuShare < 0.05) continue;
+    std::printf("  %s %.2f %% (%.0f wake-ups/s)", thread.tid == getpid() ? "window" : std::to_string(thread.tid).c_str(),
+                thread.cpuShare, thread.wakeUps);
+  }
+  std::printf("\n");
   std::fflush(stdout);
 }
 
