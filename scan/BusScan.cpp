@@ -288,15 +288,16 @@ class Pass {
   }
 
   // An answer from an address tried before and not heard then, ending at
-  // about `end`: the address is tried again, given twice as long as the
-  // answer took, so that a driver (or a host) a little slower on the retry
-  // is still heard.
+  // about `end`: the address is tried again, given three times as long as
+  // the answer took, so that a driver (or a host) slower on the retry is
+  // still heard; only drivers heard late are tried so, so it costs a scan
+  // of an empty bus nothing.
   void HeardLate(uint8_t address, Clock::time_point end) { HeardLate(address, end, sent_[address]); }
   void HeardLate(uint8_t address, Clock::time_point end, Clock::time_point asked) {
     if (state_[address] != State::Absent) return;
     const auto late = std::chrono::duration_cast<microseconds>(end - asked);
     lateBy_[address] = late;
-    const microseconds timeout = std::clamp(2 * late + microseconds(TryMargin), base_,
+    const microseconds timeout = std::clamp(3 * late + microseconds(TryMargin), base_,
                                             microseconds(ModbusMaster::MaxResponseTimeout));
     state_[address] = State::Queued;
     queue_.emplace_back(address, timeout);

@@ -8,8 +8,9 @@
 // A slow driver answers after its try has given up, while a later address
 // is tried or between tries. Every answer carries its address, so one from
 // an address tried earlier is that driver's late answer, never the
-// current address's; the address is tried again at once with a time-out
-// that covers how late it was. A pass ends with one longer wait, so that a
+// current address's; the address is tried again, once no answer is owed
+// to the tries just before it, with a time-out that covers how late it
+// was. A pass ends with one longer wait, so that a
 // slow driver at the end of the range is heard too (when all settings are
 // scanned, only a pass in which anything answered).
 // The window's "扫描设备..." and `korvelt scan` run the same scan.
