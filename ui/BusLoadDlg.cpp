@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QTableWidget>
 #include <QVBoxLayout>
+#include <tuple>
 
 #include "ui/CompareDlg.h"
 #include "ui/Retranslate.h"
@@ -44,23 +45,10 @@ CBusLoadDlg::CBusLoadDlg(QWidget* parent, const QString& file) : QDialog(parent)
   table_->verticalHeader()->hide();
   table_->horizontalHeader()->setStretchLastSection(true);
   layout->addWidget(table_, 1);
-  status_ = new QLabel(this);
-  status_->setWordWrap(true);
-  layout->addWidget(status_);
-
-  auto* buttons = new QDialogButtonBox(this);
-  write_ = buttons->addButton(QString(), QDialogButtonBox::ActionRole);
-  QPushButton* close = buttons->addButton(QString(), QDialogButtonBox::RejectRole);
-  ui::SetSourceText(write_, "写入(&W)");
-  ui::SetSourceText(close, "关闭(&C)");
-  connect(write_, &QPushButton::clicked, this, [this] {
-    if (onWrite) onWrite();
-  });
-  connect(close, &QPushButton::clicked, this, &QDialog::reject);
+  std::tie(status_, write_) = ui::AddWriteFoot(this, layout, onWrite);
   connect(learning_, &QCheckBox::toggled, this, [this] {
     if (onRefresh) onRefresh();
   });
-  layout->addWidget(buttons);
   resize(760, 360);
 }
 

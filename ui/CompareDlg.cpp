@@ -2,6 +2,7 @@
 
 #include <QDialogButtonBox>
 #include <algorithm>
+#include <tuple>
 #include <QEvent>
 #include <QHeaderView>
 #include <QLabel>
@@ -71,25 +72,33 @@ CCompareDlg::CCompareDlg(QWidget* parent, const std::vector<paramfile::Differenc
   table_->resizeColumnsToContents();
   layout->addWidget(table_);
 
-  status_ = new QLabel(this);
-  status_->setWordWrap(true);
-  layout->addWidget(status_);
-
-  auto* buttons = new QDialogButtonBox(this);
-  write_ = buttons->addButton(QString(), QDialogButtonBox::ActionRole);
-  QPushButton* close = buttons->addButton(QString(), QDialogButtonBox::RejectRole);
-  ui::SetSourceText(write_, "写入(&W)");
-  ui::SetSourceText(close, "关闭(&C)");
-  connect(write_, &QPushButton::clicked, this, [this] {
-    if (onWrite) onWrite();
-  });
-  connect(close, &QPushButton::clicked, this, &QDialog::reject);
+  std::tie(status_, write_) = ui::AddWriteFoot(this, layout, onWrite);
   connect(table_, &QTableWidget::itemChanged, this, [this](QTableWidgetItem* item) {
     if (item->column() == Block && item->checkState() == Qt::Checked) write_->setEnabled(true);
   });
-  layout->addWidget(buttons);
   resize(760, 420);
 }
+
+namespace ui {
+
+std::pair<QLabel*, QPushButton*> AddWriteFoot(QDialog* dialog, QBoxLayout* layout, const std::function<void()>& onWrite) {
+  auto* status = new QLabel(dialog);
+  status->setWordWrap(true);
+  layout->addWidget(status);
+  auto* buttons = new QDialogButtonBox(dialog);
+  QPushButton* write = buttons->addButton(QString(), QDialogButtonBox::ActionRole);
+  QPushButton* close = buttons->addButton(QString(), QDialogButtonBox::RejectRole);
+  SetSourceText(write, "写入(&W)");
+  SetSourceText(close, "关闭(&C)");
+  QObject::connect(write, &QPushButton::clicked, dialog, [&onWrite] {
+    if (onWrite) onWrite();
+  });
+  QObject::connect(close, &QPushButton::clicked, dialog, &QDialog::reject);
+  layout->addWidget(buttons);
+  return {status, write};
+}
+
+}  // namespace ui
 
 void CCompareDlg::NameColumns() {
   for (int c = 0; c < ColumnCount; ++c) table_->setHorizontalHeaderItem(c, new QTableWidgetItem(Tr(kHeaders[c])));

@@ -8,10 +8,12 @@
 #include <QDialog>
 #include <QString>
 #include <functional>
+#include <utility>
 #include <vector>
 
 #include "paramfile/Compare.h"
 
+class QBoxLayout;
 class QLabel;
 class QPushButton;
 class QTableWidget;
@@ -64,3 +66,13 @@ class CCompareDlg : public QDialog {
   QLabel* status_ = nullptr;
   QLabel* learning_ = nullptr;
 };
+
+namespace ui {
+
+// The foot of a window that writes what it shows, as both load windows
+// have it: a line that says how the write went, then "写入" (runs
+// `onWrite`, a member of `dialog`, when set) and "关闭". The line and the
+// button "写入".
+std::pair<QLabel*, QPushButton*> AddWriteFoot(QDialog* dialog, QBoxLayout* layout, const std::function<void()>& onWrite);
+
+}  // namespace ui
