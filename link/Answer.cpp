@@ -68,9 +68,28 @@ AnswerFit FitAnswer(const uint8_t* bytes, size_t available) {
   }
 }
 
-size_t AppendReceived(uint8_t* buffer, size_t count, const uint8_t* chunk, size_t length) {
-  if (count >= MaxFrameLength) return MaxFrameLength;
-  const size_t taken = std::min(length, MaxFrameLength - count);
+size_t AnswerBytesToCome(const Frame& request, const uint8_t* received, size_t count) {
+  if (request.length < 4 || count < 2 || received[0] != request.bytes[0]) return 0;
+  const uint8_t function = received[1];
+  size_t length = 0;
+  if (function == (request.bytes[1] | ExceptionBit)) {
+    length = kExceptionLength;
+  } else if (function != request.bytes[1]) {
+    return 0;
+  } else if (function == FunctionReadHolding) {
+    if (count < 3) return 0;
+    length = received[2] + 3 + kCrcLength;
+  } else if (function == FunctionWriteSingle || function == FunctionWriteMultiple) {
+    length = kWriteAnswerLength;
+  } else {
+    return 0;
+  }
+  return length > count ? length - count : 0;
+}
+
+size_t AppendReceived(uint8_t* buffer, size_t count, const uint8_t* chunk, size_t length, size_t capacity) {
+  if (count >= capacity) return capacity;
+  const size_t taken = std::min(length, capacity - count);
   std::memcpy(buffer + count, chunk, taken);
   return count + taken;
 }

@@ -39,9 +39,16 @@ AnswerFit FitAtLength(const uint8_t* bytes, size_t available, size_t length);
 // object count is not trusted).
 AnswerFit FitAnswer(const uint8_t* bytes, size_t available);
 
+// How many bytes the answer to `request` still needs, when the `count`
+// bytes received begin with its first bytes and they tell its length; 0
+// when they do not (nothing of the slave's yet, another function, an
+// identification answer, which tells its length only object by object).
+size_t AnswerBytesToCome(const Frame& request, const uint8_t* received, size_t count);
+
 // Appends what still fits of `chunk` to the `count` bytes held in a buffer
-// of MaxFrameLength bytes; the rest is dropped. Returns the new count.
-size_t AppendReceived(uint8_t* buffer, size_t count, const uint8_t* chunk, size_t length);
+// of `capacity` bytes; the rest is dropped. Returns the new count.
+size_t AppendReceived(uint8_t* buffer, size_t count, const uint8_t* chunk, size_t length,
+                      size_t capacity = MaxFrameLength);
 
 struct AnswerSearch {
   enum class State {

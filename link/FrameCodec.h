@@ -29,6 +29,10 @@ constexpr uint8_t ExceptionBit = 0x80;
 
 // The receive side keeps at most this many bytes of one response.
 constexpr size_t MaxFrameLength = 256;
+// What the receive side holds of one answer in its wire form: an RTU frame,
+// or an MBAP header of 7 bytes before a PDU of up to 253 (a read of 125
+// registers comes as 259 bytes).
+constexpr size_t MaxReceiveLength = 7 + MaxFrameLength - 3;
 // A request frame may not be longer than this, so one write carries at most
 // 27 registers.
 constexpr size_t MaxRequestLength = 64;

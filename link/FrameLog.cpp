@@ -35,7 +35,7 @@ std::span<const uint8_t> FrameLogBatch::BytesOf(const LoggedFrame& frame) const 
 // grow as the ring fills, and no recording meets a fresh page.
 FrameLog::FrameLog(size_t maxFrames, size_t maxBytes)
     : frameCapacity_(std::max<size_t>(maxFrames, 2)),
-      byteCapacity_(std::max(maxBytes, 2 * MaxFrameLength)),
+      byteCapacity_(std::max(maxBytes, 2 * MaxReceiveLength)),
       slots_(new Slot[frameCapacity_]),
       bytes_(new uint8_t[byteCapacity_]()) {}
 
@@ -61,7 +61,7 @@ void FrameLog::Push(const Slot& meta, const uint8_t* bytes, size_t length) {
 
 void FrameLog::RecordTransaction(const TransactionRecord& record) {
   const size_t requestLength = std::min(record.requestLength, MaxFrameLength);
-  const size_t receivedLength = std::min(record.receivedLength, MaxFrameLength);
+  const size_t receivedLength = std::min(record.receivedLength, MaxReceiveLength);
   const Slot common{.roundTripMicros = ClampedMicros(MicrosBetween(record.sentAt, record.endedAt.monotonic)),
                     .result = static_cast<int16_t>(record.result),
                     .link = record.link,
@@ -86,7 +86,7 @@ void FrameLog::RecordTransaction(const TransactionRecord& record) {
 }
 
 void FrameLog::RecordUnsolicited(uint16_t link, const uint8_t* bytes, size_t length, const Stamp& at, bool mbap) {
-  length = std::min(length, MaxFrameLength);
+  length = std::min(length, MaxReceiveLength);
   if (length == 0) return;
   const Slot meta{.monotonicNanos = duration_cast<nanoseconds>(at.monotonic.time_since_epoch()).count(),
                   .wallMicros = at.wallMicros,
@@ -116,7 +116,7 @@ void FrameLog::Read(uint64_t after, FrameLogBatch& into, size_t maxFrames) const
   into.bytes.clear();
   // Room for the largest batch, so that nothing is allocated under the lock.
   into.frames.reserve(maxFrames);
-  into.bytes.reserve(std::min(maxFrames * MaxFrameLength, byteCapacity_));
+  into.bytes.reserve(std::min(maxFrames * MaxReceiveLength, byteCapacity_));
 
   std::lock_guard lock(mutex_);
   const uint64_t wanted = after + 1;

@@ -94,8 +94,8 @@ class FrameLog {
   FrameLog(const FrameLog&) = delete;
   FrameLog& operator=(const FrameLog&) = delete;
 
-  // Called by the links. Frames longer than MaxFrameLength keep their first
-  // MaxFrameLength bytes; empty ones are not recorded.
+  // Called by the links. What was received keeps its first MaxReceiveLength
+  // bytes, a request its first MaxFrameLength; empty ones are not recorded.
   void RecordTransaction(const TransactionRecord& record);
   void RecordUnsolicited(uint16_t link, const uint8_t* bytes, size_t length, const Stamp& at, bool mbap = false);
   // Called by a listener's handler, for every frame it hands over.

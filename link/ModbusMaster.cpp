@@ -94,6 +94,7 @@ int ModbusMaster::StartOnOpenPort(int baudRate, unsigned portNumber) {
   portLost_ = false;
   lineEchoes_ = false;
   quietGapMicros_ = QuietGap(baudRate).count();
+  characterNanos_ = CharacterTime(baudRate).count();
   {
     std::lock_guard lock(bufferMutex_);
     transactionReads_ = false;
@@ -205,13 +206,13 @@ bool ModbusMaster::TakeInput() {
     lineErrorsSeen_ = true;
     return true;
   }
-  uint8_t chunk[MaxFrameLength];
+  uint8_t chunk[MaxReceiveLength];
   const ssize_t n = port_->Read(chunk, sizeof chunk);
   if (n < 0) return errno == EAGAIN || errno == EWOULDBLOCK;
   if (n == 0) return false;  // hung up
   lastInput_ = Clock::now();
   if (receiveCount_ == 0) firstInput_ = lastInput_;
-  receiveCount_ = AppendReceived(receive_, receiveCount_, chunk, static_cast<size_t>(n));
+  receiveCount_ = AppendReceived(receive_, receiveCount_, chunk, static_cast<size_t>(n), sizeof receive_);
   if (frameLog_ && !transactionReads_) {
     frameLog_->RecordUnsolicited(frameLogTag_, chunk, static_cast<size_t>(n), {lastInput_, WallMicrosNow()}, mbap_);
   }
@@ -367,10 +368,30 @@ void ModbusMaster::DropStaleAnswers(size_t bytes, unsigned answers) {
   statistics_.staleAnswers += answers;
 }
 
+ModbusMaster::Clock::time_point ModbusMaster::RestOfAnswerDue(const Frame& request, Clock::time_point deadline) const {
+  // Only a local line delivers an answer at the pace of its characters; a
+  // copy of the request in front would be taken for the answer's header.
+  if (port_->Kind() != PortKind::Serial || lineEchoes_) return {};
+  const size_t toCome = AnswerBytesToCome(request, receive_, receiveCount_);
+  if (toCome < 2) return {};
+  // Woken a character early, so that the last byte is read as it lands.
+  const auto due =
+      lastInput_ + static_cast<int64_t>(toCome - 1) * std::chrono::nanoseconds(characterNanos_.load());
+  return due < deadline ? due : Clock::time_point{};
+}
+
 ModbusResult ModbusMaster::AwaitAnswer(const Frame& request, Frame& answer, Clock::time_point deadline) {
   pollfd fds[2] = {{port_->Descriptor(), POLLIN, 0}, {wakeFd_.Get(), POLLIN, 0}};
   bool unjudged = false;  // bytes taken since the answer was last looked for
+  Clock::time_point restDue{};  // when the rest of a begun answer is on the line
   for (;;) {
+    if (restDue != Clock::time_point{}) {
+      // The rest comes a character at a time: one wake-up for all of it
+      // rather than one a byte. A close still ends the wait.
+      const timespec pause = TimeLeft(restDue);
+      restDue = {};
+      if (ppoll(&fds[1], 1, &pause, nullptr) > 0) break;
+    }
     const timespec left = TimeLeft(deadline);
     if (left.tv_sec == 0 && left.tv_nsec == 0) break;
     const int ready = ppoll(fds, 2, &left, nullptr);
@@ -409,6 +430,7 @@ ModbusResult ModbusMaster::AwaitAnswer(const Frame& request, Frame& answer, Cloc
     if (search.echoSkipped) lineEchoes_ = true;
     if (search.state == AnswerSearch::State::Incomplete) {
       port_->ExpectMore();
+      restDue = RestOfAnswerDue(request, deadline);
       continue;
     }
     if (search.state == AnswerSearch::State::Malformed) return ResultBadResponse;

@@ -142,6 +142,9 @@ class ModbusMaster {
   // Reads the port until an answer to `request` is in (its result), the
   // deadline passes, the port closes or goes away (ResultTimeout).
   ModbusResult AwaitAnswer(const Frame& request, Frame& answer, Clock::time_point deadline);
+  // Under bufferMutex_, with an answer begun: when the rest of it will be in
+  // on a local line, should that be before the deadline; otherwise zero.
+  Clock::time_point RestOfAnswerDue(const Frame& request, Clock::time_point deadline) const;
   // Whether the reader wakes for the port's input; it always wakes for the
   // close. Changing it does not wake the reader.
   void ReaderWatchesPort(bool watch);
@@ -204,6 +207,7 @@ class ModbusMaster {
   std::atomic<bool> lineEchoes_{false};
   // 3.5 character times at the line settings of the open port.
   std::atomic<int64_t> quietGapMicros_{0};
+  std::atomic<int64_t> characterNanos_{0};  // one character at the open port's rate
 
   std::mutex transactionLock_;
   // Under transactionLock_: the last exchange failed (time-out, bad answer)
@@ -225,7 +229,7 @@ class ModbusMaster {
   // Traffic buffers, written by the reader between transactions and by the
   // transaction during one, copied by the display; all under bufferMutex_.
   mutable std::mutex bufferMutex_;
-  uint8_t receive_[MaxFrameLength] = {};
+  uint8_t receive_[MaxReceiveLength] = {};
   size_t receiveCount_ = 0;
   Frame lastRequest_;
   Clock::time_point lastInput_;  // when bytes were last taken from the port

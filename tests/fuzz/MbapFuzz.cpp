@@ -56,7 +56,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const size_t wireLength = EncodeMbap(request, transaction, wire, sizeof wire);
   FUZZ_REQUIRE(wireLength == request.length + 4 && Word(wire) == transaction && wire[6] == request.bytes[0]);
 
-  uint8_t received[MaxFrameLength];
+  uint8_t received[MaxReceiveLength];
   size_t count = 0;
   unsigned stale = 0;
   MbapSearch search;
@@ -66,7 +66,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     seed ^= seed >> 17;
     seed ^= seed << 5;
     const size_t chunk = std::min<size_t>(1 + seed % 32, streamSize - taken);
-    count = AppendReceived(received, count, stream + taken, chunk);
+    count = AppendReceived(received, count, stream + taken, chunk, sizeof received);
     taken += chunk;
     search = FindMbapAnswer(request, transaction, received, count, answer);
     FUZZ_REQUIRE(search.staleBytes <= count);
@@ -79,7 +79,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       search.offset -= search.staleBytes;
       break;
     }
-    if (count == MaxFrameLength) break;
+    if (count == sizeof received) break;
   }
   if (search.state != MbapSearch::State::Found) return 0;
   FUZZ_REQUIRE(search.offset == 0 && search.length <= count && Word(received) == transaction);

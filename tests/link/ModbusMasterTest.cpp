@@ -336,12 +336,12 @@ TEST_F(MasterOnLine, StatisticsCountEachEndSinceThePortWasOpened) {
 }
 
 TEST_F(MasterOnLine, OverlongAnswersAndLyingCountsStayInsideTheBuffer) {
-  // More than 256 bytes: the excess is dropped and no frame is accepted.
+  // More than the buffer holds: the excess is dropped and no frame is accepted.
   auto flood = Start([&] { return link.ReadHoldingRegisters(1, 0x0020, 1); });
   Request(8);
   Reply(std::vector<uint8_t>(300, 0x01));
   EXPECT_EQ(flood.get(), ResultTimeout);
-  EXPECT_EQ(link.LastReceivedFrame().size(), MaxFrameLength);
+  EXPECT_EQ(link.LastReceivedFrame().size(), MaxReceiveLength);
 
   // A byte count larger than the frame: never complete.
   uint8_t dest[255];
