@@ -3,10 +3,16 @@
 // ticked, for three behaviours of the driver (answering at once, after 70 ms,
 // never). For each it prints how late a 10 ms probe timer on the
 // user-interface thread fires (median, 99th percentile, maximum), the real
-// poll rate, and how long the window then takes to close. Not a test: it
-// prints figures.
+// poll rate, and how long the window then takes to close. Then the window
+// polling a driver behind a Modbus TCP gateway (the simulator in a process
+// of its own) while the gateway answers, while it is held (SIGSTOP: the
+// connection stays up and nothing answers) and once it is killed (the
+// connection drops): the probe's lateness in each phase and how long after
+// the kill the window said the link was lost. Not a test: it prints figures.
 #include <QAbstractButton>
 #include <QApplication>
+#include <QComboBox>
+#include <QMessageBox>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTimer>
@@ -20,10 +26,12 @@
 #include "BenchFigures.h"
 #include "LatenessProbe.h"
 #include "PtyPair.h"
+#include "SimulatorProcess.h"
 #include "sim/SimulatedDriver.h"
 #include "sim/SlaveServer.h"
 #include "ui/DemoApp.h"
 #include "ui/MainDlg.h"
+#include "ui/MessageBox.h"
 #include "ui/forms/ControlIds.h"
 
 namespace {
@@ -86,6 +94,68 @@ bool Measure(const Behaviour& behaviour, sim::SimulatedDriver& driver, int secon
   return true;
 }
 
+void PrintLateness(const char* phase, const bench::LatenessProbe& probe, double elapsed, uint64_t polls) {
+  const std::vector<double>& lateMs = probe.LateMs();
+  std::printf("%-30s probe late: median %6.2f ms  p99 %7.2f ms  max %7.2f ms  (%zu firings)   polls %5.2f /s\n",
+              phase, At(lateMs, 0.5), At(lateMs, 0.99), lateMs.empty() ? 0.0 : lateMs.back(), lateMs.size(),
+              static_cast<double>(polls) / elapsed);
+  std::fflush(stdout);
+}
+
+bool MeasureDroppedGateway(int seconds) {
+  bench::SimulatorProcess gateway({"--modbus-tcp", "0"});
+  if (!gateway.Ready()) return false;
+  QElapsedTimer sinceKill;
+  double lostAfterMs = -1;
+  QString lostText;
+  ui::MessageBoxHandler previous = ui::SetMessageBoxHandler([&](QWidget*, const QString&, const QString& text) {
+    if (lostAfterMs < 0 && sinceKill.isValid()) {
+      lostAfterMs = sinceKill.nsecsElapsed() / 1e6;
+      lostText = text;
+    }
+    return static_cast<int>(QMessageBox::Ok);
+  });
+  auto dlg = std::make_unique<CMainDlg>();
+  dlg->show();
+  const QString port = QString("modbus-tcp://127.0.0.1:%1").arg(gateway.Port());
+  auto* ports = qobject_cast<QComboBox*>(dlg->Control(forms::ids::PortCombo));
+  if (ports == nullptr) return false;
+  ports->setEditText(port);
+  if (!Click(*dlg, forms::ids::OpenPortButton) || !dlg->m_link.IsOpen()) {
+    std::printf("%s: the port did not open\n", port.toUtf8().constData());
+    return false;
+  }
+  std::printf("window offscreen, simulated driver behind %s, \"自动更新\" ticked, %d s each\n", port.toUtf8().constData(),
+              seconds);
+  Click(*dlg, forms::ids::AutoUpdate);
+  RunEvents(WarmUpMs);
+  struct Phase {
+    const char* name;
+    int signal;  // sent as the phase starts; 0: none
+  };
+  const Phase phases[] = {{"gateway answers", 0}, {"gateway held (SIGSTOP)", SIGSTOP}, {"gateway killed", SIGKILL}};
+  for (const Phase& phase : phases) {
+    if (phase.signal == SIGKILL) sinceKill.start();
+    if (phase.signal != 0) gateway.Signal(phase.signal);
+    const uint64_t transactions0 = dlg->m_link.Statistics().transactions;
+    bench::LatenessProbe probe;
+    probe.Start();
+    RunEvents(seconds * 1000);
+    const double elapsed = probe.Stop();
+    PrintLateness(phase.name, probe, elapsed, dlg->m_link.Statistics().transactions - transactions0);
+  }
+  if (lostAfterMs < 0) {
+    std::printf("the window did not say the link was lost\n");
+  } else {
+    std::printf("link lost said %.1f ms after the kill: %s\n", lostAfterMs,
+                lostText.section('\n', 0, 0).toUtf8().constData());
+  }
+  std::printf("port open afterwards: %s\n", dlg->m_link.IsOpen() ? "yes" : "no");
+  dlg.reset();
+  ui::SetMessageBoxHandler(previous);
+  return lostAfterMs >= 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -109,5 +179,6 @@ int main(int argc, char** argv) {
               pty.SlavePath().c_str(), seconds);
   bool ok = true;
   for (const Behaviour& behaviour : behaviours) ok &= Measure(behaviour, driver, seconds);
+  ok &= MeasureDroppedGateway(seconds);
   return ok ? 0 : 1;
 }
