@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <ctime>
+#include <utility>
 
 #include "lang/Texts.h"
 
@@ -45,15 +46,15 @@ BackupTaken TakeBackup(DriverLink& link, uint8_t slave, const Header& header, co
   return backup;
 }
 
-std::string RestorePlan::Start(const ParamFile& file, const std::vector<size_t>& only, const DeviceImage& device) {
+std::string RestorePlan::Start(ParamFile file, const std::vector<size_t>& only, DeviceImage device) {
   std::vector<size_t> blocks;
   Comparison comparison;
   std::string refusal = BlocksOfFile(file, only, blocks);
   if (refusal.empty()) refusal = CompareWithFile(file, device, blocks, comparison);
   if (!refusal.empty()) return refusal;
   *this = RestorePlan();
-  file_ = file;
-  device_ = device;
+  file_ = std::move(file);
+  device_ = std::move(device);
   comparison_ = std::move(comparison);
   if (comparison_.modelDiffers) {
     Ask(Question::OtherModel, lang::Fill(lang::Tr("文件来自另一型号的设备\n文件: {1}\n设备: {2}\n"),

@@ -66,8 +66,9 @@ class RestorePlan {
  public:
   // The file against the device as read for it (every block, with its
   // identity); `only` keeps those blocks of the file (none: every block).
-  // Empty on success, else the refusal, and the plan is not started.
-  std::string Start(const ParamFile& file, const std::vector<size_t>& only, const DeviceImage& device);
+  // Empty on success, else the refusal, and the plan is not started. Taken
+  // by value: the plan's own File() or Device() may be passed to start again.
+  std::string Start(ParamFile file, const std::vector<size_t>& only, DeviceImage device);
 
   Due Next() const { return due_; }
   // The question waiting for its answer, while Next() is Answer.

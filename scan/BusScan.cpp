@@ -175,10 +175,11 @@ class Pass {
 
   void Retry(const std::stop_token& stop) {
     while (!queue_.empty() && !stop.stop_requested()) {
-      AwaitOwedAnswers(stop);
+      const Again again = queue_.front();
+      AwaitOwedAnswers(stop, again.notBefore);
       if (stop.stop_requested()) break;
-      const auto [address, timeout] = queue_.front();
       queue_.erase(queue_.begin());
+      const auto [address, timeout, notBefore] = again;
       link_.SetResponseTimeout(timeout);
       Attempt(address, Kind::Again);
       ++outcome_.retried;
@@ -187,14 +188,15 @@ class Pass {
   }
 
   // A try again waits until no answer is still owed to the tries just
-  // before it: on a bus, a late answer that comes while the retry's own is
-  // on the line spoils both. The late answers heard meanwhile queue their
-  // own tries again.
-  void AwaitOwedAnswers(const std::stop_token& stop) {
-    if (base_ >= LateAnswerLimit) return;
+  // before it, nor the rest of its own late answer (until `notBefore`): on a
+  // bus, a late answer that comes while the retry's own is on the line
+  // spoils both. The late answers heard meanwhile queue their own tries
+  // again.
+  void AwaitOwedAnswers(const std::stop_token& stop, Clock::time_point notBefore) {
     const Clock::time_point now = Clock::now();
-    Clock::time_point clear = now;
-    for (auto address = planned_.rbegin(); address != planned_.rend(); ++address) {
+    Clock::time_point clear = std::max(now, notBefore);
+    if (base_ >= LateAnswerLimit && clear == now) return;
+    for (auto address = planned_.rbegin(); address != planned_.rend() && base_ < LateAnswerLimit; ++address) {
       const Clock::time_point owedUntil = sent_[*address] + LateAnswerLimit;
       if (owedUntil <= now) break;
       if (state_[*address] == State::Absent) clear = std::max(clear, owedUntil);
@@ -300,7 +302,9 @@ class Pass {
     const microseconds timeout = std::clamp(3 * late + microseconds(TryMargin), base_,
                                             microseconds(ModbusMaster::MaxResponseTimeout));
     state_[address] = State::Queued;
-    queue_.emplace_back(address, timeout);
+    // A driver slower than its wire, or a host slow to hand its bytes on,
+    // leaves gaps in an answer: the rest of it is given a margin.
+    queue_.push_back({address, timeout, end + microseconds(TryMargin)});
   }
 
   // Takes the link's frames since the last look: each request starts a
@@ -391,7 +395,12 @@ class Pass {
   std::array<Clock::time_point, 256> firstSent_{};  // its planned try's request
   std::array<microseconds, 256> lateBy_{};
   // Addresses to try again and their time-outs; each at most once a pass.
-  std::vector<std::pair<uint8_t, microseconds>> queue_;
+  struct Again {
+    uint8_t address;
+    microseconds timeout;
+    Clock::time_point notBefore;  // the end of its late answer, as far as it is known
+  };
+  std::vector<Again> queue_;
 };
 
 bool Open(DriverLink& link, const ScanPlan& plan, const LineChoice& line) {
