@@ -194,7 +194,7 @@ std::string Refusal(const testplan::Plan& plan, const RunSettings& settings) {
   if (settings.assumeConfirmed) return {};
   for (size_t i = 0; i < plan.steps.size(); ++i) {
     if (plan.steps[i].kind == testplan::StepKind::Prompt) {
-      return Fill(Tr("第 {1} 步 \"{2}\" 要操作员确认, 而没有人确认它; 无人值守时需假定已确认"),
+      return Fill(Tr("第 {1} 步 \"{2}\" 要操作员确认, 而没有人确认它; 无人值守时用 --assume-confirmed"),
                   {std::to_string(i + 1), plan.steps[i].name});
     }
   }
