@@ -212,6 +212,32 @@ TEST(KorveltTestRun, CtrlCInTheMeasuringWindowStopsTheMotorAndKeepsTheRecordAsAb
   EXPECT_FALSE(record["steps"][0]["samples"].is_null());
 }
 
+// The station's own faults: ERROR, with the status the other commands give.
+TEST(KorveltTestRun, TheStationsErrorsExitWithTheLinksStatuses) {
+  DataHome data;
+  struct Case {
+    const char* name;
+    sim::Fault fault;
+    int status;
+    size_t step;  // the step that ends in ERROR
+  };
+  const Case cases[] = {
+      {"no answer", sim::Fault::Of(sim::FaultKind::NoAnswer), 4, 1},
+      {"exception", sim::Fault::ExceptionCode(0x04), 5, 1},
+      {"writes not kept", sim::Fault::Of(sim::FaultKind::IgnoreWrites), 7, 2},
+  };
+  for (const Case& c : cases) {
+    SimulatedLine line(2, Learned());
+    line.Driver().SetFault(c.fault);
+    const KorveltRun run = RunKorvelt(
+        {"--port", "COM2", "--json", "test", kPlan, "--serial", kSerial, "--assume-confirmed"}, 60000);
+    EXPECT_EQ(run.status, c.status) << c.name << ": " << run.err;
+    const json record = run.Json();
+    EXPECT_EQ(record["outcome"], "ERROR") << c.name;
+    EXPECT_EQ(record["firstFailingStep"], c.step) << c.name;
+  }
+}
+
 TEST(KorveltTestRun, WhatCannotRunIsRefusedBeforeAnythingIsSent) {
   DataHome data;
   SimulatedLine line(2, Learned());
