@@ -1,11 +1,17 @@
 #include "testrun/ResultsFolder.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
+
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <system_error>
 
 #include "base/AtomicFile.h"
+#include "base/UniqueFd.h"
 #include "base/WholeFile.h"
 #include "fields/CFormat.h"
 #include "lang/Texts.h"
@@ -41,6 +47,15 @@ std::string WriteSamples(const std::string& path, const RunSamples& run) {
 // is left as it is and this plan's rows go beside it.
 std::string AddSummaryRow(const std::string& folder, const testplan::Plan& plan, const std::string& row,
                           std::string& path) {
+  // Stations that share a folder add their rows one at a time: the summary
+  // is read and written whole, and a row added meanwhile would be lost.
+  const std::string lockPath = Join(folder, ".summary.lock");
+  const UniqueFd lock(::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666));
+  int locked = lock.Valid() ? 0 : -1;
+  while (locked == 0 && ::flock(lock.Get(), LOCK_EX) != 0) {
+    if (errno != EINTR) locked = -1;
+  }
+  if (locked != 0) return Fill(Tr("无法写入 {1}: {2}"), {lockPath, std::strerror(errno)});
   const std::string header = std::string(kByteOrderMark) + SummaryHeader(plan);
   for (const std::string& name : {std::string("summary.csv"), "summary-" + plan.sha256.substr(0, kHashInName) + ".csv"}) {
     path = Join(folder, name);

@@ -210,9 +210,10 @@ UnitResult RunUnit(DriverLink& link, const testplan::Plan& plan, const RunSettin
   const ModbusResult read = ReadDeviceIdentity(link, settings.slave, identity);
   if (read == ResultSuccess) unit.identity = identity;
   StepWork work{link, settings.slave, stop, identity};
-  // The motor is known to be stopped: nothing started it, or its stop was
-  // the last command and was answered.
-  bool stopped = true;
+  // The motor is known to be stopped: its stop was the last command and
+  // was answered. Until then an early end sends one, whatever came before
+  // the test.
+  bool stopped = false;
   size_t reached = 0;
   for (; reached < plan.steps.size(); ++reached) {
     const testplan::Step& step = plan.steps[reached];
@@ -232,7 +233,7 @@ UnitResult RunUnit(DriverLink& link, const testplan::Plan& plan, const RunSettin
           CheckParameters(work, std::get<testplan::Parameters>(step.what), result);
           break;
         case testplan::StepKind::Learn:
-          stopped = false;
+          stopped = false;  // the learning run turns the motor
           Learn(work, std::get<testplan::Learn>(step.what), result);
           break;
         case testplan::StepKind::Run: RunMotor(work, std::get<testplan::Run>(step.what), result, stopped); break;
@@ -246,7 +247,12 @@ UnitResult RunUnit(DriverLink& link, const testplan::Plan& plan, const RunSettin
     if (done) done(reached, result);
     if (!Passed(*result.outcome)) break;
   }
-  if (!Passed(unit.outcome) && !stopped) {
+  // A driver that did not say who it is, or is not the one the plan is
+  // for, is sent nothing more.
+  const bool known = read == ResultSuccess && !(reached < plan.steps.size() &&
+                                                plan.steps[reached].kind == testplan::StepKind::Identify &&
+                                                unit.steps[reached].outcome == Outcome::Fail);
+  if (!Passed(unit.outcome) && !stopped && known) {
     unit.endStopSent = true;
     unit.endStopResult = link.WriteStopCommand(settings.slave, EndStopMode(plan, reached));
   }

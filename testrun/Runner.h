@@ -1,8 +1,10 @@
 // The production test of one unit: a loaded plan run against one driver,
 // step by step on the caller's thread, each step's outcome handed to the
 // caller as soon as it is known. The first FAIL, ERROR or stop ends the run;
-// whenever it ends early, and at the end of every run step, the motor is
-// sent the stop of its run step's stop mode. Knows nothing of windows or
+// at the end of every run step, and whenever the run ends early while the
+// motor's last command was no answered stop, the motor is sent the stop of
+// its run step's stop mode (not to a driver that did not identify itself as
+// the plan's). Knows nothing of windows or
 // the command line: the station's window and korvelt both call it.
 #pragma once
 
