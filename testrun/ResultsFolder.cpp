@@ -127,6 +127,22 @@ std::string RecordId(WallClock::time_point started, const std::string& serial) {
 
 std::string RecordPath(const std::string& folder, const UnitInfo& info) { return Join(folder, info.recordId + ".json"); }
 
+namespace {
+
+// A record is kept whole or not at all: what was written of it goes when a
+// later file fails.
+Written& Failed(Written& written, std::string error) {
+  for (const std::string& path : written.files) {
+    std::error_code ignored;
+    std::filesystem::remove(path, ignored);
+  }
+  written.files.clear();
+  written.error = std::move(error);
+  return written;
+}
+
+}  // namespace
+
 Written WriteUnit(const std::string& folder, const testplan::Plan& plan, const UnitInfo& info, const UnitResult& unit,
                   const std::string& junitCopy) {
   Written written;
@@ -136,8 +152,7 @@ Written WriteUnit(const std::string& folder, const testplan::Plan& plan, const U
     if (!unit.steps[i].samples) continue;
     const std::string name = info.recordId + "-" + std::to_string(i + 1) + ".csv";
     if (std::string error = WriteSamples(Join(folder, name), *unit.steps[i].samples); !error.empty()) {
-      written.error = error;
-      return written;
+      return Failed(written, error);
     }
     sampleFiles[i] = name;
     written.files.push_back(Join(folder, name));
@@ -146,23 +161,18 @@ Written WriteUnit(const std::string& folder, const testplan::Plan& plan, const U
   std::vector<std::string> junitPaths = {Join(folder, info.recordId + ".junit.xml")};
   if (!junitCopy.empty()) junitPaths.push_back(junitCopy);
   for (const std::string& path : junitPaths) {
-    if (std::string error = base::WriteWholeFile(path, junit); !error.empty()) {
-      written.error = error;
-      return written;
-    }
+    if (std::string error = base::WriteWholeFile(path, junit); !error.empty()) return Failed(written, error);
     written.files.push_back(path);
   }
   const std::string record =
       BuildRecord(plan, info, unit, sampleFiles).dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
   if (std::string error = base::WriteWholeFile(RecordPath(folder, info), record); !error.empty()) {
-    written.error = error;
-    return written;
+    return Failed(written, error);
   }
   written.files.push_back(RecordPath(folder, info));
   std::string summary;
   if (std::string error = AddSummaryRow(folder, plan, SummaryRow(plan, info, unit), summary); !error.empty()) {
-    written.error = error;
-    return written;
+    return Failed(written, error);
   }
   written.files.push_back(summary);
   return written;

@@ -38,12 +38,12 @@ struct Written {
   std::vector<std::string> files;  // in the order written
   // The name of each step's samples in the folder; empty for a step without.
   std::vector<std::string> sampleFiles;
-  std::string error;               // the first failure; the files before it stay
+  std::string error;               // the first failure; then none of the files stays
 };
 
 // Writes the unit's files into `folder` (the samples, the JUnit XML, the
-// record, then the summary's row); `junitCopy`, when given, gets the JUnit
-// XML too.
+// record, then the summary's row), each whole, and all or none of them;
+// `junitCopy`, when given, gets the JUnit XML too.
 Written WriteUnit(const std::string& folder, const testplan::Plan& plan, const UnitInfo& info, const UnitResult& unit,
                   const std::string& junitCopy);
 
