@@ -93,9 +93,11 @@ std::string Seconds(WallClock::time_point from, WallClock::time_point to) {
 }
 
 // "空载 100 Hz: 电机转速 平均值 [RPM]"
-std::string MeasurementColumn(const testplan::Step& step, const testplan::Measurement& m) {
+std::string MeasurementColumn(const testplan::Step& step, const testplan::Measurement& m, lang::Language language) {
   const fields::StatusField& field = fields::StatusFields()[m.field];
-  return step.name + ": " + Tr(field.name) + " " + testplan::StatisticText(m.statistic) + " [" + Tr(field.unit) + "]";
+  const auto in = [language](const char* text) { return std::string(lang::In(language, text)); };
+  return step.name + ": " + in(field.name) + " " + in(testplan::StatisticText(m.statistic)) + " [" + in(field.unit) +
+         "]";
 }
 
 std::string ValueText(const testplan::Measurement& m, double value) {
@@ -214,12 +216,14 @@ std::string JUnitXml(const testplan::Plan& plan, const UnitInfo& info, const Uni
   return xml;
 }
 
-std::string SummaryHeader(const testplan::Plan& plan) {
-  std::string line = Csv(Tr("时间")) + "," + Csv(Tr("记录")) + "," + Csv(Tr("序列号")) + "," + Csv(Tr("结果")) + "," +
-                     Csv(Tr("首个未通过的步骤"));
+std::string SummaryHeader(const testplan::Plan& plan, lang::Language language) {
+  std::string line;
+  for (const char* title : {"时间", "记录", "序列号", "结果", "首个未通过的步骤"}) {
+    line += (line.empty() ? "" : ",") + Csv(lang::In(language, title));
+  }
   for (const testplan::Step& step : plan.steps) {
     if (const auto* run = std::get_if<testplan::Run>(&step.what)) {
-      for (const testplan::Measurement& m : run->measurements) line += "," + Csv(MeasurementColumn(step, m));
+      for (const testplan::Measurement& m : run->measurements) line += "," + Csv(MeasurementColumn(step, m, language));
     }
   }
   return line + "\r\n";

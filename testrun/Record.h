@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "lang/Language.h"
 #include "testplan/Plan.h"
 #include "testrun/Runner.h"
 
@@ -41,7 +42,9 @@ std::string JUnitXml(const testplan::Plan& plan, const UnitInfo& info, const Uni
 // The summary's header for this plan and one unit's row: the time, the
 // record, the serial, the outcome, the first failing step, then each
 // measurement of the plan in its own column. CSV lines ending in CR LF.
-std::string SummaryHeader(const testplan::Plan& plan);
+// The header is in `language`: a summary begun in one language takes the
+// rows of a station that speaks the other.
+std::string SummaryHeader(const testplan::Plan& plan, lang::Language language);
 std::string SummaryRow(const testplan::Plan& plan, const UnitInfo& info, const UnitResult& unit);
 
 // ISO 8601 with milliseconds and the local offset, as every file of the

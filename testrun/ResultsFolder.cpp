@@ -3,11 +3,13 @@
 #include <fcntl.h>
 #include <sys/file.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <filesystem>
+#include <iterator>
 #include <system_error>
 
 #include "base/AtomicFile.h"
@@ -56,7 +58,10 @@ std::string AddSummaryRow(const std::string& folder, const testplan::Plan& plan,
     if (errno != EINTR) locked = -1;
   }
   if (locked != 0) return Fill(Tr("无法写入 {1}: {2}"), {lockPath, std::strerror(errno)});
-  const std::string header = std::string(kByteOrderMark) + SummaryHeader(plan);
+  const auto headerIn = [&plan](lang::Language language) {
+    return std::string(kByteOrderMark) + SummaryHeader(plan, language);
+  };
+  const std::string headers[] = {headerIn(lang::Language::Chinese), headerIn(lang::Language::English)};
   for (const std::string& name : {std::string("summary.csv"), "summary-" + plan.sha256.substr(0, kHashInName) + ".csv"}) {
     path = Join(folder, name);
     std::error_code error;
@@ -65,9 +70,12 @@ std::string AddSummaryRow(const std::string& folder, const testplan::Plan& plan,
       if (std::string failure = base::ReadWholeFile(path, kMaxSummaryBytes, text, "不是汇总文件"); !failure.empty()) {
         return failure;
       }
-      if (text.compare(0, header.size(), header) != 0) continue;
+      if (std::none_of(std::begin(headers), std::end(headers),
+                       [&text](const std::string& header) { return text.compare(0, header.size(), header) == 0; })) {
+        continue;
+      }
     } else {
-      text = header;
+      text = headerIn(lang::InUse());
     }
     // A row cut short by an earlier crash would join this one.
     if (!text.empty() && text.back() != '\n') text += "\r\n";

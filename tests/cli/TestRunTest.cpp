@@ -229,13 +229,20 @@ TEST(KorveltTestRun, TheStationsErrorsExitWithTheLinksStatuses) {
   for (const Case& c : cases) {
     SimulatedLine line(2, Learned());
     line.Driver().SetFault(c.fault);
+    // A station speaking another language adds to the same summary.
     const KorveltRun run = RunKorvelt(
-        {"--port", "COM2", "--json", "test", kPlan, "--serial", kSerial, "--assume-confirmed"}, 60000);
+        {"--lang", &c == cases ? "zh" : "en", "--port", "COM2", "--json", "test", kPlan, "--serial", kSerial,
+         "--assume-confirmed"},
+        60000);
     EXPECT_EQ(run.status, c.status) << c.name << ": " << run.err;
     const json record = run.Json();
     EXPECT_EQ(record["outcome"], "ERROR") << c.name;
     EXPECT_EQ(record["firstFailingStep"], c.step) << c.name;
   }
+  const std::vector<std::string> summary =
+      Lines(Read(fs::path(data.Path()) / "korvelt-demo/results/KVB-4815 出厂测试/summary.csv"));
+  ASSERT_EQ(summary.size(), 1 + std::size(cases));
+  for (size_t i = 1; i < summary.size(); ++i) EXPECT_EQ(Cells(summary[i])[3], "ERROR") << summary[i];
 }
 
 TEST(KorveltTestRun, WhatCannotRunIsRefusedBeforeAnythingIsSent) {
