@@ -155,6 +155,8 @@ RecordJson BuildRecord(const testplan::Plan& plan, const UnitInfo& info, const U
     step["start"] = result.outcome ? RecordJson(TimeText(result.started)) : RecordJson();
     step["end"] = result.outcome ? RecordJson(TimeText(result.ended)) : RecordJson();
     step["samples"] = i < sampleFiles.size() && !sampleFiles[i].empty() ? RecordJson(sampleFiles[i]) : RecordJson();
+    // A window read faster than its bound keeps one reading of this many.
+    step["sampleStride"] = result.samples ? RecordJson(result.samples->stride) : RecordJson();
     RecordJson measurements = RecordJson::array();
     for (const MeasurementResult& measured : result.measurements) measurements.push_back(MeasurementJson(measured));
     step["measurements"] = measurements;
