@@ -97,9 +97,17 @@ sim::DriverOptions Learned() {
   return options;
 }
 
+// A line timed as the wire at 9600 bit/s: a window of reads at the line's
+// speed, as a station has it.
+sim::LineOptions Wire() {
+  sim::LineOptions line;
+  line.wire = true;
+  return line;
+}
+
 TEST(KorveltTestRun, AUnitThatPassesHasItsRecordJUnitAndSummaryAgree) {
   DataHome data;
-  SimulatedLine line(2, Learned());
+  SimulatedLine line(2, Learned(), Wire());
   const fs::path junitCopy = fs::path(data.Path()) / "unit.xml";
   const KorveltRun run = RunKorvelt({"--lang", "zh", "--port", "COM2", "test", kPlan, "--serial", kSerial, "--station",
                                      "台 1", "--operator", "张三", "--assume-confirmed", "--junit", junitCopy.string()},
@@ -155,7 +163,7 @@ TEST(KorveltTestRun, AUnitThatPassesHasItsRecordJUnitAndSummaryAgree) {
 
 TEST(KorveltTestRun, AStalledRotorFailsItsRunStepAndIsStopped) {
   DataHome data;
-  SimulatedLine line(2, Learned());
+  SimulatedLine line(2, Learned(), Wire());
   line.Driver().SetMotorFault(sim::MotorFault::Stall);
   // The driver gives up on a stall only after 10 s: the window sees the
   // rotor standing rather than the error state.
@@ -193,14 +201,16 @@ std::string LongRunPlan(const fs::path& folder) {
 
 TEST(KorveltTestRun, CtrlCInTheMeasuringWindowStopsTheMotorAndKeepsTheRecordAsAborted) {
   DataHome data;
-  SimulatedLine line(2, Learned());
+  SimulatedLine line(2, Learned(), Wire());
   const fs::path results = fs::path(data.Path()) / "results";
   ChildProcess korvelt({KORVELT_CLI_EXECUTABLE, "--port", "COM2", "--json", "test", LongRunPlan(data.Path()),
                         "--serial", "A1", "--results", results.string()},
                        true);
   ASSERT_TRUE(korvelt.Started());
-  // The identity (a few requests), the command, then reads back to back.
-  ASSERT_TRUE(WaitUntil([&] { return line.Driver().RequestCount() >= 200; }, std::chrono::seconds(20)));
+  // The command (50.0 Hz), then a few of the window's reads.
+  ASSERT_TRUE(WaitUntil([&] { return line.Driver().Register(0x0043) == 500; }, std::chrono::seconds(20)));
+  const uint64_t commanded = line.Driver().RequestCount();
+  ASSERT_TRUE(WaitUntil([&] { return line.Driver().RequestCount() >= commanded + 5; }, std::chrono::seconds(20)));
   korvelt.Signal(SIGINT);
   const std::optional<int> status = korvelt.Wait(std::chrono::seconds(20));
   ASSERT_TRUE(status.has_value());
@@ -227,7 +237,7 @@ TEST(KorveltTestRun, TheStationsErrorsExitWithTheLinksStatuses) {
       {"writes not kept", sim::Fault::Of(sim::FaultKind::IgnoreWrites), 7, 2},
   };
   for (const Case& c : cases) {
-    SimulatedLine line(2, Learned());
+    SimulatedLine line(2, Learned(), Wire());
     line.Driver().SetFault(c.fault);
     // A station speaking another language adds to the same summary.
     const KorveltRun run = RunKorvelt(
@@ -247,7 +257,7 @@ TEST(KorveltTestRun, TheStationsErrorsExitWithTheLinksStatuses) {
 
 TEST(KorveltTestRun, WhatCannotRunIsRefusedBeforeAnythingIsSent) {
   DataHome data;
-  SimulatedLine line(2, Learned());
+  SimulatedLine line(2, Learned(), Wire());
   const fs::path notAFolder = fs::path(data.Path()) / "file";
   std::ofstream(notAFolder) << "x";
   const fs::path results = fs::path(data.Path()) / "results";
