@@ -8,6 +8,7 @@ namespace cli {
 enum ExitStatus : int {
   Done = 0,             // for diff: no difference
   Differs = 1,          // diff found differences
+  TestFailed = 1,       // a unit failed its production test
   Usage = 2,            // the command line is wrong
   PortNotOpened = 3,    // the port did not open
   NoAnswer = 4,         // the driver did not answer (time-out, lost port)
@@ -21,7 +22,7 @@ enum ExitStatus : int {
                         // out of the field's unit or range, a parameter file that does not load)
   FileNotWritten = 9,   // a file to save (a recording, its companion, a backup) or
                         // standard output did not take what was written
-  Interrupted = 130,    // ended by SIGINT before it was done
+  Interrupted = 130,    // ended by SIGINT before it was done (a unit's test: ABORTED)
 };
 
 // The status for a transaction that did not succeed.
