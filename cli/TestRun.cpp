@@ -23,23 +23,6 @@ using lang::Fill;
 using lang::Tr;
 namespace tr = testrun;
 
-constexpr size_t kMaxSerial = 64;
-
-// A serial goes into file names and spreadsheet cells: printable ASCII, and
-// not the start of a formula.
-std::string SerialRefusal(const std::string& serial, const testplan::Plan& plan) {
-  bool printable = !serial.empty() && serial.size() <= kMaxSerial;
-  for (const char c : serial) printable = printable && c > 0x20 && c < 0x7F;
-  if (!printable || std::string_view("=+-@").find(serial.front()) != std::string_view::npos) {
-    return Fill(Tr("序列号 {1} 应为 1 到 {2} 个可打印的 ASCII 字符 (不含空格, 不以 = + - @ 开头)"),
-                {fields::PrintableCut(serial, kMaxSerial), std::to_string(kMaxSerial)});
-  }
-  if (plan.serialPattern && !plan.serialPattern->Matches(serial)) {
-    return Fill(Tr("序列号 {1} 不符合测试计划的序列号模式 {2}"), {serial, plan.serialPattern->Text()});
-  }
-  return {};
-}
-
 std::string HostName() {
   char name[HOST_NAME_MAX + 1] = {};
   if (gethostname(name, sizeof name - 1) != 0) return "localhost";
@@ -115,7 +98,7 @@ int RunPlan(Program& program, const TestArguments& args) {
   tr::RunSettings settings;
   settings.slave = program.Address();
   settings.assumeConfirmed = args.assumeConfirmed;
-  for (const std::string& refusal : {SerialRefusal(args.serial, plan), tr::Refusal(plan, settings)}) {
+  for (const std::string& refusal : {tr::SerialRefusal(args.serial, plan), tr::Refusal(plan, settings)}) {
     if (refusal.empty()) continue;
     program.Say(refusal);
     return PlanDoesNotFit;

@@ -16,6 +16,7 @@
 #include "base/UniqueFd.h"
 #include "base/WholeFile.h"
 #include "fields/CFormat.h"
+#include "fields/PrintableText.h"
 #include "lang/Texts.h"
 #include "recording/RecordingCsv.h"
 
@@ -28,6 +29,7 @@ using lang::Tr;
 // A summary read back to add a row: a station's years of units, bounded.
 constexpr size_t kMaxSummaryBytes = 256u << 20;
 constexpr const char* kByteOrderMark = "\xEF\xBB\xBF";
+constexpr size_t kMaxSerial = 64;
 constexpr size_t kHashInName = 8;
 
 std::string Join(const std::string& folder, const std::string& name) {
@@ -85,6 +87,19 @@ std::string AddSummaryRow(const std::string& folder, const testplan::Plan& plan,
 }
 
 }  // namespace
+
+std::string SerialRefusal(const std::string& serial, const testplan::Plan& plan) {
+  bool printable = !serial.empty() && serial.size() <= kMaxSerial;
+  for (const char c : serial) printable = printable && c > 0x20 && c < 0x7F;
+  if (!printable || std::string_view("=+-@").find(serial.front()) != std::string_view::npos) {
+    return Fill(Tr("序列号 {1} 应为 1 到 {2} 个可打印的 ASCII 字符 (不含空格, 不以 = + - @ 开头)"),
+                {fields::PrintableCut(serial, kMaxSerial), std::to_string(kMaxSerial)});
+  }
+  if (plan.serialPattern && !plan.serialPattern->Matches(serial)) {
+    return Fill(Tr("序列号 {1} 不符合测试计划的序列号模式 {2}"), {serial, plan.serialPattern->Text()});
+  }
+  return {};
+}
 
 std::string DefaultResultsFolder(const std::string& planName) {
   std::filesystem::path base;

@@ -23,6 +23,11 @@ std::string DefaultResultsFolder(const std::string& planName);
 // empty when so, else why not.
 std::string PrepareFolder(const std::string& folder);
 
+// Why `serial` cannot name a unit of `plan`: it goes into file names and
+// spreadsheet cells (1 to 64 printable ASCII characters, not the start of a
+// formula), and must match the plan's serial pattern; empty when it can.
+std::string SerialRefusal(const std::string& serial, const testplan::Plan& plan);
+
 // A name that a file may carry: characters that a path or a shell would
 // read otherwise ('/', '\', controls) as '_', and a leading '.' too.
 std::string FileNamePart(std::string_view text);
