@@ -69,17 +69,23 @@ AnswerFit FitAnswer(const uint8_t* bytes, size_t available) {
 }
 
 size_t AnswerBytesToCome(const Frame& request, const uint8_t* received, size_t count) {
-  if (request.length < 4 || count < 2 || received[0] != request.bytes[0]) return 0;
-  const uint8_t function = received[1];
+  if (request.length < 4 || count < 1 || received[0] != request.bytes[0]) return 0;
   size_t length = 0;
-  if (function == (request.bytes[1] | ExceptionBit)) {
+  if (count >= 2 && received[1] == (request.bytes[1] | ExceptionBit)) {
     length = kExceptionLength;
-  } else if (function != request.bytes[1]) {
+  } else if (count >= 2 && received[1] != request.bytes[1]) {
     return 0;
-  } else if (function == FunctionReadHolding) {
-    if (count < 3) return 0;
-    length = received[2] + 3 + kCrcLength;
-  } else if (function == FunctionWriteSingle || function == FunctionWriteMultiple) {
+  } else if (request.bytes[1] == FunctionReadHolding) {
+    // Before its byte count is in, the answer is taken to be as long as the
+    // request asks: one wake-up for the whole of it. An exception in its
+    // place is then read when that whole answer would have been in.
+    if (count < 3) {
+      if (request.length < 6) return 0;
+      length = 2 * ((size_t{request.bytes[4]} << 8) | request.bytes[5]) + 3 + kCrcLength;
+    } else {
+      length = received[2] + 3 + kCrcLength;
+    }
+  } else if (request.bytes[1] == FunctionWriteSingle || request.bytes[1] == FunctionWriteMultiple) {
     length = kWriteAnswerLength;
   } else {
     return 0;

@@ -40,8 +40,9 @@ AnswerFit FitAtLength(const uint8_t* bytes, size_t available, size_t length);
 AnswerFit FitAnswer(const uint8_t* bytes, size_t available);
 
 // How many bytes the answer to `request` still needs, when the `count`
-// bytes received begin with its first bytes and they tell its length; 0
-// when they do not (nothing of the slave's yet, another function, an
+// bytes received begin with its first bytes: by the length its header
+// tells, or, before that is in, by the length the request asks for; 0 when
+// neither is known (nothing of the slave's yet, another function, an
 // identification answer, which tells its length only object by object).
 size_t AnswerBytesToCome(const Frame& request, const uint8_t* received, size_t count);
 

@@ -55,17 +55,20 @@ TEST(AnswerBytesToCome, CountsWhatTheHeaderStillOwes) {
     size_t toCome;
   };
   const Case cases[] = {
-      {&read, Bytes("01"), 0},                // the function not in yet
-      {&read, Bytes("01 03"), 0},             // nor the byte count
+      {&read, Bytes("01"), 48},               // before its byte count: as long as asked for
+      {&read, Bytes("01 03"), 47},
+      {&read, Bytes("02"), 0},                // another slave's
       {&read, Bytes("01 03 2C"), 46},         // 44 data bytes and the CRC
       {&read, Bytes("01 03 2C 00 07"), 44},
       {&read, Bytes("01 83"), 3},             // an exception is five bytes
       {&read, Bytes("01 83 02 C0"), 1},
       {&read, Bytes("02 03 2C"), 0},          // another slave's
       {&read, Bytes("01 10 00"), 0},          // another function's
+      {&write, Bytes("01"), 7},
       {&write, Bytes("01 10"), 6},
       {&write, Bytes("01 10 00 50 00 02 41"), 1},
       {&write, Bytes("01 10 00 50 00 02 41 E9"), 0},
+      {&identify, Bytes("01"), 0},
       {&identify, Bytes("01 2B 0E 01"), 0},  // told object by object
   };
   for (const Case& c : cases) {
