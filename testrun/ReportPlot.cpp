@@ -35,15 +35,25 @@ std::string Label(double value, double span) {
   return fields::CFormat("%.*f", decimals, value);
 }
 
-// The levels a field's measurements bound: a deviation's limit is no level
-// of the trace and is not drawn.
-std::vector<double> LimitsOf(const testplan::Run& run, size_t field) {
-  std::vector<double> limits;
+// The levels a field's measurements bound, each once, and whether it is an
+// upper one: a deviation's limit is no level of the trace and is not drawn.
+struct Level {
+  double value;
+  bool upper;
+};
+
+std::vector<Level> LimitsOf(const testplan::Run& run, size_t field) {
+  std::vector<Level> limits;
+  const auto add = [&limits](const std::optional<double>& limit, bool upper) {
+    if (!limit) return;
+    if (std::none_of(limits.begin(), limits.end(), [&](const Level& l) { return l.value == *limit; })) {
+      limits.push_back({*limit, upper});
+    }
+  };
   for (const testplan::Measurement& m : run.measurements) {
     if (m.field != field || m.statistic == testplan::Statistic::StandardDeviation) continue;
-    for (const std::optional<double>& limit : {m.low, m.high}) {
-      if (limit && std::find(limits.begin(), limits.end(), *limit) == limits.end()) limits.push_back(*limit);
-    }
+    add(m.low, false);
+    add(m.high, true);
   }
   return limits;
 }
@@ -106,11 +116,11 @@ std::string Panel(const testplan::Run& run, const RunSamples& samples, size_t fi
                   double secondsPerColumn, double windowFrom, double windowTo) {
   const fields::StatusField& info = fields::StatusFields()[field];
   const std::vector<Point> points = Thinned(samples, field, secondsPerColumn);
-  const std::vector<double> limits = LimitsOf(run, field);
+  const std::vector<Level> limits = LimitsOf(run, field);
   double low = std::numeric_limits<double>::infinity();
   double high = -low;
   for (const Point& p : points) low = std::min(low, p.value), high = std::max(high, p.value);
-  for (const double limit : limits) low = std::min(low, limit), high = std::max(high, limit);
+  for (const Level& limit : limits) low = std::min(low, limit.value), high = std::max(high, limit.value);
   if (!(low <= high)) low = 0, high = 1;
   if (high - low < 1e-9) low -= 1, high += 1;
   const double pad = (high - low) * 0.06;
@@ -133,11 +143,13 @@ std::string Panel(const testplan::Run& run, const RunSamples& samples, size_t fi
     svg += "<text class=\"tick\" x=\"" + Number(kLeft - 3) + "\" y=\"" + Number(y(value) + 3) + "\">" +
            Label(value, high - low) + "</text>\n";
   }
-  for (const double limit : limits) {
+  // An upper limit's value above its line, a lower one's below.
+  for (const Level& limit : limits) {
+    const double at = y(limit.value);
     svg += "<line class=\"limit\" x1=\"" + Number(kLeft) + "\" x2=\"" + Number(kLeft + ReportPlotColumns) +
-           "\" y1=\"" + Number(y(limit)) + "\" y2=\"" + Number(y(limit)) + "\"/>\n";
+           "\" y1=\"" + Number(at) + "\" y2=\"" + Number(at) + "\"/>\n";
     svg += "<text class=\"limitlabel\" x=\"" + Number(kLeft + ReportPlotColumns - 2) + "\" y=\"" +
-           Number(y(limit) - 2) + "\">" + Label(limit, high - low) + "</text>\n";
+           Number(limit.upper ? at - 2 : at + 8) + "\">" + Label(limit.value, high - low) + "</text>\n";
   }
   if (points.empty()) {
     svg += "<text class=\"empty\" x=\"" + Number(kLeft + ReportPlotColumns / 2.0) + "\" y=\"" +
