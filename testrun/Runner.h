@@ -4,8 +4,9 @@
 // at the end of every run step, and whenever the run ends early while the
 // motor's last command was no answered stop, the motor is sent the stop of
 // its run step's stop mode (not to a driver that did not identify itself as
-// the plan's). Knows nothing of windows or
-// the command line: the station's window and korvelt both call it.
+// the plan's), tried again for a while when the line does not answer.
+// Knows nothing of windows or the command line: the station's window and
+// korvelt both call it.
 #pragma once
 
 #include <chrono>
