@@ -88,21 +88,24 @@ TEST(KorveltTestStop, AStatusReadUnansweredInARunStepEndsInErrorAndTheStopGoesOu
 }
 
 // Texts the plan, the operator and the driver give are shown as text: a
-// unit that did not answer still gets its page, naming them as typed.
+// driver of another model fails its identity and its page names them as
+// given.
 TEST(KorveltTestStop, TheReportShowsWhatWasTypedAsText) {
   struct Case {
     std::string operatorName;
     std::string station;
     std::string serial;
+    std::string model;  // the driver's bytes; shown up to the first that is no text
   };
   const Case cases[] = {
-      {"<script>alert(1)</script>", "a&b \"c\" 'd'", "A<b>&amp;"},
-      {"]]><!-- -->\x01", "<![CDATA[x]]>", "S'1\"&lt;"},
+      {"<script>alert(1)</script>", "a&b \"c\" 'd'", "A<b>&amp;", "<i>&\"\xff"},
+      {"]]><!-- -->\x01", "<![CDATA[x]]>", "S'1\"&lt;", "]]>'\x1b[2J"},
   };
   for (const Case& c : cases) {
     DataHome data;
-    SimulatedLine line(2, Learned(), Wire());
-    line.Driver().SetFault(sim::Fault::Of(sim::FaultKind::NoAnswer));
+    sim::DriverOptions driver = Learned();
+    driver.model = c.model;
+    SimulatedLine line(2, driver, Wire());
     const fs::path results = fs::path(data.Path()) / "results";
     const fs::path plan = fs::path(data.Path()) / "plan.json";
     std::ofstream(plan) << R"({"format": "korvelt-test-plan", "version": 1, "name": "<i>名</i> & co", "revision": "A",
@@ -110,16 +113,20 @@ TEST(KorveltTestStop, TheReportShowsWhatWasTypedAsText) {
     const KorveltRun run = RunKorvelt({"--lang", "zh", "--port", "COM2", "test", plan.string(), "--serial", c.serial, "--operator",
                                        c.operatorName, "--station", c.station, "--results", results.string(), "--html",
                                        (fs::path(data.Path()) / "copy.html").string()});
-    EXPECT_EQ(run.status, 4) << run.err;
+    EXPECT_EQ(run.status, 1) << run.err;
     const ReportPage page = ParseReportPage(Read(fs::path(data.Path()) / "copy.html"));
     ASSERT_TRUE(page.wellFormed) << c.operatorName;
     for (const char* element : {"script", "b", "i"}) EXPECT_EQ(page.elements.count(element), 0u) << element;
     for (const std::string& shown : {c.serial, c.station, std::string("<i>名</i> & co"), std::string("<b>型号</b>")}) {
       EXPECT_NE(page.text.find(shown), std::string::npos) << shown;
     }
-    // A control character is shown as the replacement character.
-    const std::string typed = c.operatorName.substr(0, c.operatorName.find('\x01'));
-    EXPECT_NE(page.text.find(typed), std::string::npos) << typed;
+    // A control character or a byte that is no UTF-8 is shown as the
+    // replacement character.
+    for (const std::string& typed : {c.operatorName, c.model}) {
+      const size_t cut = typed.find_first_of("\x01\x1b\xff");
+      const std::string shown = cut == std::string::npos ? typed : typed.substr(0, cut) + "\xEF\xBF\xBD";
+      EXPECT_NE(page.text.find(shown), std::string::npos) << shown;
+    }
     EXPECT_NE(page.text.find("未发送停止"), std::string::npos);
   }
 }
