@@ -27,6 +27,7 @@
 #include "SimulatorProcess.h"
 #include "base/AtomicFile.h"
 #include "fields/StatusTexts.h"
+#include "recording/Capture.h"
 #include "recording/StatusReads.h"
 #include "testplan/PlanFile.h"
 #include "testrun/Report.h"
@@ -179,25 +180,32 @@ testrun::UnitResult ReportUnit(const testplan::Plan& plan, double rate) {
 
 void ReportFigures(const DataHome& data, const char* keep) {
   const testplan::Plan plan = ReportPlan();
-  const double rate = recording::LineLimit(115200, static_cast<int>(recording::StatusRegisterCount));
-  const testrun::UnitResult unit = ReportUnit(plan, rate);
-  const testrun::UnitInfo info{"20261211T000000.000Z-KV-1", "台 1", "张三", "KV-1"};
-  const std::string path = keep != nullptr ? std::string(keep) : data.Path() + "/report.html";
-  std::vector<double> times;
-  size_t bytes = 0;
-  for (int i = 0; i < 5; ++i) {
-    const auto start = Clock::now();
-    const std::string html = testrun::ReportHtml(plan, info, unit);
-    const std::string error = base::WriteWholeFile(path, html);
-    times.push_back(std::chrono::duration<double>(Clock::now() - start).count());
-    if (!error.empty()) std::printf("report: %s\n", error.c_str());
-    bytes = html.size();
+  const double lineRate = recording::LineLimit(115200, static_cast<int>(recording::StatusRegisterCount));
+  // At the line's rate, then each window at the bound a run step keeps.
+  const std::pair<const char*, double> rates[] = {
+      {"at 115200 bit/s", lineRate},
+      {"at the window's bound", static_cast<double>(recording::StepRunSamples) / 5.0}};
+  for (const auto& [name, rate] : rates) {
+    const testrun::UnitResult unit = ReportUnit(plan, rate);
+    const testrun::UnitInfo info{"20261211T000000.000Z-KV-1", "台 1", "张三", "KV-1"};
+    const std::string path = keep != nullptr && rate == lineRate ? std::string(keep) : data.Path() + "/report.html";
+    std::vector<double> times;
+    size_t bytes = 0;
+    for (int i = 0; i < 5; ++i) {
+      const auto start = Clock::now();
+      const std::string html = testrun::ReportHtml(plan, info, unit);
+      const std::string error = base::WriteWholeFile(path, html);
+      times.push_back(std::chrono::duration<double>(Clock::now() - start).count());
+      if (!error.empty()) std::printf("report: %s\n", error.c_str());
+      bytes = html.size();
+    }
+    const double median = bench::Median(times);
+    std::printf("report page %s: 10 steps, 3 windows of 5 s at %.1f reads/s (%zu samples each): built and written in "
+                "%.1f ms (median of 5), %zu bytes; budget %.0f ms and %zu bytes: %s\n",
+                name, rate, unit.steps[1].samples->samples.size(), 1000 * median, bytes, 1000 * ReportSeconds,
+                ReportBytes, median < ReportSeconds && bytes < ReportBytes ? "met" : "MISSED");
+    std::fflush(stdout);
   }
-  const double median = bench::Median(times);
-  std::printf("report page: 10 steps, 3 windows of 5 s at %.1f reads/s (%zu samples each): built and written in "
-              "%.1f ms (median of 5), %zu bytes; budget %.0f ms and %zu bytes: %s\n",
-              rate, unit.steps[1].samples->samples.size(), 1000 * median, bytes, 1000 * ReportSeconds, ReportBytes,
-              median < ReportSeconds && bytes < ReportBytes ? "met" : "MISSED");
 }
 
 }  // namespace
