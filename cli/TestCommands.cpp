@@ -68,10 +68,11 @@ void AddTestCommands(CLI::App& app, Program& program) {
   const std::pair<const char*, std::string*> texts[] = {{"--station", &args->station},
                                                         {"--operator", &args->operatorName},
                                                         {"--results", &args->results},
-                                                        {"--junit", &args->junit}};
+                                                        {"--junit", &args->junit},
+                                                        {"--html", &args->html}};
   const char* helps[] = {"测试站名称 (默认主机名)", "操作员姓名", "结果文件夹 (默认 $XDG_DATA_HOME/korvelt-demo/results/<测试计划名称>)",
-                         "另外把 JUnit XML 写入此文件"};
-  const char* types[] = {"NAME", "NAME", "DIR", "FILE"};
+                         "另外把 JUnit XML 写入此文件", "另外把测试报告 (HTML) 写入此文件"};
+  const char* types[] = {"NAME", "NAME", "DIR", "FILE", "FILE"};
   for (size_t i = 0; i < std::size(texts); ++i) {
     test->add_option(texts[i].first, *texts[i].second, Tr(helps[i]))->type_name(types[i])->excludes(check);
   }

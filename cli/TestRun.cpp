@@ -69,6 +69,7 @@ tr::UnitResult NotOpened(const testplan::Plan& plan, const std::string& port) {
   unit.steps.resize(plan.steps.size());
   unit.started = unit.ended = tr::WallClock::now();
   unit.outcome = tr::Outcome::Error;
+  unit.endStop = tr::EndStop::Withheld;
   if (!unit.steps.empty()) {
     tr::StepResult& first = unit.steps.front();
     first.outcome = tr::Outcome::Error;
@@ -106,9 +107,10 @@ int RunPlan(Program& program, const TestArguments& args) {
   // The record's places are checked before the driver is touched.
   const std::string folder = args.results.empty() ? tr::DefaultResultsFolder(plan.name) : args.results;
   std::string refusal = folder.empty() ? std::string(Tr("没有结果文件夹: 用 --results 指定")) : tr::PrepareFolder(folder);
-  if (refusal.empty() && !args.junit.empty()) {
+  for (const std::string* copy : {&args.junit, &args.html}) {
+    if (!refusal.empty() || copy->empty()) continue;
     base::AtomicFile probe;
-    if (!probe.Open(args.junit)) refusal = probe.Error();
+    if (!probe.Open(*copy)) refusal = probe.Error();
   }
   if (!refusal.empty()) {
     program.Say(refusal);
@@ -132,19 +134,24 @@ int RunPlan(Program& program, const TestArguments& args) {
     });
   }
   info.recordId = tr::RecordId(unit.started, args.serial);
-  const tr::Written written = tr::WriteUnit(folder, plan, info, unit, args.junit);
+  const tr::Written written = tr::WriteUnit(folder, plan, info, unit, args.junit, args.html);
   if (!written.error.empty()) {
     program.Say(Fill(Tr("测试记录未保存: {1}"), {written.error}));
     return FileNotWritten;
   }
-  if (unit.endStopSent && unit.endStopResult != ResultSuccess) {
-    program.Say(Fill(Tr("停止: {1}"), {ResultText(unit.endStopResult)}));
+  // Where the early end left the motor: a stop that did not go out is
+  // the operator's to see whatever the output's form.
+  if (unit.endStop == tr::EndStop::NotSent) {
+    program.Say(tr::EndStopText(unit));
+  } else if (!program.options.json && unit.endStop != tr::EndStop::None) {
+    program.Print(tr::EndStopText(unit) + "\n");
   }
   if (program.options.json) {
     program.PrintJson(tr::BuildRecord(plan, info, unit, written.sampleFiles));
   } else {
     program.Print(Fill(Tr("结果: {1}"), {tr::OutcomeName(unit.outcome)}) + "\n" +
-                  Fill(Tr("记录: {1}"), {tr::RecordPath(folder, info)}) + "\n");
+                  Fill(Tr("记录: {1}"), {tr::RecordPath(folder, info)}) + "\n" +
+                  Fill(Tr("报告: {1}"), {tr::ReportPath(folder, info)}) + "\n");
   }
   return StatusOf(unit);
 }

@@ -16,6 +16,7 @@ struct TestArguments {
   std::string operatorName;
   std::string results;
   std::string junit;
+  std::string html;  // --html FILE: a copy of the report page
   bool assumeConfirmed = false;
 };
 

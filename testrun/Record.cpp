@@ -57,28 +57,7 @@ RecordJson ParameterFiles(const testplan::Plan& plan) {
   return files;
 }
 
-// XML text and attribute values: each line printable, the markup's
-// characters as entities.
-std::string Xml(std::string_view given) {
-  std::string text;
-  for (size_t start = 0; start <= given.size();) {
-    const size_t end = std::min(given.find('\n', start), given.size());
-    text += (start == 0 ? "" : "\n") + fields::Printable(given.substr(start, end - start));
-    start = end + 1;
-  }
-  std::string out;
-  for (const char c : text) {
-    switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      case '\'': out += "&apos;"; break;
-      default: out += c;
-    }
-  }
-  return out;
-}
+std::string Xml(std::string_view given) { return MarkupText(given); }
 
 std::string Csv(std::string_view given) {
   const std::string text = fields::Printable(given);
@@ -113,6 +92,27 @@ std::string MeasurementLine(const MeasurementResult& measured) {
 }
 
 }  // namespace
+
+std::string MarkupText(std::string_view given) {
+  std::string text;
+  for (size_t start = 0; start <= given.size();) {
+    const size_t end = std::min(given.find('\n', start), given.size());
+    text += (start == 0 ? "" : "\n") + fields::Printable(given.substr(start, end - start));
+    start = end + 1;
+  }
+  std::string out;
+  for (const char c : text) {
+    switch (c) {
+      case '&': out += "&amp;"; break;
+      case '<': out += "&lt;"; break;
+      case '>': out += "&gt;"; break;
+      case '"': out += "&quot;"; break;
+      case '\'': out += "&apos;"; break;
+      default: out += c;
+    }
+  }
+  return out;
+}
 
 std::string TimeText(WallClock::time_point at) {
   return fields::IsoTime(std::chrono::duration_cast<std::chrono::microseconds>(at.time_since_epoch()).count(), 3);
@@ -163,8 +163,14 @@ RecordJson BuildRecord(const testplan::Plan& plan, const UnitInfo& info, const U
     steps.push_back(step);
   }
   record["steps"] = steps;
-  record["endStop"] = unit.endStopSent ? RecordJson{{"sent", true}, {"result", ResultText(unit.endStopResult)}}
-                                       : RecordJson{{"sent", false}, {"result", nullptr}};
+  // "sent": the end stop was tried; "reached": a stop reached the driver
+  // (the end stop, or the early end's last command was an answered stop).
+  record["endStop"] = {
+      {"sent", unit.endStopSent},
+      {"result", unit.endStopSent ? RecordJson(ResultText(unit.endStopResult)) : RecordJson()},
+      {"tries", unit.endStopTries},
+      {"reached", unit.endStop == EndStop::None ? RecordJson() : RecordJson(unit.endStop == EndStop::Sent)},
+      {"text", EndStopText(unit)}};
   return record;
 }
 
@@ -210,7 +216,7 @@ std::string JUnitXml(const testplan::Plan& plan, const UnitInfo& info, const Uni
   const std::pair<const char*, std::string> properties[] = {
       {"serial", info.serial},       {"outcome", OutcomeName(unit.outcome)}, {"operator", info.operatorName},
       {"planRevision", plan.revision}, {"planSha256", plan.sha256},
-      {"model", unit.identity ? unit.identity->Model() : std::string()}};
+      {"model", unit.identity ? unit.identity->Model() : std::string()}, {"endStop", EndStopText(unit)}};
   for (const auto& [name, value] : properties) {
     xml += std::string("      <property name=\"") + name + "\" value=\"" + Xml(value) + "\"/>\n";
   }

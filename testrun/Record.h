@@ -47,6 +47,10 @@ std::string JUnitXml(const testplan::Plan& plan, const UnitInfo& info, const Uni
 std::string SummaryHeader(const testplan::Plan& plan, lang::Language language);
 std::string SummaryRow(const testplan::Plan& plan, const UnitInfo& info, const UnitResult& unit);
 
+// Text for XML and XHTML, also inside an attribute's quotes: each line
+// printable, the markup's characters as entities.
+std::string MarkupText(std::string_view text);
+
 // ISO 8601 with milliseconds and the local offset, as every file of the
 // tool writes a time.
 std::string TimeText(WallClock::time_point at);

@@ -19,6 +19,7 @@
 #include "fields/PrintableText.h"
 #include "lang/Texts.h"
 #include "recording/RecordingCsv.h"
+#include "testrun/Report.h"
 
 namespace testrun {
 namespace {
@@ -150,6 +151,8 @@ std::string RecordId(WallClock::time_point started, const std::string& serial) {
 
 std::string RecordPath(const std::string& folder, const UnitInfo& info) { return Join(folder, info.recordId + ".json"); }
 
+std::string ReportPath(const std::string& folder, const UnitInfo& info) { return Join(folder, info.recordId + ".html"); }
+
 namespace {
 
 // A record is kept whole or not at all: what was written of it goes when a
@@ -167,7 +170,7 @@ Written& Failed(Written& written, std::string error) {
 }  // namespace
 
 Written WriteUnit(const std::string& folder, const testplan::Plan& plan, const UnitInfo& info, const UnitResult& unit,
-                  const std::string& junitCopy) {
+                  const std::string& junitCopy, const std::string& htmlCopy) {
   Written written;
   std::vector<std::string>& sampleFiles = written.sampleFiles;
   sampleFiles.resize(plan.steps.size());
@@ -180,12 +183,17 @@ Written WriteUnit(const std::string& folder, const testplan::Plan& plan, const U
     sampleFiles[i] = name;
     written.files.push_back(Join(folder, name));
   }
-  const std::string junit = JUnitXml(plan, info, unit);
-  std::vector<std::string> junitPaths = {Join(folder, info.recordId + ".junit.xml")};
-  if (!junitCopy.empty()) junitPaths.push_back(junitCopy);
-  for (const std::string& path : junitPaths) {
-    if (std::string error = base::WriteWholeFile(path, junit); !error.empty()) return Failed(written, error);
-    written.files.push_back(path);
+  // Each form of the record in the folder, and its copy where one is asked for.
+  const std::pair<std::string, std::vector<std::string>> forms[] = {
+      {JUnitXml(plan, info, unit), {Join(folder, info.recordId + ".junit.xml"), junitCopy}},
+      {ReportHtml(plan, info, unit), {ReportPath(folder, info), htmlCopy}},
+  };
+  for (const auto& [text, paths] : forms) {
+    for (const std::string& path : paths) {
+      if (path.empty()) continue;
+      if (std::string error = base::WriteWholeFile(path, text); !error.empty()) return Failed(written, error);
+      written.files.push_back(path);
+    }
   }
   const std::string record =
       BuildRecord(plan, info, unit, sampleFiles).dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";

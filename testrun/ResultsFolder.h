@@ -1,6 +1,7 @@
 // Where a station's records go and how they are written: a folder for each
 // plan, with each unit's JSON record, its run steps' samples as CSV (the
-// recording's columns), its JUnit XML, and the summary with one row a unit.
+// recording's columns), its JUnit XML, its report page, and the summary with
+// one row a unit.
 // Every file is written whole or not at all; the folder is checked before
 // the driver is touched, so that a test is never run whose record cannot be
 // kept.
@@ -47,12 +48,15 @@ struct Written {
 };
 
 // Writes the unit's files into `folder` (the samples, the JUnit XML, the
-// record, then the summary's row), each whole, and all or none of them;
-// `junitCopy`, when given, gets the JUnit XML too.
+// report page, the record, then the summary's row), each whole, and all or
+// none of them; `junitCopy` and `htmlCopy`, when given, get the JUnit XML
+// and the report page too.
 Written WriteUnit(const std::string& folder, const testplan::Plan& plan, const UnitInfo& info, const UnitResult& unit,
-                  const std::string& junitCopy);
+                  const std::string& junitCopy, const std::string& htmlCopy = {});
 
 // The record's file, for messages: "<folder>/<id>.json".
 std::string RecordPath(const std::string& folder, const UnitInfo& info);
+// The unit's report page, to open: "<folder>/<id>.html".
+std::string ReportPath(const std::string& folder, const UnitInfo& info);
 
 }  // namespace testrun

@@ -21,6 +21,10 @@ namespace pf = paramfile;
 
 // How many differing fields a check-parameters failure names.
 constexpr size_t kNamedDifferences = 5;
+// How long an early end keeps trying its stop, and the pause between tries
+// (each unanswered try also waits out the link's time-out).
+constexpr std::chrono::seconds kEndStopFor{5};
+constexpr std::chrono::milliseconds kEndStopPause{200};
 
 std::string VersionText(const testplan::FirmwareVersion& version) {
   return fields::CFormat("%d.%02d", version.major, version.minor);
@@ -171,7 +175,34 @@ uint16_t EndStopMode(const testplan::Plan& plan, size_t reached) {
   return 0;
 }
 
+// The end stop, tried again while the line does not answer (a driver that
+// lost its line for a moment still gets it), for a bounded time. A stop
+// asked for from outside ends the waiting, never the first try.
+void SendEndStop(DriverLink& link, uint8_t slave, uint16_t mode, std::stop_token stop, UnitResult& unit) {
+  const auto until = std::chrono::steady_clock::now() + kEndStopFor;
+  const base::StopWake wake(stop);
+  unit.endStopSent = true;
+  for (;;) {
+    ++unit.endStopTries;
+    unit.endStopResult = link.WriteStopCommand(slave, mode);
+    if (unit.endStopResult == ResultSuccess) break;
+    const auto next = std::chrono::steady_clock::now() + kEndStopPause;
+    if (next >= until || wake.WaitUntil(next)) break;
+  }
+  unit.endStop = unit.endStopResult == ResultSuccess ? EndStop::Sent : EndStop::NotSent;
+}
+
 }  // namespace
+
+std::string EndStopText(const UnitResult& unit) {
+  switch (unit.endStop) {
+    case EndStop::None: return {};
+    case EndStop::Sent: return Tr("停止已发送");
+    case EndStop::NotSent: return Fill(Tr("停止未能发送: {1}"), {ResultText(unit.endStopResult)});
+    case EndStop::Withheld: return Tr("未发送停止: 未确认是本测试计划的驱动器");
+  }
+  return {};
+}
 
 void End(StepResult& result, Outcome outcome, std::string detail, ModbusResult code) {
   result.outcome = outcome;
@@ -252,9 +283,14 @@ UnitResult RunUnit(DriverLink& link, const testplan::Plan& plan, const RunSettin
   const bool known = read == ResultSuccess && !(reached < plan.steps.size() &&
                                                 plan.steps[reached].kind == testplan::StepKind::Identify &&
                                                 unit.steps[reached].outcome == Outcome::Fail);
-  if (!Passed(unit.outcome) && !stopped && known) {
-    unit.endStopSent = true;
-    unit.endStopResult = link.WriteStopCommand(settings.slave, EndStopMode(plan, reached));
+  if (!Passed(unit.outcome)) {
+    if (!known) {
+      unit.endStop = EndStop::Withheld;
+    } else if (stopped) {
+      unit.endStop = EndStop::Sent;
+    } else {
+      SendEndStop(link, settings.slave, EndStopMode(plan, reached), stop, unit);
+    }
   }
   unit.ended = WallClock::now();
   return unit;

@@ -4,8 +4,9 @@
 // at the end of every run step, and whenever the run ends early while the
 // motor's last command was no answered stop, the motor is sent the stop of
 // its run step's stop mode (not to a driver that did not identify itself as
-// the plan's). Knows nothing of windows or
-// the command line: the station's window and korvelt both call it.
+// the plan's), tried again for a while when the line does not answer.
+// Knows nothing of windows or the command line: the station's window and
+// korvelt both call it.
 #pragma once
 
 #include <chrono>
@@ -54,15 +55,26 @@ struct StepResult {
   std::optional<RunSamples> samples;            // run steps that sent their command
 };
 
+// Where an early end left the motor.
+enum class EndStop {
+  None,      // the unit passed: its run steps' own stops were answered
+  Sent,      // a stop reached the driver: the last command, or the end stop
+  NotSent,   // the end stop was tried and never answered
+  Withheld,  // the driver was not known to be the plan's: nothing was sent
+};
+
 struct UnitResult {
   Outcome outcome = Outcome::Pass;
   std::optional<DeviceIdentity> identity;  // as read when the unit started
   std::vector<StepResult> steps;           // one per step of the plan
   WallClock::time_point started;
   WallClock::time_point ended;
-  // The stop that an early end sent (a run step's own stop is its step's).
-  bool endStopSent = false;
-  ModbusResult endStopResult = ResultSuccess;
+  // The stop that an early end sent (a run step's own stop is its step's),
+  // tried again while the line does not answer, for a bounded time.
+  bool endStopSent = false;                    // tried at least once
+  ModbusResult endStopResult = ResultSuccess;  // the last try's
+  size_t endStopTries = 0;
+  EndStop endStop = EndStop::None;
 
   // The first step that did not pass; none for a PASS or MARGINAL.
   std::optional<size_t> FirstFailing() const;
@@ -80,6 +92,10 @@ struct RunSettings {
 std::string Refusal(const testplan::Plan& plan, const RunSettings& settings);
 
 // Called after each step with its number (from 0) and result.
+// "停止已发送", "停止未能发送: 通讯超时", in the language in use; empty
+// for EndStop::None.
+std::string EndStopText(const UnitResult& unit);
+
 using StepDone = std::function<void(size_t index, const StepResult& result)>;
 
 // Runs every step of `plan` on the driver, until the first that does not

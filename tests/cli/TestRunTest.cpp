@@ -13,6 +13,7 @@
 
 #include "ChildProcess.h"
 #include "KorveltRun.h"
+#include "ReportPage.h"
 #include "SimulatedLine.h"
 #include "base/Sha256.h"
 
@@ -109,8 +110,10 @@ TEST(KorveltTestRun, AUnitThatPassesHasItsRecordJUnitAndSummaryAgree) {
   DataHome data;
   SimulatedLine line(2, Learned(), Wire());
   const fs::path junitCopy = fs::path(data.Path()) / "unit.xml";
+  const fs::path htmlCopy = fs::path(data.Path()) / "unit.html";
   const KorveltRun run = RunKorvelt({"--lang", "zh", "--port", "COM2", "test", kPlan, "--serial", kSerial, "--station",
-                                     "台 1", "--operator", "张三", "--assume-confirmed", "--junit", junitCopy.string()},
+                                     "台 1", "--operator", "张三", "--assume-confirmed", "--junit", junitCopy.string(),
+                                     "--html", htmlCopy.string()},
                                     90000);
   ASSERT_EQ(run.status, 0) << run.out << run.err;
   EXPECT_NE(run.out.find("6. 空载 400 Hz  PASS"), std::string::npos) << run.out;
@@ -143,6 +146,25 @@ TEST(KorveltTestRun, AUnitThatPassesHasItsRecordJUnitAndSummaryAgree) {
   ASSERT_EQ(junit.cases.size(), 10u);
   EXPECT_EQ(junit.cases[5], "6. 空载 400 Hz");
   EXPECT_EQ(junit.elements.count("failure") + junit.elements.count("error"), 0u);
+
+  // The report page: each run step's plot with the limits of its levels
+  // (a deviation's is none), every series thinned to its pixel columns.
+  const std::string html = Read(folder / (record["id"].get<std::string>() + ".html"));
+  EXPECT_EQ(Read(htmlCopy), html);
+  EXPECT_NE(run.out.find("报告: " + (folder / (record["id"].get<std::string>() + ".html")).string()), std::string::npos);
+  const ReportPage page = ParseReportPage(html);
+  ASSERT_TRUE(page.wellFormed) << html.substr(0, 2000);
+  ASSERT_EQ(page.plots.size(), 3u);
+  const int limits[] = {3, 2, 1};
+  for (size_t i = 0; i < page.plots.size(); ++i) {
+    EXPECT_EQ(page.plots[i].limits, limits[i]) << i;
+    EXPECT_GT(page.plots[i].mostPoints, 10u) << i;
+    EXPECT_LE(page.plots[i].mostPoints, 1000u) << i;
+  }
+  for (const char* shown : {"张三", "台 1", "KVB-4815-RS485-S", kSerial.c_str()}) {
+    EXPECT_NE(page.text.find(shown), std::string::npos) << shown;
+  }
+  EXPECT_EQ(page.elements.count("script"), 0u);
 
   // One row under the header, its values the record's.
   const std::vector<std::string> summary = Lines(Read(folder / "summary.csv"));
@@ -188,6 +210,21 @@ TEST(KorveltTestRun, AStalledRotorFailsItsRunStepAndIsStopped) {
   EXPECT_EQ(junit.suite.at("failures"), "1");
   EXPECT_EQ(junit.elements.at("skipped"), 4);
   EXPECT_EQ(Cells(Lines(Read(folder / "summary.csv"))[1])[4], "6. 空载 400 Hz");
+  // The page names the failing measurement on a row of its outcome, and
+  // what was not reached.
+  const ReportPage page = ParseReportPage(Read(folder / (record["id"].get<std::string>() + ".html")));
+  ASSERT_TRUE(page.wellFormed);
+  std::vector<std::string> failing;
+  size_t notReached = 0;
+  for (const ReportPage::Row& row : page.rows) {
+    if (row.cls == "measurement FAIL") failing.push_back(row.text);
+    if (row.cls == "not-reached") ++notReached;
+  }
+  ASSERT_FALSE(failing.empty());
+  EXPECT_EQ(failing[0].rfind("电机转速 平均值 950 到 1050 RPM", 0), 0u) << failing[0];
+  EXPECT_EQ(notReached, 4u);
+  EXPECT_EQ(page.plots.size(), 1u);
+  EXPECT_NE(page.text.find("停止已发送"), std::string::npos);
 }
 
 // A plan of one long run step, in a folder of its own.
