@@ -54,5 +54,7 @@ Written WriteUnit(const std::string& folder, const testplan::Plan& plan, const U
 
 // The record's file, for messages: "<folder>/<id>.json".
 std::string RecordPath(const std::string& folder, const UnitInfo& info);
+// The unit's report page: "<folder>/<id>.html".
+std::string ReportPath(const std::string& folder, const UnitInfo& info);
 
 }  // namespace testrun
