@@ -154,6 +154,8 @@ void CStationDlg::ShowRecent() {
     SetCell(m_recent, row, 2, QString::fromUtf8(tr::OutcomeName(unit.outcome)));
     m_recent->item(row, 2)->setBackground(ColoursOf(unit.outcome).back.lighter(160));
   }
+  m_recent->resizeColumnToContents(0);
+  m_recent->resizeColumnToContents(1);
 }
 
 void CStationDlg::OnStepDone(size_t index, const tr::StepResult& result) {
@@ -181,9 +183,8 @@ void CStationDlg::OnEnded(const CStationRun::Ended& ended) {
   if (m_outcome == tr::Outcome::Fail) ++m_failed;
   RecentUnit recent{ended.unit.started, ended.info.serial, m_outcome, {}, {}};
   if (m_recordKept) {
-    const std::string folder = ToStdString(m_folder->text().trimmed());
-    recent.record = tr::RecordPath(folder, ended.info);
-    recent.report = tr::ReportPath(folder, ended.info);
+    recent.record = tr::RecordPath(ended.folder, ended.info);
+    recent.report = tr::ReportPath(ended.folder, ended.info);
   }
   m_recentUnits.insert(m_recentUnits.begin(), recent);
   if (m_recentUnits.size() > static_cast<size_t>(MaxRecent)) m_recentUnits.resize(MaxRecent);

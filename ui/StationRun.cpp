@@ -23,6 +23,7 @@ bool CStationRun::Start(DriverLink& link, Unit unit) {
     };
     auto ended = std::make_shared<Ended>();
     ended->info = unit.info;
+    ended->folder = unit.folder;
     ended->unit = testrun::RunUnit(link, *unit.plan, settings, stop, [this](size_t index, const testrun::StepResult& r) {
       testrun::StepResult shown = r;
       shown.samples.reset();

@@ -30,6 +30,7 @@ class CStationRun : public QObject {
   struct Ended {
     testrun::UnitResult unit;  // without the run steps' samples, which are in the folder
     testrun::UnitInfo info;
+    std::string folder;
     testrun::Written written;
   };
   // Called on the window's thread.

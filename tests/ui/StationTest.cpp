@@ -80,7 +80,7 @@ class StationTest : public MainDlgTest {
 
 TEST_F(StationTest, AScannedSerialRunsThePlanToItsPassBannerAndRecordAndIsAskedAboutWhenScannedAgain) {
   Open();
-  EXPECT_TRUE(station->SerialEntry()->hasFocus());
+  EXPECT_EQ(station->focusWidget(), station->SerialEntry());
   RunExamplePlan();
   EXPECT_EQ(station->Banner()->text(), "PASS");
   EXPECT_EQ(station->Banner()->palette().color(QPalette::Window), QColor(0x2E, 0x7D, 0x32));
