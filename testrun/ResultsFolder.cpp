@@ -150,7 +150,6 @@ std::string RecordId(WallClock::time_point started, const std::string& serial) {
 }
 
 std::string RecordPath(const std::string& folder, const UnitInfo& info) { return Join(folder, info.recordId + ".json"); }
-
 std::string ReportPath(const std::string& folder, const UnitInfo& info) { return Join(folder, info.recordId + ".html"); }
 
 namespace {

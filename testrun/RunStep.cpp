@@ -62,7 +62,9 @@ Stretch ReadFor(const StepWork& work, std::chrono::milliseconds pace, SteadyCloc
       work.link, work.slave, recording::CapturePlan{}, readPace, ending.get_token(),
       [&](const recording::Reading& reading) {
         const auto micros = std::chrono::duration_cast<std::chrono::microseconds>(reading.at - zero).count();
-        kept.Add({micros, reading.status, reading.read});
+        const recording::Sample sample{micros, reading.status, reading.read};
+        kept.Add(sample);
+        if (work.sampled) work.sampled(sample);
         if (reading.result != ResultSuccess) {
           stretch.end = Stretch::End::Failed;
           stretch.failure = reading.result;

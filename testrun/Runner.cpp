@@ -161,6 +161,16 @@ void Wait(const StepWork& work, const testplan::Wait& wait, StepResult& result) 
   End(result, Outcome::Pass, {});
 }
 
+// The operator's answer, unless the prompt is taken as confirmed.
+void Prompt(const StepWork& work, const RunSettings& settings, size_t index, const testplan::Prompt& prompt,
+            StepResult& result) {
+  if (settings.assumeConfirmed || !settings.confirm) return End(result, Outcome::Pass, Tr("已假定操作员确认"));
+  const bool confirmed = settings.confirm(index, prompt.text, work.stop);
+  if (work.stop.stop_requested()) return End(result, Outcome::Aborted, Tr(pf::CancelledText));
+  if (!confirmed) return End(result, Outcome::Aborted, Tr("操作员中止"));
+  End(result, Outcome::Pass, Tr("操作员已确认"));
+}
+
 // The stop mode of the last run step begun, else of the plan's first run
 // step, else the normal stop: how this plan stops its motor.
 uint16_t EndStopMode(const testplan::Plan& plan, size_t reached) {
@@ -222,7 +232,7 @@ std::optional<size_t> UnitResult::FirstFailing() const {
 }
 
 std::string Refusal(const testplan::Plan& plan, const RunSettings& settings) {
-  if (settings.assumeConfirmed) return {};
+  if (settings.assumeConfirmed || settings.confirm) return {};
   for (size_t i = 0; i < plan.steps.size(); ++i) {
     if (plan.steps[i].kind == testplan::StepKind::Prompt) {
       return Fill(Tr("第 {1} 步 \"{2}\" 要操作员确认, 而没有人确认它; 无人值守时用 --assume-confirmed"),
@@ -240,7 +250,7 @@ UnitResult RunUnit(DriverLink& link, const testplan::Plan& plan, const RunSettin
   DeviceIdentity identity;
   const ModbusResult read = ReadDeviceIdentity(link, settings.slave, identity);
   if (read == ResultSuccess) unit.identity = identity;
-  StepWork work{link, settings.slave, stop, identity};
+  StepWork work{link, settings.slave, stop, identity, {}};
   // The motor is known to be stopped: its stop was the last command and
   // was answered. Until then an early end sends one, whatever came before
   // the test.
@@ -267,10 +277,17 @@ UnitResult RunUnit(DriverLink& link, const testplan::Plan& plan, const RunSettin
           stopped = false;  // the learning run turns the motor
           Learn(work, std::get<testplan::Learn>(step.what), result);
           break;
-        case testplan::StepKind::Run: RunMotor(work, std::get<testplan::Run>(step.what), result, stopped); break;
+        case testplan::StepKind::Run:
+          if (settings.sampled) {
+            work.sampled = [&settings, reached](const recording::Sample& sample) { settings.sampled(reached, sample); };
+          }
+          RunMotor(work, std::get<testplan::Run>(step.what), result, stopped);
+          break;
         case testplan::StepKind::Stop: Stop(work, std::get<testplan::Stop>(step.what).mode, result, stopped); break;
         case testplan::StepKind::Wait: Wait(work, std::get<testplan::Wait>(step.what), result); break;
-        case testplan::StepKind::Prompt: End(result, Outcome::Pass, Tr("已假定操作员确认")); break;
+        case testplan::StepKind::Prompt:
+          Prompt(work, settings, reached, std::get<testplan::Prompt>(step.what), result);
+          break;
       }
     }
     result.ended = WallClock::now();

@@ -80,11 +80,22 @@ struct UnitResult {
   std::optional<size_t> FirstFailing() const;
 };
 
+// The operator's answer to a prompt: called on the run's thread with the
+// step's number and its instruction; blocks until the operator answers
+// (true: go on, false: end the unit) or `stop` is asked for.
+using Confirm = std::function<bool(size_t index, const std::string& text, std::stop_token stop)>;
+// Each reading of a run step as it is taken, on the run's thread, for a
+// live view; it must not wait.
+using Sampled = std::function<void(size_t index, const recording::Sample& sample)>;
+
 struct RunSettings {
   uint8_t slave = 1;
   // The operator's confirmation of every prompt is taken as given: a
   // station without an operator at it.
   bool assumeConfirmed = false;
+  // An operator at the station answers each prompt (unless assumed).
+  Confirm confirm;
+  Sampled sampled;
 };
 
 // Why `plan` cannot run with `settings` (a prompt no one would confirm);

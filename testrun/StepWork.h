@@ -15,6 +15,8 @@ struct StepWork {
   uint8_t slave;
   std::stop_token stop;
   const DeviceIdentity& identity;
+  // The run step's readings as they come; may be empty.
+  std::function<void(const recording::Sample&)> sampled;
 };
 
 // The step ends with `outcome`, and why.

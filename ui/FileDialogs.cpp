@@ -27,11 +27,13 @@ constexpr DialogSpec kDialogs[] = {
     {"导出记录: CSV 文件及同名的 .json 说明文件", {{"CSV (*.csv)", "csv"}, {}}, true},
     {"导出通讯记录", {{"CSV 文件 (*.csv)", "csv"}, {"JSON Lines 文件 (*.jsonl)", "jsonl"}}, true},
     {"保存参数到文件夹", {{}, {}}, false},
+    {"选择测试计划", {{"测试计划 (*.json)", "json"}, {}}, false},
+    {"结果文件夹", {{}, {}}, false},
 };
 
 std::string ChooseInRealDialog(QWidget* parent, FileDialog dialog, const std::string& suggested) {
   const DialogSpec& spec = kDialogs[static_cast<size_t>(dialog)];
-  if (dialog == FileDialog::Folder) {
+  if (dialog == FileDialog::Folder || dialog == FileDialog::ResultsFolder) {
     return ToStdString(QFileDialog::getExistingDirectory(parent, Tr(spec.title), ToQString(suggested)));
   }
   QFileDialog chooser(parent, Tr(spec.title));

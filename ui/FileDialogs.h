@@ -10,8 +10,9 @@ class QWidget;
 
 namespace ui {
 
-// Folder: an existing folder, for the files of several drivers.
-enum class FileDialog { Save, Open, ExportRecording, ExportTraffic, Folder };
+// Folder: an existing folder, for the files of several drivers;
+// ResultsFolder: the folder of a station's records.
+enum class FileDialog { Save, Open, ExportRecording, ExportTraffic, Folder, OpenPlan, ResultsFolder };
 
 // The path chosen, or "" when the operator cancelled. `suggested` is the
 // path offered (save, export) or the folder to start in (open).

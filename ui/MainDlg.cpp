@@ -18,6 +18,7 @@
 #include "ui/DialogBuilder.h"
 #include "ui/DialogFont.h"
 #include "ui/ScanDlg.h"
+#include "ui/StationDlg.h"
 #include "ui/StopKey.h"
 #include "ui/TabCtrl.h"
 #include <QTabBar>
@@ -73,6 +74,9 @@ CMainDlg::~CMainDlg() {
   m_scanDlg.reset();
   m_trafficDlg.reset();
   m_overviewDlg.reset();
+  // A unit still under test ends as ABORTED: its stop goes out and its
+  // record is kept while the port is open.
+  m_stationDlg.reset();
   for (CTabPage* page : std::initializer_list<CTabPage*>{&m_motorControlPage, &m_motorParamPage, &m_systemParamPage,
                                                           &m_pidPage, &m_reciprocatePage}) {
     page->OnDestroy();

@@ -33,6 +33,7 @@
 class CBusOverviewDlg;
 class CPlotWindow;
 class CScanDlg;
+class CStationDlg;
 class CStopKey;
 class CTabCtrl;
 class CTrafficDlg;
@@ -71,6 +72,10 @@ class CMainDlg : public QDialog {
   CScanDlg* ScanWindow();
   CTrafficDlg* TrafficWindow();
   CBusOverviewDlg* BusOverviewWindow();
+  // 工具 → 生产测试.
+  CStationDlg* StationWindow();
+  // The station is testing a unit: the line is its own until the unit ends.
+  bool StationRunning() const;
   session::BusWatch& BusWatch() { return m_busWatch; }
 
  private:
@@ -96,6 +101,7 @@ class CMainDlg : public QDialog {
   std::unique_ptr<CScanDlg> m_scanDlg;
   std::unique_ptr<CTrafficDlg> m_trafficDlg;
   std::unique_ptr<CBusOverviewDlg> m_overviewDlg;
+  std::unique_ptr<CStationDlg> m_stationDlg;
   std::vector<CTabPage*> m_pages;  // entry i is the page of tab i
   CTabCtrl* m_tab = nullptr;
   QMenuBar* m_menuBar = nullptr;
@@ -232,6 +238,7 @@ class CMainDlg : public QDialog {
   void OnScan();
   void OnTraffic();
   void OnBusOverview();
+  void OnStation();
   // F9: the stop, its failure shown over the window that has the keyboard.
   void OnStopShortcut();
 

@@ -49,6 +49,7 @@ void CMainDlg::BuildMenus() {
       {Menu::Tools, "扫描设备(&S)...", &CMainDlg::OnScan},
       {Menu::Tools, "总线总览(&B)", &CMainDlg::OnBusOverview},
       {Menu::Tools, "通讯记录(&L)", &CMainDlg::OnTraffic},
+      {Menu::Tools, "生产测试(&M)", &CMainDlg::OnStation},
       {Menu::Tools, forms::texts::StopItem, &CMainDlg::OnStopShortcut, forms::texts::StopKey},
       {Menu::Help, forms::texts::AboutItem, &CMainDlg::OnAbout},
   };

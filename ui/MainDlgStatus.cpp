@@ -79,8 +79,9 @@ void CMainDlg::ShowStatistics() {
 // never holds up the window. A tick that finds the last poll still out
 // starts none: polls never pile up behind a slow line.
 void CMainDlg::StartStatusPoll() {
-  // A capture reads the status as fast as the line goes; the poll waits.
-  if (m_session.CaptureRunning()) return;
+  // A capture reads the status as fast as the line goes, and so does a
+  // unit's measuring window; the poll waits.
+  if (m_session.CaptureRunning() || StationRunning()) return;
   const uint8_t address = m_address;
   const unsigned generation = m_pollGeneration;
   const bool ownPoll = m_autoUpdate != 0;

@@ -10,6 +10,7 @@
 #include "ui/BusOverviewDlg.h"
 #include "ui/MessageBox.h"
 #include "ui/ScanDlg.h"
+#include "ui/StationDlg.h"
 #include "ui/Text.h"
 
 namespace {
@@ -44,6 +45,13 @@ bool CMainDlg::StopMotor(QWidget* over) {
 }
 
 void CMainDlg::OnStopShortcut() {
+  // While the station tests a unit, the key ends it wherever it is pressed:
+  // its run step's stop goes out on the unit's thread, and the record
+  // keeps it as ABORTED.
+  if (StationRunning()) {
+    m_stationDlg->StopRun();
+    return;
+  }
   QWidget* modal = QApplication::activeModalWidget();
   // In "总线总览" the key stops every driver it lists.
   if (modal == nullptr && m_overviewDlg && QApplication::activeWindow() == m_overviewDlg.get()) {
@@ -84,6 +92,8 @@ bool CMainDlg::MotorRunning() {
 
 // "文件" → "退出", Esc and the window's close all come here.
 void CMainDlg::reject() {
+  // A unit under test ends first, its stop and record with it.
+  if (StationRunning()) m_stationDlg->reject();
   // A scan's port comes back first, so that the motor can be asked about.
   if (m_session.Lent()) {
     if (m_scanDlg) m_scanDlg->EndScan();

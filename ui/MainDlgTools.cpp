@@ -1,11 +1,13 @@
 // The tools menu's windows: the bus scan, which borrows the connection
 // panel's port and hands a driver it found back to the panel, the overview
-// of the line's drivers, and the frame log of every transaction.
+// of the line's drivers, the frame log of every transaction and the
+// production test station, which runs its units on the panel's port.
 #include <QComboBox>
 
 #include "ui/MainDlg.h"
 #include "ui/BusOverviewDlg.h"
 #include "ui/ScanDlg.h"
+#include "ui/StationDlg.h"
 #include "ui/Text.h"
 #include "ui/TrafficDlg.h"
 #include "ui/forms/ConnectionPanel.h"
@@ -50,6 +52,20 @@ CBusOverviewDlg* CMainDlg::BusOverviewWindow() {
   }
   return m_overviewDlg.get();
 }
+
+CStationDlg* CMainDlg::StationWindow() {
+  if (!m_stationDlg) {
+    m_stationDlg = std::make_unique<CStationDlg>(CStationDlg::Owner{
+        this, &m_session,
+        [this] { return m_session.CaptureRunning() || m_paramFiles->Jobs().Running() || m_session.Lent(); },
+        [this] { StopMotor(m_stationDlg.get()); }});
+  }
+  return m_stationDlg.get();
+}
+
+bool CMainDlg::StationRunning() const { return m_stationDlg && m_stationDlg->Running(); }
+
+void CMainDlg::OnStation() { Present(StationWindow()); }
 
 void CMainDlg::OnScan() { Present(ScanWindow()); }
 

@@ -17,6 +17,7 @@
 #include "ui/MotorControlPage.h"
 #include "ui/PlotWindow.h"
 #include "ui/ScanDlg.h"
+#include "ui/StationDlg.h"
 #include "ui/TrafficDlg.h"
 #include "ui/SystemParamPage.h"
 #include "ui/TabCtrl.h"
@@ -161,7 +162,8 @@ TEST_P(TextFitsTest, ScanLogAndPlotWindowsShowEveryTextWhole) {
     if (item->text() == Tr("实时曲线(&P)")) item->trigger();
   }
   ASSERT_NE(dlg->PlotWindow(), nullptr);
-  for (QWidget* window : std::initializer_list<QWidget*>{dlg->ScanWindow(), dlg->TrafficWindow(), dlg->PlotWindow()}) {
+  for (QWidget* window : std::initializer_list<QWidget*>{dlg->ScanWindow(), dlg->TrafficWindow(), dlg->PlotWindow(),
+                                                         dlg->StationWindow()}) {
     window->show();
     QCoreApplication::processEvents();
     const std::vector<CutText> cuts = CutTexts(window);
