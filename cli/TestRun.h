@@ -16,6 +16,7 @@ struct TestArguments {
   std::string operatorName;
   std::string results;
   std::string junit;
+  std::string mqtt;  // the broker's URL; empty: the record is not published
   bool assumeConfirmed = false;
 };
 
