@@ -1,0 +1,94 @@
+#include "BrokerPeer.h"
+
+#include <mosquitto.h>
+#include <pwd.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <fstream>
+
+#include "NetworkPeers.h"
+
+Broker::Broker(const std::string& folder) : folder_(folder), port_(FreeLoopbackPort()) {
+  std::ofstream(folder_ + "/broker.conf") << "listener " << port_ << " 127.0.0.1\n"
+                                          << "allow_anonymous true\n"
+                                          << "persistence true\n"
+                                          << "persistence_location " << folder_ << "/\n"
+                                          << "log_dest stderr\n";
+  // Run as root it would take the rights of a user of its own, and could
+  // not keep its sessions in the test's folder.
+  if (const passwd* user = getpwuid(getuid())) std::ofstream(folder_ + "/broker.conf", std::ios::app) << "user " << user->pw_name << "\n";
+}
+
+Broker::~Broker() { Stop(); }
+
+bool Broker::Start() {
+  process_ = std::make_unique<ChildProcess>(
+      std::vector<std::string>{MOSQUITTO_EXECUTABLE, "-c", folder_ + "/broker.conf"}, true);
+  return process_->Started() && AcceptsConnections(port_, std::chrono::seconds(10));
+}
+
+void Broker::Stop() {
+  if (!process_) return;
+  process_->Signal(SIGTERM);
+  process_->Wait(std::chrono::seconds(10));
+  process_.reset();
+}
+
+Subscriber::Subscriber(uint16_t port, const std::string& filter) : filter_(filter) {
+  mosquitto_lib_init();
+  // A fixed client id without a clean session: the broker queues what
+  // comes while this one is away, across its own restart.
+  handle_ = mosquitto_new("korvelt-test-receiver", false, this);
+  mosquitto_connect_callback_set(handle_, [](mosquitto* handle, void* self, int rc) {
+    if (rc == 0) mosquitto_subscribe(handle, nullptr, static_cast<Subscriber*>(self)->filter_.c_str(), 1);
+  });
+  mosquitto_subscribe_callback_set(handle_, [](mosquitto*, void* data, int, int, const int*) {
+    auto* self = static_cast<Subscriber*>(data);
+    std::lock_guard lock(self->mutex_);
+    self->subscribed_ = true;
+    self->changed_.notify_all();
+  });
+  mosquitto_disconnect_callback_set(handle_, [](mosquitto*, void* data, int) {
+    auto* self = static_cast<Subscriber*>(data);
+    std::lock_guard lock(self->mutex_);
+    self->subscribed_ = false;
+  });
+  mosquitto_message_callback_set(handle_, [](mosquitto*, void* data, const mosquitto_message* message) {
+    auto* self = static_cast<Subscriber*>(data);
+    std::lock_guard lock(self->mutex_);
+    self->messages_.push_back({message->topic,
+                               std::string(static_cast<const char*>(message->payload),
+                                           static_cast<size_t>(message->payloadlen)),
+                               message->retain});
+    self->changed_.notify_all();
+  });
+  mosquitto_reconnect_delay_set(handle_, 1, 1, false);
+  mosquitto_connect(handle_, "127.0.0.1", port, 10);
+  mosquitto_loop_start(handle_);
+}
+
+Subscriber::~Subscriber() {
+  mosquitto_disconnect(handle_);
+  mosquitto_loop_stop(handle_, false);
+  mosquitto_destroy(handle_);
+}
+
+bool Subscriber::WaitSubscribed(std::chrono::milliseconds timeout) {
+  std::unique_lock lock(mutex_);
+  return changed_.wait_for(lock, timeout, [this] { return subscribed_; });
+}
+
+std::vector<Message> Subscriber::On(const std::string& suffix) const {
+  std::vector<Message> found;
+  for (const Message& message : messages_) {
+    if (message.topic.ends_with(suffix)) found.push_back(message);
+  }
+  return found;
+}
+
+std::vector<Message> Subscriber::WaitFor(const std::string& suffix, size_t count, std::chrono::milliseconds timeout) {
+  std::unique_lock lock(mutex_);
+  changed_.wait_for(lock, timeout, [&] { return On(suffix).size() >= count; });
+  return On(suffix);
+}
