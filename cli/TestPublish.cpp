@@ -29,13 +29,12 @@ void TestPublish::Begin(const Program& program, const std::string& station) {
   publish::PublisherSettings settings;
   settings.broker = *url_;
   settings.station = station;
+  settings.state = publish::StationState::Testing;
   publisher_ = std::make_unique<publish::Publisher>(settings);
   if (const std::string refusal = publisher_->Start(); !refusal.empty()) {
     program.Say(Fill(Tr("警告: 记录不会发布: {1}"), {refusal}));
     publisher_.reset();
-    return;
   }
-  publisher_->SetState(publish::StationState::Testing);
 }
 
 void TestPublish::End(const Program& program, const std::string& recordPath) {

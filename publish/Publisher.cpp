@@ -47,7 +47,8 @@ void Publisher::HandleDeleter::operator()(mosquitto* handle) const { mosquitto_d
 
 Publisher::Publisher(PublisherSettings settings)
     : settings_(std::move(settings)),
-      spool_(settings_.spoolFolder.empty() ? DefaultSpoolFolder(settings_.station) : settings_.spoolFolder) {}
+      spool_(settings_.spoolFolder.empty() ? DefaultSpoolFolder(settings_.station) : settings_.spoolFolder),
+      state_(settings_.state) {}
 
 Publisher::~Publisher() { Stop(); }
 
@@ -254,6 +255,7 @@ std::string Publisher::Publish(std::string_view record) {
 void Publisher::SetState(StationState state) {
   {
     std::lock_guard lock(mutex_);
+    if (state == state_) return;
     state_ = state;
     stateSent_ = false;
     SendState();

@@ -36,6 +36,7 @@ struct PublisherSettings {
   std::string station;
   std::string spoolFolder;                 // DefaultSpoolFolder(station) when empty
   std::string caFolder = "/etc/ssl/certs";  // mqtts: the CA certificates trusted
+  StationState state = StationState::Idle;  // the first state shown
 };
 
 class Publisher {

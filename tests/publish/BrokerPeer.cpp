@@ -92,3 +92,13 @@ std::vector<Message> Subscriber::WaitFor(const std::string& suffix, size_t count
   changed_.wait_for(lock, timeout, [&] { return On(suffix).size() >= count; });
   return On(suffix);
 }
+
+std::vector<Message> Subscriber::WaitForLast(const std::string& suffix, const std::string& payload,
+                                             std::chrono::milliseconds timeout) {
+  std::unique_lock lock(mutex_);
+  changed_.wait_for(lock, timeout, [&] {
+    const std::vector<Message> found = On(suffix);
+    return !found.empty() && found.back().payload == payload;
+  });
+  return On(suffix);
+}

@@ -48,6 +48,9 @@ class Subscriber {
   // Waits until `count` messages on topics ending in `suffix` came; all of
   // them so far.
   std::vector<Message> WaitFor(const std::string& suffix, size_t count, std::chrono::milliseconds timeout);
+  // Waits until the last of them has `payload`.
+  std::vector<Message> WaitForLast(const std::string& suffix, const std::string& payload,
+                                   std::chrono::milliseconds timeout);
 
  private:
   std::vector<Message> On(const std::string& suffix) const;
