@@ -64,8 +64,9 @@ class Publisher {
   // The state the station shows; sent now, or once connected.
   void SetState(StationState state);
   Status State() const;
-  // Called on the publisher's thread whenever State() changes; set it
-  // before Start.
+  // Called whenever State() may have changed, on the publisher's thread or
+  // on the caller's (Publish, SetState), with no lock of the publisher
+  // held; set it before Start. A window posts it to its own thread.
   void OnChange(std::function<void()> changed) { changed_ = std::move(changed); }
   // What was set aside in the spool since the last call.
   std::vector<std::string> TakeNotices();

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <csignal>
+#include <filesystem>
 #include <fstream>
 
 #include "NetworkPeers.h"
@@ -22,10 +23,35 @@ Broker::Broker(const std::string& folder) : folder_(folder), port_(FreeLoopbackP
 
 Broker::~Broker() { Stop(); }
 
+bool Broker::AddTls() {
+  const std::string f = folder_ + "/";
+  std::ofstream(f + "san.ext") << "subjectAltName=DNS:localhost\n";
+  const std::vector<std::vector<std::string>> steps = {
+      {"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes", "-keyout", f + "ca.key",
+       "-out", CaFolder() + "/test-ca.pem", "-days", "2", "-subj", "/CN=korvelt test CA"},
+      {"req", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes", "-keyout", f + "broker.key",
+       "-out", f + "broker.csr", "-subj", "/CN=localhost"},
+      {"x509", "-req", "-in", f + "broker.csr", "-CA", CaFolder() + "/test-ca.pem", "-CAkey", f + "ca.key",
+       "-CAcreateserial", "-out", f + "broker.pem", "-days", "2", "-extfile", f + "san.ext"},
+      {"rehash", CaFolder()},
+  };
+  std::filesystem::create_directories(CaFolder());
+  for (std::vector<std::string> step : steps) {
+    step.insert(step.begin(), OPENSSL_EXECUTABLE);
+    if (RunProgram(step, std::chrono::seconds(30)).exitStatus != 0) return false;
+  }
+  tlsPort_ = FreeLoopbackPort();
+  std::ofstream(f + "broker.conf", std::ios::app) << "listener " << tlsPort_ << " 127.0.0.1\n"
+                                                  << "certfile " << f << "broker.pem\n"
+                                                  << "keyfile " << f << "broker.key\n";
+  return true;
+}
+
 bool Broker::Start() {
   process_ = std::make_unique<ChildProcess>(
       std::vector<std::string>{MOSQUITTO_EXECUTABLE, "-c", folder_ + "/broker.conf"}, true);
-  return process_->Started() && AcceptsConnections(port_, std::chrono::seconds(10));
+  return process_->Started() && AcceptsConnections(port_, std::chrono::seconds(10)) &&
+         (tlsPort_ == 0 || AcceptsConnections(tlsPort_, std::chrono::seconds(10)));
 }
 
 void Broker::Stop() {

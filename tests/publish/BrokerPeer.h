@@ -20,6 +20,12 @@ struct mosquitto;
 class Broker {
  public:
   explicit Broker(const std::string& folder);
+  // Also a TLS listener, on TlsPort(), with a certificate for "localhost"
+  // from a CA of the test's own, whose folder (hashed, as /etc/ssl/certs
+  // is) CaFolder() names. False when openssl could not make them.
+  bool AddTls();
+  uint16_t TlsPort() const { return tlsPort_; }
+  std::string CaFolder() const { return folder_ + "/ca"; }
   ~Broker();
   // Starts it on the same port each time; false when it does not listen.
   bool Start();
@@ -30,6 +36,7 @@ class Broker {
  private:
   std::string folder_;
   uint16_t port_ = 0;
+  uint16_t tlsPort_ = 0;
   std::unique_ptr<ChildProcess> process_;
 };
 

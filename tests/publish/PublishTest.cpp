@@ -12,6 +12,7 @@
 #include "BrokerPeer.h"
 #include "KorveltRun.h"
 #include "SimulatedLine.h"
+#include "publish/Publisher.h"
 
 namespace {
 
@@ -142,6 +143,44 @@ TEST(Publishing, AStationThatDiesShowsOffline) {
   korvelt.Signal(SIGKILL);
   korvelt.Wait(10s);
   EXPECT_EQ(receiver.WaitForLast("/state", "offline", 60s).back().payload, "offline");
+}
+
+// mqtts: the broker's certificate is checked against the CA folder (the
+// system's in korvelt), its name against the host. A broker signed by a CA
+// the station does not trust gets nothing; the record stays spooled.
+TEST(Publishing, TlsReachesOnlyABrokerWhoseCertificateIsTrusted) {
+  DataHome data;
+  Broker broker(data.Path());
+  ASSERT_TRUE(broker.AddTls());
+  ASSERT_TRUE(broker.Start());
+  Subscriber receiver(broker.Port(), "korvelt/+/result");
+  ASSERT_TRUE(receiver.WaitSubscribed(10s));
+  const struct {
+    const char* name;
+    std::string host;
+    std::string caFolder;
+    size_t spooledAfter;
+  } cases[] = {
+      {"trusted", "localhost", broker.CaFolder(), 0},
+      {"the system's CAs only", "localhost", "/etc/ssl/certs", 1},
+      {"a name the certificate does not carry", "127.0.0.1", broker.CaFolder(), 2},
+  };
+  for (const auto& c : cases) {
+    publish::PublisherSettings settings;
+    settings.broker = *publish::ParseBrokerUrl("mqtts://" + c.host + ":" + std::to_string(broker.TlsPort())).url;
+    settings.station = "tls";
+    settings.caFolder = c.caFolder;
+    publish::Publisher publisher(settings);
+    ASSERT_EQ(publisher.Start(), "") << c.name;
+    ASSERT_EQ(publisher.Publish(R"({"format": "korvelt-test-record", "id": "tls-1"})"), "") << c.name;
+    EXPECT_EQ(publisher.WaitDelivered(20s), c.spooledAfter) << c.name;
+    if (c.spooledAfter > 0) {
+      EXPECT_EQ(publisher.State().link, publish::Publisher::Link::Away) << c.name;
+    }
+  }
+  const std::vector<Message> results = receiver.WaitFor("/result", 1, 10s);
+  ASSERT_EQ(results.size(), 1u);
+  EXPECT_EQ(json::parse(results[0].payload)["id"], "tls-1");
 }
 
 TEST(Publishing, ABrokerUrlThatDoesNotParseIsRefusedBeforeTheDriverIsTouched) {
