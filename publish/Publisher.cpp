@@ -56,7 +56,9 @@ std::string Publisher::ResultTopic() const { return "korvelt/" + StationPart(set
 std::string Publisher::StateTopic() const { return "korvelt/" + StationPart(settings_.station) + "/state"; }
 
 std::string Publisher::Start() {
-  std::lock_guard lock(mutex_);
+  // The owner's thread alone sets the publisher up; the lock is taken
+  // only to start it, never around libmosquitto's setup (whose own lock is
+  // held while it calls back into the publisher).
   if (started_) return {};
   if (spool_.Folder().empty()) return Tr("没有发布队列文件夹: 未设置 HOME 或 XDG_DATA_HOME");
   if (std::string refusal = spool_.Prepare(); !refusal.empty()) return refusal;
@@ -89,6 +91,7 @@ std::string Publisher::Start() {
                                     [](mosquitto*, void* self, int rc) { static_cast<Publisher*>(self)->Disconnected(rc); });
   mosquitto_publish_callback_set(handle,
                                  [](mosquitto*, void* self, int mid) { static_cast<Publisher*>(self)->Acknowledged(mid); });
+  std::lock_guard lock(mutex_);
   started_ = true;
   if (!sends_) {
     status_.link = Link::Stopped;
