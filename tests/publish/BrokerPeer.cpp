@@ -11,39 +11,33 @@
 #include "NetworkPeers.h"
 
 Broker::Broker(const std::string& folder) : folder_(folder), port_(FreeLoopbackPort()) {
-  std::ofstream(folder_ + "/broker.conf") << "listener " << port_ << " 127.0.0.1\n"
-                                          << "allow_anonymous true\n"
-                                          << "persistence true\n"
-                                          << "persistence_location " << folder_ << "/\n"
-                                          << "log_dest stderr\n";
-  // Run as root it would take the rights of a user of its own, and could
-  // not keep its sessions in the test's folder.
-  if (const passwd* user = getpwuid(getuid())) std::ofstream(folder_ + "/broker.conf", std::ios::app) << "user " << user->pw_name << "\n";
+  std::ofstream conf(folder_ + "/broker.conf");
+  conf << "listener " << port_ << " 127.0.0.1\nallow_anonymous true\npersistence true\npersistence_location "
+       << folder_ << "/\n";
+  // As root it would take a user of its own, who cannot write the test's folder.
+  if (const passwd* user = getpwuid(getuid())) conf << "user " << user->pw_name << "\n";
 }
 
-Broker::~Broker() { Stop(); }
-
 bool Broker::AddTls() {
-  const std::string f = folder_ + "/";
-  std::ofstream(f + "san.ext") << "subjectAltName=DNS:localhost\n";
-  const std::vector<std::vector<std::string>> steps = {
-      {"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes", "-keyout", f + "ca.key",
-       "-out", CaFolder() + "/test-ca.pem", "-days", "2", "-subj", "/CN=korvelt test CA"},
-      {"req", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes", "-keyout", f + "broker.key",
-       "-out", f + "broker.csr", "-subj", "/CN=localhost"},
-      {"x509", "-req", "-in", f + "broker.csr", "-CA", CaFolder() + "/test-ca.pem", "-CAkey", f + "ca.key",
-       "-CAcreateserial", "-out", f + "broker.pem", "-days", "2", "-extfile", f + "san.ext"},
-      {"rehash", CaFolder()},
-  };
+  const std::string f = folder_ + "/", ca = CaFolder() + "/test-ca.pem";
+  const std::vector<std::string> key = {"-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes"};
+  std::vector<std::vector<std::string>> steps = {
+      {"req", "-x509", "-keyout", f + "ca.key", "-out", ca, "-days", "2", "-subj", "/CN=korvelt test CA"},
+      {"req", "-keyout", f + "broker.key", "-out", f + "broker.csr", "-subj", "/CN=localhost"},
+      {"x509", "-req", "-in", f + "broker.csr", "-CA", ca, "-CAkey", f + "ca.key", "-CAcreateserial", "-out",
+       f + "broker.pem", "-days", "2", "-extfile", f + "san.ext"},
+      {"rehash", CaFolder()}};
+  steps[0].insert(steps[0].begin() + 2, key.begin(), key.end());
+  steps[1].insert(steps[1].begin() + 1, key.begin(), key.end());
   std::filesystem::create_directories(CaFolder());
-  for (std::vector<std::string> step : steps) {
+  std::ofstream(f + "san.ext") << "subjectAltName=DNS:localhost\n";
+  for (std::vector<std::string>& step : steps) {
     step.insert(step.begin(), OPENSSL_EXECUTABLE);
     if (RunProgram(step, std::chrono::seconds(30)).exitStatus != 0) return false;
   }
   tlsPort_ = FreeLoopbackPort();
-  std::ofstream(f + "broker.conf", std::ios::app) << "listener " << tlsPort_ << " 127.0.0.1\n"
-                                                  << "certfile " << f << "broker.pem\n"
-                                                  << "keyfile " << f << "broker.key\n";
+  std::ofstream(f + "broker.conf", std::ios::app) << "listener " << tlsPort_ << " 127.0.0.1\ncertfile " << f
+                                                  << "broker.pem\nkeyfile " << f << "broker.key\n";
   return true;
 }
 
@@ -63,9 +57,9 @@ void Broker::Stop() {
 
 Subscriber::Subscriber(uint16_t port, const std::string& filter) : filter_(filter) {
   mosquitto_lib_init();
-  // A fixed client id without a clean session: the broker queues what
-  // comes while this one is away, across its own restart.
-  handle_ = mosquitto_new("korvelt-test-receiver", false, this);
+  // A fixed id without a clean session: the broker queues what comes while
+  // it is away, across the broker's own restart.
+  handle_ = mosquitto_new(("korvelt-test-receiver-" + filter).c_str(), false, this);
   mosquitto_connect_callback_set(handle_, [](mosquitto* handle, void* self, int rc) {
     if (rc == 0) mosquitto_subscribe(handle, nullptr, static_cast<Subscriber*>(self)->filter_.c_str(), 1);
   });
@@ -75,20 +69,7 @@ Subscriber::Subscriber(uint16_t port, const std::string& filter) : filter_(filte
     self->subscribed_ = true;
     self->changed_.notify_all();
   });
-  mosquitto_disconnect_callback_set(handle_, [](mosquitto*, void* data, int) {
-    auto* self = static_cast<Subscriber*>(data);
-    std::lock_guard lock(self->mutex_);
-    self->subscribed_ = false;
-  });
-  mosquitto_message_callback_set(handle_, [](mosquitto*, void* data, const mosquitto_message* message) {
-    auto* self = static_cast<Subscriber*>(data);
-    std::lock_guard lock(self->mutex_);
-    self->messages_.push_back({message->topic,
-                               std::string(static_cast<const char*>(message->payload),
-                                           static_cast<size_t>(message->payloadlen)),
-                               message->retain});
-    self->changed_.notify_all();
-  });
+  mosquitto_message_callback_set(handle_, &Subscriber::Received);
   mosquitto_reconnect_delay_set(handle_, 1, 1, false);
   mosquitto_connect(handle_, "127.0.0.1", port, 10);
   mosquitto_loop_start(handle_);
@@ -100,31 +81,30 @@ Subscriber::~Subscriber() {
   mosquitto_destroy(handle_);
 }
 
+void Subscriber::Received(mosquitto*, void* data, const mosquitto_message* message) {
+  auto* self = static_cast<Subscriber*>(data);
+  std::lock_guard lock(self->mutex_);
+  self->messages_.push_back(
+      {message->topic, std::string(static_cast<const char*>(message->payload), static_cast<size_t>(message->payloadlen)),
+       message->retain});
+  self->changed_.notify_all();
+}
+
 bool Subscriber::WaitSubscribed(std::chrono::milliseconds timeout) {
   std::unique_lock lock(mutex_);
   return changed_.wait_for(lock, timeout, [this] { return subscribed_; });
 }
 
-std::vector<Message> Subscriber::On(const std::string& suffix) const {
+std::vector<Message> Subscriber::WaitFor(const std::string& suffix, size_t count, std::chrono::milliseconds timeout,
+                                         const std::string& last) {
   std::vector<Message> found;
-  for (const Message& message : messages_) {
-    if (message.topic.ends_with(suffix)) found.push_back(message);
-  }
-  return found;
-}
-
-std::vector<Message> Subscriber::WaitFor(const std::string& suffix, size_t count, std::chrono::milliseconds timeout) {
-  std::unique_lock lock(mutex_);
-  changed_.wait_for(lock, timeout, [&] { return On(suffix).size() >= count; });
-  return On(suffix);
-}
-
-std::vector<Message> Subscriber::WaitForLast(const std::string& suffix, const std::string& payload,
-                                             std::chrono::milliseconds timeout) {
   std::unique_lock lock(mutex_);
   changed_.wait_for(lock, timeout, [&] {
-    const std::vector<Message> found = On(suffix);
-    return !found.empty() && found.back().payload == payload;
+    found.clear();
+    for (const Message& message : messages_) {
+      if (message.topic.ends_with(suffix)) found.push_back(message);
+    }
+    return found.size() >= count && (last.empty() || found.back().payload == last);
   });
-  return On(suffix);
+  return found;
 }
