@@ -64,10 +64,7 @@ Subscriber::Subscriber(uint16_t port, const std::string& filter) : filter_(filte
     if (rc == 0) mosquitto_subscribe(handle, nullptr, static_cast<Subscriber*>(self)->filter_.c_str(), 1);
   });
   mosquitto_subscribe_callback_set(handle_, [](mosquitto*, void* data, int, int, const int*) {
-    auto* self = static_cast<Subscriber*>(data);
-    std::lock_guard lock(self->mutex_);
-    self->subscribed_ = true;
-    self->changed_.notify_all();
+    Received(nullptr, data, nullptr);
   });
   mosquitto_message_callback_set(handle_, &Subscriber::Received);
   mosquitto_reconnect_delay_set(handle_, 1, 1, false);
@@ -81,12 +78,15 @@ Subscriber::~Subscriber() {
   mosquitto_destroy(handle_);
 }
 
+// A message, or (none) the subscription's acknowledgement.
 void Subscriber::Received(mosquitto*, void* data, const mosquitto_message* message) {
   auto* self = static_cast<Subscriber*>(data);
   std::lock_guard lock(self->mutex_);
-  self->messages_.push_back(
-      {message->topic, std::string(static_cast<const char*>(message->payload), static_cast<size_t>(message->payloadlen)),
-       message->retain});
+  self->subscribed_ = true;
+  if (message != nullptr) {
+    self->messages_.push_back({message->topic, std::string(static_cast<const char*>(message->payload),
+                                                           static_cast<size_t>(message->payloadlen))});
+  }
   self->changed_.notify_all();
 }
 

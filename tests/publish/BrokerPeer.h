@@ -34,22 +34,18 @@ class Broker {
 
  private:
   std::string folder_;
-  uint16_t port_ = 0;
-  uint16_t tlsPort_ = 0;
+  uint16_t port_ = 0, tlsPort_ = 0;
   std::unique_ptr<ChildProcess> process_;
 };
 
 struct Message {
-  std::string topic;
-  std::string payload;
-  bool retained = false;
+  std::string topic, payload;
 };
 
 class Subscriber {
  public:
   Subscriber(uint16_t port, const std::string& filter);
   ~Subscriber();
-  // Until it has subscribed.
   bool WaitSubscribed(std::chrono::milliseconds timeout);
   // The messages on topics ending in `suffix`, once `count` of them came
   // (or, with `last`, once the last of them is `last`), or at the time-out.
@@ -63,6 +59,6 @@ class Subscriber {
   std::string filter_;
   std::mutex mutex_;
   std::condition_variable changed_;
-  bool subscribed_ = false;
+  bool subscribed_ = false;  // guarded by mutex_, as messages_
   std::vector<Message> messages_;
 };
