@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <utility>
 
 #include "lang/Texts.h"
 
@@ -113,7 +114,6 @@ void Publisher::Run() {
       {
         std::lock_guard lock(mutex_);
         if (stopping_) return;
-        if (status_.link == Link::Connected) backoff = std::chrono::seconds(1);
       }
       code = mosquitto_connect_async(handle_.get(), settings_.broker.host.c_str(), settings_.broker.port,
                                      KeepAliveSeconds);
@@ -135,6 +135,8 @@ void Publisher::Run() {
       if (stopping_) return;
       // A refusal in the broker's words stays the reason.
       if (status_.link != Link::Away) SetLink(Link::Away, ErrorText(code, error));
+      // A broker that was reached is tried again soon after it went.
+      if (std::exchange(madeConnection_, false)) backoff = std::chrono::seconds(1);
     }
     Changed();
     std::unique_lock lock(mutex_);
@@ -150,6 +152,7 @@ void Publisher::Connected(int code) {
       SetLink(Link::Away, mosquitto_connack_string(code));
     } else {
       SetLink(Link::Connected, {});
+      madeConnection_ = true;
       // Again on every connection: a lost one left the last will.
       stateSent_ = false;
       SendState();

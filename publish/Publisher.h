@@ -108,6 +108,7 @@ class Publisher {
   std::mutex calls_;  // a connection being begun, or the disconnect that ends it
   bool started_ = false;
   bool stopping_ = false;
+  bool madeConnection_ = false;  // since the last attempt began
   std::chrono::steady_clock::time_point stopBy_;
   bool sends_ = false;  // holds the spool's lock: another process of the station may
   Status status_;
