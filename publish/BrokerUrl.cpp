@@ -62,10 +62,8 @@ ParsedUrl ParseBrokerUrl(const std::string& text) {
   } else {
     return Refused(Tr("应以 mqtt:// 或 mqtts:// 开头"));
   }
-  if (!rest.empty() && rest.back() == '/') rest.pop_back();
-  if (rest.find_first_of("/?#") != std::string::npos) return Refused(Tr("主机后不能有路径"));
-  // The last '@' ends the login: a password may hold one only as %40, but
-  // a literal one is not read as part of the host.
+  // The last '@' ends the login, so that a password may hold '/', '?', '#'
+  // and even '@' (better written %40) without them being read as the host's.
   const size_t at = rest.rfind('@');
   if (at != std::string::npos) {
     const std::string login = rest.substr(0, at);
@@ -79,6 +77,8 @@ ParsedUrl ParseBrokerUrl(const std::string& text) {
     url.user = *user;
     url.password = *password;
   }
+  if (!rest.empty() && rest.back() == '/') rest.pop_back();
+  if (rest.find_first_of("/?#") != std::string::npos) return Refused(Tr("主机后不能有路径"));
   std::string port;
   bool portGiven = false;
   if (!rest.empty() && rest.front() == '[') {
