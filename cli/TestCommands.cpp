@@ -69,10 +69,12 @@ void AddTestCommands(CLI::App& app, Program& program) {
                                                         {"--operator", &args->operatorName},
                                                         {"--results", &args->results},
                                                         {"--junit", &args->junit},
-                                                        {"--html", &args->html}};
+                                                        {"--html", &args->html},
+                                                        {"--mqtt", &args->mqtt}};
   const char* helps[] = {"测试站名称 (默认主机名)", "操作员姓名", "结果文件夹 (默认 $XDG_DATA_HOME/korvelt-demo/results/<测试计划名称>)",
-                         "另外把 JUnit XML 写入此文件", "另外把测试报告 (HTML) 写入此文件"};
-  const char* types[] = {"NAME", "NAME", "DIR", "FILE", "FILE"};
+                         "另外把 JUnit XML 写入此文件", "另外把测试报告 (HTML) 写入此文件",
+                         "把记录发布到 MQTT 代理: mqtt://[用户[:密码]@]主机[:端口] 或 mqtts://...; 未送达的记录留在发布队列中, 下次发送"};
+  const char* types[] = {"NAME", "NAME", "DIR", "FILE", "FILE", "URL"};
   for (size_t i = 0; i < std::size(texts); ++i) {
     test->add_option(texts[i].first, *texts[i].second, Tr(helps[i]))->type_name(types[i])->excludes(check);
   }

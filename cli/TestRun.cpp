@@ -7,6 +7,7 @@
 
 #include "base/AtomicFile.h"
 #include "cli/Interrupt.h"
+#include "cli/TestPublish.h"
 #include "cli/TestRun.h"
 #include "fields/CFormat.h"
 #include "fields/PrintableText.h"
@@ -90,6 +91,11 @@ int RunPlan(Program& program, const TestArguments& args) {
     program.Say(Tr("一次测试一个驱动器: --address 只能给一个地址"));
     return Usage;
   }
+  TestPublish publish;
+  if (const std::string refusal = publish.Parse(args.mqtt); !refusal.empty()) {
+    program.Say(refusal);
+    return Usage;
+  }
   const testplan::Loaded loaded = testplan::LoadPlan(args.plan);
   if (!loaded.plan) {
     program.Say(loaded.refusal);
@@ -124,6 +130,7 @@ int RunPlan(Program& program, const TestArguments& args) {
     program.Print(Fill(Tr("测试计划 {1} 修订 {2}, 序列号 {3}"), {plan.name, plan.revision, args.serial}) + "\n");
   }
 
+  publish.Begin(program, info.station);
   CommandSession session;
   tr::UnitResult unit;
   if (program.Open(session) != Done) {
@@ -137,6 +144,7 @@ int RunPlan(Program& program, const TestArguments& args) {
   const tr::Written written = tr::WriteUnit(folder, plan, info, unit, args.junit, args.html);
   if (!written.error.empty()) {
     program.Say(Fill(Tr("测试记录未保存: {1}"), {written.error}));
+    publish.End(program, {});
     return FileNotWritten;
   }
   // Where the early end left the motor: a stop that did not go out is
@@ -153,6 +161,8 @@ int RunPlan(Program& program, const TestArguments& args) {
                   Fill(Tr("记录: {1}"), {tr::RecordPath(folder, info)}) + "\n" +
                   Fill(Tr("报告: {1}"), {tr::ReportPath(folder, info)}) + "\n");
   }
+  // After the result is shown: the broker's wait never holds up the operator.
+  publish.End(program, tr::RecordPath(folder, info));
   return StatusOf(unit);
 }
 

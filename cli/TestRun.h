@@ -17,6 +17,7 @@ struct TestArguments {
   std::string results;
   std::string junit;
   std::string html;  // --html FILE: a copy of the report page
+  std::string mqtt;  // the broker's URL; empty: the record is not published
   bool assumeConfirmed = false;
 };
 
