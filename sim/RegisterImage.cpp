@@ -25,6 +25,17 @@ constexpr Block kBlocks[] = {
      false},
 };
 
+// No address is in two blocks: a range is checked a block at a time.
+constexpr bool BlocksApart() {
+  for (const Block& a : kBlocks) {
+    for (const Block& b : kBlocks) {
+      if (&a != &b && a.start < b.start + b.count && b.start < a.start + a.count) return false;
+    }
+  }
+  return true;
+}
+static_assert(BlocksApart());
+
 struct Default {
   uint16_t address;
   uint16_t value;
@@ -200,9 +211,10 @@ constexpr Default kEdgeValues[] = {
 template <typename Accept>
 uint8_t CheckRange(uint16_t start, uint16_t count, Accept accept) {
   const uint32_t end = static_cast<uint32_t>(start) + count;
-  for (uint32_t address = start; address < end; ++address) {
+  for (uint32_t address = start; address < end;) {
     const Block* block = address < RegisterImage::Size ? FindBlock(static_cast<uint16_t>(address)) : nullptr;
     if (block == nullptr || !accept(*block)) return ExceptionIllegalAddress;
+    address = static_cast<uint32_t>(block->start) + block->count;  // the rest of this block passes too
   }
   return 0;
 }
@@ -247,9 +259,10 @@ uint8_t RegisterImage::CheckWrite(uint16_t start, uint16_t count) {
 
 bool RegisterImage::TouchesParameters(uint16_t start, uint16_t count) {
   const uint32_t end = static_cast<uint32_t>(start) + count;
-  for (uint32_t address = start; address < end && address < Size; ++address) {
+  for (uint32_t address = start; address < end && address < Size;) {
     const Block* block = FindBlock(static_cast<uint16_t>(address));
     if (block != nullptr && block->parameter) return true;
+    address = block != nullptr ? static_cast<uint32_t>(block->start) + block->count : address + 1;
   }
   return false;
 }

@@ -25,7 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   const uint8_t* pending = data + 1;
   const uint8_t* const end = data + size;
-  std::vector<uint8_t> request;
+  static std::vector<uint8_t> request;  // keeps its room from one input to the next
   while (pending < end) {
     const auto left = static_cast<size_t>(end - pending);
     size_t length = sim::RequestLength(pending, left);
