@@ -75,6 +75,7 @@ CStationDlg::CStationDlg(Owner owner)
   ui::SetSourceWindowTitle(this, "生产测试");
   setFont(DialogFont());
   Build();
+  m_publish = std::make_unique<CStationPublish>(m_brokerState);
   ConnectHandlers();
   ShowPlan();
   ShowSteps();
@@ -96,6 +97,10 @@ void CStationDlg::Build() {
   m_operator = new QLineEdit;
   m_folder = new QLineEdit;
   m_serial = new QLineEdit;
+  m_broker = new QLineEdit;
+  ui::SetSourceToolTip(m_broker, "每个单元的记录发布到此 MQTT 代理: mqtt://[用户[:密码]@]主机[:端口] 或 mqtts://...; 空: 不发布");
+  m_brokerState = new QLabel;
+  m_brokerState->setWordWrap(true);
   QFont large = m_serial->font();
   large.setPointSizeF(large.pointSizeF() * 1.6);
   m_serial->setFont(large);
@@ -117,10 +122,13 @@ void CStationDlg::Build() {
   form->addWidget(BuddyLabel("结果文件夹(&F):", m_folder), 2, 0);
   form->addWidget(m_folder, 2, 1, 1, 3);
   form->addWidget(m_browse, 2, 4);
-  form->addWidget(BuddyLabel("序列号(&N):", m_serial), 3, 0);
-  form->addWidget(m_serial, 3, 1, 1, 2);
-  form->addWidget(m_start, 3, 3);
-  form->addWidget(m_stop, 3, 4);
+  form->addWidget(BuddyLabel("MQTT 代理(&Q):", m_broker), 3, 0);
+  form->addWidget(m_broker, 3, 1);
+  form->addWidget(m_brokerState, 3, 2, 1, 3);
+  form->addWidget(BuddyLabel("序列号(&N):", m_serial), 4, 0);
+  form->addWidget(m_serial, 4, 1, 1, 2);
+  form->addWidget(m_start, 4, 3);
+  form->addWidget(m_stop, 4, 4);
   form->setColumnStretch(1, 1);
   form->setColumnStretch(3, 1);
 
@@ -185,6 +193,8 @@ void CStationDlg::ConnectHandlers() {
     m_serial->setFocus();
   });
   connect(m_start, &QPushButton::clicked, this, &CStationDlg::Start);
+  // A broker named is connected to at once: its state shows before a unit.
+  connect(m_broker, &QLineEdit::editingFinished, this, [this] { UseBroker(); });
   connect(m_serial, &QLineEdit::returnPressed, this, &CStationDlg::Start);
   connect(m_stop, &QPushButton::clicked, this, &CStationDlg::StopRun);
   connect(m_recent, &QTableWidget::cellClicked, this, [this](int row) { OpenResult(row); });
@@ -247,6 +257,12 @@ void CStationDlg::Start() {
     ui::ShowMessage(this, refusal);
     return;
   }
+  // A broker that does not fit is refused before the driver is touched;
+  // one that is away only keeps the record spooled.
+  if (const std::string broker = UseBroker(); !broker.empty()) {
+    ui::ShowMessage(this, Fill(lang::Tr("MQTT 代理: {1}"), {broker}));
+    return;
+  }
   if (const auto earlier = station::EarlierTestOf(folder, serial)) {
     const std::string question =
         Fill(lang::Tr("序列号 {1} 已测试过 {2} 次, 最近一次 {3}: {4}。再测一次?"),
@@ -270,6 +286,7 @@ void CStationDlg::Start() {
     ui::ShowMessage(this, Tr("无法启动测试"));
     return;
   }
+  m_publish->Testing();
   m_bannerState = BannerState::Testing;
   SetIdle(false);
   ShowSteps();
@@ -328,6 +345,8 @@ void CStationDlg::reject() {
     m_promptBox->hide();
     m_run.Stop();
   }
+  // A closed station is offline to the plant; it connects again at its next unit.
+  m_publish->Close();
   QDialog::reject();
 }
 
@@ -343,8 +362,15 @@ void CStationDlg::changeEvent(QEvent* event) {
 }
 
 void CStationDlg::SetIdle(bool idle) {
-  for (QWidget* input : std::initializer_list<QWidget*>{m_choose, m_browse, m_start, m_station, m_operator, m_folder}) {
+  for (QWidget* input :
+       std::initializer_list<QWidget*>{m_choose, m_browse, m_start, m_station, m_operator, m_folder, m_broker}) {
     input->setEnabled(idle);
   }
   m_serial->setReadOnly(!idle);
+}
+
+std::string CStationDlg::UseBroker() {
+  std::string station = ToStdString(m_station->text().trimmed());
+  if (station.empty()) station = ToStdString(QSysInfo::machineHostName());
+  return m_publish->Use(ToStdString(m_broker->text().trimmed()), station);
 }

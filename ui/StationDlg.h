@@ -10,7 +10,8 @@
 // The unit runs on a thread of its own against the session's link
 // (CStationRun); the main window's status poll waits meanwhile, as it does
 // for a capture. Closing the window while a unit runs stops it and waits
-// for its stop and its record.
+// for its stop and its record. Each record, once written, goes to the
+// plant's broker when one is named (CStationPublish).
 #pragma once
 
 #include <QDialog>
@@ -23,6 +24,7 @@
 
 #include "session/Session.h"
 #include "testrun/ResultsFolder.h"
+#include "ui/StationPublish.h"
 #include "ui/StationRun.h"
 
 class CStationPlot;
@@ -72,6 +74,9 @@ class CStationDlg : public QDialog {
 
   QLineEdit* SerialEntry() const { return m_serial; }
   QLineEdit* FolderEntry() const { return m_folder; }
+  QLineEdit* BrokerEntry() const { return m_broker; }
+  QLineEdit* StationEntry() const { return m_station; }
+  QLabel* BrokerState() const { return m_brokerState; }
   QLabel* Banner() const { return m_banner; }
   QLabel* Counters() const { return m_counters; }
   QLabel* PromptText() const { return m_promptText; }
@@ -109,6 +114,8 @@ class CStationDlg : public QDialog {
   void OnEnded(const CStationRun::Ended& ended);
   void TakeReadings();
   void Answer(bool goOn);
+  // The broker and station as entered, in use; why not when they cannot be.
+  std::string UseBroker();
 
   Owner m_owner;
   std::shared_ptr<const testplan::Plan> m_plan;
@@ -118,6 +125,8 @@ class CStationDlg : public QDialog {
   QLineEdit* m_operator = nullptr;
   QLineEdit* m_folder = nullptr;
   QLineEdit* m_serial = nullptr;
+  QLineEdit* m_broker = nullptr;
+  QLabel* m_brokerState = nullptr;
   QPushButton* m_choose = nullptr;
   QPushButton* m_browse = nullptr;
   QPushButton* m_start = nullptr;
@@ -143,5 +152,6 @@ class CStationDlg : public QDialog {
   unsigned m_failed = 0;
   std::vector<RecentUnit> m_recentUnits;  // newest first
   QTimer m_timer;
+  std::unique_ptr<CStationPublish> m_publish;  // the plant's broker, when one is named
   CStationRun m_run;  // last: its thread is joined before the rest goes
 };

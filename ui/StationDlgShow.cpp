@@ -186,6 +186,7 @@ void CStationDlg::OnEnded(const CStationRun::Ended& ended) {
     recent.record = tr::RecordPath(ended.folder, ended.info);
     recent.report = tr::ReportPath(ended.folder, ended.info);
   }
+  m_publish->Ended(recent.record);
   m_recentUnits.insert(m_recentUnits.begin(), recent);
   if (m_recentUnits.size() > static_cast<size_t>(MaxRecent)) m_recentUnits.resize(MaxRecent);
   SetIdle(true);

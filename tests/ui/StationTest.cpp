@@ -3,7 +3,7 @@
 // answered, to its PASS banner and record, and the same serial again is
 // asked about; a stalled rotor ends in a FAIL banner; F9 in a measuring
 // window aborts the unit with the stop on the wire; what cannot run is
-// refused with nothing sent.
+// refused with nothing sent; a unit's record reaches the plant's broker.
 #include <QGroupBox>
 #include <QPushButton>
 #include <QTableWidget>
@@ -11,6 +11,7 @@
 #include <fstream>
 #include <nlohmann/json.hpp>
 
+#include "BrokerPeer.h"
 #include "MainDlgFixture.h"
 #include "ui/StationDlg.h"
 #include "ui/StationPlot.h"
@@ -37,6 +38,11 @@ sim::LineOptions Wire() {
 nlohmann::json ReadJson(const std::string& path) {
   std::ifstream in(path);
   return nlohmann::json::parse(in, nullptr, false);
+}
+
+// The record beside a unit's result file (its report page).
+nlohmann::json RecordBeside(const std::string& resultFile) {
+  return ReadJson(fs::path(resultFile).replace_extension(".json").string());
 }
 
 class StationTest : public MainDlgTest {
@@ -93,7 +99,8 @@ TEST_F(StationTest, AScannedSerialRunsThePlanToItsPassBannerAndRecordAndIsAskedA
   const std::string file = station->ResultFile(0);
   ASSERT_TRUE(fs::is_regular_file(file)) << file;
   EXPECT_EQ(fs::path(file).parent_path(), fs::path(station->FolderEntry()->text().toStdString()));
-  const nlohmann::json record = ReadJson(file);
+  EXPECT_EQ(fs::path(file).extension(), ".html");
+  const nlohmann::json record = RecordBeside(file);
   EXPECT_EQ(record["outcome"], "PASS");
   EXPECT_EQ(record["serial"], kSerial.toStdString());
   EXPECT_EQ(record["steps"][3]["outcome"], "PASS");
@@ -141,7 +148,7 @@ TEST_F(StationTest, F9InTheMeasuringWindowAbortsTheUnitWithTheStopOnTheWire) {
   ASSERT_TRUE(WaitFor([&] { return !station->Running(); }, 20000));
   EXPECT_EQ(station->Banner()->text(), "ABORTED");
   ExpectStopLast(1);
-  const nlohmann::json record = ReadJson(station->ResultFile(0));
+  const nlohmann::json record = RecordBeside(station->ResultFile(0));
   EXPECT_EQ(record["outcome"], "ABORTED");
   EXPECT_FALSE(record["steps"][0]["samples"].is_null());
 }
@@ -155,16 +162,19 @@ TEST_F(StationTest, WhatCannotRunIsRefusedWithNothingSent) {
     QString serial;
     std::string folder;  // empty: the plan's own
     const char* says;
+    QString broker = {};
   };
   const Case cases[] = {
       {"serial outside the pattern", QStringLiteral("KV4815-12"), {}, "序列号模式"},
       {"serial that reads as a formula", QStringLiteral("=1+1"), {}, "ASCII"},
       {"results folder is a file", kSerial, notAFolder, "无法创建结果文件夹"},
+      {"broker that is no MQTT URL", kSerial, {}, "MQTT 代理", QStringLiteral("http://127.0.0.1:1883")},
   };
   const uint64_t before = line.Driver().RequestCount();
   const QString folder = station->FolderEntry()->text();
   for (const Case& c : cases) {
     station->FolderEntry()->setText(c.folder.empty() ? folder : QString::fromStdString(c.folder));
+    station->BrokerEntry()->setText(c.broker);
     station->SerialEntry()->clear();
     const size_t shown = boxes.Boxes().size();
     Scan(c.serial);
@@ -176,6 +186,42 @@ TEST_F(StationTest, WhatCannotRunIsRefusedWithNothingSent) {
   EXPECT_EQ(line.Driver().RequestCount(), before);
   EXPECT_EQ(station->Banner()->text(), QString::fromUtf8("就绪"));
   EXPECT_FALSE(fs::exists(folder.toStdString()) && !fs::is_empty(folder.toStdString()));
+}
+
+TEST_F(StationTest, AUnitsRecordReachesTheBrokerNamedAndTheStationShowsItsState) {
+  using namespace std::chrono_literals;
+  Broker broker(dataHome.Path());
+  ASSERT_TRUE(broker.Start());
+  Subscriber receiver(broker.Port(), "korvelt/#");
+  ASSERT_TRUE(receiver.WaitSubscribed(10s));
+  const std::string plan = dataHome.Path() + "/plan.json";
+  std::ofstream(plan) << R"({"format": "korvelt-test-plan", "version": 1, "name": "发布", "revision": "A",
+    "steps": [{"type": "identify", "name": "型号", "model": "KVB-4815-RS485-S"},
+    {"type": "run", "name": "空载", "command": {"mode": "frequency", "frequency": 400, "stop": "normal"},
+     "settle": 0.5, "window": 0.3, "measure": [{"field": "motorSpeed", "stat": "mean", "low": 100, "unit": "RPM"}]}]})";
+  Open(plan);
+  station->BrokerEntry()->setText(QStringLiteral("mqtt://127.0.0.1:%1").arg(broker.Port()));
+  station->StationEntry()->setText(QStringLiteral("台 3"));
+  Scan(QStringLiteral("KV-9"));
+  ASSERT_TRUE(WaitFor([&] { return !station->Running(); }, 60000));
+  EXPECT_EQ(station->Banner()->text(), "PASS");
+  const std::vector<Message> results = receiver.WaitFor("/result", 1, 10s);
+  ASSERT_EQ(results.size(), 1u);
+  EXPECT_EQ(results[0].topic, "korvelt/台 3/result");
+  const nlohmann::json published = nlohmann::json::parse(results[0].payload, nullptr, false);
+  EXPECT_EQ(published, RecordBeside(station->ResultFile(0)));
+  EXPECT_EQ(published["serial"], "KV-9");
+  // testing while the unit ran, idle after it.
+  const std::vector<Message> states = receiver.WaitFor("/state", 0, 10s, "idle");
+  ASSERT_GE(states.size(), 2u);
+  EXPECT_EQ(states[states.size() - 2].payload, "testing");
+  EXPECT_TRUE(WaitFor([&] { return station->BrokerState()->text().startsWith(QString::fromUtf8("已连接")); }, 5000))
+      << station->BrokerState()->text().toStdString();
+  // A closed station says so to the plant.
+  station->close();
+  const std::vector<Message> closed = receiver.WaitFor("/state", 0, 10s, "offline");
+  ASSERT_FALSE(closed.empty());
+  EXPECT_EQ(closed.back().payload, "offline");
 }
 
 }  // namespace
