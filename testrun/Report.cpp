@@ -122,15 +122,33 @@ std::string Steps(const testplan::Plan& plan, const UnitResult& unit) {
   return html + "</table>\n";
 }
 
-std::string Plots(const testplan::Plan& plan, const UnitResult& unit) {
-  std::string html;
+// The plots share what one A4 page leaves below the tables of `rows` rows:
+// 277 mm inside the margins, the title, the stop's line and a reserve for
+// lines that wrap, about 4.6 mm a row, and 6 mm a plot's caption. A plot no
+// smaller than a trend can be read in goes on to a second page.
+std::string Plots(const testplan::Plan& plan, const UnitResult& unit, size_t rows) {
+  std::vector<size_t> plotted;
   for (size_t i = 0; i < plan.steps.size(); ++i) {
-    const auto* run = std::get_if<testplan::Run>(&plan.steps[i].what);
-    if (run == nullptr || !unit.steps[i].samples) continue;
+    if (std::holds_alternative<testplan::Run>(plan.steps[i].what) && unit.steps[i].samples) plotted.push_back(i);
+  }
+  if (plotted.empty()) return {};
+  constexpr double kPageMm = 277, kReserveMm = 22, kRowMm = 4.6, kCaptionMm = 6, kPlotWidthMm = 190;
+  const double count = static_cast<double>(plotted.size());
+  const double eachMm = (kPageMm - kReserveMm - static_cast<double>(rows) * kRowMm) / count - kCaptionMm;
+  const double height = std::max(1.0, eachMm) * ReportPlotWidth / kPlotWidthMm;
+  std::string html;
+  for (const size_t i : plotted) {
+    const auto& run = std::get<testplan::Run>(plan.steps[i].what);
     html += "<figure>\n<figcaption>" + MarkupText(std::to_string(i + 1) + ". " + plan.steps[i].name) +
-            "</figcaption>\n" + RunPlotSvg(*run, *unit.steps[i].samples) + "</figure>\n";
+            "</figcaption>\n" + RunPlotSvg(run, *unit.steps[i].samples, height) + "</figure>\n";
   }
   return html;
+}
+
+size_t RowsOf(const std::string& html) {
+  size_t rows = 0;
+  for (size_t at = html.find("<tr"); at != std::string::npos; at = html.find("<tr", at + 3)) ++rows;
+  return rows;
 }
 
 }  // namespace
@@ -146,7 +164,8 @@ std::string ReportHtml(const testplan::Plan& plan, const UnitInfo& info, const U
     html += "<p class=\"stop " + std::string(unit.endStop == EndStop::Sent ? "PASS" : "ERROR") + "\">" +
             MarkupText(stop) + "</p>\n";
   }
-  html += Steps(plan, unit) + Plots(plan, unit) + "</body>\n</html>\n";
+  html += Steps(plan, unit);
+  html += Plots(plan, unit, RowsOf(html)) + "</body>\n</html>\n";
   return html;
 }
 

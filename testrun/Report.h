@@ -21,10 +21,14 @@ std::string ReportHtml(const testplan::Plan& plan, const UnitInfo& info, const U
 // measurements take, against the time from the command, the measuring
 // window shaded and the limits of the field's level (mean, minimum,
 // maximum) dashed; each series thinned to the lowest and highest reading of
-// each pixel column. An inline SVG element.
-std::string RunPlotSvg(const testplan::Run& run, const RunSamples& samples);
+// each pixel column. An inline SVG element, its panels sharing `fitIn`
+// units of height (the plot is ReportPlotWidth wide) down to a least
+// height each; 0: each panel its full height.
+std::string RunPlotSvg(const testplan::Run& run, const RunSamples& samples, double fitIn = 0);
 
 // The plot's pixel columns: at most two points of a series in each.
 inline constexpr int ReportPlotColumns = 500;
+// The plot's width in its own units: the columns and the axes' room.
+inline constexpr double ReportPlotWidth = 54 + ReportPlotColumns + 8;
 
 }  // namespace testrun

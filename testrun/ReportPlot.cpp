@@ -23,7 +23,9 @@ using lang::Tr;
 constexpr double kLeft = 54;
 constexpr double kRight = 8;
 constexpr double kWidth = kLeft + ReportPlotColumns + kRight;
-constexpr double kPanel = 64;   // a field's panel
+static_assert(kWidth == ReportPlotWidth);
+constexpr double kFullPanel = 64;  // a field's panel at its full height
+constexpr double kLeastPanel = 24;  // below this a trend no longer reads
 constexpr double kGap = 10;     // between panels, for the field's name
 constexpr double kAxis = 22;    // the time axis under the last panel
 
@@ -112,7 +114,7 @@ double TickStep(double span, int most) {
   return step;
 }
 
-std::string Panel(const testplan::Run& run, const RunSamples& samples, size_t field, double top,
+std::string Panel(const testplan::Run& run, const RunSamples& samples, size_t field, double top, double panel,
                   double secondsPerColumn, double windowFrom, double windowTo) {
   const fields::StatusField& info = fields::StatusFields()[field];
   const std::vector<Point> points = Thinned(samples, field, secondsPerColumn);
@@ -126,17 +128,17 @@ std::string Panel(const testplan::Run& run, const RunSamples& samples, size_t fi
   const double pad = (high - low) * 0.06;
   low -= pad;
   high += pad;
-  const auto y = [&](double value) { return top + kPanel - (value - low) / (high - low) * kPanel; };
+  const auto y = [&](double value) { return top + panel - (value - low) / (high - low) * panel; };
   const auto x = [](double column) { return kLeft + column; };
 
   std::string svg = "<text class=\"name\" x=\"" + Number(kLeft) + "\" y=\"" + Number(top - 2) + "\">" +
                     MarkupText(Tr(info.name) + (std::string(info.unit).empty() ? "" : " [" + Tr(std::string(info.unit)) + "]")) +
                     "</text>\n";
   svg += "<rect class=\"frame\" x=\"" + Number(kLeft) + "\" y=\"" + Number(top) + "\" width=\"" +
-         Number(ReportPlotColumns) + "\" height=\"" + Number(kPanel) + "\"/>\n";
+         Number(ReportPlotColumns) + "\" height=\"" + Number(panel) + "\"/>\n";
   if (windowTo > windowFrom) {
     svg += "<rect class=\"window\" x=\"" + Number(x(windowFrom / secondsPerColumn)) + "\" y=\"" + Number(top) +
-           "\" width=\"" + Number((windowTo - windowFrom) / secondsPerColumn) + "\" height=\"" + Number(kPanel) +
+           "\" width=\"" + Number((windowTo - windowFrom) / secondsPerColumn) + "\" height=\"" + Number(panel) +
            "\"/>\n";
   }
   for (const double value : {low + pad, high - pad}) {
@@ -153,7 +155,7 @@ std::string Panel(const testplan::Run& run, const RunSamples& samples, size_t fi
   }
   if (points.empty()) {
     svg += "<text class=\"empty\" x=\"" + Number(kLeft + ReportPlotColumns / 2.0) + "\" y=\"" +
-           Number(top + kPanel / 2) + "\">" + MarkupText(Tr("无读数")) + "</text>\n";
+           Number(top + panel / 2) + "\">" + MarkupText(Tr("无读数")) + "</text>\n";
     return svg;
   }
   std::string path;
@@ -174,8 +176,14 @@ std::vector<size_t> FieldsOf(const testplan::Run& run) {
 
 }  // namespace
 
-std::string RunPlotSvg(const testplan::Run& run, const RunSamples& samples) {
+std::string RunPlotSvg(const testplan::Run& run, const RunSamples& samples, double fitIn) {
   const std::vector<size_t> fields = FieldsOf(run);
+  // The panels share what the page leaves them, down to a least height.
+  double panel = kFullPanel;
+  if (fitIn > 0 && !fields.empty()) {
+    const double share = (fitIn - kGap - kAxis) / static_cast<double>(fields.size()) - kGap;
+    panel = std::clamp(share, kLeastPanel, kFullPanel);
+  }
   const double planned = std::chrono::duration<double>(run.settle + run.window).count();
   const double read = samples.samples.empty() ? 0 : static_cast<double>(samples.samples.back().time) / 1e6;
   const double seconds = std::max({planned, read, 0.1});
@@ -185,13 +193,13 @@ std::string RunPlotSvg(const testplan::Run& run, const RunSamples& samples) {
     windowFrom = static_cast<double>(samples.samples[samples.firstWindowSample].time) / 1e6;
     windowTo = read;
   }
-  const double height = kGap + static_cast<double>(fields.size()) * (kPanel + kGap) + kAxis;
+  const double height = kGap + static_cast<double>(fields.size()) * (panel + kGap) + kAxis;
   std::string svg = "<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 " + Number(kWidth) + " " +
                     Number(height) + "\" role=\"img\">\n";
   double top = kGap;
   for (const size_t field : fields) {
-    svg += Panel(run, samples, field, top, secondsPerColumn, windowFrom, windowTo);
-    top += kPanel + kGap;
+    svg += Panel(run, samples, field, top, panel, secondsPerColumn, windowFrom, windowTo);
+    top += panel + kGap;
   }
   // The time axis: seconds from the command.
   const double step = TickStep(seconds, 10);
