@@ -99,8 +99,13 @@ std::string Publisher::Start() {
     status_.reason = Fill(Tr("本工位的另一个程序正在发送发布队列 {1}"), {spool_.Folder()});
     return {};
   }
+  // The thread ends on stopping_ rather than on the runner's token: Stop
+  // lets the disconnect go out first.
+  if (!runner_.Start([this](std::stop_token) { Run(); })) {
+    started_ = false;
+    return Tr("无法启动发布线程");
+  }
   status_.link = Link::Connecting;
-  thread_ = std::thread(&Publisher::Run, this);
   return {};
 }
 
@@ -300,7 +305,7 @@ void Publisher::Stop() {
     std::lock_guard call(calls_);
     mosquitto_disconnect(handle_.get());
   }
-  if (thread_.joinable()) thread_.join();
+  runner_.Join();
   std::lock_guard lock(mutex_);
   status_.link = Link::Stopped;
 }

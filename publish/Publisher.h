@@ -18,9 +18,9 @@
 #include <mutex>
 #include <string>
 #include <string_view>
-#include <thread>
 #include <vector>
 
+#include "base/Runner.h"
 #include "base/UniqueFd.h"
 #include "publish/BrokerUrl.h"
 #include "publish/Spool.h"
@@ -100,7 +100,7 @@ class Publisher {
   Spool spool_;
   UniqueFd lock_;
   std::unique_ptr<mosquitto, HandleDeleter> handle_;
-  std::thread thread_;
+  base::Runner runner_;  // the network's thread; it ends on stopping_, after a clean disconnect
   std::function<void()> changed_;
 
   mutable std::mutex mutex_;
