@@ -9,6 +9,8 @@
 #include <algorithm>
 #include <vector>
 
+#include "BenchFigures.h"
+
 namespace bench {
 
 // Runs the event loop for `ms` milliseconds.
@@ -17,6 +19,12 @@ inline void RunEvents(int ms) {
   QTimer::singleShot(ms, &loop, &QEventLoop::quit);
   loop.exec();
 }
+
+// How late the probe came: median, 99th percentile, maximum, of so many firings.
+struct Lateness {
+  double medianMs = 0, p99Ms = 0, maxMs = 0;
+  size_t firings = 0;
+};
 
 // From Start to Stop: how late each firing came after the one before.
 class LatenessProbe {
@@ -44,6 +52,9 @@ class LatenessProbe {
   }
   // Sorted once stopped.
   const std::vector<double>& LateMs() const { return lateMs_; }
+  Lateness Figures() const {
+    return {At(lateMs_, 0.5), At(lateMs_, 0.99), lateMs_.empty() ? 0.0 : lateMs_.back(), lateMs_.size()};
+  }
 
  private:
   QTimer timer_;

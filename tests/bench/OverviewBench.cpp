@@ -105,8 +105,7 @@ std::vector<ThreadShare> Shares(const ThreadTimes& before, const ThreadTimes& af
 }
 
 struct Phase {
-  double medianMs = 0, p99Ms = 0, maxMs = 0;
-  size_t firings = 0;
+  bench::Lateness late;
   double cpuShare = 0;
   double polls = 0;       // the window's own status reads a second
   double watchReads = 0;  // the overview's reads a second, all rows together
@@ -136,18 +135,14 @@ Phase Measure(CMainDlg& dlg, int seconds) {
   phase.polls = static_cast<double>(recording.End() - samples0) / elapsed;
   phase.watchReads = WatchReads(dlg);
   phase.residentAfter = bench::ResidentBytes();
-  const std::vector<double>& late = probe.LateMs();
-  phase.medianMs = bench::At(late, 0.5);
-  phase.p99Ms = bench::At(late, 0.99);
-  phase.maxMs = late.empty() ? 0.0 : late.back();
-  phase.firings = late.size();
+  phase.late = probe.Figures();
   return phase;
 }
 
 void Print(const char* what, const Phase& phase) {
   std::printf("%-30s probe late: median %5.2f ms  p99 %6.2f ms  max %6.2f ms  (%zu firings)   CPU %5.2f %% of a core"
               "   polls %5.2f /s   overview reads %6.2f /s   resident %.1f -> %.1f MiB\n",
-              what, phase.medianMs, phase.p99Ms, phase.maxMs, phase.firings, phase.cpuShare, phase.polls,
+              what, phase.late.medianMs, phase.late.p99Ms, phase.late.maxMs, phase.late.firings, phase.cpuShare, phase.polls,
               phase.watchReads, phase.residentBefore / 1048576.0, phase.residentAfter / 1048576.0);
   std::printf("  by thread:");
   for (const ThreadShare& thread : phase.threads) {
@@ -232,8 +227,8 @@ int main(int argc, char** argv) {
   const Phase open = Measure(*dlg, seconds);
   Print(what, open);
 
-  std::printf("budget: probe late p99 <= %.0f ms with the overview open: %.2f ms, %s\n", LateBudgetMs, open.p99Ms,
-              open.p99Ms <= LateBudgetMs ? "met" : "missed");
+  std::printf("budget: probe late p99 <= %.0f ms with the overview open: %.2f ms, %s\n", LateBudgetMs, open.late.p99Ms,
+              open.late.p99Ms <= LateBudgetMs ? "met" : "missed");
   std::printf("budget: CPU <= %.0f %% of a core with the overview open: %.2f %%, %s\n", CpuBudget, open.cpuShare,
               open.cpuShare <= CpuBudget ? "met" : "missed");
   overview->close();

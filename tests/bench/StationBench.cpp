@@ -36,8 +36,8 @@ constexpr double LateBudgetMs = 20;
 constexpr double CpuBudget = 5;
 
 struct Phase {
-  double seconds = 0, medianMs = 0, p99Ms = 0, maxMs = 0, cpuShare = 0;
-  size_t firings = 0;
+  double seconds = 0, cpuShare = 0;
+  bench::Lateness late;
 };
 
 // Runs the event loop while `going` holds (checked every 50 ms), at most
@@ -51,18 +51,14 @@ Phase Measure(Going going, int limitMs) {
   for (int waited = 0; going() && waited < limitMs; waited += 50) bench::RunEvents(50);
   phase.seconds = probe.Stop();
   phase.cpuShare = 100.0 * (bench::CpuSeconds() - cpu0) / phase.seconds;
-  const std::vector<double>& late = probe.LateMs();
-  phase.medianMs = bench::At(late, 0.5);
-  phase.p99Ms = bench::At(late, 0.99);
-  phase.maxMs = late.empty() ? 0.0 : late.back();
-  phase.firings = late.size();
+  phase.late = probe.Figures();
   return phase;
 }
 
 void Print(const char* what, const Phase& phase) {
   std::printf("%-28s %5.1f s   probe late: median %5.2f ms  p99 %6.2f ms  max %6.2f ms  (%zu firings)   CPU %5.2f %% "
               "of a core\n",
-              what, phase.seconds, phase.medianMs, phase.p99Ms, phase.maxMs, phase.firings, phase.cpuShare);
+              what, phase.seconds, phase.late.medianMs, phase.late.p99Ms, phase.late.maxMs, phase.late.firings, phase.cpuShare);
   std::fflush(stdout);
 }
 
@@ -115,8 +111,8 @@ int main(int argc, char** argv) {
       120000);
   Print("a unit of the example plan", unit);
   std::printf("the unit ended %s\n", station->Banner()->text().toUtf8().constData());
-  std::printf("budget: probe late p99 <= %.0f ms during the unit: %.2f ms, %s\n", LateBudgetMs, unit.p99Ms,
-              unit.p99Ms <= LateBudgetMs ? "met" : "MISSED");
+  std::printf("budget: probe late p99 <= %.0f ms during the unit: %.2f ms, %s\n", LateBudgetMs, unit.late.p99Ms,
+              unit.late.p99Ms <= LateBudgetMs ? "met" : "MISSED");
   std::printf("budget: CPU <= %.0f %% of a core during the unit: %.2f %%, %s\n", CpuBudget, unit.cpuShare,
               unit.cpuShare <= CpuBudget ? "met" : "MISSED");
   return 0;
